@@ -1,0 +1,79 @@
+#include "core/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <fstream>
+#include <mutex>
+#include <random>
+
+#include "core/text.h"
+
+namespace files {
+namespace {
+
+std::mutex failureMutex;
+std::optional<std::error_code> injectedFailure;
+
+std::error_code lastError() {
+  return {errno, std::generic_category()};
+}
+
+std::string tempName(const std::filesystem::path& file) {
+  static std::atomic<unsigned> counter{0};
+  thread_local std::mt19937 rng{std::random_device{}()};
+  std::string name(1, '.');
+  name += file.filename().string();
+  name += ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
+          std::to_string(rng() % 100000);
+  return name;
+}
+
+}  // namespace
+
+std::optional<std::string> read(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) return std::nullopt;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+std::optional<std::string> readUtf8(const std::filesystem::path& file) {
+  auto bytes = read(file);
+  if (!bytes || !text::isValidUtf8(*bytes)) return std::nullopt;
+  return bytes;
+}
+
+std::error_code writeAtomic(const std::filesystem::path& file, std::string_view bytes) {
+  {
+    std::lock_guard lock(failureMutex);
+    if (injectedFailure) return *injectedFailure;
+  }
+  const std::filesystem::path tmp = file.parent_path() / tempName(file);
+  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return lastError();
+  std::error_code err;
+  for (size_t done = 0; done < bytes.size() && !err;) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno != EINTR) err = lastError();
+    if (n > 0) done += static_cast<size_t>(n);
+  }
+  if (!err && ::fsync(fd) != 0) err = lastError();
+  if (::close(fd) != 0 && !err) err = lastError();
+  if (!err && ::rename(tmp.c_str(), file.c_str()) != 0) err = lastError();
+  if (err) ::unlink(tmp.c_str());
+  return err;
+}
+
+void setWriteFailureForTesting(std::optional<std::error_code> failure) {
+  std::lock_guard lock(failureMutex);
+  injectedFailure = failure;
+}
+
+}  // namespace files

@@ -1,0 +1,27 @@
+// Whole-file reads and atomic whole-file writes.
+// Thread-safety: any thread.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace files {
+
+// The file's bytes, or nullopt when it cannot be read (missing, a folder, no permission).
+std::optional<std::string> read(const std::filesystem::path& file);
+
+// The file's text, or nullopt when it cannot be read or is not valid UTF-8.
+std::optional<std::string> readUtf8(const std::filesystem::path& file);
+
+// Replaces `file` with `bytes` atomically: a temporary file in the same folder,
+// flushed to disk, then renamed over the target. On failure the target is
+// untouched, no temporary is left, and the error is returned.
+std::error_code writeAtomic(const std::filesystem::path& file, std::string_view bytes);
+
+// Test seam: when set, writeAtomic fails with this error before writing.
+void setWriteFailureForTesting(std::optional<std::error_code> failure);
+
+}  // namespace files

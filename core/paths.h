@@ -1,0 +1,23 @@
+// The three locations every part of the launcher works on.
+// Thread-safety: a plain value; copy it to hand it to another thread.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+struct Paths {
+  // Distribution server base URL, never ending in "/".
+  std::string base;
+  // The launcher's support folder (logs, runtime, prefix, markers).
+  std::filesystem::path stateDir;
+  // The game client folder.
+  std::filesystem::path installDir;
+
+  // The client executable: "QuellhavenGame.exe" if present, else "Wow.exe" if
+  // present, else the "QuellhavenGame.exe" path. Touches the file system.
+  std::filesystem::path gameExe() const;
+
+  // Resolves the locations from "launcher.cfg" and "install_path.txt" in the
+  // support folder, creating that folder. Never fails: defaults fill every gap.
+  static Paths load();
+};

@@ -1,0 +1,26 @@
+// Constants shared by the whole launcher.
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace QH {
+
+// The launcher's build number: in the user agent, every log record and the
+// self-update check.
+inline constexpr int launcherBuild = 3;
+
+const std::string& websiteURL();
+const std::string& discordURL();
+// "QuellhavenMacLauncher/3".
+const std::string& userAgent();
+// The distribution server used when "launcher.cfg" names none; no trailing "/".
+const std::string& defaultBaseURL();
+// The host the client's realm list points at.
+const std::string& realmHost();
+// The launcher's bundle identifier.
+const std::string& bundleIdentifier();
+// The built-in description of the compatibility runtime (six keys).
+const std::map<std::string, std::string>& fallbackRuntime();
+
+}  // namespace QH

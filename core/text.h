@@ -1,0 +1,31 @@
+// Small text helpers shared by every parser. All texts are UTF-8 bytes.
+// Thread-safety: pure functions, any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace text {
+
+// True when `s` is well-formed UTF-8 (no overlongs, surrogates or values past U+10FFFF).
+bool isValidUtf8(std::string_view s);
+
+// Decodes leniently: every ill-formed sequence becomes U+FFFD.
+std::string toUtf8Lossy(std::string_view s);
+
+// Splits at every newline character (LF, VT, FF, CR, CR LF, NEL, LS, PS) and
+// drops empty pieces.
+std::vector<std::string> splitLines(std::string_view s);
+
+// Trims spaces and tabs from both ends.
+std::string trimBlanks(std::string_view s);
+
+// Trims white space and newline characters (ASCII and the Unicode line and
+// paragraph separators, NEL and NBSP) from both ends.
+std::string trimWhitespace(std::string_view s);
+
+// ASCII lower-casing; client names and keys compare this way.
+std::string lower(std::string_view s);
+
+}  // namespace text

@@ -1,0 +1,114 @@
+// The single object behind the launcher window: everything the window shows
+// and every command it invokes.
+// Thread-safety: main thread only, except ui(), which may be called from any thread.
+#pragma once
+
+#include <qcoro/qcorotask.h>
+
+#include <QObject>
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/paths.h"
+#include "core/phase.h"
+#include "core/timing.h"
+#include "model/model_services.h"
+
+class LauncherModel : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(LauncherPhase::Phase phase READ phase NOTIFY phaseChanged)
+  Q_PROPERTY(QString status READ status NOTIFY statusChanged)
+  Q_PROPERTY(QString detail READ detail NOTIFY detailChanged)
+  Q_PROPERTY(int speedStep READ speedStep NOTIFY speedStepChanged)
+  Q_PROPERTY(bool hasProgress READ hasProgress NOTIFY progressChanged)
+  Q_PROPERTY(double progress READ progressValue NOTIFY progressChanged)
+  Q_PROPERTY(QString installPath READ installPath WRITE setInstallPath NOTIFY installPathChanged)
+  Q_PROPERTY(QString gameVersion READ gameVersion NOTIFY gameVersionChanged)
+  Q_PROPERTY(bool hasAlert READ hasAlert NOTIFY alertChanged)
+  Q_PROPERTY(QString alertTitle READ alertTitle NOTIFY alertChanged)
+  Q_PROPERTY(QString alertBody READ alertBody NOTIFY alertChanged)
+  Q_PROPERTY(QString actionTitle READ actionTitle NOTIFY actionTitleChanged)
+
+ public:
+  using Phase = ::Phase;
+  struct Alert {
+    QString title;
+    QString body;
+  };
+
+  // Resolves Paths (creating the support folder) and points the log there.
+  explicit LauncherModel(ModelServices services = makeServices(), Timing timing = {},
+                         QObject* parent = nullptr);
+  ~LauncherModel() override;
+
+  Phase phase() const { return phase_; }
+  QString status() const { return status_; }
+  QString detail() const { return detail_; }
+  int speedStep() const { return speedStep_; }
+  std::optional<double> progress() const { return progress_; }
+  bool hasProgress() const { return progress_.has_value(); }
+  double progressValue() const { return progress_.value_or(0.0); }
+  QString installPath() const { return installPath_; }
+  QString gameVersion() const { return gameVersion_; }
+  const std::optional<Alert>& alert() const { return alert_; }
+  bool hasAlert() const { return alert_.has_value(); }
+  QString alertTitle() const { return alert_ ? alert_->title : QString(); }
+  QString alertBody() const { return alert_ ? alert_->body : QString(); }
+  // "WORKING.", "PLAY", or "RETRY"/"INSTALL" by whether a client executable exists.
+  QString actionTitle() const;
+
+  void setPhase(Phase phase);
+  void setStatus(const QString& status);
+  void setDetail(const QString& detail);
+  void setProgress(std::optional<double> progress);
+  void setInstallPath(const QString& path);
+  void setSpeedStep(int step);
+  void showAlert(const QString& title, const QString& body);
+  Q_INVOKABLE void dismissAlert();
+
+  // Publishes a status and progress on the main thread, in call order. Any thread.
+  void ui(const std::string& status, std::optional<double> progress);
+
+  const Paths& paths() const { return paths_; }
+  Paths& paths() { return paths_; }
+  const Timing& timing() const { return timing_; }
+  std::vector<std::string>& officialAddons() { return officialAddons_; }
+  bool started() const { return started_; }
+
+  // Runs the start-up sequence once per process; later calls do nothing.
+  Q_INVOKABLE void start();
+  // The sequence itself; exposed so tests can await it.
+  QCoro::Task<> startUp();
+  // Fetches "/game_version.txt" into gameVersion; failures leave it as it was.
+  QCoro::Task<> loadGameVersion();
+  // The step every successful update or repair ends with.
+  QCoro::Task<> finishReady(std::string version, std::string summary, bool reconcile);
+
+ signals:
+  void phaseChanged();
+  void statusChanged();
+  void detailChanged();
+  void speedStepChanged();
+  void progressChanged();
+  void installPathChanged();
+  void gameVersionChanged();
+  void alertChanged();
+  void actionTitleChanged();
+
+ private:
+  ModelServices services_;
+  Timing timing_;
+  Paths paths_;
+  Phase phase_ = Phase::working;
+  QString status_ = QStringLiteral("Starting...");
+  QString detail_;
+  int speedStep_ = 0;
+  std::optional<double> progress_;
+  QString installPath_;
+  QString gameVersion_;
+  std::optional<Alert> alert_;
+  std::vector<std::string> officialAddons_;
+  bool started_ = false;
+};

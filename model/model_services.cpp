@@ -1,0 +1,6 @@
+#include "model/model_services.h"
+
+ModelServices makeServices() {
+  ModelServices s;
+  return s;
+}

@@ -1,0 +1,29 @@
+// The operations the model's flows call that live in other subsystems and
+// touch the network, processes or long-running work. Production wiring fills
+// them (makeServices); tests hand in fakes. An empty member means the launcher
+// has no such step, and the flow skips it.
+#pragma once
+
+#include <qcoro/qcorotask.h>
+
+#include <functional>
+#include <string>
+
+#include "core/paths.h"
+
+class LauncherModel;
+
+struct ModelServices {
+  // Start-up step 1: replace the launcher when a newer one is published. Never
+  // throws; may end the process. `status` may be called from any thread.
+  std::function<QCoro::Task<>(Paths, std::function<void(std::string)> status)> selfUpdate;
+  // GETs a text resource; throws on any failure.
+  std::function<QCoro::Task<std::string>(std::string url)> getString;
+  // Settles the compatibility runtime's description.
+  std::function<QCoro::Task<>(LauncherModel&)> resolveRuntimeSpec;
+  // The update engine: brings the install folder in line with the server.
+  std::function<QCoro::Task<>(LauncherModel&, bool force)> sync;
+};
+
+// The services backed by the real subsystems.
+ModelServices makeServices();

@@ -1,0 +1,22 @@
+// The six download speed steps the user cycles through.
+// Thread-safety: any thread; step() reads the stored setting afresh each call.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace SpeedLimit {
+
+inline constexpr int stepCount = 6;
+// Bytes per second per step; 0 means unlimited.
+inline constexpr std::array<int64_t, stepCount> steps = {0,       4194304, 2097152,
+                                                         1048576, 524288,  262144};
+const std::array<std::string, stepCount>& labels();
+
+// The stored step (user default "downloadSpeedStep"); anything outside 0...5 reads as 0.
+int step();
+// Stores `value` under "downloadSpeedStep" as it is.
+void store(int value);
+
+}  // namespace SpeedLimit

@@ -1,0 +1,27 @@
+// Every test binary runs with its own home, data and config folders, so the
+// support folder and user defaults never touch the developer's own.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QCoreApplication>
+#include <filesystem>
+#include <string>
+
+int main(int argc, char** argv) {
+  char tmpl[] = "/tmp/qh-test-home-XXXXXX";
+  const char* home = mkdtemp(tmpl);
+  if (!home) return 2;
+  const std::string h = home;
+  setenv("HOME", home, 1);
+  setenv("XDG_DATA_HOME", (h + "/.local/share").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (h + "/.config").c_str(), 1);
+  setenv("XDG_CACHE_HOME", (h + "/.cache").c_str(), 1);
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setOrganizationName("Quellhaven");
+  QCoreApplication::setApplicationName("Quellhaven Launcher Tests");
+  ::testing::InitGoogleTest(&argc, argv);
+  const int rc = RUN_ALL_TESTS();
+  std::error_code ec;
+  std::filesystem::remove_all(h, ec);
+  return rc;
+}

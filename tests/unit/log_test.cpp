@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+#include <vector>
+
+#include "core/log.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class LogTest : public ::testing::Test {
+ protected:
+  void TearDown() override { Log::setUrl(std::nullopt); }
+  TempDir dir;
+};
+
+TEST_F(LogTest, NothingIsWrittenBeforeTheUrlIsSet) {
+  Log::setUrl(std::nullopt);
+  Log::line("lost");
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST_F(LogTest, RecordFormatIsExact) {
+  const auto file = dir / "launcher.log";
+  Log::setUrl(file);
+  Log::line("hello world");
+  Log::line("");
+  Log::line("two\nlines");
+  const std::string text = slurp(file);
+  const std::regex record(
+      "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ  v3  hello world\n"
+      "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ  v3  \n"
+      "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ  v3  two\nlines\n");
+  EXPECT_TRUE(std::regex_match(text, record)) << text;
+}
+
+TEST_F(LogTest, RecreatedAfterDeletionWithOneRecord) {
+  const auto file = dir / "launcher.log";
+  Log::setUrl(file);
+  Log::line("first");
+  std::filesystem::remove(file);
+  Log::line("second");
+  const std::string text = slurp(file);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
+  EXPECT_NE(text.find("  v3  second\n"), std::string::npos);
+}
+
+TEST_F(LogTest, ConcurrentRecordsNeverInterleave) {
+  const auto file = dir / "launcher.log";
+  Log::setUrl(file);
+  Log::line("start");
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < 200; ++i) Log::line(std::string(100, static_cast<char>('a' + t)));
+    });
+  }
+  for (auto& th : threads) th.join();
+  const std::regex line(
+      "\\S+  v3  (start|a{100}|b{100}|c{100}|d{100}|e{100}|f{100}|g{100}|h{100})");
+  std::istringstream in(slurp(file));
+  int count = 0;
+  for (std::string l; std::getline(in, l); ++count) ASSERT_TRUE(std::regex_match(l, line)) << l;
+  EXPECT_EQ(count, 1 + 8 * 200);
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include "core/log.h"
+#include "model/launcher_model.h"
+#include "support/qt_wait.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A model over a fresh support folder, with fake operations recording the order.
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    setenv("HOME", home.path().c_str(), 1);
+  }
+
+  ModelServices recording() {
+    ModelServices s;
+    s.selfUpdate = [this](Paths, std::function<void(std::string)> status) -> QCoro::Task<> {
+      calls.push_back("selfUpdate");
+      status("Checking for launcher update...");
+      co_return;
+    };
+    s.getString = [this](std::string url) -> QCoro::Task<std::string> {
+      calls.push_back("getString " + url);
+      co_return versionBody;
+    };
+    s.resolveRuntimeSpec = [this](LauncherModel&) -> QCoro::Task<> {
+      calls.push_back("resolveSpec");
+      co_return;
+    };
+    s.sync = [this](LauncherModel& m, bool force) -> QCoro::Task<> {
+      calls.push_back(force ? "sync force" : "sync");
+      QCoro::Task<> finish = m.finishReady("1.0", "Up to date", true);
+      co_await finish;
+    };
+    return s;
+  }
+
+  TempDir home;
+  std::vector<std::string> calls;
+  std::string versionBody = "1.2.3\n";
+};
+
+TEST_F(StartupTest, ConstructionResolvesPathsAndPointsTheLog) {
+  home.write("data/Quellhaven/install_path.txt", "/opt/client\n");
+  LauncherModel model(ModelServices{});
+  EXPECT_EQ(model.phase(), Phase::working);
+  EXPECT_EQ(model.status(), "Starting...");
+  EXPECT_EQ(model.installPath(), "/opt/client");
+  EXPECT_EQ(model.actionTitle(), "WORKING.");
+  EXPECT_EQ(Log::url(), home / "data/Quellhaven/launcher.log");
+}
+
+TEST_F(StartupTest, WithoutClientEndsInNeedInstall) {
+  LauncherModel model(recording());
+  runTask(model.startUp());
+  EXPECT_EQ(calls, (std::vector<std::string>{
+                       "selfUpdate", "getString " + model.paths().base + "/game_version.txt",
+                       "resolveSpec"}));
+  EXPECT_EQ(model.phase(), Phase::needInstall);
+  EXPECT_EQ(model.status(), "Choose where to install Quellhaven, then press Install.");
+  EXPECT_EQ(model.detail(), "The full client is about 30 GB.");
+  EXPECT_EQ(model.actionTitle(), "INSTALL");
+  EXPECT_EQ(model.gameVersion(), "v1.2.3");
+}
+
+TEST_F(StartupTest, WithWowExeTheUpdateEngineRunsAndFinishesReady) {
+  home.write("Quellhaven/Wow.exe", "MZ");
+  LauncherModel model(recording());
+  runTask(model.startUp());
+  EXPECT_EQ(calls.back(), "sync");
+  EXPECT_EQ(model.phase(), Phase::ready);
+  EXPECT_EQ(model.status(), "Up to date - ready to play!");
+  EXPECT_EQ(model.detail(),
+            QString::fromStdString("Version 1.0    " + (home / "Quellhaven").string()));
+  EXPECT_EQ(model.progress(), 1.0);
+  EXPECT_EQ(model.actionTitle(), "PLAY");
+}
+
+TEST_F(StartupTest, StartRunsTheSequenceOnce) {
+  LauncherModel model(recording());
+  model.start();
+  model.start();
+  ASSERT_TRUE(spinUntil([&] { return model.phase() == Phase::needInstall; }));
+  drainEvents();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "selfUpdate"), 1);
+  EXPECT_TRUE(model.started());
+}
+
+TEST_F(StartupTest, SelfUpdateNoticesReachTheStatusLine) {
+  auto services = recording();
+  services.resolveRuntimeSpec = nullptr;
+  LauncherModel model(services);
+  QSignalSpy spy(&model, &LauncherModel::statusChanged);
+  model.start();
+  ASSERT_TRUE(spinUntil([&] { return model.phase() == Phase::needInstall; }));
+  drainEvents();
+  // The notice is posted, so it may land after the needInstall text; it must land.
+  EXPECT_GE(spy.count(), 2);
+}
+
+struct VersionCase {
+  const char* name;
+  std::string body;
+  QString expected;
+};
+class GameVersion : public StartupTest, public ::testing::WithParamInterface<VersionCase> {};
+
+TEST_P(GameVersion, KeepsOnlyPlausibleVersions) {
+  versionBody = GetParam().body;
+  LauncherModel model(recording());
+  runTask(model.loadGameVersion());
+  EXPECT_EQ(model.gameVersion(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GameVersion,
+                         ::testing::Values(VersionCase{"Plain", "3.3.5a\n", "v3.3.5a"},
+                                           VersionCase{"Padded", " \r\n7 \r\n", "v7"},
+                                           VersionCase{"Html", "<html>404</html>", ""},
+                                           VersionCase{"Empty", "", ""},
+                                           VersionCase{"Blank", " \n ", ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StartupTest, FailedVersionFetchKeepsTheLabel) {
+  auto services = recording();
+  services.getString = [](std::string) -> QCoro::Task<std::string> {
+    throw std::runtime_error("offline");
+    co_return std::string();
+  };
+  LauncherModel model(services);
+  runTask(model.loadGameVersion());
+  EXPECT_EQ(model.gameVersion(), "");
+}
+
+}  // namespace

@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include <QThread>
+#include <thread>
+
+#include "model/launcher_model.h"
+#include "support/qt_wait.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+TEST(ModelUi, UpdatesFromWorkersLandOnTheMainThreadInOrder) {
+  TempDir home;
+  setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+  LauncherModel model(ModelServices{});
+  std::vector<QString> seen;
+  std::vector<bool> onMain;
+  QObject::connect(&model, &LauncherModel::statusChanged, [&] {
+    seen.push_back(model.status());
+    onMain.push_back(QThread::currentThread() == qApp->thread());
+  });
+  std::thread worker([&] {
+    for (int i = 0; i < 100; ++i) model.ui("step " + std::to_string(i), i / 100.0);
+  });
+  worker.join();
+  EXPECT_TRUE(seen.empty()) << "ui() must not apply synchronously";
+  ASSERT_TRUE(spinUntil([&] { return seen.size() == 100; }));
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(seen[i], QString("step %1").arg(i));
+  EXPECT_TRUE(std::all_of(onMain.begin(), onMain.end(), [](bool b) { return b; }));
+  EXPECT_DOUBLE_EQ(model.progressValue(), 0.99);
+  model.ui("indeterminate", std::nullopt);
+  drainEvents();
+  EXPECT_FALSE(model.hasProgress());
+}
+
+TEST(ModelUi, StatusIsSetBeforeProgressInOneUpdate) {
+  TempDir home;
+  setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+  LauncherModel model(ModelServices{});
+  QString statusWhenProgressChanged;
+  QObject::connect(&model, &LauncherModel::progressChanged,
+                   [&] { statusWhenProgressChanged = model.status(); });
+  model.ui("Downloading", 0.5);
+  drainEvents();
+  EXPECT_EQ(statusWhenProgressChanged, "Downloading");
+}
+
+TEST(ModelUi, AlertIsShownAndDismissed) {
+  TempDir home;
+  setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+  LauncherModel model(ModelServices{});
+  model.showAlert("Title", "Body");
+  EXPECT_TRUE(model.hasAlert());
+  EXPECT_EQ(model.alertBody(), "Body");
+  model.dismissAlert();
+  EXPECT_FALSE(model.hasAlert());
+}
+
+}  // namespace
