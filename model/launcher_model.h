@@ -86,6 +86,14 @@ class LauncherModel : public QObject {
   // The step every successful update or repair ends with.
   QCoro::Task<> finishReady(std::string version, std::string summary, bool reconcile);
 
+  // --- Install, update and repair (update engine) ---
+
+  // --- Client configuration and caches ---
+
+  // --- Compatibility layer and play ---
+
+  // --- Window commands ---
+
  signals:
   void phaseChanged();
   void statusChanged();
@@ -98,6 +106,8 @@ class LauncherModel : public QObject {
   void actionTitleChanged();
 
  private:
+  // --- Private state of the areas above, one block each ---
+
   ModelServices services_;
   Timing timing_;
   Paths paths_;
