@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <QSettings>
+
+#include "net/speed_limit.h"
+#include "support/fake_clock.h"
+#include "support/temp_dir.h"
+#include "update/download_log.h"
+#include "update/download_progress.h"
+
+namespace {
+
+struct EtaCase {
+  double seconds;
+  const char* text;
+};
+
+class FormatEta : public ::testing::TestWithParam<EtaCase> {};
+
+TEST_P(FormatEta, Formats) {
+  EXPECT_EQ(DownloadProgress::formatEta(GetParam().seconds), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, FormatEta,
+                         ::testing::Values(EtaCase{0.4, "almost done"}, EtaCase{0, "almost done"},
+                                           EtaCase{1, "1s left"}, EtaCase{89.6, "90s left"},
+                                           EtaCase{90, "2 min left"}, EtaCase{120, "2 min left"},
+                                           EtaCase{121, "3 min left"}, EtaCase{5399, "90 min left"},
+                                           EtaCase{5400, "1.5 h left"},
+                                           EtaCase{36000, "10.0 h left"}));
+
+constexpr int64_t GiB = 1073741824;
+constexpr int64_t MiB = 1048576;
+
+TEST(StatusText, SpeedAndTimeOnlyAfterHalfASecond) {
+  EXPECT_EQ(DownloadProgress::statusText("Downloading 1 of 3", GiB / 2, 2 * GiB, 0.5, true),
+            "Downloading 1 of 3   0.5 / 2.0 GB");
+  EXPECT_EQ(DownloadProgress::statusText("Downloading 2 of 3", 0, 2 * GiB, 10, false),
+            "Downloading 2 of 3   0.0 / 2.0 GB");
+  EXPECT_EQ(DownloadProgress::statusText("Downloading 2 of 3", 10 * MiB, 20 * MiB, 2, false),
+            "Downloading 2 of 3   0.0 / 0.0 GB   5.0 MB/s   2s left");
+  EXPECT_EQ(DownloadProgress::statusText("Downloading 3 of 3", GiB, GiB + 180 * MiB, 1024, true),
+            "Downloading 3 of 3   1.0 / 1.2 GB   1.0 MB/s (limited)   3 min left");
+  // Skipped files can push got past total; the time left never goes negative.
+  EXPECT_EQ(DownloadProgress::statusText("Downloading 1 of 1", 4 * MiB, 2 * MiB, 1, false),
+            "Downloading 1 of 1   0.0 / 0.0 GB   4.0 MB/s   almost done");
+}
+
+TEST(StatusText, FractionAbsentWithoutTotal) {
+  EXPECT_EQ(DownloadProgress::fraction(5, 0), std::nullopt);
+  EXPECT_EQ(DownloadProgress::fraction(1, 4), 0.25);
+}
+
+TEST(ProgressAction, AddsEarlierBytesAndReadsTheSpeedStepEachCall) {
+  auto clock = std::make_shared<FakeClock>();
+  const double start = clock->now();
+  std::vector<std::pair<std::string, std::optional<double>>> seen;
+  auto act = DownloadProgress::action(
+      6 * MiB, start, 16 * MiB, "Downloading 2 of 2", clock,
+      [&](const std::string& s, std::optional<double> p) { seen.emplace_back(s, p); });
+  SpeedLimit::store(0);
+  clock->advance(1);
+  act(2 * MiB);
+  SpeedLimit::store(3);
+  act(2 * MiB);
+  SpeedLimit::store(0);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].first, "Downloading 2 of 2   0.0 / 0.0 GB   8.0 MB/s   1s left");
+  EXPECT_EQ(seen[0].second, 0.5);
+  EXPECT_EQ(seen[1].first, "Downloading 2 of 2   0.0 / 0.0 GB   8.0 MB/s (limited)   1s left");
+}
+
+TEST(DownloadLog, RecordBytes) {
+  EXPECT_EQ(DownloadLog::record(1796416808, "Data/a b.MPQ", 2, "HTTP 500 for http://x/a"),
+            "2026-12-04 20:40:08 +0000  v3  attempt 2/4  Data/a b.MPQ  HTTP 500 for http://x/a\n");
+}
+
+TEST(DownloadLog, FirstEventCreatesLaterEventsAppend) {
+  TempDir dir;
+  DownloadLog::append(dir.path(), "a", 1, "first");
+  DownloadLog::append(dir.path(), "b", 4, "404 not on server, skipped");
+  const std::string log = slurp(dir / "download_errors.log");
+  EXPECT_NE(log.find("  v3  attempt 1/4  a  first\n"), std::string::npos);
+  EXPECT_EQ(log.substr(log.find('\n') + 1 + 25),
+            "  v3  attempt 4/4  b  404 not on server, skipped\n");
+  DownloadLog::append(dir / "missing", "c", 1, "x");  // never throws
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+#include "update/download_progress.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "core/timing.h"
+#include "net/speed_limit.h"
+
+namespace DownloadProgress {
+namespace {
+
+constexpr double mebibyte = 1048576.0;
+constexpr double gibibyte = 1073741824.0;
+
+template <typename... Args>
+std::string format(const char* fmt, Args... args) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, fmt, args...);
+  return buf;
+}
+
+}  // namespace
+
+std::string formatEta(double s) {
+  if (s < 1) return "almost done";
+  if (s < 90) return format("%.0fs left", s);
+  if (s < 5400) return format("%.0f min left", std::ceil(s / 60));
+  return format("%.1f h left", s / 3600);
+}
+
+std::string statusText(const std::string& label, int64_t got, int64_t total, double elapsed,
+                       bool limited) {
+  std::string speed;
+  const double rate = elapsed > 0 ? static_cast<double>(got) / elapsed : 0;
+  if (elapsed > 0.5 && rate > 0) {
+    speed = format("   %.1f MB/s", rate / mebibyte);
+    if (limited) speed += " (limited)";
+    speed += "   " + formatEta(static_cast<double>(std::max<int64_t>(total - got, 0)) / rate);
+  }
+  return label +
+         format("   %.1f / %.1f GB", static_cast<double>(got) / gibibyte,
+                static_cast<double>(total) / gibibyte) +
+         speed;
+}
+
+std::optional<double> fraction(int64_t got, int64_t total) {
+  if (total <= 0) return std::nullopt;
+  return static_cast<double>(got) / static_cast<double>(total);
+}
+
+std::function<void(int64_t)> action(int64_t done, double start, int64_t total, std::string label,
+                                    std::shared_ptr<Clock> clock, Sink sink) {
+  return [=](int64_t bytesPresent) {
+    const int64_t got = done + bytesPresent;
+    const bool limited = SpeedLimit::steps[SpeedLimit::step()] > 0;
+    sink(statusText(label, got, total, clock->now() - start, limited), fraction(got, total));
+  };
+}
+
+}  // namespace DownloadProgress

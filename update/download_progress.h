@@ -1,0 +1,37 @@
+// The status line of the download phase (file count, amounts, average speed,
+// time left) and the progress action handed to the downloader for each file.
+// Thread-safety: pure functions, any thread; the action runs on the downloader's thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class Clock;
+
+namespace DownloadProgress {
+
+// "almost done", "12s left", "3 min left" or "1.5 h left".
+std::string formatEta(double seconds);
+
+// The line for `got` of `total` bytes after `elapsed` seconds of the download
+// phase; speed and time left only once more than half a second has passed.
+std::string statusText(const std::string& label, int64_t got, int64_t total, double elapsed,
+                       bool limited);
+
+// got / total, or nullopt when total is 0 or less.
+std::optional<double> fraction(int64_t got, int64_t total);
+
+// Receives the status line and the fraction; must be callable from any thread.
+using Sink = std::function<void(const std::string& status, std::optional<double> progress)>;
+
+// The action for one file: `done` bytes were dealt with before it, `total` is
+// the whole update, `start` the phase's start on `clock`. Reads the speed step
+// afresh at each call.
+std::function<void(int64_t bytesPresent)> action(int64_t done, double start, int64_t total,
+                                                 std::string label, std::shared_ptr<Clock> clock,
+                                                 Sink sink);
+
+}  // namespace DownloadProgress

@@ -1,0 +1,80 @@
+#include "update/install_tree.h"
+
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace SafePath {
+
+std::string lexicalProblem(std::string_view rel) {
+  if (rel.empty()) return "empty path";
+  if (rel.find('\0') != std::string_view::npos) return "NUL character in path";
+  if (rel.front() == '/') return "absolute path";
+  if (rel.size() >= 2 && rel[1] == ':' &&
+      ((rel[0] >= 'A' && rel[0] <= 'Z') || (rel[0] >= 'a' && rel[0] <= 'z'))) {
+    return "drive letter in path";
+  }
+  size_t start = 0;
+  while (true) {
+    const size_t slash = rel.find('/', start);
+    const std::string_view part = rel.substr(start, slash - start);
+    if (part.empty()) return "empty path component";
+    if (part == ".") return "\".\" path component";
+    if (part == "..") return "\"..\" path component";
+    if (slash == std::string_view::npos) break;
+    start = slash + 1;
+  }
+  return {};
+}
+
+}  // namespace SafePath
+
+InstallTree::InstallTree(fs::path root) : root_(std::move(root)) {
+  std::error_code ec;
+  fs::path canonical = fs::weakly_canonical(root_, ec);
+  canonicalRoot_ = (ec ? root_.lexically_normal() : canonical).string();
+  while (canonicalRoot_.size() > 1 && canonicalRoot_.back() == '/') canonicalRoot_.pop_back();
+}
+
+bool InstallTree::inside(const fs::path& p) const {
+  std::error_code ec;
+  const std::string resolved = fs::weakly_canonical(p, ec).string();
+  if (ec) return false;
+  if (resolved == canonicalRoot_) return true;
+  if (canonicalRoot_ == "/") return true;
+  return resolved.size() > canonicalRoot_.size() &&
+         resolved.compare(0, canonicalRoot_.size(), canonicalRoot_) == 0 &&
+         resolved[canonicalRoot_.size()] == '/';
+}
+
+bool InstallTree::folderInside(const std::string& prefix) {
+  if (auto it = folders_.find(prefix); it != folders_.end()) return it->second;
+  const fs::path folder = root_ / prefix;
+  struct stat st {};
+  // Only a link can lead elsewhere; a missing folder will be created as a real one.
+  const bool ok = ::lstat(folder.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || inside(folder);
+  folders_.emplace(prefix, ok);
+  return ok;
+}
+
+std::optional<InstallTree::Target> InstallTree::locate(const std::string& rel, std::string* why) {
+  const auto refuse = [&](std::string reason) -> std::optional<Target> {
+    if (why) *why = std::move(reason);
+    return std::nullopt;
+  };
+  if (std::string problem = SafePath::lexicalProblem(rel); !problem.empty()) {
+    return refuse(std::move(problem));
+  }
+  for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
+    if (!folderInside(rel.substr(0, slash))) return refuse("leads outside the install folder");
+  }
+  Target t{root_ / rel, std::nullopt};
+  struct stat st {};
+  if (::lstat(t.file.c_str(), &st) != 0) return t;
+  if (S_ISLNK(st.st_mode)) {
+    if (!inside(t.file)) return refuse("leads outside the install folder");
+    if (::stat(t.file.c_str(), &st) != 0) return t;
+  }
+  if (S_ISREG(st.st_mode)) t.size = static_cast<int64_t>(st.st_size);
+  return t;
+}

@@ -1,0 +1,30 @@
+#include "update/markers.h"
+
+#include "core/files.h"
+#include "core/text.h"
+
+namespace Markers {
+
+std::string readVersion(const std::filesystem::path& installDir) {
+  const auto bytes = files::readUtf8(installDir / versionFile);
+  return bytes ? text::trimWhitespace(*bytes) : std::string();
+}
+
+std::string readManifest(const std::filesystem::path& installDir) {
+  return files::readUtf8(installDir / manifestFile).value_or(std::string());
+}
+
+bool write(const std::filesystem::path& installDir, const std::string& version,
+           const std::string& manifest) {
+  const bool versionOk = !files::writeAtomic(installDir / versionFile, version);
+  const bool manifestOk = !files::writeAtomic(installDir / manifestFile, manifest);
+  return versionOk && manifestOk;
+}
+
+void remove(const std::filesystem::path& installDir) {
+  std::error_code ec;
+  std::filesystem::remove(installDir / versionFile, ec);
+  std::filesystem::remove(installDir / manifestFile, ec);
+}
+
+}  // namespace Markers
