@@ -7,6 +7,7 @@
 
 #include "core/log.h"
 #include "core/text.h"
+#include "net/net.h"
 #include "net/speed_limit.h"
 
 namespace {
@@ -144,7 +145,8 @@ QCoro::Task<> LauncherModel::loadGameVersion() {
   if (!services_.getString) co_return;
   std::string body;
   try {
-    QCoro::Task<std::string> fetch = services_.getString(paths_.base + "/game_version.txt");
+    const std::string url = Net::bust(paths_.base + "/game_version.txt");
+    QCoro::Task<std::string> fetch = services_.getString(url);
     body = co_await fetch;
   } catch (const std::exception&) {
     co_return;

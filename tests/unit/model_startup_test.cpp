@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
@@ -60,9 +61,13 @@ TEST_F(StartupTest, ConstructionResolvesPathsAndPointsTheLog) {
 TEST_F(StartupTest, WithoutClientEndsInNeedInstall) {
   LauncherModel model(recording());
   runTask(model.startUp());
-  EXPECT_EQ(calls, (std::vector<std::string>{
-                       "selfUpdate", "getString " + model.paths().base + "/game_version.txt",
-                       "resolveSpec"}));
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0], "selfUpdate");
+  // The version label is fetched cache-busted: "?t=" and the milliseconds.
+  const std::string fetched = "getString " + model.paths().base + "/game_version.txt?t=";
+  EXPECT_EQ(calls[1].substr(0, fetched.size()), fetched);
+  EXPECT_THAT(calls[1].substr(fetched.size()), ::testing::MatchesRegex("[0-9]{13}"));
+  EXPECT_EQ(calls[2], "resolveSpec");
   EXPECT_EQ(model.phase(), Phase::needInstall);
   EXPECT_EQ(model.status(), "Choose where to install Quellhaven, then press Install.");
   EXPECT_EQ(model.detail(), "The full client is about 30 GB.");

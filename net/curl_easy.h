@@ -1,0 +1,34 @@
+// One libcurl easy handle set up the way every request of the launcher is:
+// user agent, time-outs, redirects, certificate authorities. Internal to net/.
+// Thread-safety: one handle per thread at a time.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <string>
+
+#include "core/timing.h"
+
+class CurlEasy {
+ public:
+  // Throws NetError::shortMessage("bad URL " + url) when url does not parse.
+  CurlEasy(const std::string& url, const Timing& timing);
+  ~CurlEasy();
+  CurlEasy(const CurlEasy&) = delete;
+  CurlEasy& operator=(const CurlEasy&) = delete;
+
+  CURL* get() const { return curl_; }
+  // Runs the transfer; the result code, CURLE_OK on success.
+  CURLcode perform();
+  // curl's text for `code`, with the detail of the error buffer when it has one.
+  std::string message(CURLcode code) const;
+  // The status of the last response, 0 when none was HTTP.
+  int status() const;
+  // The URL the last response came from, after redirects ("" when none).
+  std::string effectiveUrl() const;
+
+ private:
+  CURL* curl_ = nullptr;
+  CURLU* url_ = nullptr;
+  char error_[CURL_ERROR_SIZE] = {};
+};

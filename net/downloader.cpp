@@ -1,0 +1,269 @@
+#include "net/downloader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <system_error>
+
+#include "core/text.h"
+#include "net/curl_easy.h"
+#include "net/hash.h"
+#include "net/net_error.h"
+#include "net/own_thread.h"
+#include "net/throttle.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Chunks handed over by curl; small enough that the throttle acts often at the
+// lowest step, large enough to keep system calls few at full speed.
+constexpr long receiveBuffer = 128 * 1024;
+
+std::system_error fileError(int error, const char* operation, const fs::path& file) {
+  return std::system_error(error, std::generic_category(),
+                           std::string(operation) + " " + file.string());
+}
+
+// The first byte position of a "Content-Range: bytes <first>-<last>/<size>" value.
+std::optional<int64_t> rangeStart(const std::string& value) {
+  const std::string v = text::lower(text::trimWhitespace(value));
+  if (v.rfind("bytes ", 0) != 0) return std::nullopt;
+  int64_t first = 0;
+  size_t i = 6;
+  while (i < v.size() && v[i] == ' ') ++i;
+  const size_t digits = i;
+  for (; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i) {
+    if (first > (std::numeric_limits<int64_t>::max() - 9) / 10) return std::nullopt;
+    first = first * 10 + (v[i] - '0');
+  }
+  if (i == digits || i >= v.size() || v[i] != '-') return std::nullopt;
+  return first;
+}
+
+// One transfer into the ".part" file. curl calls back on the thread running
+// run(), one call at a time, so the fields need no lock.
+class Transfer {
+ public:
+  Transfer(fs::path part, int64_t expectedSize, Downloader::Progress progress, const Timing& timing,
+           Downloader::Cancel cancel)
+      : part_(std::move(part)),
+        expectedSize_(expectedSize),
+        progress_(std::move(progress)),
+        timing_(timing),
+        cancel_(std::move(cancel)),
+        throttle_(timing) {}
+  ~Transfer() { closeFile(); }
+
+  void run(const std::string& url);
+
+ private:
+  static size_t onHeader(char* data, size_t size, size_t count, void* self);
+  static size_t onData(char* data, size_t size, size_t count, void* self);
+  static int onTick(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+  bool respond();
+  bool write(const char* data, size_t size);
+  bool cancelled();
+  void report(bool always);
+  void closeFile();
+
+  fs::path part_;
+  int64_t expectedSize_;
+  Downloader::Progress progress_;
+  const Timing& timing_;
+  Downloader::Cancel cancel_;
+  Throttle throttle_;
+  CurlEasy* easy_ = nullptr;
+  int64_t already_ = 0;
+  int64_t received_ = 0;
+  int fd_ = -1;
+  bool responded_ = false;
+  std::optional<std::string> contentRange_;
+  std::exception_ptr failure_;
+  double lastReport_ = -std::numeric_limits<double>::infinity();
+};
+
+void Transfer::run(const std::string& url) {
+  std::error_code ec;
+  const auto size = fs::file_size(part_, ec);
+  already_ = ec ? 0 : static_cast<int64_t>(size);
+  if (expectedSize_ >= 0 && already_ >= expectedSize_) {
+    // A leftover that is complete or too long is never trusted.
+    fs::remove(part_, ec);
+    already_ = 0;
+  }
+  CurlEasy easy(url, timing_);
+  easy_ = &easy;
+  CURL* curl = easy.get();
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, receiveBuffer);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onData);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+  if (cancel_) {
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onTick);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  }
+  const std::string range = std::to_string(already_) + "-";
+  if (already_ > 0) curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
+
+  const CURLcode rc = easy.perform();
+  // An answer without a body still decides what becomes of the ".part".
+  if (rc == CURLE_OK && !failure_ && !responded_) respond();
+  closeFile();
+  report(true);
+  easy_ = nullptr;
+  if (failure_) std::rethrow_exception(failure_);
+  if (rc != CURLE_OK) throw TransportError(easy.message(rc));
+}
+
+size_t Transfer::onHeader(char* data, size_t size, size_t count, void* self) {
+  auto* t = static_cast<Transfer*>(self);
+  const std::string_view line(data, size * count);
+  // Every response (redirects, interim answers, a proxy's) opens with a status
+  // line; only the last one's headers count.
+  if (line.rfind("HTTP/", 0) == 0) t->contentRange_.reset();
+  const size_t colon = line.find(':');
+  if (colon != std::string_view::npos && text::lower(line.substr(0, colon)) == "content-range") {
+    t->contentRange_ = std::string(line.substr(colon + 1));
+  }
+  return size * count;
+}
+
+size_t Transfer::onData(char* data, size_t size, size_t count, void* self) {
+  auto* t = static_cast<Transfer*>(self);
+  const size_t n = size * count;
+  // curl hands over only the final response's body, so its status is known.
+  if (!t->responded_ && !t->respond()) return 0;
+  if (!t->write(data, n)) return 0;
+  t->received_ += static_cast<int64_t>(n);
+  t->report(false);
+  t->throttle_.chunk(static_cast<int64_t>(n));
+  return t->cancelled() ? 0 : n;
+}
+
+int Transfer::onTick(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<Transfer*>(self)->cancelled() ? 1 : 0;
+}
+
+bool Transfer::respond() {
+  responded_ = true;
+  const int status = easy_->status();
+  if (status != 200 && status != 206) {
+    failure_ = std::make_exception_ptr(NetError::http(status, easy_->effectiveUrl()));
+    return false;
+  }
+  // Resume only on a 206 that continues exactly where the ".part" ends; a 200
+  // means the server ignored the range and sends the whole file again.
+  const bool resume = status == 206 && already_ > 0;
+  if (status == 206 && (already_ > 0 || contentRange_)) {
+    const auto start = contentRange_ ? rangeStart(*contentRange_) : std::nullopt;
+    if (start != already_) {
+      std::error_code ec;
+      fs::remove(part_, ec);
+      failure_ = std::make_exception_ptr(NetError::shortMessage(
+          "Unexpected Content-Range \"" + text::trimWhitespace(contentRange_.value_or("")) +
+          "\" for " + part_.stem().string() + " (asked from byte " + std::to_string(already_) +
+          ")"));
+      return false;
+    }
+  }
+  if (!resume) already_ = 0;
+  // Appending never creates: a ".part" that vanished must not get the tail alone.
+  fd_ = resume ? ::open(part_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC)
+               : ::open(part_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) {
+    failure_ = std::make_exception_ptr(fileError(errno, "open for writing", part_));
+    return false;
+  }
+  return true;
+}
+
+bool Transfer::write(const char* data, size_t size) {
+  for (size_t done = 0; done < size;) {
+    const ssize_t n = ::write(fd_, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      failure_ = std::make_exception_ptr(fileError(errno, "write", part_));
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool Transfer::cancelled() {
+  if (!cancel_ || !cancel_->load()) return false;
+  if (!failure_) failure_ = std::make_exception_ptr(TransportError("Download cancelled"));
+  return true;
+}
+
+void Transfer::report(bool always) {
+  const double now = timing_.clock->now();
+  if (!always && now - lastReport_ <= timing_.progressInterval) return;
+  lastReport_ = now;
+  if (progress_) progress_(already_ + received_);
+}
+
+void Transfer::closeFile() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+std::string lowered(const std::optional<std::string>& digest) {
+  return digest ? text::lower(*digest) : std::string();
+}
+
+}  // namespace
+
+fs::path Downloader::partFile(const fs::path& to) {
+  fs::path part = to;
+  part += ".part";
+  return part;
+}
+
+void Downloader::fetchBlocking(const std::string& url, const fs::path& to, int64_t expectedSize,
+                               std::optional<std::string> sha1, std::optional<std::string> sha256,
+                               Progress progress, const Timing& timing, Cancel cancel) {
+  if (to.has_parent_path()) fs::create_directories(to.parent_path());
+  const fs::path part = partFile(to);
+  Transfer(part, expectedSize, std::move(progress), timing, std::move(cancel)).run(url);
+
+  if (fs::exists(fs::symlink_status(to))) fs::remove(to);
+  fs::rename(part, to);
+  const std::string name = to.filename().string();
+  if (expectedSize >= 0) {
+    std::error_code ec;
+    const auto size = fs::file_size(to, ec);
+    const int64_t actual = ec ? -1 : static_cast<int64_t>(size);
+    if (actual != expectedSize) {
+      throw NetError::integrity("Size mismatch for " + name + " (" + std::to_string(actual) +
+                                " vs " + std::to_string(expectedSize) + ")");
+    }
+  }
+  if (const std::string want = lowered(sha1); !want.empty() && Hash::sha1(to) != want) {
+    std::error_code ec;
+    fs::remove(to, ec);
+    throw NetError::integrity("Integrity check failed for " + name +
+                              " (stale CDN copy?) - retrying");
+  }
+  if (const std::string want = lowered(sha256); !want.empty() && Hash::sha256(to) != want) {
+    std::error_code ec;
+    fs::remove(to, ec);
+    throw NetError::integrity("Checksum mismatch for " + name);
+  }
+}
+
+QCoro::Task<> Downloader::fetch(std::string url, fs::path to, int64_t expectedSize,
+                                std::optional<std::string> sha1, std::optional<std::string> sha256,
+                                Progress progress, Timing timing, Cancel cancel) {
+  QCoro::Task<> work = onOwnThread([=, progress = std::move(progress)] {
+    fetchBlocking(url, to, expectedSize, sha1, sha256, progress, timing, cancel);
+  });
+  co_await work;
+}

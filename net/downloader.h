@@ -1,0 +1,58 @@
+// Moves one file from the distribution server to disk: resumes from
+// "<destination>.part" with an open-ended range request, holds the transfer to
+// the user's speed step, reports progress, then puts the file in place and
+// checks its size and checksums.
+//
+// Requests are made as Net's are (user agent, time-outs, certificate checks,
+// the QH_CA_FILE test hook; see net/net.h).
+#pragma once
+
+#include <qcoro/qcorotask.h>
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/timing.h"
+
+class Downloader {
+ public:
+  // Bytes of the file present so far (resume offset + bytes received); at most
+  // once per Timing::progressInterval, plus once when the transfer ends.
+  // Called on the transfer's own thread, never the main thread.
+  using Progress = std::function<void(int64_t bytesPresent)>;
+  // Set it true (any thread) to abort; the ".part" stays for a later resume.
+  using Cancel = std::shared_ptr<std::atomic<bool>>;
+
+  // Downloads url to `to`. expectedSize < 0 means unknown and skips the size
+  // checks; an absent or empty sha1/sha256 is not checked. Never retries.
+  // Throws:
+  //  - std::filesystem::filesystem_error when the folder of `to` cannot be
+  //    made (nothing is sent) or `to` cannot be replaced;
+  //  - NetError::shortMessage("bad URL ...") for text that is not a URL;
+  //  - NetError::http(status, answering URL) for a status other than 200/206,
+  //    leaving the ".part" as it was;
+  //  - TransportError (connection, time-out, TLS, cancel) and
+  //    std::system_error (".part" not writable, disk full): the ".part" keeps
+  //    what arrived, for a resume;
+  //  - NetError::integrity on a wrong size (the file stays at `to`) or a wrong
+  //    checksum (the file is removed).
+  // Thread-safety: blocks for the whole transfer; worker threads only.
+  static void fetchBlocking(const std::string& url, const std::filesystem::path& to,
+                            int64_t expectedSize, std::optional<std::string> sha1,
+                            std::optional<std::string> sha256, Progress progress,
+                            const Timing& timing = {}, Cancel cancel = {});
+
+  // fetchBlocking on a thread of its own; the caller resumes on its thread.
+  // Thread-safety: await from the main thread.
+  static QCoro::Task<> fetch(std::string url, std::filesystem::path to, int64_t expectedSize,
+                             std::optional<std::string> sha1, std::optional<std::string> sha256,
+                             Progress progress, Timing timing = {}, Cancel cancel = {});
+
+  // "<to>.part": the same folder, the same name followed by ".part".
+  static std::filesystem::path partFile(const std::filesystem::path& to);
+};

@@ -1,0 +1,81 @@
+#include "net/hash.h"
+
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <new>
+#include <system_error>
+
+namespace Hash {
+namespace {
+
+std::system_error fileError(const char* operation, const std::filesystem::path& file) {
+  return std::system_error(errno, std::generic_category(),
+                           std::string(operation) + " " + file.string());
+}
+
+struct FdCloser {
+  int fd;
+  ~FdCloser() { ::close(fd); }
+};
+
+struct MdFree {
+  void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+};
+
+std::string digest(const EVP_MD* md, const std::filesystem::path& file) {
+  std::unique_ptr<EVP_MD_CTX, MdFree> ctx(EVP_MD_CTX_new());
+  if (!ctx || EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1) throw std::bad_alloc();
+  stream(file,
+         [&](const unsigned char* data, size_t size) { EVP_DigestUpdate(ctx.get(), data, size); });
+  unsigned char out[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_DigestFinal_ex(ctx.get(), out, &length);
+  static const char hex[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(length * 2);
+  for (unsigned int i = 0; i < length; ++i) {
+    text += hex[out[i] >> 4];
+    text += hex[out[i] & 0xF];
+  }
+  return text;
+}
+
+}  // namespace
+
+void stream(const std::filesystem::path& file,
+            const std::function<void(const unsigned char*, size_t)>& update) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw fileError("open", file);
+  const FdCloser closer{fd};
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  const std::unique_ptr<unsigned char[]> buffer(new unsigned char[chunkSize]);
+  for (bool end = false; !end;) {
+    // Fill the chunk completely so every chunk but the last is chunkSize.
+    size_t filled = 0;
+    while (filled < chunkSize) {
+      const ssize_t n = ::read(fd, buffer.get() + filled, chunkSize - filled);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw fileError("read", file);
+      if (n == 0) {
+        end = true;
+        break;
+      }
+      filled += static_cast<size_t>(n);
+    }
+    if (filled > 0) update(buffer.get(), filled);
+  }
+}
+
+std::string sha1(const std::filesystem::path& file) {
+  return digest(EVP_sha1(), file);
+}
+
+std::string sha256(const std::filesystem::path& file) {
+  return digest(EVP_sha256(), file);
+}
+
+}  // namespace Hash

@@ -1,0 +1,49 @@
+#include "net/net.h"
+
+#include <chrono>
+
+#include "core/async.h"
+#include "core/text.h"
+#include "net/curl_easy.h"
+#include "net/net_error.h"
+
+namespace Net {
+namespace {
+
+size_t collect(char* data, size_t size, size_t count, void* body) {
+  static_cast<std::string*>(body)->append(data, size * count);
+  return size * count;
+}
+
+}  // namespace
+
+std::string bust(std::string_view url) {
+  using namespace std::chrono;
+  const auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+  std::string out(url);
+  out += url.find('?') == std::string_view::npos ? '?' : '&';
+  out += "t=" + std::to_string(ms);
+  return out;
+}
+
+std::string getStringBlocking(const std::string& url, const Timing& timing) {
+  CurlEasy easy(url, timing);
+  std::string body;
+  curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, collect);
+  curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &body);
+  // Text compresses well; let the server choose among what curl can decode.
+  curl_easy_setopt(easy.get(), CURLOPT_ACCEPT_ENCODING, "");
+  const CURLcode rc = easy.perform();
+  if (rc != CURLE_OK) throw TransportError(easy.message(rc));
+  const int status = easy.status();
+  if (status != 200) throw NetError::http(status, url);
+  return text::toUtf8Lossy(body);
+}
+
+QCoro::Task<std::string> getString(std::string url) {
+  QCoro::Task<std::string> work = onWorker([url] { return getStringBlocking(url); });
+  std::string body = co_await work;
+  co_return body;
+}
+
+}  // namespace Net

@@ -1,0 +1,43 @@
+// The errors of every network and download failure.
+// Thread-safety: plain values; throw and copy them on any thread.
+#pragma once
+
+#include <exception>
+#include <stdexcept>
+#include <string>
+
+// A failure the user reads: what() is the exact text the window shows after
+// "Problem: " and the download error log records.
+class NetError : public std::exception {
+ public:
+  enum class Kind { http, integrity, shortMessage };
+
+  // "HTTP <status> for <url>"; status 0 when the answer was not HTTP.
+  static NetError http(int status, std::string url);
+  // A size or checksum check failed; what() is `message`.
+  static NetError integrity(std::string message);
+  // Any other short failure ("bad URL ..."); what() is `message`.
+  static NetError shortMessage(std::string message);
+
+  Kind kind() const { return kind_; }
+  // The HTTP status of an http error, 0 otherwise.
+  int status() const { return status_; }
+  // The URL of an http error, empty otherwise.
+  const std::string& url() const { return url_; }
+  const char* what() const noexcept override { return description_.c_str(); }
+
+ private:
+  NetError(Kind kind, int status, std::string url, std::string description);
+
+  Kind kind_;
+  int status_;
+  std::string url_;
+  std::string description_;
+};
+
+// No connection, time-out, TLS failure, cancellation: what() is curl's own
+// message, with its detail when curl gave one.
+class TransportError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
