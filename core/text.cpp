@@ -37,9 +37,31 @@ bool isNewline(char32_t c) {
   return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
+bool isHorizontal(char32_t c) {
+  return c == ' ' || c == '\t' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+         c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
 bool isWhitespace(char32_t c) {
-  return c == ' ' || c == '\t' || isNewline(c) || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x202F || c == 0x205F || c == 0x3000;
+  return isHorizontal(c) || isNewline(c);
+}
+
+// Walks code points from the front, then finds the end of the last one that
+// is not `white`; ill-formed bytes count as content.
+template <typename Pred>
+std::string trimCodePoints(std::string_view s, Pred white) {
+  size_t begin = s.size(), end = 0;
+  char32_t cp;
+  for (size_t i = 0; i < s.size();) {
+    size_t n = decode(s, i, cp);
+    if (n == 0) n = 1, cp = 0xFFFD;
+    if (!white(cp)) {
+      if (begin == s.size()) begin = i;
+      end = i + n;
+    }
+    i += n;
+  }
+  return begin >= end ? std::string() : std::string(s.substr(begin, end - begin));
 }
 
 }  // namespace
@@ -96,20 +118,11 @@ std::string trimBlanks(std::string_view s) {
 }
 
 std::string trimWhitespace(std::string_view s) {
-  // Walk code points from the front, then find the end of the last
-  // non-white one; ill-formed bytes count as content.
-  size_t begin = s.size(), end = 0;
-  char32_t cp;
-  for (size_t i = 0; i < s.size();) {
-    size_t n = decode(s, i, cp);
-    if (n == 0) n = 1, cp = 0xFFFD;
-    if (!isWhitespace(cp)) {
-      if (begin == s.size()) begin = i;
-      end = i + n;
-    }
-    i += n;
-  }
-  return begin >= end ? std::string() : std::string(s.substr(begin, end - begin));
+  return trimCodePoints(s, isWhitespace);
+}
+
+std::string trimHorizontal(std::string_view s) {
+  return trimCodePoints(s, isHorizontal);
 }
 
 std::string lower(std::string_view s) {

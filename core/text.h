@@ -25,6 +25,10 @@ std::string trimBlanks(std::string_view s);
 // paragraph separators, NEL and NBSP) from both ends.
 std::string trimWhitespace(std::string_view s);
 
+// Trims tabs and the Unicode space separators (space, NBSP, the U+2000 range,
+// ideographic space and the like) from both ends; newlines stay.
+std::string trimHorizontal(std::string_view s);
+
 // ASCII lower-casing; client names and keys compare this way.
 std::string lower(std::string_view s);
 

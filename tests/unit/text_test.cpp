@@ -19,6 +19,8 @@ TEST(Text, TrimsOnlyWhatItPromises) {
   EXPECT_EQ(text::trimBlanks(" \na\n "), "\na\n");
   EXPECT_EQ(text::trimWhitespace("\xC2\xA0\r\n v1.2 \n\xE2\x80\xA8"), "v1.2");
   EXPECT_EQ(text::trimWhitespace(" \n\t "), "");
+  EXPECT_EQ(text::trimHorizontal("\xC2\xA0\t\xE3\x80\x80x y\xE2\x80\x8A "), "x y");
+  EXPECT_EQ(text::trimHorizontal(" \r\n "), "\r\n");
 }
 
 TEST(Text, Utf8ValidityAndLossyDecoding) {
