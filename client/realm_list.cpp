@@ -1,0 +1,50 @@
+#include "client/realm_list.h"
+
+#include <optional>
+
+#include "core/files.h"
+#include "core/qh.h"
+#include "core/text.h"
+
+namespace ClientFiles {
+namespace {
+
+constexpr std::string_view keyword = "set realmlist";
+
+std::string_view trimBlanksAndQuotes(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t\"");
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t\"") - first + 1);
+}
+
+}  // namespace
+
+std::filesystem::path realmListPath(const Paths& paths) {
+  return paths.installDir / "Data" / "enUS" / "realmlist.wtf";
+}
+
+std::string realmListText() {
+  return std::string(keyword) + " " + QH::realmHost() + "\r\n";
+}
+
+bool namesRealmHost(std::string_view text) {
+  for (const std::string& raw : text::splitLines(text)) {
+    const std::string line = text::trimBlanks(raw);
+    if (line.empty() || line.front() == '#') continue;
+    // No space is required after the keyword: "set realmlisthost" names "host".
+    if (!text::lower(line).starts_with(keyword)) continue;
+    if (!trimBlanksAndQuotes(std::string_view(line).substr(keyword.size())).empty()) return true;
+  }
+  return false;
+}
+
+void ensureRealmList(const Paths& paths) {
+  const auto file = realmListPath(paths);
+  const std::optional<std::string> current = files::readUtf8(file);
+  if (current && namesRealmHost(*current)) return;
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  (void)files::writeAtomic(file, realmListText());
+}
+
+}  // namespace ClientFiles

@@ -1,0 +1,179 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "client/addons.h"
+#include "client_files.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::string> official = {"Questie", "pfUI"};
+const std::string officialList = "Questie: enabled\r\npfUI: enabled\r\n";
+
+// A file inside `folder` that nobody may remove while this lives, so the
+// folder cannot be deleted: immutable for root, a read-only folder otherwise.
+class Undeletable {
+ public:
+  explicit Undeletable(const fs::path& folder) : folder_(folder), file_(folder / "pinned") {
+    std::ofstream(file_) << "x";
+    immutable_ = setImmutable(true);
+    if (!immutable_ && geteuid() != 0) {
+      fs::permissions(folder_, fs::perms::owner_write, fs::perm_options::remove);
+      readOnly_ = true;
+    }
+  }
+  ~Undeletable() {
+    if (immutable_) setImmutable(false);
+    if (readOnly_) fs::permissions(folder_, fs::perms::owner_write, fs::perm_options::add);
+  }
+  bool works() const { return immutable_ || readOnly_; }
+
+ private:
+  bool setImmutable(bool on) {
+    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+      flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+      ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+  }
+  fs::path folder_, file_;
+  bool immutable_ = false, readOnly_ = false;
+};
+
+class Reconcile : public ::testing::Test {
+ protected:
+  fs::path addons() const { return client / "Interface/AddOns"; }
+  fs::path account(const std::string& rel = "") const { return client / "WTF/Account" / rel; }
+  void folder(const fs::path& p) const { fs::create_directories(p); }
+  int reconcile(const std::vector<std::string>& names = official) {
+    return ClientFiles::reconcileAddons(pathsAt(client.path()), names);
+  }
+  TempDir client;
+  TempDir outside;
+};
+
+TEST_F(Reconcile, DeletesOnlyUnofficialFoldersAndNeverFollowsLinks) {
+  folder(addons() / "QUESTIE");  // official in another case
+  folder(addons() / "pfUI/modules");
+  folder(addons() / "Blizzard_AuctionUI");
+  folder(addons() / "bLiZzArD_Custom");  // stock by prefix, in any case
+  folder(addons() / "Bagnon/locale");
+  folder(addons() / ".cache");  // hidden folders count like any other
+  client.write("Interface/AddOns/README.txt", "loose files stay");
+  // Links: to a folder outside the client, to a file, and one inside a deleted folder.
+  outside.write("target/Precious.lua", "keep me");
+  outside.write("deep/Also.lua", "keep me too");
+  fs::create_directory_symlink(outside / "target", addons() / "LinkedAddon");
+  fs::create_symlink(outside / "target/Precious.lua", addons() / "LinkedFile.lua");
+  fs::create_directory_symlink(outside / "deep", addons() / "Bagnon/locale/linked");
+  fs::create_directory_symlink(outside / "deep", addons() / ".cache/linked");
+
+  EXPECT_EQ(reconcile(), 2);
+  EXPECT_EQ(namesIn(addons()),
+            (std::set<std::string>{"QUESTIE", "pfUI", "Blizzard_AuctionUI", "bLiZzArD_Custom",
+                                   "README.txt", "LinkedAddon", "LinkedFile.lua"}));
+  EXPECT_TRUE(fs::is_directory(addons() / "pfUI/modules"));
+  EXPECT_TRUE(fs::is_symlink(addons() / "LinkedAddon"));
+  EXPECT_EQ(slurp(outside / "target/Precious.lua"), "keep me");
+  EXPECT_EQ(slurp(outside / "deep/Also.lua"), "keep me too");
+  EXPECT_EQ(slurp(addons() / "README.txt"), "loose files stay");
+}
+
+TEST_F(Reconcile, AccountListsAreWrittenAtTheTopAndReplacedBelowOnlyWhereTheyExist) {
+  folder(account("ALICE/Realm/Hero"));  // no list at all
+  client.write("WTF/Account/ALICE/Realm/Mage/AddOns.txt", "Old: enabled\r\n");
+  client.write("WTF/Account/ALICE/Realm/Rogue/addons.txt", "other case\n");
+  client.write("WTF/Account/ALICE/.hidden/deep/AddOns.txt", "Old: disabled\n");
+  client.write("WTF/Account/.bob/AddOns.txt", "Old: enabled\n");  // hidden account
+  client.write("WTF/Account/SavedVariables/AddOns.txt", "untouched\n");
+  client.write("WTF/Account/SavedVariables/Char/AddOns.txt", "untouched\n");
+  client.write("WTF/Account/cache.md5", "a loose file");
+  outside.write("acct/Realm/Char/AddOns.txt", "linked below\n");
+  fs::create_directory_symlink(outside / "acct", account("LINKED"));
+
+  EXPECT_EQ(reconcile(), 0);
+  for (const char* rel :
+       {"ALICE/AddOns.txt", "ALICE/Realm/Mage/AddOns.txt", "ALICE/.hidden/deep/AddOns.txt",
+        ".bob/AddOns.txt", "LINKED/AddOns.txt", "LINKED/Realm/Char/AddOns.txt"}) {
+    EXPECT_EQ(slurp(account(rel)), officialList) << rel;
+  }
+  EXPECT_EQ(namesIn(account("ALICE/Realm/Hero")), std::set<std::string>{});
+  EXPECT_EQ(namesIn(account("ALICE/Realm")), (std::set<std::string>{"Hero", "Mage", "Rogue"}));
+  EXPECT_EQ(slurp(account("ALICE/Realm/Rogue/addons.txt")), "other case\n");
+  EXPECT_EQ(namesIn(account("ALICE/Realm/Rogue")), std::set<std::string>{"addons.txt"});
+  EXPECT_EQ(slurp(account("SavedVariables/AddOns.txt")), "untouched\n");
+  EXPECT_EQ(slurp(account("SavedVariables/Char/AddOns.txt")), "untouched\n");
+  EXPECT_EQ(slurp(account("cache.md5")), "a loose file");
+}
+
+TEST_F(Reconcile, AnEmptyOfficialListChangesNothing) {
+  folder(addons() / "Bagnon");
+  client.write("WTF/Account/ALICE/AddOns.txt", "Bagnon: enabled\n");
+  folder(account("BOB"));
+  EXPECT_EQ(reconcile({}), 0);
+  EXPECT_TRUE(fs::is_directory(addons() / "Bagnon"));
+  EXPECT_EQ(slurp(account("ALICE/AddOns.txt")), "Bagnon: enabled\n");
+  EXPECT_FALSE(fs::exists(account("BOB/AddOns.txt")));
+}
+
+TEST_F(Reconcile, EachHalfWorksWithoutTheOther) {
+  folder(addons() / "Bagnon");
+  EXPECT_EQ(reconcile(), 1);
+  EXPECT_FALSE(fs::exists(client / "WTF"));
+
+  TempDir other;
+  folder(other / "WTF/Account/ALICE");
+  EXPECT_EQ(ClientFiles::reconcileAddons(pathsAt(other.path()), {"A", "B"}), 0);
+  EXPECT_EQ(slurp(other / "WTF/Account/ALICE/AddOns.txt"), "A: enabled\r\nB: enabled\r\n");
+}
+
+TEST_F(Reconcile, CountsOnlyFoldersThatWereDeleted) {
+  folder(addons() / "One");
+  folder(addons() / "Two");
+  folder(addons() / "Stuck");
+  Undeletable pin(addons() / "Stuck");
+  if (!pin.works()) GTEST_SKIP() << "no way to make a folder undeletable here";
+  EXPECT_EQ(reconcile(), 2);
+  EXPECT_EQ(namesIn(addons()), std::set<std::string>{"Stuck"});
+}
+
+TEST_F(Reconcile, FailedWritesKeepTheOldListsAndLeaveNoTemporaries) {
+  folder(addons() / "Bagnon");
+  client.write("WTF/Account/ALICE/AddOns.txt", "Bagnon: enabled\n");
+  client.write("WTF/Account/ALICE/Realm/Char/AddOns.txt", "Bagnon: enabled\n");
+  {
+    FullDisk full;
+    EXPECT_EQ(reconcile(), 1);
+  }
+  EXPECT_EQ(slurp(account("ALICE/AddOns.txt")), "Bagnon: enabled\n");
+  EXPECT_EQ(slurp(account("ALICE/Realm/Char/AddOns.txt")), "Bagnon: enabled\n");
+  EXPECT_EQ(namesIn(account("ALICE")), (std::set<std::string>{"AddOns.txt", "Realm"}));
+  EXPECT_EQ(namesIn(account("ALICE/Realm/Char")), std::set<std::string>{"AddOns.txt"});
+}
+
+TEST_F(Reconcile, AListPathThatIsAFolderIsPassedOver) {
+  folder(account("ALICE/AddOns.txt/inner"));
+  client.write("WTF/Account/ALICE/Realm/Char/AddOns.txt", "old\n");
+  EXPECT_EQ(reconcile(), 0);
+  EXPECT_TRUE(fs::is_directory(account("ALICE/AddOns.txt/inner")));
+  EXPECT_EQ(slurp(account("ALICE/Realm/Char/AddOns.txt")), officialList);
+}
+
+TEST(AddonList, IsEachNameEnabledWithCrLf) {
+  EXPECT_EQ(ClientFiles::addonListText({"A", "B"}), "A: enabled\r\nB: enabled\r\n");
+  EXPECT_EQ(ClientFiles::addonListText({}), "");
+}
+
+}  // namespace

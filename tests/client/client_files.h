@@ -1,0 +1,38 @@
+// Helpers for tests on a client folder.
+#pragma once
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <system_error>
+
+#include "core/files.h"
+#include "core/paths.h"
+
+// Paths whose install folder is `installDir`.
+inline Paths pathsAt(const std::filesystem::path& installDir) {
+  Paths p;
+  p.installDir = installDir;
+  return p;
+}
+
+// The names directly in `folder`, hidden ones included.
+inline std::set<std::string> namesIn(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+    names.insert(e.path().filename().string());
+  }
+  return names;
+}
+
+// Makes every atomic write fail with "no space left" while alive.
+class FullDisk {
+ public:
+  FullDisk() {
+    files::setWriteFailureForTesting(std::make_error_code(std::errc::no_space_on_device));
+  }
+  ~FullDisk() { files::setWriteFailureForTesting(std::nullopt); }
+  FullDisk(const FullDisk&) = delete;
+  FullDisk& operator=(const FullDisk&) = delete;
+};

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "client/config_wtf.h"
+#include "client_files.h"
+#include "core/qh.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(ConfigWtfDefaults, MissingFileGetsTheTwentyOneLinesWithCrLf) {
+  TempDir dir;
+  ClientFiles::ensureConfigWtf(pathsAt(dir.path()));
+  const std::string expected =
+      "SET locale \"enUS\"\r\n"
+      "SET realmList \"" +
+      QH::realmHost() +
+      "\"\r\n"
+      "SET hwDetect \"1\"\r\n"
+      "SET gxWindow \"1\"\r\n"
+      "SET gxMaximize \"1\"\r\n"
+      "SET gxRefresh \"60\"\r\n"
+      "SET gxMultisampleQuality \"0.000000\"\r\n"
+      "SET gxFixLag \"0\"\r\n"
+      "SET videoOptionsVersion \"3\"\r\n"
+      "SET movie \"0\"\r\n"
+      "SET Gamma \"1.000000\"\r\n"
+      "SET readTOS \"1\"\r\n"
+      "SET readEULA \"1\"\r\n"
+      "SET showToolsUI \"1\"\r\n"
+      "SET Sound_OutputDriverName \"System Default\"\r\n"
+      "SET Sound_MusicVolume \"0.40000000596046\"\r\n"
+      "SET Sound_AmbienceVolume \"0.60000002384186\"\r\n"
+      "SET farclip \"450.000000\"\r\n"
+      "SET specular \"1\"\r\n"
+      "SET groundEffectDensity \"24\"\r\n"
+      "SET projectedTextures \"1\"\r\n";
+  EXPECT_EQ(slurp(dir / "WTF/Config.wtf"), expected);
+  EXPECT_EQ(namesIn(dir / "WTF"), std::set<std::string>{"Config.wtf"});
+}
+
+TEST(ConfigWtfDefaults, AnythingAlreadyThereIsLeftAlone) {
+  TempDir dir;
+  const auto file = dir.write("WTF/Config.wtf", "");
+  ClientFiles::ensureConfigWtf(pathsAt(dir.path()));
+  EXPECT_EQ(slurp(file), "");
+
+  TempDir other;
+  fs::create_directories(other / "WTF/Config.wtf");
+  ClientFiles::ensureConfigWtf(pathsAt(other.path()));
+  EXPECT_TRUE(fs::is_directory(other / "WTF/Config.wtf"));
+}
+
+TEST(ConfigWtfDefaults, FailedWriteLeavesNoFileAndNoTemporary) {
+  TempDir dir;
+  {
+    FullDisk full;
+    ClientFiles::ensureConfigWtf(pathsAt(dir.path()));
+  }
+  EXPECT_TRUE(namesIn(dir / "WTF").empty());
+  // A WTF path that is a file cannot hold the folder: still no crash, nothing changes.
+  TempDir blocked;
+  blocked.write("WTF", "not a folder");
+  ClientFiles::ensureConfigWtf(pathsAt(blocked.path()));
+  EXPECT_EQ(slurp(blocked / "WTF"), "not a folder");
+}
+
+struct EditCase {
+  const char* name;
+  std::string before;
+  std::string key;
+  std::string value;
+  std::optional<std::string> after;  // nullopt: nothing to write
+};
+
+class ConfigLineEdit : public ::testing::TestWithParam<EditCase> {};
+
+TEST_P(ConfigLineEdit, RewritesExactly) {
+  const EditCase& c = GetParam();
+  EXPECT_EQ(ClientFiles::withConfigLine(c.before, c.key, c.value), c.after);
+}
+
+const std::string gx1 = "SET gxWindow \"1\"";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConfigLineEdit,
+    ::testing::Values(
+        EditCase{"IndentedOtherCaseLineIsReplacedWhole",
+                 "SET a \"1\"\r\n \t set GXWINDOW \"0\" \t\r\n", "gxWindow", "1",
+                 "SET a \"1\"\r\n" + gx1 + "\r\n"},
+        EditCase{"SameValueInOtherCaseIsAlreadySet", "x\nSET GXWINDOW \"1\"\n", "gxWindow", "1",
+                 std::nullopt},
+        EditCase{"IndentedSameValueIsAlreadySet", "  set gxwindow \"1\"  \n", "gxWindow", "1",
+                 std::nullopt},
+        EditCase{"LfStaysLf", "a\nSET gxWindow \"0\"\nb\n", "gxWindow", "1", "a\n" + gx1 + "\nb\n"},
+        EditCase{"OneCrLfMakesAllCrLf", "a\nb\r\nc\nSET gxWindow \"0\"", "gxWindow", "1",
+                 "a\r\nb\r\nc\r\n" + gx1},
+        EditCase{"LoneCrIsPartOfItsLine", "a\rb\nSET gxWindow \"0\"\n", "gxWindow", "1",
+                 "a\rb\n" + gx1 + "\n"},
+        EditCase{"NewKeyGoesBeforeTheFinalBreak", "SET a \"1\"\r\nSET b \"2\"\r\n", "gxResolution",
+                 "1280x800", "SET a \"1\"\r\nSET b \"2\"\r\nSET gxResolution \"1280x800\"\r\n"},
+        EditCase{"NewKeyWithoutFinalBreakIsAppended", "SET a \"1\"", "k", "v",
+                 "SET a \"1\"\nSET k \"v\""},
+        EditCase{"OnlyTheLastEmptyPieceCounts", "SET a \"1\"\n\n", "k", "v",
+                 "SET a \"1\"\n\nSET k \"v\"\n"},
+        EditCase{"EmptyFileGetsTheLineAndABreak", "", "k", "v", "SET k \"v\"\n"},
+        EditCase{"EveryDuplicateIsReplaced", "SET gxWindow \"0\"\nx\nset GXWindow \"2\"\n",
+                 "gxWindow", "1", gx1 + "\nx\n" + gx1 + "\n"},
+        EditCase{"ARightDuplicateStaysAsWritten", "  set GXWINDOW \"1\"\nSET gxWindow \"0\"\n",
+                 "gxWindow", "1", "  set GXWINDOW \"1\"\n" + gx1 + "\n"},
+        EditCase{"KeyWithoutValueMatches", "SET gxWindow\n", "gxWindow", "1", gx1 + "\n"},
+        EditCase{"LongerKeyDoesNotMatch", "SET gxWindowed \"0\"\n", "gxWindow", "1",
+                 "SET gxWindowed \"0\"\n" + gx1 + "\n"},
+        EditCase{"TabAfterKeywordDoesNotMatch", "SET\tgxWindow \"0\"\n", "gxWindow", "1",
+                 "SET\tgxWindow \"0\"\n" + gx1 + "\n"},
+        EditCase{"TwoSpacesAfterKeywordDoNotMatch", "SET  gxWindow \"0\"\n", "gxWindow", "1",
+                 "SET  gxWindow \"0\"\n" + gx1 + "\n"},
+        EditCase{"TabAfterKeyDoesNotMatch", "SET gxWindow\t\"0\"\n", "gxWindow", "1",
+                 "SET gxWindow\t\"0\"\n" + gx1 + "\n"},
+        EditCase{"TwoSpacesAfterKeyDoNotMatch", "SET gxWindow  \"0\"\n", "gxWindow", "1",
+                 "SET gxWindow  \"0\"\n" + gx1 + "\n"},
+        EditCase{"UnicodeBlanksAreTrimmed", "\xC2\xA0SET gxWindow \"0\"\xE3\x80\x80\n", "gxWindow",
+                 "1", gx1 + "\n"},
+        EditCase{"KeyAndValueAreWrittenAsGiven", "\n", "Some Key", "a\"b\\c",
+                 "\nSET Some Key \"a\"b\\c\"\n"},
+        EditCase{"OtherLinesKeepTheirBytes", "# note\n  SET a \"1\" \t\nSET gxWindow \"0\"\n",
+                 "gxWindow", "1", "# note\n  SET a \"1\" \t\n" + gx1 + "\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class ConfigLineFile : public ::testing::Test {
+ protected:
+  fs::path file() const { return dir / "WTF/Config.wtf"; }
+  fs::path backup() const { return dir / "WTF/Config.wtf.qhbak"; }
+  bool set(const std::string& key, const std::string& value) {
+    return ClientFiles::setConfigWtfLine(pathsAt(dir.path()), key, value);
+  }
+  TempDir dir;
+};
+
+TEST_F(ConfigLineFile, EditKeepsTheOldTextInTheBackup) {
+  dir.write("WTF/Config.wtf", "SET gxWindow \"0\"\r\n");
+  dir.write("WTF/Config.wtf.qhbak", "an older backup");
+  EXPECT_TRUE(set("gxWindow", "1"));
+  EXPECT_EQ(slurp(file()), "SET gxWindow \"1\"\r\n");
+  EXPECT_EQ(slurp(backup()), "SET gxWindow \"0\"\r\n");
+  EXPECT_EQ(namesIn(dir / "WTF"), (std::set<std::string>{"Config.wtf", "Config.wtf.qhbak"}));
+}
+
+TEST_F(ConfigLineFile, AlreadySetWritesNothing) {
+  dir.write("WTF/Config.wtf", "SET GXWINDOW \"1\"\r\n");
+  EXPECT_FALSE(set("gxWindow", "1"));
+  EXPECT_EQ(slurp(file()), "SET GXWINDOW \"1\"\r\n");
+  EXPECT_FALSE(fs::exists(backup()));
+}
+
+TEST_F(ConfigLineFile, MissingFileIsNeverCreated) {
+  EXPECT_FALSE(set("gxWindow", "1"));
+  EXPECT_FALSE(fs::exists(dir / "WTF"));
+  fs::create_directories(dir / "WTF");
+  EXPECT_FALSE(set("gxWindow", "1"));
+  EXPECT_TRUE(namesIn(dir / "WTF").empty());
+}
+
+struct Unreadable {
+  const char* name;
+  std::string bytes;
+};
+class ConfigLineUnreadable : public ConfigLineFile,
+                             public ::testing::WithParamInterface<Unreadable> {};
+
+TEST_P(ConfigLineUnreadable, IsLeftAloneAndReportsFalse) {
+  dir.write("WTF/Config.wtf", GetParam().bytes);
+  EXPECT_FALSE(set("gxWindow", "1"));
+  EXPECT_EQ(slurp(file()), GetParam().bytes);
+  EXPECT_FALSE(fs::exists(backup()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConfigLineUnreadable,
+    ::testing::Values(Unreadable{"Utf16", std::string("\xFF\xFES\0E\0T\0 \0a\0\r\0\n\0", 16)},
+                      Unreadable{"Binary", std::string("\x00\x9F\x92\x96\xC0\xAF", 6)},
+                      Unreadable{"Latin1", "SET name \"J\xF6rg\"\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigLineFile, FolderInPlaceOfTheFileReportsFalse) {
+  fs::create_directories(file());
+  EXPECT_FALSE(set("gxWindow", "1"));
+  EXPECT_TRUE(fs::is_directory(file()));
+}
+
+TEST_F(ConfigLineFile, FailedWriteKeepsTheFileAndReportsFalse) {
+  dir.write("WTF/Config.wtf", "SET gxWindow \"0\"\n");
+  {
+    FullDisk full;
+    EXPECT_FALSE(set("gxWindow", "1"));
+  }
+  EXPECT_EQ(slurp(file()), "SET gxWindow \"0\"\n");
+  EXPECT_EQ(namesIn(dir / "WTF"), std::set<std::string>{"Config.wtf"});
+}
+
+TEST_F(ConfigLineFile, FailedBackupDoesNotStopTheEdit) {
+  dir.write("WTF/Config.wtf", "SET gxWindow \"0\"\n");
+  // A non-empty folder where the backup goes can be neither removed nor replaced.
+  dir.write("WTF/Config.wtf.qhbak/keep", "x");
+  EXPECT_TRUE(set("gxWindow", "1"));
+  EXPECT_EQ(slurp(file()), "SET gxWindow \"1\"\n");
+  EXPECT_EQ(slurp(dir / "WTF/Config.wtf.qhbak/keep"), "x");
+}
+
+TEST_F(ConfigLineFile, ReadOnlyFileIsReplacedWhole) {
+  dir.write("WTF/Config.wtf", "SET gxWindow \"0\"\n");
+  fs::permissions(file(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_TRUE(set("gxWindow", "1"));
+  EXPECT_EQ(slurp(file()), "SET gxWindow \"1\"\n");
+}
+
+}  // namespace
