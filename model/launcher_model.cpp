@@ -158,7 +158,8 @@ QCoro::Task<> LauncherModel::loadGameVersion() {
 }
 
 QCoro::Task<> LauncherModel::finishReady(std::string version, std::string summary, bool reconcile) {
-  (void)reconcile;
+  QCoro::Task<> client = configureClient(reconcile);
+  co_await client;
   setStatus(q(summary + " - ready to play!"));
   setDetail(q("Version " + version + "    " + paths_.installDir.string()));
   setProgress(1.0);

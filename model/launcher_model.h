@@ -90,6 +90,14 @@ class LauncherModel : public QObject {
 
   // --- Client configuration and caches ---
 
+  // The Tools command: sets windowed mode, maximised, 1280x800 in Config.wtf
+  // and says in `status` whether windowed mode had to be switched on.
+  Q_INVOKABLE void resetVideoSettings();
+  // finishReady's client steps, on a worker: reconciles the addons with
+  // officialAddons when `reconcile` (reporting the deletions in `detail`),
+  // then the realm list, then the Config.wtf defaults. Never fails.
+  QCoro::Task<> configureClient(bool reconcile);
+
   // --- Compatibility layer and play ---
 
   // --- Window commands ---
