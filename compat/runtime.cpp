@@ -1,0 +1,113 @@
+#include "compat/runtime.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "core/files.h"
+#include "core/qh.h"
+
+namespace fs = std::filesystem;
+
+Runtime::Runtime(Paths paths, Timing timing, Network network)
+    : paths_(std::move(paths)), timing_(std::move(timing)), network_(std::move(network)) {}
+
+QCoro::Task<> Runtime::resolveSpec() {
+  const std::string base = paths_.base + "/mac";
+  std::optional<std::string> fetched;
+  if (network_.getString) {
+    try {
+      QCoro::Task<std::string> get = network_.getString(base + "/runtime.txt");
+      fetched = co_await get;
+    } catch (const std::exception&) {
+      // Falls through to the cached copy.
+    }
+  }
+  if (fetched) {
+    if (auto spec = RuntimeSpec::parse(*fetched, base)) {
+      spec_ = std::move(spec);
+      files::writeAtomic(cachedSpecFile(), *fetched);
+      co_return;
+    }
+  }
+  if (const auto cached = files::readUtf8(cachedSpecFile())) {
+    if (auto spec = RuntimeSpec::parse(*cached, base)) {
+      spec_ = std::move(spec);
+      co_return;
+    }
+  }
+  spec_ = RuntimeSpec::from(QH::fallbackRuntime(), base);
+}
+
+fs::path Runtime::cachedSpecFile() const {
+  return paths_.stateDir / "runtime.txt";
+}
+
+fs::path Runtime::runtimesDir() const {
+  return paths_.stateDir / "runtime";
+}
+
+std::optional<fs::path> Runtime::runtimeDir() const {
+  if (!spec_) return std::nullopt;
+  return runtimesDir() / spec_->id;
+}
+
+std::optional<fs::path> Runtime::archive() const {
+  if (!spec_) return std::nullopt;
+  return runtimesDir() / (spec_->id + ".tar.xz");
+}
+
+std::optional<fs::path> Runtime::completionMarker() const {
+  if (!spec_) return std::nullopt;
+  return *runtimeDir() / ".qh_complete";
+}
+
+std::optional<fs::path> Runtime::wine() const {
+  if (!spec_) return std::nullopt;
+  return *runtimeDir() / spec_->wineBin;
+}
+
+std::optional<fs::path> Runtime::wineserver() const {
+  auto w = wine();
+  if (!w) return std::nullopt;
+  return w->replace_filename("wineserver");
+}
+
+std::optional<fs::path> Runtime::libraryDir() const {
+  if (!spec_ || !spec_->libDir) return std::nullopt;
+  return *runtimeDir() / *spec_->libDir;
+}
+
+std::optional<fs::path> Runtime::dxvkSource() const {
+  if (!spec_ || !spec_->dxvkDll) return std::nullopt;
+  fs::path source = *runtimeDir() / *spec_->dxvkDll;
+  std::error_code ec;
+  if (!fs::is_regular_file(source, ec)) return std::nullopt;
+  return source;
+}
+
+fs::path Runtime::prefixDir() const {
+  return paths_.stateDir / ("prefix-" + (spec_ ? spec_->id : std::string("none")));
+}
+
+fs::path Runtime::prefixMarker() const {
+  return prefixDir() / (".qh_prefix_" + (spec_ ? spec_->id : std::string()));
+}
+
+fs::path Runtime::registryFile() const {
+  return paths_.stateDir / "qh_prefix.reg";
+}
+
+fs::path Runtime::wineLog() const {
+  return paths_.stateDir / "wine.log";
+}
+
+fs::path Runtime::dxvkCacheDir() const {
+  return paths_.stateDir / "dxvk-cache";
+}
+
+std::string Runtime::windowsPath(const fs::path& path) {
+  std::string p = path.string();
+  std::replace(p.begin(), p.end(), '/', '\\');
+  return "Z:" + p;
+}

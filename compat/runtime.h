@@ -1,0 +1,93 @@
+// The compatibility-layer manager: the runtime description in force, every
+// location derived from it, and the operations that install the runtime and
+// prepare the Wine prefix the client runs in.
+// Thread-safety: main thread only. The model shares one instance (hold a
+// shared_ptr across awaits: the model may swap in a new one meanwhile).
+#pragma once
+
+#include <qcoro/qcorotask.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "compat/runtime_error.h"
+#include "compat/runtime_spec.h"
+#include "core/paths.h"
+#include "core/status.h"
+#include "core/timing.h"
+
+class Runtime {
+ public:
+  // The network operations the runtime needs; standard() is the real network
+  // (Net::getString with cache busting, Downloader::fetch).
+  struct Network {
+    using Progress = std::function<void(int64_t bytesPresent)>;
+    std::function<QCoro::Task<std::string>(std::string url)> getString;
+    std::function<QCoro::Task<>(std::string url, std::filesystem::path to, int64_t expectedSize,
+                                std::optional<std::string> sha256, Progress progress,
+                                Timing timing)>
+        fetch;
+    static Network standard();
+  };
+
+  Runtime(Paths paths, Timing timing, Network network);
+
+  const Paths& paths() const { return paths_; }
+  const std::optional<RuntimeSpec>& spec() const { return spec_; }
+
+  // Sets spec from the server's "/mac/runtime.txt" (caching its text), else
+  // from the cached copy, else from the built-in description. Never throws.
+  QCoro::Task<> resolveSpec();
+
+  // Locations; those of one runtime are nullopt while no spec is known.
+  std::filesystem::path cachedSpecFile() const;
+  std::filesystem::path runtimesDir() const;
+  std::optional<std::filesystem::path> runtimeDir() const;
+  std::optional<std::filesystem::path> archive() const;
+  std::optional<std::filesystem::path> completionMarker() const;
+  std::optional<std::filesystem::path> wine() const;
+  // The sibling of wine().
+  std::optional<std::filesystem::path> wineserver() const;
+  std::optional<std::filesystem::path> libraryDir() const;
+  // Only while the DXVK file named by the spec exists.
+  std::optional<std::filesystem::path> dxvkSource() const;
+  std::filesystem::path prefixDir() const;
+  std::filesystem::path prefixMarker() const;
+  std::filesystem::path registryFile() const;
+  std::filesystem::path wineLog() const;
+  std::filesystem::path dxvkCacheDir() const;
+
+  // "Z:" + the path with every "/" turned into "\".
+  static std::string windowsPath(const std::filesystem::path& path);
+
+  // Wine is an executable file and the completion marker exists.
+  bool isInstalled() const;
+  // Downloads (four attempts), unpacks and marks the runtime; removes every
+  // other runtime. Throws NetError (download), RuntimeError (tar, missing
+  // wine) or std::filesystem::filesystem_error (folders).
+  QCoro::Task<> install(StatusCallback status);
+
+  // The environment of every Wine program, starting from the launcher's own.
+  std::map<std::string, std::string> environment(bool verbose) const;
+  bool prefixReady() const;
+  // Creates the prefix once: wineboot, registry defaults, marker. Throws
+  // RuntimeError::wineboot or the registry file's write error.
+  QCoro::Task<> preparePrefix(StatusCallback status);
+  // Deletes "prefix" and every "prefix-*" entry of the support folder but ours.
+  void removeOtherPrefixes() const;
+  // Puts DXVK's d3d9.dll into the prefix; false (launch without DXVK) on any trouble.
+  bool installDxvk() const;
+  // Puts the shim into the client folder unless an identical one is there.
+  // Throws std::system_error when it cannot be copied.
+  void installShim(const std::filesystem::path& shim) const;
+
+ private:
+  Paths paths_;
+  Timing timing_;
+  Network network_;
+  std::optional<RuntimeSpec> spec_;
+};

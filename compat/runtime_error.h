@@ -1,0 +1,30 @@
+// The error of the compatibility layer; what() is the text the user reads.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+class RuntimeError : public std::runtime_error {
+ public:
+  enum class Kind { missingBinary, extractFailed, wineboot, rosettaMissing };
+
+  // `item` names what is missing (a relative path or a program name).
+  static RuntimeError missingBinary(const std::string& item);
+  static RuntimeError extractFailed(int32_t tarStatus);
+  static RuntimeError wineboot(int32_t winebootStatus);
+  static RuntimeError rosettaMissing();
+
+  Kind kind() const { return kind_; }
+  // The item of missingBinary, or "".
+  const std::string& item() const { return item_; }
+  // The program's exit status of extractFailed and wineboot, or 0.
+  int32_t status() const { return status_; }
+
+ private:
+  RuntimeError(Kind kind, const std::string& text, std::string item, int32_t status)
+      : std::runtime_error(text), kind_(kind), item_(std::move(item)), status_(status) {}
+  Kind kind_;
+  std::string item_;
+  int32_t status_;
+};

@@ -1,0 +1,120 @@
+// Runtime installation: download with retries, unpack, mark, clean up.
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+
+#include "compat/runtime.h"
+#include "compat/shell.h"
+#include "core/async.h"
+#include "core/files.h"
+#include "core/log.h"
+#include "platform/platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kDownloadAttempts = 4;
+constexpr const char* kDownloading = "Downloading the Mac compatibility layer (one time)...";
+
+bool isExecutableFile(const fs::path& file) {
+  std::error_code ec;
+  return fs::is_regular_file(file, ec) && ::access(file.c_str(), X_OK) == 0;
+}
+
+void report(const StatusCallback& status, const std::string& text, std::optional<double> progress) {
+  if (status) status(text, progress);
+}
+
+std::string progressText(int64_t received, int64_t size) {
+  constexpr double mb = 1048576.0;
+  char numbers[96];
+  std::snprintf(numbers, sizeof numbers, "  %.0f / %.0f MB", static_cast<double>(received) / mb,
+                size < 1 ? 0.0 : static_cast<double>(size) / mb);
+  return std::string(kDownloading) + numbers;
+}
+
+// Everything in the runtimes folder but the runtime `keep`: older runtimes
+// and leftover archives alike.
+void removeAllBut(const fs::path& runtimesDir, const std::string& keep) {
+  std::error_code ec;
+  fs::directory_iterator it(runtimesDir, ec);
+  if (ec) return;
+  std::vector<fs::path> doomed;
+  for (const auto& entry : it) {
+    if (entry.path().filename() != keep) doomed.push_back(entry.path());
+  }
+  for (const auto& path : doomed) fs::remove_all(path, ec);
+}
+
+}  // namespace
+
+bool Runtime::isInstalled() const {
+  const auto w = wine();
+  std::error_code ec;
+  return w && isExecutableFile(*w) && fs::exists(*completionMarker(), ec);
+}
+
+QCoro::Task<> Runtime::install(StatusCallback status) {
+  if (!spec_) co_return;
+  // A copy: nothing below may see a description replaced while it waits.
+  const RuntimeSpec spec = *spec_;
+  if (isInstalled()) co_return;
+  const fs::path root = runtimesDir();
+  const fs::path archiveFile = root / (spec.id + ".tar.xz");
+  const fs::path dir = root / spec.id;
+  fs::create_directories(root);
+
+  report(status, kDownloading, 0.0);
+  const int64_t size = spec.size;
+  Network::Progress progress = [status, size](int64_t received) {
+    std::optional<double> fraction;
+    if (size >= 1) fraction = static_cast<double>(received) / static_cast<double>(size);
+    report(status, progressText(received, size), fraction);
+  };
+  const std::optional<std::string> sha256 =
+      spec.sha256.empty() ? std::nullopt : std::optional<std::string>(spec.sha256);
+  for (int attempt = 1;; ++attempt) {
+    std::exception_ptr failure;
+    std::string reason;
+    try {
+      QCoro::Task<> fetch = network_.fetch(spec.url, archiveFile, size, sha256, progress, timing_);
+      co_await fetch;
+    } catch (const std::exception& e) {
+      failure = std::current_exception();
+      reason = e.what();
+    }
+    if (!failure) break;
+    Log::line("runtime download attempt " + std::to_string(attempt) + ": " + reason);
+    QCoro::Task<> pause = timing_.clock->wait(attempt * timing_.runtimeRetryStep);
+    co_await pause;
+    if (attempt == kDownloadAttempts) std::rethrow_exception(failure);
+  }
+
+  report(status, "Unpacking the compatibility layer...", std::nullopt);
+  QCoro::Task<> fresh = onWorker([dir] {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+    fs::create_directories(dir);
+  });
+  co_await fresh;
+  // GNU and BSD tar both refuse members that climb out with ".." and strip
+  // leading "/", and neither writes through a link the archive itself made.
+  QCoro::Task<int> untar =
+      Shell::run(platform::tarPath(), {"-xf", archiveFile.string(), "-C", dir.string()},
+                 std::nullopt, std::nullopt);
+  const int tarStatus = co_await untar;
+  if (tarStatus != 0) throw RuntimeError::extractFailed(tarStatus);
+  QCoro::Task<> unquarantine = onWorker([dir] { platform::clearQuarantine(dir); });
+  co_await unquarantine;
+
+  if (!isExecutableFile(dir / spec.wineBin)) throw RuntimeError::missingBinary(spec.wineBin);
+  QCoro::Task<> finish = onWorker([root, archiveFile, dir, id = spec.id] {
+    std::error_code ignored;
+    fs::remove(archiveFile, ignored);
+    files::writeAtomic(dir / ".qh_complete", id);
+    removeAllBut(root, id);
+  });
+  co_await finish;
+}

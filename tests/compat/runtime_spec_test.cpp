@@ -1,0 +1,139 @@
+#include "compat/runtime_spec.h"
+
+#include <gtest/gtest.h>
+
+#include "compat/runtime_error.h"
+#include "core/qh.h"
+
+namespace {
+
+const std::string kBase = "https://dist.example.net/mac";
+
+struct ParseCase {
+  const char* name;
+  std::string text;
+  std::optional<RuntimeSpec> expected;
+};
+
+RuntimeSpec spec(std::string id, std::string url, std::string sha, int64_t size, std::string bin,
+                 std::optional<std::string> libs = std::nullopt,
+                 std::optional<std::string> dxvk = std::nullopt) {
+  return {std::move(id),  std::move(url),  std::move(sha), size,
+          std::move(bin), std::move(libs), std::move(dxvk)};
+}
+
+const std::string kMinimal =
+    "wine_id=w1\nwine_url=https://cdn.example.com/w1.tar.xz\nwine_sha256=\nwine_bin=w1/bin/wine\n";
+
+class RuntimeSpecParseTest : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(RuntimeSpecParseTest, Parses) {
+  EXPECT_EQ(RuntimeSpec::parse(GetParam().text, kBase), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RuntimeSpecParseTest,
+    ::testing::Values(
+        ParseCase{"minimal", kMinimal,
+                  spec("w1", "https://cdn.example.com/w1.tar.xz", "", -1, "w1/bin/wine")},
+        ParseCase{"full",
+                  "wine_id=w2\nwine_url=runtime/w2.tar.xz\nwine_sha256=ABCDEF\nwine_bin=w2/wine\n"
+                  "wine_libs=w2/lib\ndxvk_dll=w2/dxvk/d3d9.dll\nwine_size=123456789\n",
+                  spec("w2", kBase + "/runtime/w2.tar.xz", "ABCDEF", 123456789, "w2/wine", "w2/lib",
+                       "w2/dxvk/d3d9.dll")},
+        ParseCase{
+            "blanksAroundEqualsAndLine",
+            " \twine_id = w3 \nwine_url=\tHTTP://h/a.tar.xz\t\nwine_sha256 =  \n  wine_bin= b \n",
+            spec("w3", "HTTP://h/a.tar.xz", "", -1, "b")},
+        ParseCase{"commentsAndLinesWithoutEquals",
+                  "# wine_id=commented\n  #also\nnot a pair\n" + kMinimal + "wine_libs\n",
+                  spec("w1", "https://cdn.example.com/w1.tar.xz", "", -1, "w1/bin/wine")},
+        ParseCase{"valueKeepsFurtherEquals",
+                  "wine_id=w\nwine_url=https://h/a?x=1&y=2\nwine_sha256=\nwine_bin=a=b\n",
+                  spec("w", "https://h/a?x=1&y=2", "", -1, "a=b")},
+        ParseCase{"laterKeyWins", kMinimal + "wine_id=w9\nwine_bin=other\n",
+                  spec("w9", "https://cdn.example.com/w1.tar.xz", "", -1, "other")},
+        ParseCase{"keysAreCaseSensitive", "WINE_ID=x\n" + kMinimal.substr(kMinimal.find('\n') + 1),
+                  std::nullopt},
+        ParseCase{"carriageReturns",
+                  "wine_id=w1\rwine_url=https://cdn.example.com/w1.tar.xz\r\nwine_sha256=\r"
+                  "wine_bin=w1/bin/wine\r",
+                  spec("w1", "https://cdn.example.com/w1.tar.xz", "", -1, "w1/bin/wine")},
+        ParseCase{"unicodeLineSeparators",
+                  "wine_id=w1\u2028wine_url=https://cdn.example.com/w1.tar.xz\u0085wine_sha256="
+                  "\u2029wine_bin=w1/bin/wine\f",
+                  spec("w1", "https://cdn.example.com/w1.tar.xz", "", -1, "w1/bin/wine")},
+        ParseCase{"emptyLibsAndDxvkAreAbsent", kMinimal + "wine_libs=\ndxvk_dll=  \n",
+                  spec("w1", "https://cdn.example.com/w1.tar.xz", "", -1, "w1/bin/wine")},
+        ParseCase{"missingSha", "wine_id=w\nwine_url=https://h/a\nwine_bin=b\n", std::nullopt},
+        ParseCase{"missingUrl", "wine_id=w\nwine_sha256=\nwine_bin=b\n", std::nullopt},
+        ParseCase{"emptyId", "wine_id=\nwine_url=https://h/a\nwine_sha256=\nwine_bin=b\n",
+                  std::nullopt},
+        ParseCase{"emptyBin", "wine_id=w\nwine_url=https://h/a\nwine_sha256=\nwine_bin=\n",
+                  std::nullopt},
+        ParseCase{"urlThatDoesNotParse",
+                  "wine_id=w\nwine_url=http://bad host/a b\nwine_sha256=\nwine_bin=b\n",
+                  std::nullopt},
+        ParseCase{"empty", "", std::nullopt},
+        ParseCase{"binaryGarbage", std::string("\x00\xff\xfe=\x01\x80\n\xc3\x28", 10),
+                  std::nullopt},
+        ParseCase{"htmlErrorPage", "<html><body>404 Not Found</body></html>\n", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct SizeCase {
+  const char* name;
+  std::string value;
+  int64_t expected;
+};
+
+class RuntimeSpecSizeTest : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(RuntimeSpecSizeTest, ReadsSize) {
+  const auto parsed = RuntimeSpec::parse(kMinimal + "wine_size=" + GetParam().value + "\n", kBase);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->size, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, RuntimeSpecSizeTest,
+    ::testing::Values(SizeCase{"plain", "1048576", 1048576}, SizeCase{"plus", "+42", 42},
+                      SizeCase{"minus", "-7", -7}, SizeCase{"zero", "0", 0},
+                      SizeCase{"max", "9223372036854775807", INT64_MAX},
+                      SizeCase{"min", "-9223372036854775808", INT64_MIN},
+                      SizeCase{"overflow", "9223372036854775808", -1},
+                      SizeCase{"trailingLetter", "12k", -1}, SizeCase{"empty", "", -1},
+                      SizeCase{"signOnly", "+", -1}, SizeCase{"innerBlank", "1 2", -1},
+                      SizeCase{"doubleSign", "--5", -1}, SizeCase{"hex", "0x10", -1},
+                      SizeCase{"fraction", "1.5", -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RuntimeSpecFromTest, BuiltInDescriptionResolvesBelowTheBase) {
+  const auto builtIn = RuntimeSpec::from(QH::fallbackRuntime(), "http://127.0.0.1:8080/mac");
+  ASSERT_TRUE(builtIn);
+  EXPECT_EQ(*builtIn, spec("qh-wine-cx23.7.1-2",
+                           "http://127.0.0.1:8080/mac/runtime/qh-wine-cx23.7.1-2.tar.xz", "", -1,
+                           "qh-wine-cx23.7.1-2/wswine.bundle/bin/wine",
+                           "qh-wine-cx23.7.1-2/Frameworks", "qh-wine-cx23.7.1-2/dxvk/d3d9.dll"));
+}
+
+TEST(RuntimeSpecFromTest, UnparseableBaseGivesNone) {
+  EXPECT_FALSE(RuntimeSpec::from(QH::fallbackRuntime(), "not a url/mac"));
+  EXPECT_FALSE(RuntimeSpec::from({}, kBase));
+}
+
+TEST(RuntimeErrorTest, DescriptionsAreTheUsersText) {
+  EXPECT_STREQ(RuntimeError::missingBinary("a/b/wine").what(),
+               "The compatibility layer is incomplete (missing a/b/wine). Use Tools > Reset "
+               "compatibility layer.");
+  EXPECT_STREQ(RuntimeError::extractFailed(2).what(),
+               "Unpacking the compatibility layer failed (tar exit 2).");
+  EXPECT_STREQ(RuntimeError::wineboot(-1).what(),
+               "Setting up the Windows environment failed (wineboot exit -1). See wine.log in "
+               "Tools > Open logs.");
+  EXPECT_STREQ(RuntimeError::rosettaMissing().what(),
+               "Rosetta 2 is required on Apple Silicon Macs and is not installed.");
+  EXPECT_EQ(RuntimeError::extractFailed(2).kind(), RuntimeError::Kind::extractFailed);
+  EXPECT_EQ(RuntimeError::wineboot(1).status(), 1);
+}
+
+}  // namespace
