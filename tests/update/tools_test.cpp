@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <thread>
+
+#include "support/run_tool.h"
+#include "support/temp_dir.h"
+#include "tools/serve/static_server.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class StaticServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir.write("root/Data/a.bin", "0123456789");
+    dir.write("root/empty.txt", "");
+    dir.write("root/sp ace#.txt", "x");
+    dir.write("secret.txt", "secret");
+    fs::create_symlink(dir / "secret.txt", dir / "root/leak.txt");
+    server = std::make_unique<StaticServer>(dir / "root");
+    port = server->bind("127.0.0.1", 0);
+    ASSERT_GT(port, 0);
+    server->start();
+  }
+
+  httplib::Result get(const std::string& path, httplib::Headers headers = {}) {
+    httplib::Client client("127.0.0.1", port);
+    return client.Get(path.c_str(), headers);
+  }
+
+  TempDir dir;
+  std::unique_ptr<StaticServer> server;
+  int port = 0;
+};
+
+TEST_F(StaticServerTest, ServesFilesIgnoringQueries) {
+  auto r = get("/Data/a.bin?v=01234567&r=2");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 200);
+  EXPECT_EQ(r->body, "0123456789");
+  r = get("/sp%20ace%23.txt");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->body, "x");
+  r = get("/empty.txt");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 200);
+  EXPECT_EQ(r->body, "");
+  httplib::Client client("127.0.0.1", port);
+  auto head = client.Head("/Data/a.bin");
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->status, 200);
+  EXPECT_EQ(head->get_header_value("Content-Length"), "10");
+  EXPECT_EQ(head->body, "");
+}
+
+TEST_F(StaticServerTest, ByteRanges) {
+  auto r = get("/Data/a.bin", {{"Range", "bytes=4-"}});
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 206);
+  EXPECT_EQ(r->body, "456789");
+  EXPECT_EQ(r->get_header_value("Content-Range"), "bytes 4-9/10");
+  r = get("/Data/a.bin", {{"Range", "bytes=2-3"}});
+  EXPECT_EQ(r->body, "23");
+  r = get("/Data/a.bin", {{"Range", "bytes=10-"}});
+  EXPECT_EQ(r->status, 416);
+  EXPECT_EQ(r->get_header_value("Content-Range"), "bytes */10");
+}
+
+TEST_F(StaticServerTest, NothingOutsideTheFolderAndNoListings) {
+  for (const char* path : {"/", "/Data", "/Data/", "/../secret.txt", "/Data/../../secret.txt",
+                           "/Data/%2e%2e/%2e%2e/secret.txt", "/%2E%2E%2Fsecret.txt", "/leak.txt",
+                           "/Data/a.bin%00.txt", "/missing"}) {
+    auto r = get(path);
+    ASSERT_TRUE(r) << path;
+    EXPECT_EQ(r->status, 404) << path;
+    EXPECT_EQ(r->body.find("secret"), std::string::npos) << path;
+  }
+}
+
+TEST_F(StaticServerTest, ManyConcurrentConnections) {
+  std::atomic<int> ok{0};
+  std::vector<std::thread> clients;
+  for (int i = 0; i < 40; ++i) {
+    clients.emplace_back([&] {
+      httplib::Client client("127.0.0.1", port);
+      for (int k = 0; k < 5; ++k) {
+        auto r = client.Get("/Data/a.bin");
+        if (r && r->body == "0123456789") ++ok;
+      }
+    });
+  }
+  for (auto& t : clients) t.join();
+  EXPECT_EQ(ok, 200);
+}
+
+class PublishTest : public ::testing::Test {
+ protected:
+  ToolResult publish(const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {(dir / "client").string(), (dir / "out").string(), "--version",
+                                     "3.3.5-q7"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return runTool(QH_PUBLISH, args);
+  }
+  TempDir dir;
+};
+
+TEST_F(PublishTest, ManifestBytesAndVersionFiles) {
+  dir.write("client/Wow.exe", "MZ");
+  dir.write("client/Data/a b.MPQ", "");
+  dir.write("client/Interface/AddOns/Q\xC3\xA9st/x\ty.lua", "abc");
+  dir.write("client/.qhversion", "old");  // an installed client's own marker
+  const auto r = publish({});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // Sorted by path bytes, one "SHA-1 TAB size TAB path" line each.
+  EXPECT_EQ(slurp(dir / "out/manifest.txt"),
+            "da39a3ee5e6b4b0d3255bfef95601890afd80709\t0\tData/a b.MPQ\n"
+            "a9993e364706816aba3e25717850c26c9cd0d89d\t3\tInterface/AddOns/Q\xC3\xA9st/x\ty.lua\n"
+            "439baa1b33514fb81632aaf44d16a9378c5664fc\t2\tWow.exe\n");
+  EXPECT_EQ(slurp(dir / "out/version.txt"), "3.3.5-q7\n");
+  EXPECT_EQ(slurp(dir / "out/game_version.txt"), "3.3.5-q7\n");
+  EXPECT_EQ(slurp(dir / "out/Interface/AddOns/Q\xC3\xA9st/x\ty.lua"), "abc");
+  EXPECT_FALSE(fs::exists(dir / "out/.qhversion"));
+}
+
+TEST_F(PublishTest, ParallelOutputEqualsSingleThreaded) {
+  std::string big(3 << 20, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 4096);
+  for (int i = 0; i < 40; ++i) {
+    dir.write("client/d" + std::to_string(i % 5) + "/f" + std::to_string(i),
+              big.substr(0, static_cast<size_t>(i) * 40000));
+  }
+  ASSERT_EQ(publish({"--jobs", "1"}).exitCode, 0);
+  const std::string single = slurp(dir / "out/manifest.txt");
+  fs::remove_all(dir / "out");
+  ASSERT_EQ(publish({"--jobs", "4"}).exitCode, 0);
+  EXPECT_EQ(slurp(dir / "out/manifest.txt"), single);
+  EXPECT_EQ(std::count(single.begin(), single.end(), '\n'), 40);
+  EXPECT_EQ(slurp(dir / "out/d4/f39"), big.substr(0, 39 * 40000));
+}
+
+struct Refusal {
+  const char* name;
+  std::string file;
+  const char* why;
+  std::string named = {};  // the name the message must carry, when not `file`
+};
+
+class PublishRefuses : public PublishTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(PublishRefuses, NamesTheFile) {
+  dir.write("client/ok.txt", "fine");
+  dir.write("client/" + GetParam().file, "x");
+  const auto r = publish({});
+  EXPECT_EQ(r.exitCode, 1);
+  const std::string named = GetParam().named.empty() ? GetParam().file : GetParam().named;
+  EXPECT_NE(r.err.find("\"" + named + "\""), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(GetParam().why), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir / "out/manifest.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PublishRefuses,
+    ::testing::Values(Refusal{"LineFeed", "Data/a\nb", "line break"},
+                      Refusal{"CarriageReturn", "a\rb", "line break"},
+                      Refusal{"LineSeparator",
+                              "a\xE2\x80\xA8"
+                              "b",
+                              "line break"},
+                      Refusal{"Backslash", "Data/a\\b", "backslash"},
+                      Refusal{"TrailingSpace", "Data/a ", "white space"},
+                      Refusal{"TrailingTab", "Data/a\t", "white space"},
+                      Refusal{"FolderWithTrailingSpace", "Data /x", "white space", "Data "},
+                      Refusal{"NotUtf8", "bad\xff", "UTF-8"},
+                      Refusal{"ServerFileName", "version.txt", "server's own"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PublishTest, RefusesLinksLeavingTheClientFollowsLinksInside) {
+  dir.write("client/Data/real.bin", "real");
+  fs::create_symlink("real.bin", dir / "client/Data/alias.bin");
+  ASSERT_EQ(publish({}).exitCode, 0);
+  EXPECT_EQ(slurp(dir / "out/Data/alias.bin"), "real");
+  dir.write("elsewhere/private", "p");
+  fs::create_symlink(dir / "elsewhere", dir / "client/Escape");
+  const auto r = publish({});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("\"Escape\" is a symbolic link that leads outside"), std::string::npos)
+      << r.err;
+}
+
+}  // namespace

@@ -1,0 +1,238 @@
+// The client part of qh-publish: validates every name, copies each file to
+// the output while hashing it (one read per file, files spread over all
+// cores), then writes the manifest and the version files.
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "core/files.h"
+#include "core/text.h"
+#include "tools/publish/progress_bar.h"
+#include "tools/publish/publish.h"
+#include "update/install_tree.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t chunkSize = 8 * 1024 * 1024;
+
+struct SourceFile {
+  std::string rel;
+  fs::path path;
+  int64_t size = 0;
+  std::string sha1;
+};
+
+bool within(const fs::path& p, const fs::path& root) {
+  const std::string s = p.string(), r = root.string();
+  return s == r || (s.size() > r.size() && s.compare(0, r.size(), r) == 0 && s[r.size()] == '/');
+}
+
+// Why the manifest cannot carry `rel`, or "".
+std::string nameProblem(const std::string& rel) {
+  if (!text::isValidUtf8(rel)) return "the name is not valid UTF-8";
+  for (const char* nl : {"\n", "\r", "\v", "\f", "\xC2\x85", "\xE2\x80\xA8", "\xE2\x80\xA9"}) {
+    if (rel.find(nl) != std::string::npos) return "the name contains a line break";
+  }
+  if (rel.find('\\') != std::string::npos) return "the name contains a backslash";
+  if (text::trimWhitespace("x" + rel) != "x" + rel) return "the name ends in white space";
+  if (std::string p = SafePath::lexicalProblem(rel); !p.empty())
+    return "the launcher would refuse it (" + p + ")";
+  return {};
+}
+
+class Walker {
+ public:
+  Walker(fs::path root, fs::path skip) : root_(std::move(root)), skip_(std::move(skip)) {}
+
+  std::string walk(const fs::path& dir, const std::string& prefix) {
+    std::error_code ec;
+    if (!visited_.insert(fs::canonical(dir, ec).string()).second) return {};
+    std::vector<fs::directory_entry> entries;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+      entries.push_back(*it);
+    }
+    if (ec) return dir.string() + ": " + ec.message();
+    for (const fs::directory_entry& e : entries) {
+      const std::string name = e.path().filename().string();
+      const std::string rel = prefix.empty() ? name : prefix + "/" + name;
+      if (prefix.empty() && (name == ".qhversion" || name == ".qhmanifest")) continue;
+      fs::path real = e.path();
+      if (e.is_symlink(ec)) {
+        real = fs::canonical(e.path(), ec);
+        if (ec || !within(real, root_)) {
+          return "\"" + rel + "\" is a symbolic link that leads outside " + root_.string() +
+                 " or nowhere";
+        }
+      }
+      if (within(real, skip_)) continue;
+      if (std::string problem = nameProblem(rel); !problem.empty()) {
+        return "cannot publish \"" + rel + "\": " + problem;
+      }
+      if (fs::is_directory(real, ec)) {
+        if (std::string error = walk(real, rel); !error.empty()) return error;
+      } else if (fs::is_regular_file(real, ec)) {
+        if (prefix.empty() &&
+            (name == "manifest.txt" || name == "version.txt" || name == "game_version.txt")) {
+          return "cannot publish \"" + rel + "\": the server's own " + name + " has that name";
+        }
+        const auto size = fs::file_size(real, ec);
+        if (ec) return rel + ": " + ec.message();
+        files.push_back({rel, real, static_cast<int64_t>(size), {}});
+      }
+    }
+    return {};
+  }
+
+  std::vector<SourceFile> files;
+
+ private:
+  fs::path root_, skip_;
+  std::set<std::string> visited_;
+};
+
+std::string hex(const unsigned char* d, unsigned n) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned i = 0; i < n; ++i) {
+    out += digits[d[i] >> 4];
+    out += digits[d[i] & 15];
+  }
+  return out;
+}
+
+// Copies `f` to `outDir`/rel through a temporary file and fills in its SHA-1.
+std::string copyAndHash(SourceFile& f, const fs::path& outDir, std::vector<char>& buf,
+                        std::atomic<int64_t>& bytesDone) {
+  const fs::path dest = outDir / f.rel;
+  std::error_code ec;
+  fs::create_directories(dest.parent_path(), ec);
+  std::string tmpName = dest.filename().string();
+  tmpName.insert(0, 1, '.');
+  tmpName += ".qhpublish";
+  const fs::path tmp = dest.parent_path() / tmpName;
+  const int in = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return f.rel + ": " + std::strerror(errno);
+  const int out = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) {
+    const int err = errno;
+    ::close(in);
+    return tmp.string() + ": " + std::strerror(err);
+  }
+  EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+  EVP_DigestInit_ex(ctx, EVP_sha1(), nullptr);
+  std::string error;
+  int64_t total = 0;
+  while (error.empty()) {
+    const ssize_t n = ::read(in, buf.data(), buf.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = f.rel + ": " + std::strerror(errno);
+    if (n <= 0) break;
+    EVP_DigestUpdate(ctx, buf.data(), static_cast<size_t>(n));
+    for (ssize_t w = 0; w < n && error.empty();) {
+      const ssize_t k = ::write(out, buf.data() + w, static_cast<size_t>(n - w));
+      if (k < 0 && errno != EINTR) error = tmp.string() + ": " + std::strerror(errno);
+      if (k > 0) w += k;
+    }
+    total += n;
+    bytesDone += n;
+  }
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned len = 0;
+  EVP_DigestFinal_ex(ctx, digest, &len);
+  EVP_MD_CTX_free(ctx);
+  ::close(in);
+  if (::close(out) != 0 && error.empty()) error = tmp.string() + ": " + std::strerror(errno);
+  if (error.empty() && total != f.size) error = f.rel + ": changed while being published";
+  if (error.empty() && ::rename(tmp.c_str(), dest.c_str()) != 0) {
+    error = dest.string() + ": " + std::strerror(errno);
+  }
+  if (!error.empty()) ::unlink(tmp.c_str());
+  f.sha1 = hex(digest, len);
+  return error;
+}
+
+// Hashes and copies every file on all cores; the result does not depend on
+// the number of threads because each file's digest is stored in its own slot.
+std::string copyAll(std::vector<SourceFile>& files, const PublishContext& context) {
+  int64_t totalBytes = 0;
+  for (const SourceFile& f : files) totalBytes += f.size;
+  // Largest first, so one big file does not start last and run alone.
+  std::vector<size_t> order(files.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return files[a].size > files[b].size; });
+  std::atomic<size_t> next{0};
+  std::atomic<int64_t> filesDone{0}, bytesDone{0};
+  std::atomic<bool> stop{false};
+  std::mutex errorMutex;
+  std::string firstError;
+  const unsigned workers =
+      context.jobs > 0 ? context.jobs : std::max(1u, std::thread::hardware_concurrency());
+  std::vector<std::thread> threads;
+  for (unsigned w = 0; w < workers; ++w) {
+    threads.emplace_back([&] {
+      std::vector<char> buf(chunkSize);
+      for (size_t i; !stop && (i = next++) < order.size();) {
+        std::string error = copyAndHash(files[order[i]], context.outDir, buf, bytesDone);
+        if (!error.empty()) {
+          std::lock_guard lock(errorMutex);
+          if (firstError.empty()) firstError = std::move(error);
+          stop = true;
+        }
+        ++filesDone;
+      }
+    });
+  }
+  ProgressBar bar("published", static_cast<int64_t>(files.size()), totalBytes, context.terminal);
+  for (int tick = 0; filesDone < static_cast<int64_t>(files.size()) && !stop; ++tick) {
+    if (tick % 10 == 0) bar.draw(filesDone, bytesDone);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  for (std::thread& t : threads) t.join();
+  if (!firstError.empty()) return firstError;
+  bar.finish(filesDone, bytesDone);
+  return {};
+}
+
+}  // namespace
+
+std::string publishClient(const PublishContext& context) {
+  std::error_code ec;
+  const fs::path root = fs::canonical(context.clientDir, ec);
+  if (ec || !fs::is_directory(root)) return context.clientDir.string() + " is not a folder";
+  if (context.version.empty() || text::trimWhitespace(context.version) != context.version ||
+      context.version.find('<') != std::string::npos) {
+    return "the version must be a non-empty text without surrounding white space or \"<\"";
+  }
+  fs::create_directories(context.outDir, ec);
+  const fs::path out = fs::canonical(context.outDir, ec);
+  if (ec) return context.outDir.string() + ": " + ec.message();
+  if (within(root, out)) return "OUT_DIR must not contain CLIENT_DIR";
+  Walker walker(root, out);
+  if (std::string error = walker.walk(root, ""); !error.empty()) return error;
+  std::vector<SourceFile>& files = walker.files;
+  std::sort(files.begin(), files.end(),
+            [](const SourceFile& a, const SourceFile& b) { return a.rel < b.rel; });
+  if (std::string error = copyAll(files, context); !error.empty()) return error;
+  std::string manifest;
+  for (const SourceFile& f : files) {
+    manifest += f.sha1 + "\t" + std::to_string(f.size) + "\t" + f.rel + "\n";
+  }
+  for (const auto& [name, bytes] : {std::pair<const char*, std::string>{"manifest.txt", manifest},
+                                    {"version.txt", context.version + "\n"},
+                                    {"game_version.txt", context.version + "\n"}}) {
+    if (std::error_code err = files::writeAtomic(out / name, bytes)) {
+      return (out / name).string() + ": " + err.message();
+    }
+  }
+  return {};
+}

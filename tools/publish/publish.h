@@ -1,0 +1,39 @@
+// qh-publish: turns a client folder into the files a distribution server
+// serves. The client part is built in; every further part (runtime, launcher
+// archive) is one flag registered from a file of its own.
+// Thread-safety: the tool runs its steps one after another on the main thread.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct PublishContext {
+  std::filesystem::path clientDir;
+  std::filesystem::path outDir;
+  std::string version;
+  // Whether standard error is a terminal (progress bars) or not (plain lines).
+  bool terminal = false;
+  // Hashing threads; 0 means one per core.
+  unsigned jobs = 0;
+};
+
+// A flag with one value, e.g. "--runtime FILE". Steps run after the client is
+// published, in registration order, for the flags given.
+struct PublishFlag {
+  std::string name;
+  std::string valueName;
+  std::string help;
+  // Returns "" on success, or the message to print before exiting with 1.
+  std::function<std::string(const PublishContext&, const std::string& value)> run;
+};
+
+// Adds a flag; call from a namespace-scope initialiser in the flag's own file:
+//   const bool registered = registerPublishFlag({...});
+bool registerPublishFlag(PublishFlag flag);
+const std::vector<PublishFlag>& publishFlags();
+
+// Publishes the client files, "manifest.txt", "version.txt" and
+// "game_version.txt"; returns "" or the reason it refused or failed.
+std::string publishClient(const PublishContext& context);
