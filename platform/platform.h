@@ -5,7 +5,12 @@
 
 #include <spawn.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <system_error>
 
 namespace platform {
 
@@ -32,5 +37,52 @@ std::filesystem::path tarPath();
 // descriptor other than 0, 1 and 2 and those the file actions set up.
 // Returns 0 or an errno value.
 int limitSpawnInheritance(posix_spawnattr_t* attr, posix_spawn_file_actions_t* actions);
+
+// --- Launcher bundle and self-update ---
+// A bundle is "<Name>.app/Contents/{MacOS/<executable>, Resources/, Info.plist}"
+// on both systems.
+
+// The bundle the launcher runs from; nullopt when its executable is not inside
+// one (a development build started from the build folder, on Linux).
+std::optional<std::filesystem::path> runningBundle();
+// The running bundle's identifier; nullopt when it has none.
+std::optional<std::string> runningBundleIdentifier();
+// Test seam: while set, the running bundle is this folder, and its identifier
+// is the one its Info.plist names.
+void setRunningBundleForTesting(std::optional<std::filesystem::path> bundle);
+
+struct BundleInfo {
+  // CFBundleIdentifier; nullopt when the bundle names none.
+  std::optional<std::string> identifier;
+  // The file CFBundleExecutable names in Contents/MacOS.
+  std::filesystem::path executable;
+};
+// Opens the bundle at `bundle`; nullopt when it is not a folder or has no
+// executable file.
+std::optional<BundleInfo> openBundle(const std::filesystem::path& bundle);
+
+// True when the user may create and delete entries in `folder`.
+bool isWritable(const std::filesystem::path& folder);
+
+// Unpacks the zip archive `zip` into the folder `into` with the system's tool
+// ("/usr/bin/ditto -x -k" on macOS, "/usr/bin/bsdtar" on Linux), after
+// streaming it once to count the bytes it unpacks to. Returns 0 on success,
+// the tool's non-zero exit status, or -1 when a tool could not be started or
+// the archive unpacks to more than `maxBytes` (nothing is unpacked then;
+// callers pass what the archive's directory declares, so a lying archive stops
+// after that many bytes). Blocks: call it on a worker.
+int unzip(const std::filesystem::path& zip, const std::filesystem::path& into, int64_t maxBytes);
+
+// Starts "/bin/sh" detached (new session, no inherited descriptors, output to
+// the null device) with a script that waits a second, deletes `backup` and
+// opens a new instance of the bundle at `bundle` ("/usr/bin/open -n" on macOS,
+// the bundle's executable on Linux). Returns the error when it cannot start.
+std::error_code startRelaunch(const std::filesystem::path& backup,
+                              const std::filesystem::path& bundle);
+
+// Asks the application to quit, through a queued call on the main thread.
+void terminate();
+// Test seam: while set, terminate() queues this instead of quitting.
+void setTerminateForTesting(std::function<void()> handler);
 
 }  // namespace platform

@@ -1,8 +1,14 @@
 #include <unistd.h>
 
+#include <QFile>
+#include <QXmlStreamReader>
 #include <cstdlib>
+#include <map>
 
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
+
+namespace fs = std::filesystem;
 
 namespace platform {
 
@@ -10,6 +16,113 @@ std::filesystem::path applicationSupportDir() {
   // The XDG rules: a relative value is invalid and ignored.
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') return xdg;
   return homeDir() / ".local" / "share";
+}
+
+}  // namespace platform
+
+// --- Launcher bundle and self-update ---
+
+namespace platform {
+namespace {
+
+// The string values of the top-level dictionary of an XML property list.
+std::map<std::string, std::string> plistStrings(const fs::path& file) {
+  std::map<std::string, std::string> values;
+  QFile f(QString::fromStdString(file.string()));
+  if (!f.open(QIODevice::ReadOnly)) return values;
+  QXmlStreamReader xml(&f);
+  int depth = 0;
+  QString key;
+  while (!xml.atEnd()) {
+    const auto token = xml.readNext();
+    if (token == QXmlStreamReader::EndElement) {
+      --depth;
+      continue;
+    }
+    if (token != QXmlStreamReader::StartElement) continue;
+    ++depth;
+    // <plist> is depth 1, its <dict> depth 2, that dictionary's entries depth 3.
+    if (depth != 3) continue;
+    if (xml.name() == u"key") {
+      key = xml.readElementText();
+      --depth;
+    } else if (xml.name() == u"string") {
+      values[key.toStdString()] = xml.readElementText().toStdString();
+      --depth;
+      key.clear();
+    } else {
+      key.clear();
+    }
+  }
+  if (xml.hasError()) values.clear();
+  return values;
+}
+
+}  // namespace
+
+namespace detail {
+
+std::optional<fs::path> mainBundle() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return std::nullopt;
+  const fs::path macos = exe.parent_path();
+  const fs::path contents = macos.parent_path();
+  const fs::path bundle = contents.parent_path();
+  if (macos.filename() != "MacOS" || contents.filename() != "Contents" ||
+      bundle.extension() != ".app") {
+    return std::nullopt;
+  }
+  return bundle;
+}
+
+std::optional<std::string> mainBundleIdentifier() {
+  const auto bundle = mainBundle();
+  if (!bundle) return std::nullopt;
+  const auto info = openBundle(*bundle);
+  return info ? info->identifier : std::nullopt;
+}
+
+int extractZip(const fs::path& zip, const fs::path& into) {
+  std::error_code ec;
+  fs::create_directories(into, ec);
+  if (ec) return -1;
+  // bsdtar's defaults refuse absolute names, ".." and writes through symbolic
+  // links; owners are never taken from the archive.
+  return runTool("/usr/bin/bsdtar",
+                 {"-x", "--no-same-owner", "-f", zip.string(), "-C", into.string()});
+}
+
+std::vector<std::string> relaunchArguments(const fs::path& backup, const fs::path& bundle) {
+  const auto info = openBundle(bundle);
+  const fs::path exe =
+      info ? info->executable : bundle / "Contents" / "MacOS" / "quellhaven-launcher";
+  return {"-c", "sleep 1; rm -rf \"$1\"; exec \"$2\"", "sh", backup.string(), exe.string()};
+}
+
+}  // namespace detail
+
+std::optional<BundleInfo> openBundle(const fs::path& bundle) {
+  std::error_code ec;
+  if (!fs::is_directory(bundle, ec)) return std::nullopt;
+  const auto values = plistStrings(bundle / "Contents" / "Info.plist");
+  const auto exe = values.find("CFBundleExecutable");
+  if (exe == values.end() || exe->second.empty() || exe->second.find('/') != std::string::npos) {
+    return std::nullopt;
+  }
+  BundleInfo info;
+  info.executable = bundle / "Contents" / "MacOS" / exe->second;
+  if (!fs::is_regular_file(info.executable, ec) || ::access(info.executable.c_str(), X_OK) != 0) {
+    return std::nullopt;
+  }
+  if (const auto id = values.find("CFBundleIdentifier"); id != values.end()) {
+    info.identifier = id->second;
+  }
+  return info;
+}
+
+bool isWritable(const fs::path& folder) {
+  return ::access(folder.c_str(), W_OK) == 0;
 }
 
 }  // namespace platform

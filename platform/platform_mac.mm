@@ -1,6 +1,9 @@
 #import <Foundation/Foundation.h>
 
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
+
+namespace fs = std::filesystem;
 
 namespace platform {
 
@@ -10,6 +13,65 @@ std::filesystem::path applicationSupportDir() {
                                              inDomains:NSUserDomainMask];
   if (urls.count > 0) return urls.firstObject.fileSystemRepresentation;
   return homeDir() / "Library" / "Application Support";
+}
+
+}  // namespace platform
+
+// --- Launcher bundle and self-update ---
+
+namespace platform {
+namespace detail {
+
+std::optional<fs::path> mainBundle() {
+  @autoreleasepool {
+    NSURL* url = [[NSBundle mainBundle] bundleURL];
+    if (!url) return std::nullopt;
+    return fs::path(url.fileSystemRepresentation);
+  }
+}
+
+std::optional<std::string> mainBundleIdentifier() {
+  @autoreleasepool {
+    NSString* identifier = [[NSBundle mainBundle] bundleIdentifier];
+    if (!identifier) return std::nullopt;
+    return std::string(identifier.UTF8String);
+  }
+}
+
+int extractZip(const fs::path& zip, const fs::path& into) {
+  return runTool("/usr/bin/ditto", {"-x", "-k", zip.string(), into.string()});
+}
+
+std::vector<std::string> relaunchArguments(const fs::path& backup, const fs::path& bundle) {
+  return {"-c", "sleep 1; rm -rf \"$1\"; /usr/bin/open -n \"$2\"", "sh", backup.string(),
+          bundle.string()};
+}
+
+}  // namespace detail
+
+std::optional<BundleInfo> openBundle(const fs::path& bundle) {
+  @autoreleasepool {
+    NSURL* url = [NSURL fileURLWithFileSystemRepresentation:bundle.c_str()
+                                                isDirectory:YES
+                                              relativeToURL:nil];
+    NSBundle* b = url ? [NSBundle bundleWithURL:url] : nil;
+    // A bundle opened from a folder without its executable is no launcher.
+    NSURL* exe = b ? [b executableURL] : nil;
+    if (!exe || ![[NSFileManager defaultManager] isExecutableFileAtPath:exe.path]) {
+      return std::nullopt;
+    }
+    BundleInfo info;
+    info.executable = exe.fileSystemRepresentation;
+    if (NSString* identifier = [b bundleIdentifier]) info.identifier = identifier.UTF8String;
+    return info;
+  }
+}
+
+bool isWritable(const fs::path& folder) {
+  @autoreleasepool {
+    NSString* path = [NSString stringWithUTF8String:folder.c_str()];
+    return path && [[NSFileManager defaultManager] isWritableFileAtPath:path];
+  }
 }
 
 }  // namespace platform

@@ -1,0 +1,16 @@
+# Build step of the bundle: copies each "<source>=<path under Resources>" line
+# of LIST into BUNDLE/Contents/Resources.
+file(STRINGS "${LIST}" entries)
+foreach(entry IN LISTS entries)
+  string(FIND "${entry}" "=" split REVERSE)
+  if(split LESS 1)
+    message(FATAL_ERROR "bundle resource without a destination: ${entry}")
+  endif()
+  string(SUBSTRING "${entry}" 0 ${split} source)
+  math(EXPR rest "${split} + 1")
+  string(SUBSTRING "${entry}" ${rest} -1 destination)
+  set(target "${BUNDLE}/Contents/Resources/${destination}")
+  get_filename_component(folder "${target}" DIRECTORY)
+  file(MAKE_DIRECTORY "${folder}")
+  file(COPY_FILE "${source}" "${target}" ONLY_IF_DIFFERENT)
+endforeach()

@@ -1,0 +1,71 @@
+// Launcher bundles for tests: the real folder shape, with an executable stub
+// that appends a line to the file named by $QH_STUB_RECORD when started.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "support/temp_dir.h"
+
+inline std::string infoPlist(const std::optional<std::string>& identifier,
+                             const std::string& executable = "quellhaven-launcher") {
+  std::string s =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+      "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+      "<plist version=\"1.0\">\n<dict>\n"
+      "\t<key>CFBundleExecutable</key>\n\t<string>" +
+      executable + "</string>\n\t<key>LSEnvironment</key>\n\t<dict>\n" +
+      "\t\t<key>CFBundleIdentifier</key>\n\t\t<string>nested.decoy</string>\n\t</dict>\n";
+  if (identifier) s += "\t<key>CFBundleIdentifier</key>\n\t<string>" + *identifier + "</string>\n";
+  s += "\t<key>NSHighResolutionCapable</key>\n\t<true/>\n</dict>\n</plist>\n";
+  return s;
+}
+
+// Creates "<folder>/<name>" as a bundle whose stub records "<label> started".
+inline std::filesystem::path makeBundle(const std::filesystem::path& folder,
+                                        const std::string& name,
+                                        const std::optional<std::string>& identifier,
+                                        const std::string& label) {
+  namespace fs = std::filesystem;
+  const fs::path bundle = folder / name;
+  fs::create_directories(bundle / "Contents/MacOS");
+  fs::create_directories(bundle / "Contents/Resources/shim");
+  std::ofstream(bundle / "Contents/Info.plist", std::ios::binary) << infoPlist(identifier);
+  const fs::path exe = bundle / "Contents/MacOS/quellhaven-launcher";
+  std::ofstream(exe, std::ios::binary)
+      << "#!/bin/sh\necho \"" << label << " started\" >> \"$QH_STUB_RECORD\"\n";
+  fs::permissions(exe, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                           fs::perms::others_read | fs::perms::others_exec);
+  std::ofstream(bundle / "Contents/Resources/shim/version.dll", std::ios::binary)
+      << "MZ shim of " << label;
+  fs::create_directory_symlink("shim", bundle / "Contents/Resources/current");
+  return bundle;
+}
+
+// Every entry under `root`: relative path -> type, mode and content (or link target).
+inline std::map<std::string, std::string> treeOf(const std::filesystem::path& root) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> tree;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+       ++it) {
+    const auto rel = fs::relative(it->path(), root).string();
+    struct stat st {};
+    lstat(it->path().c_str(), &st);
+    std::string what = std::to_string(st.st_mode & 07777) + " ";
+    if (it->is_symlink()) {
+      what += "link " + fs::read_symlink(it->path()).string();
+    } else if (it->is_directory()) {
+      what += "dir";
+    } else {
+      what += "file " + slurp(it->path());
+    }
+    tree[rel] = what;
+  }
+  return tree;
+}

@@ -1,0 +1,70 @@
+#include "tools/publish/launcher_archive.h"
+
+#include <unistd.h>
+
+#include <QProcess>
+#include <stdexcept>
+#include <string>
+
+#include "core/files.h"
+
+namespace fs = std::filesystem;
+
+namespace LauncherArchive {
+namespace {
+
+void fail(const std::string& message) {
+  throw std::runtime_error("launcher archive: " + message);
+}
+
+// bsdtar writes zip with each entry's Unix mode and links stored as links,
+// which the launcher's unzip restores.
+void zipInto(const fs::path& bundle, const fs::path& zip) {
+  QProcess tar;
+  tar.setProgram("/usr/bin/bsdtar");
+  tar.setArguments({"--format", "zip", "-c", "-f", QString::fromStdString(zip.string()), "-C",
+                    QString::fromStdString(bundle.parent_path().string()),
+                    QString::fromStdString(bundle.filename().string())});
+  tar.setStandardInputFile(QProcess::nullDevice());
+  tar.start();
+  if (!tar.waitForFinished(-1) || tar.exitStatus() != QProcess::NormalExit) {
+    fail("cannot run /usr/bin/bsdtar: " + tar.errorString().toStdString());
+  }
+  if (tar.exitCode() != 0) {
+    fail("/usr/bin/bsdtar failed: " + tar.readAllStandardError().trimmed().toStdString());
+  }
+}
+
+}  // namespace
+
+void publish(const fs::path& bundle, int build, const fs::path& out) {
+  fs::path source = fs::absolute(bundle).lexically_normal();
+  if (!source.has_filename()) source = source.parent_path();  // "X.app/"
+  std::error_code ec;
+  if (source.extension() != ".app" || !fs::is_directory(source, ec)) {
+    fail(source.string() + " is not an application bundle folder (*.app)");
+  }
+  const fs::path mac = out / "mac";
+  fs::create_directories(mac, ec);
+  if (ec) fail("cannot create " + mac.string() + ": " + ec.message());
+
+  const fs::path zip = mac / "Quellhaven-mac.zip";
+  const fs::path partial = mac / (".Quellhaven-mac.zip.tmp-" + std::to_string(getpid()));
+  fs::remove(partial, ec);
+  try {
+    zipInto(source, partial);
+  } catch (...) {
+    fs::remove(partial, ec);
+    throw;
+  }
+  fs::rename(partial, zip, ec);
+  if (ec) {
+    fs::remove(partial, ec);
+    fail("cannot replace " + zip.string() + ": " + ec.message());
+  }
+  if (auto err = files::writeAtomic(mac / "launcher_version.txt", std::to_string(build) + "\n")) {
+    fail("cannot write " + (mac / "launcher_version.txt").string() + ": " + err.message());
+  }
+}
+
+}  // namespace LauncherArchive
