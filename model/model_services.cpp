@@ -1,9 +1,13 @@
 #include "model/model_services.h"
 
 #include "net/net.h"
+#include "selfupdate/self_update.h"
 
 ModelServices makeServices() {
   ModelServices s;
   s.getString = [](std::string url) { return Net::getString(std::move(url)); };
+  s.selfUpdate = [](Paths paths, std::function<void(std::string)> status) {
+    return SelfUpdate::run(std::move(paths), std::move(status));
+  };
   return s;
 }

@@ -1,0 +1,213 @@
+#include "selfupdate/self_update.h"
+
+#include <QUrl>
+#include <charconv>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "core/async.h"
+#include "core/files.h"
+#include "core/log.h"
+#include "core/qh.h"
+#include "core/text.h"
+#include "net/downloader.h"
+#include "net/net.h"
+#include "net/net_error.h"
+#include "platform/platform.h"
+#include "selfupdate/bundle_move.h"
+#include "selfupdate/zip_guard.h"
+
+namespace fs = std::filesystem;
+
+namespace SelfUpdate {
+namespace {
+
+const char* const translocatedText =
+    "A launcher update is available. Move Quellhaven to your Applications folder so it can "
+    "update itself.";
+const char* const readOnlyText =
+    "A launcher update is available, but this folder is read-only. Download the new launcher "
+    "from the website.";
+const char* const notValidText = "downloaded launcher is not a valid Quellhaven app";
+
+std::string utcStamp() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char buf[40];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S +0000", &utc);
+  return buf;
+}
+
+void recordFailure(const fs::path& stateDir, std::string message) {
+  // The record is one line, whatever a lower layer put in its message.
+  for (char& c : message) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  files::writeAtomic(stateDir / "selfupdate_last_error.txt", utcStamp() + "  " + message);
+  Log::line("selfupdate: " + message);
+}
+
+void removeQuietly(const fs::path& path) {
+  std::error_code ignored;
+  fs::remove_all(path, ignored);
+}
+
+void announce(const Status& status, const std::string& text) {
+  if (status) status(text);
+}
+
+// 0 when the archive unpacked into `into` and is safe to use.
+int unpack(const fs::path& zip, const fs::path& into) {
+  const auto inspection = ZipGuard::inspect(zip, maxUnpackedBytes);
+  if (inspection.refused) {
+    Log::line("selfupdate: archive refused: " + *inspection.refused);
+    return -1;
+  }
+  // Unpacking to more than the entries declare means they lie: stop at once.
+  const int rc = platform::unzip(zip, into, inspection.declaredBytes);
+  if (rc != 0) return rc;
+  if (auto refused = ZipGuard::checkUnpacked(into)) {
+    Log::line("selfupdate: archive refused: " + *refused);
+    return -1;
+  }
+  return 0;
+}
+
+// The first entry of `folder`'s top level, in listing order, named "*.app".
+std::optional<fs::path> firstApp(const fs::path& folder) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().extension() == ".app") return it->path();
+  }
+  return std::nullopt;
+}
+
+// Puts `fresh` where `running` is, keeping the old bundle at `backup` until
+// the relaunch shell removes it.
+void swapBundles(const fs::path& running, const fs::path& fresh, const fs::path& backup) {
+  removeQuietly(backup);
+  if (auto ec = BundleMove::move(running, backup)) {
+    throw fs::filesystem_error("cannot move the running launcher aside", running, backup, ec);
+  }
+  if (auto ec = BundleMove::move(fresh, running)) {
+    BundleMove::move(backup, running);
+    throw fs::filesystem_error("cannot move the new launcher into place", fresh, running, ec);
+  }
+}
+
+bool validUrl(const std::string& url) {
+  const QUrl u(QString::fromStdString(url), QUrl::StrictMode);
+  return u.isValid() && !u.scheme().isEmpty() && !u.host().isEmpty();
+}
+
+// The steps that may fail; run() turns each failure into the record.
+QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
+  const fs::path target = paths.stateDir / "selfupdate_target.txt";
+
+  const std::string versionUrl = Net::bust(paths.base + "/mac/launcher_version.txt");
+  QCoro::Task<std::string> fetchVersion = Net::getString(versionUrl);
+  const std::string versionText = co_await fetchVersion;
+  const Build server = parseBuild(text::trimWhitespace(versionText));
+  if (!server.value || *server.value <= QH::launcherBuild) {
+    removeQuietly(target);
+    if (server.outOfRange) throw NetError::shortMessage("launcher version is out of range");
+    co_return;
+  }
+  const long long build = *server.value;
+
+  // A start right after a swap must not install the same build again.
+  if (const auto marker = files::readUtf8(target)) {
+    const Build installed = parseBuild(text::trimWhitespace(*marker));
+    if (installed.value && *installed.value >= build) {
+      removeQuietly(target);
+      co_return;
+    }
+  }
+
+  const auto running = platform::runningBundle();
+  if (!running) {
+    throw NetError::shortMessage("the running launcher is not inside an application bundle");
+  }
+  if (running->string().find("/AppTranslocation/") != std::string::npos) {
+    announce(status, translocatedText);
+    co_return;
+  }
+  if (!platform::isWritable(running->parent_path())) {
+    announce(status, readOnlyText);
+    co_return;
+  }
+  announce(status, "Updating the launcher...");
+
+  const fs::path work = paths.stateDir / "selfupdate";
+  removeQuietly(work);
+  std::error_code ec;
+  fs::create_directories(work, ec);
+  if (ec) throw fs::filesystem_error("cannot create the working folder", work, ec);
+
+  const std::string url = paths.base + "/mac/Quellhaven-mac.zip?v=" + std::to_string(build);
+  if (!validUrl(url)) co_return;
+  const fs::path zip = work / "launcher.zip";
+  QCoro::Task<> download = Downloader::fetch(
+      url, zip, -1, std::nullopt, std::nullopt, [](int64_t) {}, timing);
+  co_await download;
+
+  const fs::path unpacked = work / "x";
+  QCoro::Task<int> unzip = onWorker([zip, unpacked] { return unpack(zip, unpacked); });
+  const int unzipStatus = co_await unzip;
+  if (unzipStatus != 0) throw NetError::shortMessage("unzip failed");
+
+  const auto fresh = firstApp(unpacked);
+  const auto info = fresh ? platform::openBundle(*fresh) : std::nullopt;
+  if (!info || info->identifier != platform::runningBundleIdentifier()) {
+    throw NetError::shortMessage(notValidText);
+  }
+
+  const fs::path bundle = *running;
+  const fs::path backup = bundle.parent_path() / (bundle.filename().string() + ".old");
+  const fs::path freshBundle = *fresh;
+  QCoro::Task<> swap =
+      onWorker([bundle, freshBundle, backup] { swapBundles(bundle, freshBundle, backup); });
+  co_await swap;
+
+  files::writeAtomic(target, std::to_string(build));
+  removeQuietly(work);
+  if (auto err = platform::startRelaunch(backup, bundle)) {
+    throw std::system_error(err, "cannot start /bin/sh");
+  }
+  platform::terminate();
+}
+
+}  // namespace
+
+Build parseBuild(std::string_view text) {
+  Build b;
+  std::string_view digits = text;
+  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) return b;
+  long long value = 0;
+  const char* first = text.data() + (text.front() == '+' ? 1 : 0);
+  const auto [end, err] = std::from_chars(first, text.data() + text.size(), value);
+  if (err == std::errc::result_out_of_range) {
+    b.outOfRange = true;
+    return b;
+  }
+  if (err != std::errc() || end != text.data() + text.size()) return b;
+  b.value = value;
+  return b;
+}
+
+QCoro::Task<> run(Paths paths, Status status, Timing timing) {
+  const fs::path stateDir = paths.stateDir;
+  try {
+    QCoro::Task<> steps = attempt(std::move(paths), std::move(status), std::move(timing));
+    co_await steps;
+  } catch (const std::exception& e) {
+    recordFailure(stateDir, e.what());
+  } catch (...) {
+    recordFailure(stateDir, "unknown failure");
+  }
+}
+
+}  // namespace SelfUpdate

@@ -1,0 +1,480 @@
+// The self-update flow end to end: a published launcher on a local server, a
+// copy of a bundle in a temporary folder playing the running launcher, and
+// the relaunch shell starting the new bundle's stub.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QThread>
+#include <regex>
+
+#include "bundle_fixture.h"
+#include "core/log.h"
+#include "core/paths.h"
+#include "file_server.h"
+#include "platform/platform.h"
+#include "selfupdate/bundle_move.h"
+#include "selfupdate/self_update.h"
+#include "support/fake_clock.h"
+#include "support/qt_wait.h"
+#include "support/temp_dir.h"
+#include "tools/publish/launcher_archive.h"
+#include "zip_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string id = "net.quellhaven.launcher";
+const std::string appName = "Quellhaven Launcher.app";
+const std::string updating = "Updating the launcher...";
+const std::string notValid = "downloaded launcher is not a valid Quellhaven app";
+
+class SelfUpdateFlow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("QH_STUB_RECORD", record.c_str(), 1);
+    fs::create_directories(state);
+    running = makeBundle(root / "Applications", appName, id, "build 3");
+    runningTree = treeOf(running);
+    published = makeBundle(root / "published", appName, id, "build 4");
+    LauncherArchive::publish(published, 4, root / "www");
+    platform::setRunningBundleForTesting(running);
+    platform::setTerminateForTesting([this] {
+      ++terminated;
+      terminatedOnMain = QThread::currentThread() == QCoreApplication::instance()->thread();
+    });
+    Log::setUrl(state / "launcher.log");
+  }
+
+  void TearDown() override {
+    platform::setRunningBundleForTesting(std::nullopt);
+    platform::setTerminateForTesting({});
+    BundleMove::setFaultForTesting({});
+    BundleMove::setCopyAlwaysForTesting(false);
+    Log::setUrl(std::nullopt);
+  }
+
+  void run() {
+    Paths paths;
+    paths.base = server.base();
+    paths.stateDir = state;
+    paths.installDir = root / "install";
+    Timing timing;
+    timing.clock = clock;
+    runTask(SelfUpdate::run(
+        paths, [this](std::string s) { statuses.push_back(s); }, timing));
+    drainEvents();
+  }
+
+  void publishVersion(const std::string& text) { root.write("www/mac/launcher_version.txt", text); }
+  void publishZip(const std::string& bytes) { root.write("www/mac/Quellhaven-mac.zip", bytes); }
+  // Publishes an archive holding `bundles` (folders under root/"alt") at its top level.
+  void publishBundles(const std::vector<std::string>& names) {
+    const fs::path zip = root / "www/mac/Quellhaven-mac.zip";
+    fs::remove(zip);
+    std::vector<std::string> args = {
+        "/usr/bin/bsdtar", "--format", "zip", "-cf", zip.string(), "-C", (root / "alt").string()};
+    args.insert(args.end(), names.begin(), names.end());
+    std::string cmd;
+    for (const auto& a : args) cmd += "'" + a + "' ";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+  }
+
+  std::string errorRecord() const { return slurp(state / "selfupdate_last_error.txt"); }
+  std::string log() const { return slurp(state / "launcher.log"); }
+  fs::path targetMarker() const { return state / "selfupdate_target.txt"; }
+  fs::path backup() const { return running.parent_path() / (appName + ".old"); }
+  std::vector<std::string> zipRequests() const {
+    return server.targetsStartingWith("/mac/Quellhaven-mac.zip");
+  }
+
+  // The failure record, the log line, and nothing changed.
+  void expectFailure(const std::string& messagePattern) {
+    const std::regex record("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d \\+0000  " + messagePattern);
+    EXPECT_TRUE(std::regex_match(errorRecord(), record)) << errorRecord();
+    EXPECT_TRUE(std::regex_search(log(), std::regex("  v3  selfupdate: " + messagePattern + "\n")))
+        << log();
+    expectUntouched();
+  }
+
+  void expectUntouched() {
+    EXPECT_EQ(treeOf(running), runningTree);
+    EXPECT_FALSE(fs::exists(backup()));
+    EXPECT_EQ(terminated, 0);
+  }
+
+  TempDir root;
+  fs::path state = root / "state";
+  fs::path record = root / "started.txt";
+  fs::path running, published;
+  std::map<std::string, std::string> runningTree;
+  FileServer server{root / "www"};
+  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+  std::vector<std::string> statuses;
+  int terminated = 0;
+  bool terminatedOnMain = false;
+};
+
+TEST_F(SelfUpdateFlow, SwapsInThePublishedBundleAndTheRelaunchStartsIt) {
+  // A stale backup of an earlier attempt must not block the move aside.
+  root.write("Applications/" + appName + ".old/Contents/junk", "old");
+  run();
+
+  EXPECT_EQ(statuses, std::vector<std::string>{updating});
+  EXPECT_EQ(treeOf(running), treeOf(published));
+  EXPECT_EQ(slurp(targetMarker()), "4");
+  EXPECT_FALSE(fs::exists(state / "selfupdate"));
+  EXPECT_FALSE(fs::exists(state / "selfupdate_last_error.txt"));
+  EXPECT_EQ(terminated, 1);
+  EXPECT_TRUE(terminatedOnMain);
+  const auto versionRequests = server.targetsStartingWith("/mac/launcher_version.txt?t=");
+  EXPECT_EQ(versionRequests.size(), 1u);
+  EXPECT_EQ(zipRequests(), std::vector<std::string>{"/mac/Quellhaven-mac.zip?v=4"});
+
+  // The shell waits a second, removes the backup and starts the new bundle.
+  ASSERT_TRUE(spinUntil([&] { return fs::exists(record) && !fs::exists(backup()); }, 15000));
+  EXPECT_TRUE(spinUntil([&] { return slurp(record) == "build 4 started\n"; }, 5000))
+      << slurp(record);
+}
+
+TEST_F(SelfUpdateFlow, CopiesTheBundleWhenItCannotBeRenamedAcrossVolumes) {
+  BundleMove::setCopyAlwaysForTesting(true);
+  run();
+  EXPECT_EQ(treeOf(running), treeOf(published));
+  EXPECT_EQ(terminated, 1);
+  ASSERT_TRUE(spinUntil([&] { return fs::exists(record) && !fs::exists(backup()); }, 15000));
+}
+
+struct VersionCase {
+  const char* text;
+  bool newer;
+};
+
+class VersionTexts : public SelfUpdateFlow, public ::testing::WithParamInterface<VersionCase> {};
+
+// The archive answers 404 here, so a newer build shows as a download attempt.
+TEST_P(VersionTexts, OnlyANewerPlainIntegerStartsAnUpdate) {
+  publishVersion(GetParam().text);
+  server.answer("/mac/Quellhaven-mac.zip", 404);
+  root.write("state/selfupdate_target.txt", "2");
+  run();
+  if (GetParam().newer) {
+    ASSERT_EQ(zipRequests().size(), 1u);
+    EXPECT_EQ(statuses, std::vector<std::string>{updating});
+    expectFailure("HTTP 404 for " + server.base() + "/mac/Quellhaven-mac.zip\\?v=\\d+");
+    EXPECT_EQ(slurp(targetMarker()), "2");  // a failed attempt leaves the marker alone
+  } else {
+    EXPECT_TRUE(zipRequests().empty());
+    EXPECT_TRUE(statuses.empty());
+    EXPECT_FALSE(fs::exists(targetMarker()));
+    EXPECT_FALSE(fs::exists(state / "selfupdate_last_error.txt"));
+    EXPECT_EQ(log().find("selfupdate"), std::string::npos) << log();
+    expectUntouched();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, VersionTexts,
+                         ::testing::Values(VersionCase{"4\n", true},
+                                           VersionCase{" \t4\r\n\n", true}, VersionCase{"+5", true},
+                                           VersionCase{"12345", true}, VersionCase{"3", false},
+                                           VersionCase{"2\n", false}, VersionCase{"-4", false},
+                                           VersionCase{"", false}, VersionCase{"v4", false},
+                                           VersionCase{"4.0", false}, VersionCase{"4 5", false},
+                                           VersionCase{"0x10", false}, VersionCase{"+", false},
+                                           VersionCase{"<html>4</html>", false}),
+                         [](const auto& info) {
+                           std::string n = std::to_string(info.index) + "_";
+                           for (const char c : std::string(info.param.text))
+                             n += isalnum(c) ? c : '_';
+                           return n;
+                         });
+
+TEST_F(SelfUpdateFlow, TheMarkerOfTheInstalledBuildStopsARepeat) {
+  for (const char* marker : {"4", " 5\n"}) {
+    root.write("state/selfupdate_target.txt", marker);
+    run();
+    EXPECT_TRUE(zipRequests().empty()) << marker;
+    EXPECT_FALSE(fs::exists(targetMarker())) << marker;
+    expectUntouched();
+  }
+  EXPECT_TRUE(statuses.empty());
+
+  // The next start, or a newer server build, updates again.
+  server.answer("/mac/Quellhaven-mac.zip", 404);
+  root.write("state/selfupdate_target.txt", "4");
+  publishVersion("5\n");
+  run();
+  EXPECT_EQ(zipRequests(), std::vector<std::string>{"/mac/Quellhaven-mac.zip?v=5"});
+  root.write("state/selfupdate_target.txt", "not a number");
+  publishVersion("4\n");
+  run();
+  EXPECT_EQ(zipRequests().size(), 2u);
+}
+
+TEST_F(SelfUpdateFlow, NetworkErrorsAreRecorded) {
+  server.answer("/mac/launcher_version.txt", 500);
+  run();
+  expectFailure("HTTP 500 for " + server.base() + "/mac/launcher_version.txt\\?t=\\d+");
+  EXPECT_TRUE(statuses.empty());
+
+  fs::remove(state / "launcher.log");
+  server.stop();
+  run();
+  expectFailure(".+");
+  EXPECT_TRUE(zipRequests().empty());
+}
+
+TEST_F(SelfUpdateFlow, AMegabyteOfDigitsIsRecordedAndIgnored) {
+  publishVersion(std::string(1 << 20, '7'));
+  root.write("state/selfupdate_target.txt", "4");
+  run();
+  expectFailure("launcher version is out of range");
+  EXPECT_TRUE(zipRequests().empty());
+  EXPECT_TRUE(statuses.empty());
+}
+
+TEST_F(SelfUpdateFlow, ATranslocatedLauncherOnlyAsksToBeMoved) {
+  const fs::path translocated = root / "private/var/folders/T/AppTranslocation/9F2A/d";
+  fs::create_directories(translocated);
+  fs::rename(running, translocated / appName);
+  running = translocated / appName;
+  platform::setRunningBundleForTesting(running);
+  run();
+  EXPECT_EQ(statuses, std::vector<std::string>{
+                          "A launcher update is available. Move Quellhaven to your Applications "
+                          "folder so it can update itself."});
+  EXPECT_TRUE(zipRequests().empty());
+  EXPECT_FALSE(fs::exists(state / "selfupdate_last_error.txt"));
+  expectUntouched();
+}
+
+// Makes a folder unwritable even for root (immutable), undone on destruction.
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(const fs::path& dir) : dir_(dir) {
+    if (geteuid() != 0) {
+      fs::permissions(dir_,
+                      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                      fs::perm_options::remove);
+      done_ = true;
+      return;
+    }
+    done_ = setImmutable(true);
+  }
+  ~ReadOnlyFolder() {
+    if (geteuid() == 0) {
+      setImmutable(false);
+    } else {
+      fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::add);
+    }
+  }
+  bool done() const { return done_; }
+
+ private:
+  bool setImmutable(bool on) {
+    const int fd = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
+  }
+  fs::path dir_;
+  bool done_ = false;
+};
+
+TEST_F(SelfUpdateFlow, AReadOnlyFolderOnlyPointsToTheWebsite) {
+  ReadOnlyFolder readOnly(running.parent_path());
+  if (!readOnly.done()) GTEST_SKIP() << "cannot make a folder read-only here";
+  run();
+  EXPECT_EQ(statuses, std::vector<std::string>{
+                          "A launcher update is available, but this folder is read-only. Download "
+                          "the new launcher from the website."});
+  EXPECT_TRUE(zipRequests().empty());
+  EXPECT_FALSE(fs::exists(state / "selfupdate_last_error.txt"));
+  expectUntouched();
+}
+
+TEST_F(SelfUpdateFlow, AFailedDownloadIsRecordedAndLeavesTheWorkingFolder) {
+  server.answer("/mac/Quellhaven-mac.zip", 404);
+  run();
+  expectFailure("HTTP 404 for " + server.base() + "/mac/Quellhaven-mac.zip\\?v=4");
+  EXPECT_EQ(statuses, std::vector<std::string>{updating});
+  EXPECT_TRUE(fs::is_directory(state / "selfupdate"));
+}
+
+TEST_F(SelfUpdateFlow, ALauncherOutsideABundleRecordsWhyItCannotUpdate) {
+  platform::setRunningBundleForTesting(std::nullopt);
+  run();
+  expectFailure("the running launcher is not inside an application bundle");
+  EXPECT_TRUE(zipRequests().empty());
+}
+
+struct ArchiveCase {
+  const char* name;
+  std::function<std::string(const fs::path& root)> bytes;
+};
+
+class HostileArchives : public SelfUpdateFlow, public ::testing::WithParamInterface<ArchiveCase> {};
+
+TEST_P(HostileArchives, EndAsUnzipFailureWithNothingWrittenOutside) {
+  publishZip(GetParam().bytes(root.path()));
+  run();
+  expectFailure("unzip failed");
+  EXPECT_EQ(statuses, std::vector<std::string>{updating});
+  EXPECT_FALSE(fs::exists(root / "outside"));
+  EXPECT_FALSE(fs::exists(state / "outside"));
+  EXPECT_FALSE(fs::exists(state / "selfupdate/outside"));
+  // Nothing near the bomb's size reached the disk.
+  uintmax_t written = 0;
+  for (auto& e : fs::recursive_directory_iterator(state)) {
+    if (e.is_regular_file() && !e.is_symlink()) written += e.file_size();
+  }
+  EXPECT_LT(written, 64u << 20);
+}
+
+const std::string app = "Quellhaven Launcher.app/";
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, HostileArchives,
+    ::testing::Values(
+        ArchiveCase{"NotAZip", [](const fs::path&) { return std::string("<html>Moved</html>"); }},
+        ArchiveCase{"Empty", [](const fs::path&) { return std::string(); }},
+        ArchiveCase{"HonestBomb",
+                    [](const fs::path&) {
+                      return makeZip({zipFolder(app), zipZeros(app + "zeros", 2049, std::nullopt)});
+                    }},
+        ArchiveCase{"LyingBomb",
+                    [](const fs::path&) {
+                      return makeZip({zipFolder(app), zipZeros(app + "zeros", 2049, 4096)});
+                    }},
+        ArchiveCase{"AbsoluteName",
+                    [](const fs::path& root) {
+                      return makeZip({zipFolder(app), zipFile((root / "outside").string(), "x")});
+                    }},
+        ArchiveCase{"DotDot",
+                    [](const fs::path&) {
+                      return makeZip({zipFolder(app), zipFile(app + "../../../outside", "x")});
+                    }},
+        ArchiveCase{"ThroughALink",
+                    [](const fs::path& root) {
+                      return makeZip({zipFolder(app), zipLink(app + "l", root.string()),
+                                      zipFile(app + "l/outside", "x")});
+                    }},
+        ArchiveCase{"LinkOutOfTheBundle",
+                    [](const fs::path&) {
+                      return makeZip({zipFolder(app), zipLink(app + "l", "../../../../outside")});
+                    }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct BundleCase {
+  const char* name;
+  // Builds the content of root/"alt" and returns the top-level names to zip.
+  std::function<std::vector<std::string>(const fs::path& alt)> make;
+};
+
+class InvalidBundles : public SelfUpdateFlow, public ::testing::WithParamInterface<BundleCase> {};
+
+TEST_P(InvalidBundles, AreRejectedAndTheRunningBundleStays) {
+  fs::create_directories(root / "alt");
+  publishBundles(GetParam().make(root / "alt"));
+  run();
+  expectFailure(notValid);
+  EXPECT_EQ(statuses, std::vector<std::string>{updating});
+  EXPECT_TRUE(fs::is_directory(state / "selfupdate/x"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bundles, InvalidBundles,
+    ::testing::Values(BundleCase{"NoApp",
+                                 [](const fs::path& alt) {
+                                   makeBundle(alt, "Quellhaven Launcher", id, "build 4");
+                                   return std::vector<std::string>{"Quellhaven Launcher"};
+                                 }},
+                      BundleCase{"AppOneLevelDown",
+                                 [](const fs::path& alt) {
+                                   makeBundle(alt / "folder", appName, id, "build 4");
+                                   return std::vector<std::string>{"folder"};
+                                 }},
+                      BundleCase{"OtherIdentifier",
+                                 [](const fs::path& alt) {
+                                   makeBundle(alt, appName, "com.example.other", "build 4");
+                                   return std::vector<std::string>{appName};
+                                 }},
+                      BundleCase{"NoIdentifier",
+                                 [](const fs::path& alt) {
+                                   makeBundle(alt, appName, std::nullopt, "build 4");
+                                   return std::vector<std::string>{appName};
+                                 }},
+                      BundleCase{"ExecutableMissing",
+                                 [](const fs::path& alt) {
+                                   const auto b = makeBundle(alt, appName, id, "build 4");
+                                   fs::remove(b / "Contents/MacOS/quellhaven-launcher");
+                                   return std::vector<std::string>{appName};
+                                 }},
+                      BundleCase{"AppIsAFile",
+                                 [](const fs::path& alt) {
+                                   std::ofstream(alt / "Quellhaven.app") << "not a folder";
+                                   return std::vector<std::string>{"Quellhaven.app"};
+                                 }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SelfUpdateFlow, TwoMissingIdentifiersCountAsEqual) {
+  fs::remove_all(running);
+  running = makeBundle(root / "Applications", appName, std::nullopt, "build 3");
+  runningTree = treeOf(running);
+  const auto fresh = makeBundle(root / "alt", appName, std::nullopt, "build 4");
+  publishBundles({appName});
+  run();
+  EXPECT_EQ(treeOf(running), treeOf(fresh));
+  EXPECT_EQ(terminated, 1);
+  ASSERT_TRUE(spinUntil([&] { return fs::exists(record) && !fs::exists(backup()); }, 15000));
+}
+
+TEST_F(SelfUpdateFlow, OfTwoBundlesTheFirstListedIsTaken) {
+  makeBundle(root / "alt", "A.app", id, "build 4 first");
+  makeBundle(root / "alt", "B.app", id, "build 4 second");
+  publishBundles({"A.app", "B.app"});
+  // The listing order of the same archive unpacked the same way.
+  fs::create_directories(root / "replica");
+  ASSERT_EQ(platform::unzip(root / "www/mac/Quellhaven-mac.zip", root / "replica", 1 << 20), 0);
+  const fs::path listedFirst = fs::directory_iterator(root / "replica")->path().filename();
+  run();
+  EXPECT_EQ(treeOf(running), treeOf(root / "alt" / listedFirst));
+  EXPECT_EQ(terminated, 1);
+  ASSERT_TRUE(spinUntil([&] { return fs::exists(record) && !fs::exists(backup()); }, 15000));
+}
+
+TEST_F(SelfUpdateFlow, WhenMovingAsideFailsNothingChanges) {
+  BundleMove::setFaultForTesting(
+      [this](const fs::path& from, const fs::path&) -> std::optional<std::error_code> {
+        if (from == running) return std::make_error_code(std::errc::permission_denied);
+        return std::nullopt;
+      });
+  run();
+  expectFailure("filesystem error: cannot move the running launcher aside: Permission denied .*");
+}
+
+TEST_F(SelfUpdateFlow, WhenTheNewBundleCannotMoveInTheOldOneIsPutBack) {
+  std::vector<std::pair<fs::path, fs::path>> moves;
+  BundleMove::setFaultForTesting(
+      [&](const fs::path& from, const fs::path& to) -> std::optional<std::error_code> {
+        moves.emplace_back(from, to);
+        if (to == running && from != backup()) return std::make_error_code(std::errc::io_error);
+        return std::nullopt;
+      });
+  run();
+  expectFailure("filesystem error: cannot move the new launcher into place: .*");
+  ASSERT_EQ(moves.size(), 3u);
+  EXPECT_EQ(moves[0], std::make_pair(running, backup()));
+  EXPECT_EQ(moves[2], std::make_pair(backup(), running));
+  EXPECT_TRUE(fs::is_directory(state / ("selfupdate/x/" + appName)));
+}
+
+}  // namespace
