@@ -22,6 +22,7 @@
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 #include "tools/publish/launcher_archive.h"
+#include "tools/serve/static_server.h"
 #include "zip_writer.h"
 
 namespace fs = std::filesystem;
@@ -58,9 +59,10 @@ class SelfUpdateFlow : public ::testing::Test {
     Log::setUrl(std::nullopt);
   }
 
-  void run() {
+  void run() { runAgainst(server.base()); }
+  void runAgainst(const std::string& base) {
     Paths paths;
-    paths.base = server.base();
+    paths.base = base;
     paths.stateDir = state;
     paths.installDir = root / "install";
     Timing timing;
@@ -139,6 +141,28 @@ TEST_F(SelfUpdateFlow, SwapsInThePublishedBundleAndTheRelaunchStartsIt) {
   ASSERT_TRUE(spinUntil([&] { return fs::exists(record) && !fs::exists(backup()); }, 15000));
   EXPECT_TRUE(spinUntil([&] { return slurp(record) == "build 4 started\n"; }, 5000))
       << slurp(record);
+}
+
+// The tools of the release: qh-publish writes the archive, qh-serve's server
+// serves it, and the launcher in the temporary folder replaces itself.
+TEST_F(SelfUpdateFlow, UpdatesFromWhatQhPublishWroteAndQhServeServes) {
+  root.write("client/Wow.exe", "MZ");
+  const std::string cmd = std::string("'") + QH_PUBLISH_BIN + "' '" + (root / "client").string() +
+                          "' '" + (root / "served").string() +
+                          "' --version 1.0 --launcher-build 4 --launcher '" + published.string() +
+                          "' 2>/dev/null";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  StaticServer serve(root / "served");
+  ASSERT_GT(serve.bind("127.0.0.1", 0), 0);
+  serve.start();
+  runAgainst(serve.url());
+  serve.stop();
+  EXPECT_EQ(statuses, std::vector<std::string>{updating});
+  EXPECT_EQ(treeOf(running), treeOf(published));
+  EXPECT_EQ(slurp(targetMarker()), "4");
+  EXPECT_EQ(terminated, 1);
+  ASSERT_TRUE(spinUntil([&] { return fs::exists(record) && !fs::exists(backup()); }, 15000));
+  EXPECT_TRUE(spinUntil([&] { return slurp(record) == "build 4 started\n"; }, 5000));
 }
 
 TEST_F(SelfUpdateFlow, CopiesTheBundleWhenItCannotBeRenamedAcrossVolumes) {
