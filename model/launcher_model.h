@@ -88,6 +88,26 @@ class LauncherModel : public QObject {
 
   // --- Install, update and repair (update engine) ---
 
+  // The big button. needInstall: installs into installPath ("~" expanded; the
+  // folder is created and remembered in "install_path.txt"), then syncs;
+  // ready: plays; working: nothing.
+  Q_INVOKABLE void primaryAction();
+  // Tools: a forced verification of every file, unless working.
+  Q_INVOKABLE void verifyRepair();
+  // Tools: the next download speed step, wrapping from the last to the first.
+  Q_INVOKABLE void cycleSpeedLimit();
+  // Tools: forgets the recorded update state and checks again; nothing while
+  // working, an alert while the game runs.
+  Q_INVOKABLE void clearUpdateCache();
+  // Brings the install folder in line with the server (services.sync).
+  QCoro::Task<> sync(bool force);
+  // Appends one event to "download_errors.log". Never fails.
+  void logDownload(const std::string& rel, int attempt, const std::string& message);
+  // Whether the game the launcher started is still running.
+  bool gameRunning() const;
+  // The update engine over this model: the production services.sync.
+  static QCoro::Task<> runUpdateEngine(LauncherModel& model, bool force);
+
   // --- Client configuration and caches ---
 
   // The Tools command: sets windowed mode, maximised, 1280x800 in Config.wtf
@@ -115,6 +135,9 @@ class LauncherModel : public QObject {
 
  private:
   // --- Private state of the areas above, one block each ---
+
+  // Install, update and repair: the install steps after the folder is settled.
+  QCoro::Task<> resolveAndSync();
 
   ModelServices services_;
   Timing timing_;

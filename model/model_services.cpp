@@ -1,5 +1,6 @@
 #include "model/model_services.h"
 
+#include "model/launcher_model.h"
 #include "net/net.h"
 #include "selfupdate/self_update.h"
 
@@ -9,5 +10,6 @@ ModelServices makeServices() {
   s.selfUpdate = [](Paths paths, std::function<void(std::string)> status) {
     return SelfUpdate::run(std::move(paths), std::move(status));
   };
+  s.sync = &LauncherModel::runUpdateEngine;
   return s;
 }

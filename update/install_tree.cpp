@@ -68,9 +68,10 @@ std::optional<InstallTree::Target> InstallTree::locate(const std::string& rel, s
   for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
     if (!folderInside(rel.substr(0, slash))) return refuse("leads outside the install folder");
   }
-  Target t{root_ / rel, std::nullopt};
+  Target t{root_ / rel, false, std::nullopt};
   struct stat st {};
   if (::lstat(t.file.c_str(), &st) != 0) return t;
+  t.exists = true;
   if (S_ISLNK(st.st_mode)) {
     if (!inside(t.file)) return refuse("leads outside the install folder");
     if (::stat(t.file.c_str(), &st) != 0) return t;

@@ -21,6 +21,8 @@ class InstallTree {
  public:
   struct Target {
     std::filesystem::path file;
+    // Anything (file, folder, link) is at `file`.
+    bool exists = false;
     // nullopt when the file is missing, not a regular file or unreadable.
     std::optional<int64_t> size;
   };

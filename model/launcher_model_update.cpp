@@ -1,0 +1,155 @@
+// The model's side of installing, updating and repairing the client: the
+// primary action, the Tools commands that start the update engine, and the
+// UpdateHost through which the engine publishes its state.
+#include <QCoreApplication>
+#include <QPointer>
+#include <filesystem>
+
+#include "core/files.h"
+#include "model/launcher_model.h"
+#include "net/speed_limit.h"
+#include "platform/platform.h"
+#include "update/download_log.h"
+#include "update/markers.h"
+#include "update/update_engine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+class ModelHost final : public UpdateHost {
+ public:
+  explicit ModelHost(LauncherModel& model) : model_(model) {}
+
+  Paths paths() const override { return model_.paths(); }
+  Timing timing() const override { return model_.timing(); }
+  void setPhase(Phase phase) override { model_.setPhase(phase); }
+  void setStatus(const std::string& status) override { model_.setStatus(q(status)); }
+  void setDetail(const std::string& detail) override { model_.setDetail(q(detail)); }
+  void setProgress(std::optional<double> progress) override { model_.setProgress(progress); }
+  void setOfficialAddons(std::vector<std::string> names) override {
+    model_.officialAddons() = std::move(names);
+  }
+  bool gameRunning() const override { return model_.gameRunning(); }
+  QCoro::Task<> finishReady(std::string version, std::string summary, bool reconcile) override {
+    return model_.finishReady(std::move(version), std::move(summary), reconcile);
+  }
+
+  // Both sinks hold the model weakly and post to the main thread, where the
+  // pointer is checked, so a late report from a worker is harmless.
+  UiSink uiSink() override {
+    QPointer<LauncherModel> self(&model_);
+    return [self](const std::string& status, std::optional<double> progress) {
+      QMetaObject::invokeMethod(
+          qApp,
+          [self, s = q(status), progress] {
+            if (!self) return;
+            self->setStatus(s);
+            self->setProgress(progress);
+          },
+          Qt::QueuedConnection);
+    };
+  }
+  StatusSink statusSink() override {
+    QPointer<LauncherModel> self(&model_);
+    return [self](const std::string& status) {
+      QMetaObject::invokeMethod(
+          qApp,
+          [self, s = q(status)] {
+            if (self) self->setStatus(s);
+          },
+          Qt::QueuedConnection);
+    };
+  }
+
+ private:
+  LauncherModel& model_;
+};
+
+}  // namespace
+
+QCoro::Task<> LauncherModel::runUpdateEngine(LauncherModel& model, bool force) {
+  QCoro::Task<> run = UpdateEngine::sync(std::make_shared<ModelHost>(model), force);
+  co_await run;
+}
+
+QCoro::Task<> LauncherModel::sync(bool force) {
+  if (!services_.sync) co_return;
+  QCoro::Task<> run = services_.sync(*this, force);
+  co_await run;
+}
+
+bool LauncherModel::gameRunning() const {
+  // The launcher does not start the game yet, so no game of ours can be running.
+  return false;
+}
+
+void LauncherModel::logDownload(const std::string& rel, int attempt, const std::string& message) {
+  DownloadLog::append(paths_.stateDir, rel, attempt, message);
+}
+
+void LauncherModel::primaryAction() {
+  switch (phase_) {
+    case Phase::working:
+      return;
+    case Phase::ready:
+      // Playing arrives with the compatibility layer.
+      return;
+    case Phase::needInstall:
+      break;
+  }
+  std::string folder = installPath_.toStdString();
+  if (folder == "~" || folder.starts_with("~/")) {
+    folder = platform::homeDir().string() + folder.substr(1);
+  }
+  if (folder.empty()) {
+    setStatus(QStringLiteral("Please choose an install location."));
+    return;
+  }
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec || !fs::is_directory(folder)) {
+    if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
+    setStatus(q("Can't use that folder: " + ec.message()));
+    return;
+  }
+  paths_.installDir = folder;
+  files::writeAtomic(paths_.stateDir / "install_path.txt", paths_.installDir.string());
+  // Working from the press on, so a second press cannot start a second install.
+  setPhase(Phase::working);
+  resolveAndSync();
+}
+
+QCoro::Task<> LauncherModel::resolveAndSync() {
+  if (services_.resolveRuntimeSpec) {
+    QCoro::Task<> resolve = services_.resolveRuntimeSpec(*this);
+    co_await resolve;
+  }
+  QCoro::Task<> run = sync(false);
+  co_await run;
+}
+
+void LauncherModel::verifyRepair() {
+  if (phase_ == Phase::working) return;
+  sync(true);
+}
+
+void LauncherModel::cycleSpeedLimit() {
+  SpeedLimit::store((SpeedLimit::step() + 1) % SpeedLimit::stepCount);
+  setSpeedStep(SpeedLimit::step());
+}
+
+void LauncherModel::clearUpdateCache() {
+  if (phase_ == Phase::working) return;
+  if (gameRunning()) {
+    showAlert(QStringLiteral("Close Quellhaven first"),
+              QStringLiteral("The game has files open that a cache clear needs to rewrite."));
+    return;
+  }
+  Markers::remove(paths_.installDir);
+  sync(false);
+}

@@ -1,0 +1,366 @@
+// The real engine and the real downloader against a real HTTP server, with a
+// fake model and a fake clock.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/log.h"
+#include "fake_host.h"
+#include "fault_server.h"
+#include "net/hash.h"
+#include "support/fake_clock.h"
+#include "support/qt_wait.h"
+#include "update/update_engine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using ::testing::DoubleNear;
+using ::testing::Pointwise;
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir / "server");
+    fs::create_directories(dir / "state");
+    host = std::make_shared<FakeHost>();
+    host->paths_.base = server.url();
+    host->paths_.installDir = dir / "client";
+    host->paths_.stateDir = dir / "state";
+    host->timing_.clock = clock;
+    Log::setUrl(dir / "state/launcher.log");
+  }
+  void TearDown() override { Log::setUrl(std::nullopt); }
+
+  // Puts a file on the server and a line for it in the manifest.
+  void publish(const std::string& rel, const std::string& bytes) {
+    dir.write("server/" + rel, bytes);
+    manifest += Hash::sha1(dir / ("server/" + rel)) + "\t" + std::to_string(bytes.size()) + "\t" +
+                rel + "\n";
+    writeManifest();
+  }
+  void writeManifest(const std::string& version = "1.0") {
+    dir.write("server/manifest.txt", manifest);
+    dir.write("server/version.txt", version + "\n");
+  }
+  void sync(bool force = false) {
+    host->finishes.clear();
+    host->statuses.clear();
+    host->details.clear();
+    runTask(UpdateEngine::sync(host, force));
+  }
+  std::string client(const std::string& rel) { return slurp(dir / ("client/" + rel)); }
+  std::string errorLog() { return slurp(dir / "state/download_errors.log"); }
+
+  TempDir dir;
+  FaultServer server{dir / "server"};
+  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+  std::shared_ptr<FakeHost> host;
+  std::string manifest;
+};
+
+TEST_F(EngineTest, FirstInstallDownloadsWritesMarkersClearsWdbAndFinishes) {
+  publish("Wow.exe", "MZ-client");
+  publish("Data/common.MPQ", std::string(300000, 'c'));
+  publish("Interface/AddOns/Quests/Quests.toc", "## Title: Quests");
+  dir.write("client/Cache/WDB/enUS/creaturecache.wdb", "stale");
+  sync();
+  EXPECT_EQ(client("Wow.exe"), "MZ-client");
+  EXPECT_EQ(client("Data/common.MPQ"), std::string(300000, 'c'));
+  EXPECT_EQ(slurp(dir / "client/.qhversion"), "1.0");
+  EXPECT_EQ(slurp(dir / "client/.qhmanifest"), manifest);
+  EXPECT_FALSE(fs::exists(dir / "client/Cache/WDB/enUS/creaturecache.wdb"));
+  EXPECT_NE(slurp(dir / "state/launcher.log").find("cleared 1 WDB cache files"), std::string::npos);
+  ASSERT_EQ(host->finishes.size(), 1u);
+  EXPECT_EQ(host->finishes[0].version, "1.0");
+  EXPECT_EQ(host->finishes[0].summary, "Installed");
+  EXPECT_TRUE(host->finishes[0].reconcile);
+  EXPECT_EQ(host->addons, std::vector<std::string>{"Quests"});
+  EXPECT_EQ(host->progress, 1.0);
+  EXPECT_EQ(host->statuses[0], "Checking for updates...");
+  EXPECT_EQ(host->statuses[1], "Reading file list...");
+  EXPECT_EQ(host->statuses[2], "Comparing files...");
+  EXPECT_TRUE(host->sawStatus("Downloading 3 of 3   0.0 / 0.0 GB"));
+  const std::string sha = manifest.substr(manifest.find("\t300000") - 40, 8);
+  EXPECT_EQ(server.targetsFor("/Data/common.MPQ"),
+            std::vector<std::string>{"/Data/common.MPQ?v=" + sha});
+  EXPECT_EQ(errorLog(), "");
+}
+
+TEST_F(EngineTest, FastPathLooksAtNoFile) {
+  publish("Wow.exe", "MZ");
+  publish("Data/a.MPQ", "aaaa");
+  sync();
+  // Any comparison would find this file.
+  dir.write("client/Data/a.MPQ", "changed size");
+  server.clearLog();
+  sync();
+  ASSERT_EQ(host->finishes.size(), 1u);
+  EXPECT_EQ(host->finishes[0].summary, "Up to date");
+  EXPECT_FALSE(host->sawStatus("Comparing files..."));
+  EXPECT_EQ(server.targets().size(), 2u);
+  EXPECT_EQ(client("Data/a.MPQ"), "changed size");
+}
+
+TEST_F(EngineTest, WithoutTheManifestMarkerSizesDecideAndMarkersAreWritten) {
+  publish("Wow.exe", "MZ");
+  publish("Data/a.MPQ", "aaaa");
+  dir.write("client/Wow.exe", "ZM");  // same size, other bytes: no known checksum
+  dir.write("client/Data/a.MPQ", "aaaa");
+  dir.write("client/.qhversion", "1.0");
+  sync();
+  EXPECT_EQ(client("Wow.exe"), "ZM");
+  EXPECT_TRUE(host->sawStatus("Comparing files..."));
+  ASSERT_EQ(host->finishes.size(), 1u);
+  EXPECT_EQ(host->finishes[0].summary, "Up to date");
+  EXPECT_EQ(slurp(dir / "client/.qhmanifest"), manifest);
+  EXPECT_EQ(server.targets().size(), 2u);
+}
+
+TEST_F(EngineTest, RecordedChecksumMismatchDownloadsWithoutHashing) {
+  publish("Wow.exe", "MZ");
+  publish("Data/a.MPQ", "new!");
+  dir.write("client/Wow.exe", "MZ");
+  dir.write("client/Data/a.MPQ", "old!");
+  dir.write("client/.qhversion", "0.9");
+  dir.write("client/.qhmanifest", "0000000000000000000000000000000000000000\t4\tdata/A.mpq\n");
+  sync();
+  EXPECT_EQ(client("Data/a.MPQ"), "new!");
+  EXPECT_EQ(server.targetsFor("/Wow.exe").size(), 0u);
+  EXPECT_EQ(host->finishes.at(0).summary, "Installed");
+}
+
+TEST_F(EngineTest, ForcedVerifyFindsACorruptByte) {
+  for (int i = 0; i < 12; ++i) publish("Data/f" + std::to_string(i), std::string(1000, 'a' + i));
+  publish("Wow.exe", "MZ");
+  sync();
+  std::string corrupt = client("Data/f7");
+  corrupt[500] = 'X';
+  dir.write("client/Data/f7", corrupt);
+  server.clearLog();
+  sync(false);
+  EXPECT_EQ(server.targets().size(), 2u);  // unchanged markers: nothing looked at
+  sync(true);
+  EXPECT_EQ(client("Data/f7"), std::string(1000, 'h'));
+  EXPECT_EQ(server.targetsFor("/Data/f7").size(), 1u);
+  EXPECT_TRUE(host->sawStatus("Verifying files..."));
+  EXPECT_TRUE(host->sawStatus("Verifying files... (10 of 13)"));
+  EXPECT_EQ(host->finishes.at(0).summary, "Installed");
+}
+
+TEST_F(EngineTest, WtfFilesAreSuppliedOnceAndNeverReplaced) {
+  publish("Wow.exe", "MZ");
+  publish("WTF/Config.wtf", "SET gxWindow \"1\"\n");
+  publish("wtf/Account/x.txt", "x");
+  dir.write("client/WTF/Config.wtf", "the player's own settings");
+  sync(true);
+  EXPECT_EQ(client("WTF/Config.wtf"), "the player's own settings");
+  EXPECT_EQ(client("wtf/Account/x.txt"), "x");
+}
+
+TEST_F(EngineTest, LauncherFilesAreNeverTouched) {
+  publish("Wow.exe", "MZ");
+  publish("Quellhaven.exe", "launcher");
+  publish("Tools/QuellhavenLauncher-Setup.zip", "setup");
+  sync();
+  EXPECT_FALSE(fs::exists(dir / "client/Quellhaven.exe"));
+  EXPECT_FALSE(fs::exists(dir / "client/Tools"));
+}
+
+TEST_F(EngineTest, NotOnServerIsSkippedOnceWithOneLogLine) {
+  publish("Wow.exe", "MZ");
+  manifest += "0123456789abcdef0123456789abcdef01234567\t10\tData/gone.MPQ\n";
+  writeManifest();
+  sync();
+  EXPECT_EQ(server.targetsFor("/Data/gone.MPQ").size(), 1u);
+  const std::string log = errorLog();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
+  EXPECT_NE(log.find("  v3  attempt 1/4  Data/gone.MPQ  404 not on server, skipped\n"),
+            std::string::npos);
+  EXPECT_TRUE(host->details.empty() || host->details.back().find("Retrying") == std::string::npos);
+  EXPECT_TRUE(clock->waits().empty());
+  ASSERT_EQ(host->finishes.size(), 1u);
+  EXPECT_EQ(host->finishes[0].summary, "Ready (1 unavailable file(s) skipped)");
+  EXPECT_EQ(slurp(dir / "client/.qhversion"), "1.0");
+}
+
+TEST_F(EngineTest, FourFailuresWaitRetryLogAndKeepTheMarkers) {
+  publish("Wow.exe", "MZ");
+  publish("Data/bad.MPQ", "bad bytes");
+  server.fail("/Data/bad.MPQ", {.status = 500});
+  sync();
+  const auto tries = server.targetsFor("/Data/bad.MPQ");
+  ASSERT_EQ(tries.size(), 4u);
+  EXPECT_EQ(tries[0].find("&r="), std::string::npos);
+  EXPECT_TRUE(tries[1].ends_with("&r=2"));
+  EXPECT_TRUE(tries[3].ends_with("&r=4"));
+  EXPECT_THAT(clock->waits(), Pointwise(DoubleNear(1e-9), {1.2, 2.4, 3.6}));
+  EXPECT_EQ(host->details, (std::vector<std::string>{
+                               "", "Retrying (1/3)...", "Retrying (2/3)...", "Retrying (3/3)...",
+                               "Last error: HTTP 500 for " + server.url() + tries[3]}));
+  const std::string log = errorLog();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4);
+  EXPECT_NE(log.find("attempt 4/4  Data/bad.MPQ  HTTP 500 for "), std::string::npos);
+  EXPECT_EQ(host->status, "Couldn't fetch 1 file(s) - press RETRY (finished files are kept).");
+  EXPECT_EQ(host->phase, Phase::needInstall);
+  EXPECT_EQ(host->progress, 1.0);
+  EXPECT_TRUE(host->finishes.empty());
+  EXPECT_FALSE(fs::exists(dir / "client/.qhversion"));
+  EXPECT_EQ(client("Wow.exe"), "MZ");
+}
+
+TEST_F(EngineTest, InterruptedInstallResumesOnRetryKeepingFinishedFiles) {
+  publish("Wow.exe", "MZ");
+  publish("Data/big.MPQ", std::string(200000, 'b'));
+  server.fail("/Data/big.MPQ", {.drop = true, .times = 4});
+  sync();
+  EXPECT_EQ(host->phase, Phase::needInstall);
+  EXPECT_EQ(client("Wow.exe"), "MZ");
+  server.clearLog();
+  sync();
+  EXPECT_TRUE(server.targetsFor("/Wow.exe").empty());
+  EXPECT_EQ(client("Data/big.MPQ"), std::string(200000, 'b'));
+  EXPECT_EQ(host->finishes.at(0).summary, "Installed");
+  EXPECT_EQ(slurp(dir / "client/.qhversion"), "1.0");
+}
+
+TEST_F(EngineTest, ADroppedTransferResumesWithinTheRetries) {
+  publish("Wow.exe", std::string(100000, 'w'));
+  server.fail("/Wow.exe", {.drop = true, .times = 1});
+  sync();
+  EXPECT_EQ(client("Wow.exe"), std::string(100000, 'w'));
+  const auto ranges = server.ranges();
+  EXPECT_EQ(ranges.back().rfind("bytes=", 0), 0u);
+  EXPECT_EQ(host->finishes.at(0).summary, "Installed");
+  EXPECT_EQ(clock->waits(), std::vector<double>{1.2});
+}
+
+TEST_F(EngineTest, GameRunningDownloadsNothing) {
+  publish("Wow.exe", "MZ");
+  host->running = true;
+  sync();
+  EXPECT_EQ(host->status, "An update is available, but the game is running.");
+  EXPECT_EQ(host->detail, "Close Quellhaven and press RETRY to update.");
+  EXPECT_EQ(host->phase, Phase::needInstall);
+  EXPECT_TRUE(server.targetsFor("/Wow.exe").empty());
+  EXPECT_FALSE(fs::exists(dir / "client/.qhversion"));
+}
+
+TEST_F(EngineTest, FailedRequestsSayWhyAndPickThePhaseByTheExecutable) {
+  sync();  // no version.txt on the server
+  EXPECT_EQ(host->status, "Problem: HTTP 404 for " + server.url() + server.targets()[0]);
+  EXPECT_EQ(host->detail, "Check your internet connection, then try again.");
+  EXPECT_EQ(host->phase, Phase::needInstall);
+  dir.write("client/Wow.exe", "MZ");
+  sync();
+  EXPECT_EQ(host->phase, Phase::ready);
+  EXPECT_TRUE(host->finishes.empty());
+}
+
+struct BadServerCase {
+  const char* name;
+  std::string version;
+  std::string manifest;
+  const char* problem;
+};
+
+class BadServerAnswers : public EngineTest, public ::testing::WithParamInterface<BadServerCase> {};
+
+TEST_P(BadServerAnswers, EndInAProblemAndWriteNothing) {
+  dir.write("server/version.txt", GetParam().version);
+  dir.write("server/manifest.txt", GetParam().manifest);
+  sync();
+  EXPECT_EQ(host->status, std::string("Problem: ") + GetParam().problem);
+  EXPECT_EQ(host->phase, Phase::needInstall);
+  EXPECT_FALSE(fs::exists(dir / "client/.qhversion"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, BadServerAnswers,
+    ::testing::Values(
+        BadServerCase{"EmptyManifest", "1.0", "", "The server's file list is empty or unreadable."},
+        BadServerCase{"GarbageManifest", "1.0", std::string("\x89PNG\r\n\x1a\n\0\0", 10),
+                      "The server's file list is empty or unreadable."},
+        BadServerCase{"HtmlVersion", "<html><body>Sign in to Wi-Fi</body></html>",
+                      "x\t1\tWow.exe\n",
+                      "The server sent a web page instead of the client version."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EngineTest, OddManifestsStillInstall) {
+  publish("Wow.exe", "MZ");
+  publish("Data/a.MPQ", "aaaa");
+  // CR LF line ends, a duplicate line, a negative size (unknown: no size check).
+  std::string crlf;
+  for (char c : manifest) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const std::string a = manifest.substr(manifest.find("Data/a.MPQ") - 43);
+  crlf += a.substr(0, 41) + "-1\tData/a.MPQ\r\n";
+  manifest = crlf;
+  writeManifest();
+  sync();
+  EXPECT_EQ(client("Data/a.MPQ"), "aaaa");
+  EXPECT_EQ(host->finishes.at(0).summary, "Installed");
+  EXPECT_EQ(host->progress, 1.0);
+}
+
+TEST_F(EngineTest, AFolderWhereAFileBelongsIsAClearFailure) {
+  publish("Wow.exe", "MZ");
+  publish("Data/a.MPQ", "aaaa");
+  dir.write("client/Data/a.MPQ/inside.txt", "a folder in the way");
+  sync();
+  EXPECT_EQ(host->status, "Couldn't fetch 1 file(s) - press RETRY (finished files are kept).");
+  EXPECT_NE(host->detail.find("a.MPQ"), std::string::npos) << host->detail;
+  EXPECT_EQ(slurp(dir / "client/Data/a.MPQ/inside.txt"), "a folder in the way");
+}
+
+TEST_F(EngineTest, ReadOnlyInstallFolderIsAClearFailure) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+  publish("Wow.exe", "MZ");
+  fs::create_directories(dir / "client");
+  fs::permissions(dir / "client", fs::perms::owner_read | fs::perms::owner_exec);
+  sync();
+  fs::permissions(dir / "client", fs::perms::owner_all);
+  EXPECT_EQ(host->phase, Phase::needInstall);
+  EXPECT_NE(host->detail.find("Permission denied"), std::string::npos) << host->detail;
+}
+
+TEST_F(EngineTest, HostileManifestPathsChangeNothingOutside) {
+  dir.write("outside/victim.txt", "untouched");
+  fs::create_directories(dir / "client");
+  fs::create_symlink(dir / "outside", dir / "client/link");
+  publish("Wow.exe", "MZ");
+  const std::string sha = "0123456789abcdef0123456789abcdef01234567";
+  for (const std::string rel :
+       {"../outside/victim.txt", "/etc/hostname", "C:/outside/victim.txt", "Data/../../x.txt",
+        "Data//x", "link/victim.txt", "link/new.txt", "Interface/AddOns/../../../x/y"}) {
+    manifest += sha + "\t4\t" + rel + "\n";
+  }
+  writeManifest();
+  sync(true);
+  EXPECT_EQ(slurp(dir / "outside/victim.txt"), "untouched");
+  std::vector<std::string> outside;
+  for (const auto& e : fs::recursive_directory_iterator(dir / "outside")) {
+    outside.push_back(e.path().filename().string());
+  }
+  EXPECT_EQ(outside, std::vector<std::string>{"victim.txt"});
+  EXPECT_FALSE(fs::exists(dir / "x.txt"));
+  EXPECT_EQ(server.targets().size(), 3u);  // version, manifest, Wow.exe
+  const std::string log = slurp(dir / "state/launcher.log");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 8) << log;
+  EXPECT_NE(log.find("skipped unsafe manifest path \"link/victim.txt\": leads outside the install"),
+            std::string::npos);
+  EXPECT_EQ(host->finishes.at(0).summary, "Installed");
+  EXPECT_TRUE(host->addons.empty());
+}
+
+TEST(FileUrl, EncodesThePathAndAddsTheQuery) {
+  const ManifestEntry e{"ABCDEF0123456789", 1, "Data/a b#%+\xC3\xA9?/x\ty.MPQ"};
+  EXPECT_EQ(UpdateEngine::fileUrl("http://h", e, 1),
+            "http://h/Data/a%20b%23%25+%C3%A9%3F/x%09y.MPQ?v=ABCDEF01");
+  EXPECT_EQ(UpdateEngine::fileUrl("http://h", e, 4),
+            "http://h/Data/a%20b%23%25+%C3%A9%3F/x%09y.MPQ?v=ABCDEF01&r=4");
+  EXPECT_EQ(UpdateEngine::fileUrl("http://h", {"ab", 1, "a"}, 2), "http://h/a?v=ab&r=2");
+}
+
+}  // namespace

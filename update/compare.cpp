@@ -1,0 +1,102 @@
+#include "update/compare.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "core/log.h"
+#include "core/text.h"
+#include "net/hash.h"
+#include "update/install_tree.h"
+
+namespace Compare {
+namespace {
+
+enum class Verdict { skip, needed, hash };
+
+bool isLauncherItself(const std::string& rel) {
+  const size_t slash = rel.rfind('/');
+  const std::string name = text::lower(slash == std::string::npos ? rel : rel.substr(slash + 1));
+  return name == "quellhaven.exe" || name.starts_with("quellhavenlauncher");
+}
+
+Verdict judge(const ManifestEntry& e, const Known& known, InstallTree& tree) {
+  if (isLauncherItself(e.rel)) return Verdict::skip;
+  std::string why;
+  const auto target = tree.locate(e.rel, &why);
+  if (!target) {
+    Log::line("skipped unsafe manifest path \"" + e.rel + "\": " + why);
+    return Verdict::skip;
+  }
+  const std::string lowerRel = text::lower(e.rel);
+  // The player's own settings: supplied once, never overwritten.
+  if (lowerRel.starts_with("wtf/")) return target->exists ? Verdict::skip : Verdict::needed;
+  if (!target->size || *target->size != e.size) return Verdict::needed;
+  if (const auto it = known.find(lowerRel); it != known.end() && it->second != e.sha1) {
+    return Verdict::needed;
+  }
+  return Verdict::hash;
+}
+
+// Hashes the candidates on a few threads; the result sits in each entry's own
+// slot, so the order of completion does not matter.
+void hashCandidates(const std::vector<ManifestEntry>& entries, std::vector<Verdict>& verdicts,
+                    const std::filesystem::path& installDir,
+                    const std::function<void(const std::string&)>& status) {
+  std::vector<size_t> candidates;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (verdicts[i] == Verdict::hash) candidates.push_back(i);
+  }
+  const std::string count = std::to_string(entries.size());
+  std::atomic<size_t> next{0};
+  const auto work = [&] {
+    for (size_t k; (k = next++) < candidates.size();) {
+      const size_t i = candidates[k];
+      if ((i + 1) % 10 == 0) {
+        status("Verifying files... (" + std::to_string(i + 1) + " of " + count + ")");
+      }
+      std::string digest;
+      try {
+        digest = Hash::sha1(installDir / entries[i].rel);
+      } catch (const std::exception&) {
+        // Unreadable files are left as they are.
+        verdicts[i] = Verdict::skip;
+        continue;
+      }
+      verdicts[i] = digest == text::lower(entries[i].sha1) ? Verdict::skip : Verdict::needed;
+    }
+  };
+  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  std::vector<std::thread> pool;
+  for (unsigned t = 1; t < threads && t < candidates.size(); ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+}
+
+}  // namespace
+
+Known knownChecksums(const std::vector<ManifestEntry>& localEntries) {
+  Known known;
+  for (const ManifestEntry& e : localEntries) known[text::lower(e.rel)] = e.sha1;
+  return known;
+}
+
+std::vector<ManifestEntry> neededEntries(const std::vector<ManifestEntry>& entries,
+                                         const Known& known,
+                                         const std::filesystem::path& installDir, bool force,
+                                         const std::function<void(const std::string&)>& status) {
+  InstallTree tree(installDir);
+  std::vector<Verdict> verdicts;
+  verdicts.reserve(entries.size());
+  for (const ManifestEntry& e : entries) verdicts.push_back(judge(e, known, tree));
+  if (force) {
+    hashCandidates(entries, verdicts, installDir, status);
+  }
+  std::vector<ManifestEntry> needed;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (verdicts[i] == Verdict::needed) needed.push_back(entries[i]);
+  }
+  return needed;
+}
+
+}  // namespace Compare

@@ -1,0 +1,238 @@
+#include "update/update_engine.h"
+
+#include <filesystem>
+#include <limits>
+
+#include "client/cache.h"
+#include "core/async.h"
+#include "core/log.h"
+#include "core/text.h"
+#include "net/downloader.h"
+#include "net/net.h"
+#include "net/net_error.h"
+#include "update/compare.h"
+#include "update/download_log.h"
+#include "update/download_progress.h"
+#include "update/install_tree.h"
+#include "update/markers.h"
+
+namespace fs = std::filesystem;
+
+namespace UpdateEngine {
+namespace {
+
+constexpr int attempts = 4;
+
+std::string normalisedManifest(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+  }
+  return text::trimWhitespace(out);
+}
+
+bool gameExeExists(const Paths& paths) {
+  std::error_code ec;
+  return fs::exists(paths.gameExe(), ec);
+}
+
+// Sizes from the network may be negative or absurd; the sums must not overflow.
+int64_t addSize(int64_t sum, int64_t size) {
+  if (size <= 0) return sum;
+  return sum > std::numeric_limits<int64_t>::max() - size ? std::numeric_limits<int64_t>::max()
+                                                          : sum + size;
+}
+
+struct Remote {
+  std::string version;
+  std::string manifest;
+};
+
+// The version and manifest texts, or the text of the problem.
+QCoro::Task<std::optional<Remote>> fetchRemote(std::shared_ptr<UpdateHost> host,
+                                               std::string* problem) {
+  const std::string base = host->paths().base;
+  Remote remote;
+  try {
+    QCoro::Task<std::string> version = Net::getString(Net::bust(base + "/version.txt"));
+    const std::string versionBody = co_await version;
+    remote.version = text::trimWhitespace(versionBody);
+    host->setStatus("Reading file list...");
+    QCoro::Task<std::string> manifest = Net::getString(Net::bust(base + "/manifest.txt"));
+    remote.manifest = co_await manifest;
+  } catch (const std::exception& e) {
+    *problem = e.what();
+    co_return std::nullopt;
+  }
+  // A captive portal or a misconfigured server answers 200 with a web page.
+  if (remote.version.find('<') != std::string::npos) {
+    *problem = "The server sent a web page instead of the client version.";
+    co_return std::nullopt;
+  }
+  if (ClientFiles::parseManifest(remote.manifest).empty()) {
+    *problem = "The server's file list is empty or unreadable.";
+    co_return std::nullopt;
+  }
+  co_return remote;
+}
+
+struct Outcome {
+  int failed = 0;
+  int skipped = 0;
+  std::string lastError;
+};
+
+QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host,
+                                 std::vector<ManifestEntry> needed) {
+  const Paths paths = host->paths();
+  const Timing timing = host->timing();
+  int64_t total = 0;
+  for (const ManifestEntry& e : needed) total = addSize(total, e.size);
+  int64_t done = 0;
+  Outcome out;
+  const double start = timing.clock->now();
+  const UpdateHost::UiSink sink = host->uiSink();
+  for (size_t i = 0; i < needed.size(); ++i) {
+    const ManifestEntry& entry = needed[i];
+    const std::string label =
+        "Downloading " + std::to_string(i + 1) + " of " + std::to_string(needed.size());
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+      Downloader::Progress progress =
+          DownloadProgress::action(done, start, total, label, timing.clock, sink);
+      std::string error;
+      try {
+        QCoro::Task<> fetch =
+            Downloader::fetch(fileUrl(paths.base, entry, attempt), paths.installDir / entry.rel,
+                              entry.size, entry.sha1, std::nullopt, progress, timing);
+        co_await fetch;
+        break;
+      } catch (const NetError& e) {
+        if (e.kind() == NetError::Kind::http && e.status() == 404) {
+          ++out.skipped;
+          DownloadLog::append(paths.stateDir, entry.rel, attempt, "404 not on server, skipped");
+          break;
+        }
+        error = e.what();
+      } catch (const std::exception& e) {
+        error = e.what();
+      }
+      out.lastError = error;
+      DownloadLog::append(paths.stateDir, entry.rel, attempt, error);
+      if (attempt == attempts) {
+        ++out.failed;
+        break;
+      }
+      host->setDetail("Retrying (" + std::to_string(attempt) + "/3)...");
+      QCoro::Task<> pause = timing.clock->wait(attempt * timing.downloadRetryStep);
+      co_await pause;
+    }
+    done = addSize(done, entry.size);
+    host->setProgress(DownloadProgress::fraction(done, total));
+  }
+  co_return out;
+}
+
+}  // namespace
+
+std::string fileUrl(const std::string& base, const ManifestEntry& entry, int attempt) {
+  static constexpr std::string_view allowed = "!$&'()*+,-./:;=@_~";
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string url = base + "/";
+  for (const char ch : entry.rel) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+        allowed.find(ch) != std::string_view::npos) {
+      url += ch;
+    } else {
+      url += '%';
+      url += hex[c >> 4];
+      url += hex[c & 15];
+    }
+  }
+  url += "?v=" + entry.sha1.substr(0, 8);
+  if (attempt >= 2) url += "&r=" + std::to_string(attempt);
+  return url;
+}
+
+QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force) {
+  host->setPhase(Phase::working);
+  host->setProgress(std::nullopt);
+  host->setDetail("");
+  host->setStatus("Checking for updates...");
+
+  std::string problem;
+  QCoro::Task<std::optional<Remote>> fetch = fetchRemote(host, &problem);
+  const std::optional<Remote> remote = co_await fetch;
+  const Paths paths = host->paths();
+  if (!remote) {
+    host->setStatus("Problem: " + problem);
+    host->setDetail("Check your internet connection, then try again.");
+    host->setPhase(gameExeExists(paths) ? Phase::ready : Phase::needInstall);
+    co_return;
+  }
+
+  const std::string localVersion = Markers::readVersion(paths.installDir);
+  const std::string localManifest = Markers::readManifest(paths.installDir);
+  std::vector<ManifestEntry> entries = ClientFiles::parseManifest(remote->manifest);
+  std::vector<ManifestEntry> plausible;
+  for (const ManifestEntry& e : entries) {
+    if (SafePath::lexicalProblem(e.rel).empty()) plausible.push_back(e);
+  }
+  host->setOfficialAddons(ClientFiles::officialAddons(plausible));
+
+  if (!force && !remote->version.empty() && remote->version == localVersion &&
+      gameExeExists(paths) &&
+      normalisedManifest(localManifest) == normalisedManifest(remote->manifest)) {
+    QCoro::Task<> finish = host->finishReady(remote->version, "Up to date", true);
+    co_await finish;
+    co_return;
+  }
+
+  host->setStatus(force ? "Verifying files..." : "Comparing files...");
+  const UpdateHost::StatusSink status = host->statusSink();
+  QCoro::Task<std::vector<ManifestEntry>> compare = onWorker(
+      [entries = std::move(entries), localManifest, dir = paths.installDir, force, status] {
+        const Compare::Known known =
+            Compare::knownChecksums(ClientFiles::parseManifest(localManifest));
+        return Compare::neededEntries(entries, known, dir, force, status);
+      });
+  std::vector<ManifestEntry> needed = co_await compare;
+
+  if (needed.empty()) {
+    Markers::write(paths.installDir, remote->version, remote->manifest);
+    QCoro::Task<> finish = host->finishReady(remote->version, "Up to date", true);
+    co_await finish;
+    co_return;
+  }
+
+  if (host->gameRunning()) {
+    host->setStatus("An update is available, but the game is running.");
+    host->setDetail("Close Quellhaven and press RETRY to update.");
+    host->setPhase(Phase::needInstall);
+    co_return;
+  }
+
+  QCoro::Task<Outcome> download = downloadAll(host, std::move(needed));
+  const Outcome outcome = co_await download;
+
+  if (outcome.failed > 0) {
+    host->setStatus("Couldn't fetch " + std::to_string(outcome.failed) +
+                    " file(s) - press RETRY (finished files are kept).");
+    host->setDetail("Last error: " + outcome.lastError);
+    host->setPhase(Phase::needInstall);
+    co_return;
+  }
+  Markers::write(paths.installDir, remote->version, remote->manifest);
+  if (const int cleared = ClientFiles::clearWdbCache(paths); cleared > 0) {
+    Log::line("cleared " + std::to_string(cleared) + " WDB cache files");
+  }
+  const std::string summary = outcome.skipped == 0 ? std::string("Installed")
+                                                   : "Ready (" + std::to_string(outcome.skipped) +
+                                                         " unavailable file(s) skipped)";
+  QCoro::Task<> finish = host->finishReady(remote->version, summary, true);
+  co_await finish;
+}
+
+}  // namespace UpdateEngine

@@ -1,0 +1,47 @@
+// What the update engine needs from the launcher model: the locations and
+// timing, the published state it moves, the officials addon list, the game
+// process check and the finishing step. The model implements it; tests hand
+// in a fake.
+// Thread-safety: main thread only, except the sinks, which any thread may call.
+#pragma once
+
+#include <qcoro/qcorotask.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/paths.h"
+#include "core/phase.h"
+#include "core/timing.h"
+
+class UpdateHost {
+ public:
+  // Sets status and then progress on the main thread, in call order; does
+  // nothing once the host is gone.
+  using UiSink = std::function<void(const std::string& status, std::optional<double> progress)>;
+  // Sets status alone, the same way.
+  using StatusSink = std::function<void(const std::string& status)>;
+
+  virtual ~UpdateHost() = default;
+
+  virtual Paths paths() const = 0;
+  virtual Timing timing() const = 0;
+
+  virtual void setPhase(Phase phase) = 0;
+  virtual void setStatus(const std::string& status) = 0;
+  virtual void setDetail(const std::string& detail) = 0;
+  virtual void setProgress(std::optional<double> progress) = 0;
+  virtual void setOfficialAddons(std::vector<std::string> names) = 0;
+
+  // Whether the game started by the launcher is still running.
+  virtual bool gameRunning() const = 0;
+
+  // The model's ready step, given the version text, the outcome text and
+  // whether to reconcile the client's addons.
+  virtual QCoro::Task<> finishReady(std::string version, std::string summary, bool reconcile) = 0;
+
+  virtual UiSink uiSink() = 0;
+  virtual StatusSink statusSink() = 0;
+};
