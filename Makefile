@@ -1,5 +1,5 @@
 # Every target first makes sure the machine has what it needs.
-.PHONY: setup build test asan tsan bench demo format clean
+.PHONY: setup build test asan tsan fuzz bench demo format clean
 
 setup:
 	@scripts/setup
@@ -21,6 +21,23 @@ tsan: setup
 	@cmake --build --preset tsan
 	@ctest --preset tsan
 
+# libFuzzer targets with clang in build-fuzz/, each run FUZZ_SECONDS over its
+# committed seeds; new inputs go to build-fuzz/corpus, crashes to build-fuzz/.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = config_wtf realm_list
+FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer
+fuzz: setup
+	@CC=/usr/bin/clang CXX=/usr/bin/clang++ cmake -S . -B build-fuzz -G Ninja \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQH_FUZZ=ON -DBUILD_TESTING=OFF \
+	  -DCMAKE_C_FLAGS="$(FUZZ_FLAGS)" -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" >/dev/null
+	@cmake --build build-fuzz -j2 --target $(subst _,-,$(addprefix fuzz-,$(FUZZ_TARGETS)))
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t && \
+	  build-fuzz/bin/fuzz-$$(echo $$t | tr _ -) build-fuzz/corpus/$$t fuzz/$$t/corpus \
+	    -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build-fuzz/$$t- -print_final_stats=1 \
+	    || exit 1; \
+	done
+
 bench: build
 	@scripts/bench
 
@@ -31,4 +48,4 @@ format:
 	@git ls-files '*.cpp' '*.h' '*.mm' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz
