@@ -9,6 +9,7 @@
 #include "core/text.h"
 #include "net/net.h"
 #include "net/speed_limit.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -123,6 +124,8 @@ QCoro::Task<> LauncherModel::startUp() {
     // arguments and tasks as named locals first.
     QCoro::Task<> update = services_.selfUpdate(paths_, notice);
     co_await update;
+    // A swapped launcher has asked to quit; the new one does the rest.
+    if (platform::terminationRequested()) co_return;
   }
   loadGameVersion();
   if (services_.resolveRuntimeSpec) {

@@ -82,6 +82,8 @@ std::error_code startRelaunch(const std::filesystem::path& backup,
 
 // Asks the application to quit, through a queued call on the main thread.
 void terminate();
+// True once terminate() was called in this process.
+bool terminationRequested();
 // Test seam: while set, terminate() queues this instead of quitting.
 void setTerminateForTesting(std::function<void()> handler);
 

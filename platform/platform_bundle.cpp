@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <atomic>
 #include <cerrno>
 #include <mutex>
 #include <thread>
@@ -23,6 +24,7 @@ namespace {
 std::mutex seamMutex;
 std::optional<std::filesystem::path> bundleOverride;
 std::function<void()> terminateOverride;
+std::atomic<bool> terminating{false};
 
 // posix_spawn's attributes and file actions, released on every path.
 class SpawnSetup {
@@ -80,13 +82,18 @@ namespace detail {
 
 int runTool(const std::string& program, const std::vector<std::string>& args,
             const std::function<bool(std::string_view)>& sink) {
+  // Both ends close on exec: the child gets the write end only through dup2,
+  // and no other child started meanwhile holds the pipe open.
   int fds[2] = {-1, -1};
+#ifdef __linux__
+  if (sink && ::pipe2(fds, O_CLOEXEC) != 0) return -1;
+#else
   if (sink && ::pipe(fds) != 0) return -1;
-  // The read end must not leak into the child, or it never sees a closed pipe.
   if (sink) {
     ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     ::fcntl(fds[1], F_SETFD, FD_CLOEXEC);
   }
+#endif
   SpawnSetup setup;
   setup.isolate(sink ? fds[1] : -1, 0);
   pid_t pid = 0;
@@ -172,6 +179,7 @@ std::error_code startRelaunch(const std::filesystem::path& backup,
 }
 
 void terminate() {
+  terminating = true;
   std::function<void()> handler;
   {
     std::lock_guard lock(seamMutex);
@@ -186,9 +194,14 @@ void terminate() {
   }
 }
 
+bool terminationRequested() {
+  return terminating;
+}
+
 void setTerminateForTesting(std::function<void()> handler) {
   std::lock_guard lock(seamMutex);
   terminateOverride = std::move(handler);
+  terminating = false;
 }
 
 }  // namespace platform
