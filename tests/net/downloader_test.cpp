@@ -1,0 +1,327 @@
+#include "net/downloader.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QThread>
+#include <random>
+#include <thread>
+
+#include "net/hash.h"
+#include "net/net_error.h"
+#include "net/speed_limit.h"
+#include "support/fake_clock.h"
+#include "support/qt_wait.h"
+#include "support/temp_dir.h"
+#include "support/test_server.h"
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+namespace {
+
+std::string randomBytes(size_t n, unsigned seed = 7) {
+  std::mt19937 rng(seed);
+  std::string s(n, '\0');
+  for (auto& c : s) c = static_cast<char>(rng());
+  return s;
+}
+
+std::string upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+class DownloaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SpeedLimit::store(0);
+    timing.clock = clock;
+    server.setFile("/f.bin", body);
+    dir.write("src/f.bin", body);
+    sha1 = Hash::sha1(dir / "src/f.bin");
+    sha256 = Hash::sha256(dir / "src/f.bin");
+  }
+  void TearDown() override { SpeedLimit::store(0); }
+
+  void fetch(const std::string& path, int64_t size, std::optional<std::string> s1 = std::nullopt,
+             std::optional<std::string> s256 = std::nullopt, Downloader::Cancel cancel = {}) {
+    Downloader::fetchBlocking(
+        server.url(path), dest, size, std::move(s1), std::move(s256),
+        [this](int64_t n) { progress.push_back(n); }, timing, std::move(cancel));
+  }
+  // The NetError a fetch throws.
+  NetError netError(const std::string& path, int64_t size, std::optional<std::string> s1 = {},
+                    std::optional<std::string> s256 = {}) {
+    try {
+      fetch(path, size, std::move(s1), std::move(s256));
+    } catch (const NetError& e) {
+      return e;
+    }
+    ADD_FAILURE() << "no NetError";
+    return NetError::shortMessage("");
+  }
+  std::string rangeOf(size_t request) const {
+    const auto seen = server.requests();
+    return request < seen.size() ? seen[request].header("Range") : "<no request>";
+  }
+
+  const std::string body = randomBytes(300000);
+  TempDir dir;
+  const fs::path dest = dir / "client/Data/f.bin";
+  const fs::path part = dir / "client/Data/f.bin.part";
+  std::string sha1, sha256;
+  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+  Timing timing;
+  TestServer server;
+  std::vector<int64_t> progress;
+};
+
+TEST_F(DownloaderTest, FetchesVerifiesAndPutsTheFileInPlace) {
+  fetch("/f.bin?v=abc", 300000, sha1, sha256);
+  EXPECT_EQ(slurp(dest), body);
+  EXPECT_FALSE(fs::exists(part));
+  const auto seen = server.requests();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].target, "/f.bin?v=abc");
+  EXPECT_EQ(seen[0].header("User-Agent"), "QuellhavenMacLauncher/3");
+  EXPECT_FALSE(seen[0].hasHeader("Range"));
+  // The clock stands still, so only the first chunk and the end report.
+  EXPECT_EQ(progress.size(), 2u);
+  EXPECT_EQ(progress.back(), 300000);
+}
+
+TEST_F(DownloaderTest, ChecksumsCompareWithoutRegardToCaseAndEmptyOnesAreAbsent) {
+  fetch("/f.bin", 300000, upper(sha1), "");
+  EXPECT_EQ(slurp(dest), body);
+  fetch("/f.bin", -1, "", upper(sha256));
+  EXPECT_EQ(slurp(dest), body);
+}
+
+TEST_F(DownloaderTest, ReplacesAnOldFileAtTheDestination) {
+  dir.write("client/Data/f.bin", "old contents");
+  fetch("/f.bin", 300000, sha1);
+  EXPECT_EQ(slurp(dest), body);
+}
+
+TEST_F(DownloaderTest, ResumesAPartialFileWithAnOpenEndedRange) {
+  dir.write("client/Data/f.bin.part", body.substr(0, 1000));
+  fetch("/f.bin", 300000, sha1);
+  EXPECT_EQ(rangeOf(0), "bytes=1000-");
+  EXPECT_EQ(slurp(dest), body);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_GE(progress.front(), 1000);
+}
+
+TEST_F(DownloaderTest, RestartsFromZeroWhenTheServerIgnoresTheRange) {
+  dir.write("client/Data/f.bin.part", std::string(200000, 'x'));
+  server.setRangeSupport(false);
+  fetch("/f.bin", 300000, sha1);
+  EXPECT_EQ(rangeOf(0), "bytes=200000-");
+  EXPECT_EQ(slurp(dest), body);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_LT(progress.front(), 200000);
+}
+
+class StalePart : public DownloaderTest, public ::testing::WithParamInterface<size_t> {};
+
+TEST_P(StalePart, IsDeletedAndNotAskedToResume) {
+  dir.write("client/Data/f.bin.part", std::string(GetParam(), 'x'));
+  fetch("/f.bin", 300000, sha1);
+  EXPECT_EQ(rangeOf(0), "");
+  EXPECT_EQ(slurp(dest), body);
+}
+
+INSTANTIATE_TEST_SUITE_P(CompleteOrTooLong, StalePart, ::testing::Values(300000, 300001));
+
+TEST_F(DownloaderTest, UnknownSizeTrustsThePartAndSkipsTheSizeCheck) {
+  dir.write("client/Data/f.bin.part", body.substr(0, 299999));
+  fetch("/f.bin", -1);
+  EXPECT_EQ(rangeOf(0), "bytes=299999-");
+  EXPECT_EQ(slurp(dest), body);
+}
+
+TEST_F(DownloaderTest, ErrorStatusesLeaveThePartAsItWas) {
+  dir.write("client/Data/f.bin.part", body.substr(0, 1000));
+  server.fault("/f.bin", {.status = 404}, 1);
+  NetError e = netError("/f.bin?v=1", 300000);
+  EXPECT_EQ(std::string(e.what()), "HTTP 404 for " + server.url("/f.bin?v=1"));
+  EXPECT_EQ(slurp(part), body.substr(0, 1000));
+  EXPECT_FALSE(fs::exists(dest));
+
+  server.setFile("/short.bin", "only 16 bytes..");  // the part is longer: a real 416
+  e = netError("/short.bin", -1);
+  EXPECT_EQ(e.status(), 416);
+  EXPECT_EQ(std::string(e.what()), "HTTP 416 for " + server.url("/short.bin"));
+  EXPECT_EQ(slurp(part), body.substr(0, 1000));
+  EXPECT_FALSE(fs::exists(dest));
+}
+
+TEST_F(DownloaderTest, AnHttpErrorAfterARedirectNamesTheAnsweringUrl) {
+  server.fault("/old", {.status = 301, .headers = {{"Location", server.url("/gone?x=1")}}});
+  EXPECT_EQ(std::string(netError("/old", 10).what()), "HTTP 404 for " + server.url("/gone?x=1"));
+  server.fault("/moved", {.status = 302, .headers = {{"Location", server.url("/f.bin")}}});
+  fetch("/moved", 300000, sha1);
+  EXPECT_EQ(slurp(dest), body);
+}
+
+TEST_F(DownloaderTest, WrongSizeStaysAtTheDestination) {
+  const NetError e = netError("/f.bin", 299999);
+  EXPECT_EQ(e.kind(), NetError::Kind::integrity);
+  EXPECT_STREQ(e.what(), "Size mismatch for f.bin (300000 vs 299999)");
+  EXPECT_EQ(slurp(dest), body);
+}
+
+TEST_F(DownloaderTest, WrongChecksumsRemoveTheFile) {
+  NetError e = netError("/f.bin", 300000, std::string(40, '0'));
+  EXPECT_STREQ(e.what(), "Integrity check failed for f.bin (stale CDN copy?) - retrying");
+  EXPECT_FALSE(fs::exists(dest));
+  EXPECT_FALSE(fs::exists(part));
+  e = netError("/f.bin", 300000, sha1, std::string(64, 'f'));
+  EXPECT_STREQ(e.what(), "Checksum mismatch for f.bin");
+  EXPECT_FALSE(fs::exists(dest));
+}
+
+TEST_F(DownloaderTest, AnInterruptedTransferResumesToIdenticalBytes) {
+  server.fault("/f.bin", {.dropAfter = 100000}, 1);
+  EXPECT_THROW(fetch("/f.bin", 300000, sha1), TransportError);
+  EXPECT_EQ(slurp(part), body.substr(0, 100000));
+  EXPECT_FALSE(fs::exists(dest));
+  EXPECT_EQ(progress.back(), 100000);
+  fetch("/f.bin", 300000, sha1);
+  EXPECT_EQ(rangeOf(1), "bytes=100000-");
+  EXPECT_EQ(slurp(dest), body);
+}
+
+TEST_F(DownloaderTest, ATruncatedBodyIsATransportErrorAndKeepsThePart) {
+  server.fault("/f.bin", {.contentLength = 400000}, 1);
+  try {
+    fetch("/f.bin", 400000);
+    FAIL() << "no error";
+  } catch (const TransportError& e) {
+    EXPECT_THAT(e.what(), HasSubstr("100000 bytes remaining"));
+  }
+  EXPECT_EQ(slurp(part), body);
+  EXPECT_FALSE(fs::exists(dest));
+}
+
+TEST_F(DownloaderTest, MoreBytesThanAnnouncedNeverPassAsTheFile) {
+  server.fault("/f.bin", {.contentLength = 1000});
+  EXPECT_STREQ(netError("/f.bin", 300000).what(), "Size mismatch for f.bin (1000 vs 300000)");
+  EXPECT_EQ(netError("/f.bin", -1, sha1).kind(), NetError::Kind::integrity);
+  EXPECT_FALSE(fs::exists(dest));
+}
+
+TEST_F(DownloaderTest, AContentRangeOtherThanAskedForIsRefusedAndThePartDropped) {
+  dir.write("client/Data/f.bin.part", body.substr(0, 1000));
+  server.fault("/f.bin", {.contentRange = "bytes 0-298999/300000"}, 1);
+  const NetError e = netError("/f.bin", 300000);
+  EXPECT_THAT(e.what(), HasSubstr("Content-Range"));
+  EXPECT_FALSE(fs::exists(part));
+  EXPECT_FALSE(fs::exists(dest));
+  fetch("/f.bin", 300000, sha1);
+  EXPECT_EQ(rangeOf(1), "");
+  EXPECT_EQ(slurp(dest), body);
+}
+
+TEST_F(DownloaderTest, AnUnwritablePartFailsClearlyAndKeepsTheOldFile) {
+  dir.write("client/Data/f.bin", "old contents");
+  fs::create_directories(part);  // cannot be opened for writing, even by root
+  try {
+    fetch("/f.bin", 300000);
+    FAIL() << "no error";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(std::string(e.what()), "open for writing " + part.string() + ": Is a directory");
+  }
+  EXPECT_EQ(slurp(dest), "old contents");
+}
+
+TEST_F(DownloaderTest, AFullDiskFailsClearlyAndKeepsTheOldFile) {
+  dir.write("client/Data/f.bin", "old contents");
+  fs::create_symlink("/dev/full", part);  // every write fails with ENOSPC
+  try {
+    fetch("/f.bin", 300000);
+    FAIL() << "no error";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code(), std::errc::no_space_on_device);
+    EXPECT_THAT(e.what(), HasSubstr("write " + part.string()));
+  }
+  EXPECT_EQ(slurp(dest), "old contents");
+}
+
+TEST_F(DownloaderTest, AFolderThatCannotBeMadeFailsBeforeAnyRequest) {
+  dir.write("client/Data", "a file where a folder belongs");
+  EXPECT_THROW(fetch("/f.bin", 300000), fs::filesystem_error);
+  EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(DownloaderTest, TextThatIsNotAUrlSendsNothing) {
+  try {
+    Downloader::fetchBlocking("http://127.0.0.1/a b", dest, 1, {}, {}, {}, timing);
+    FAIL() << "no error";
+  } catch (const NetError& e) {
+    EXPECT_STREQ(e.what(), "bad URL http://127.0.0.1/a b");
+  }
+  EXPECT_FALSE(fs::exists(part));
+}
+
+TEST_F(DownloaderTest, NonAsciiPathsArePercentEncoded) {
+  server.setFile("/Data/Ünïcode é.bin", body);
+  fetch("/Data/%C3%9Cn%C3%AFcode%20%C3%A9.bin", 300000, sha1);
+  EXPECT_EQ(slurp(dest), body);
+  fetch("/Data/Ünïcode%20é.bin", 300000, sha1);
+  EXPECT_EQ(server.requests()[1].target, "/Data/%C3%9Cn%C3%AFcode%20%C3%A9.bin");
+}
+
+TEST_F(DownloaderTest, CancellingLeavesAResumablePart) {
+  auto cancel = std::make_shared<std::atomic<bool>>(false);
+  server.fault("/f.bin", {.stallAfter = 50000}, 1);
+  std::exception_ptr error;
+  std::thread transfer([&] {
+    try {
+      Downloader::fetchBlocking(server.url("/f.bin"), dest, 300000, sha1, {}, {}, timing, cancel);
+    } catch (...) {
+      error = std::current_exception();
+    }
+  });
+  ASSERT_TRUE(spinUntil([&] {
+    std::error_code ec;
+    return fs::file_size(part, ec) == 50000;
+  }));
+  *cancel = true;
+  transfer.join();
+  ASSERT_TRUE(error);
+  EXPECT_THROW(std::rethrow_exception(error), TransportError);
+  EXPECT_EQ(slurp(part), body.substr(0, 50000));
+  EXPECT_FALSE(fs::exists(dest));
+  fetch("/f.bin", 300000, sha1);
+  EXPECT_EQ(slurp(dest), body);
+}
+
+TEST_F(DownloaderTest, TheSpeedStepHoldsTheTransferBack) {
+  SpeedLimit::store(5);  // 256 KB/s: 300000 bytes are due in about 1.14 s
+  fetch("/f.bin", 300000, sha1);
+  double slept = 0;
+  for (const double s : clock->sleeps()) {
+    EXPECT_LE(s, 1.0);
+    slept += s;
+  }
+  EXPECT_GT(slept, 0.6);
+  EXPECT_LE(slept, 300000.0 / 262144);
+}
+
+TEST_F(DownloaderTest, FetchRunsOnItsOwnThreadAndResumesTheCaller) {
+  std::atomic<bool> offMain{true};
+  QThread* const main = QThread::currentThread();
+  auto onProgress = [&](int64_t) {
+    if (QThread::currentThread() == main) offMain = false;
+  };
+  runTask(Downloader::fetch(server.url("/f.bin"), dest, 300000, sha1, {}, onProgress, timing));
+  EXPECT_EQ(slurp(dest), body);
+  EXPECT_TRUE(offMain);
+  EXPECT_EQ(QThread::currentThread(), main);
+  EXPECT_THROW(runTask(Downloader::fetch(server.url("/none"), dest, 1, {}, {}, {}, timing)),
+               NetError);
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "net/net.h"
+#include "net/net_error.h"
+#include "support/qt_wait.h"
+#include "support/test_server.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+
+class GetStringTest : public ::testing::Test {
+ protected:
+  // The error getStringBlocking throws, as NetError.
+  NetError netError(const std::string& url) {
+    try {
+      Net::getStringBlocking(url);
+    } catch (const NetError& e) {
+      return e;
+    }
+    ADD_FAILURE() << "no NetError for " << url;
+    return NetError::shortMessage("");
+  }
+
+  TestServer server;
+};
+
+TEST_F(GetStringTest, ReturnsTheBodyAsIsWithTheUserAgent) {
+  server.setFile("/version.txt", "  1.2.3\r\n");
+  const std::string url = Net::bust(server.url("/version.txt"));
+  EXPECT_EQ(Net::getStringBlocking(url), "  1.2.3\r\n");
+  const auto seen = server.requests("/version.txt");
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].header("User-Agent"), "QuellhavenMacLauncher/3");
+  EXPECT_EQ(seen[0].query, url.substr(url.find('?') + 1));
+  EXPECT_FALSE(seen[0].hasHeader("Range"));
+}
+
+TEST_F(GetStringTest, IllFormedUtf8BecomesReplacementCharacters) {
+  server.setFile("/t", std::string("a\xff") + "b\xc3");
+  EXPECT_EQ(Net::getStringBlocking(server.url("/t")),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD");
+}
+
+TEST_F(GetStringTest, EveryStatusButTwoHundredIsAnHttpErrorWithTheRequestedUrl) {
+  server.setFile("/t", "x");
+  for (const int status : {404, 500, 204, 206, 304}) {
+    server.fault("/t", {.status = status}, 1);
+    const std::string url = Net::bust(server.url("/t"));
+    const NetError e = netError(url);
+    EXPECT_EQ(e.kind(), NetError::Kind::http);
+    EXPECT_EQ(e.status(), status);
+    EXPECT_EQ(std::string(e.what()), "HTTP " + std::to_string(status) + " for " + url);
+  }
+  EXPECT_STREQ(netError(server.url("/missing?t=5")).what(),
+               ("HTTP 404 for " + server.url("/missing?t=5")).c_str());
+}
+
+TEST_F(GetStringTest, FollowsRedirects) {
+  server.setFile("/new.txt", "moved");
+  server.fault("/old.txt", {.status = 302, .headers = {{"Location", server.url("/new.txt")}}});
+  EXPECT_EQ(Net::getStringBlocking(server.url("/old.txt")), "moved");
+}
+
+TEST_F(GetStringTest, TransportFailuresKeepCurlsMessage) {
+  std::string url;
+  {
+    TestServer gone;  // a port that was free a moment ago and is closed now
+    url = gone.url("/x");
+  }
+  try {
+    Net::getStringBlocking(url);
+    FAIL() << "no error";
+  } catch (const TransportError& e) {
+    EXPECT_THAT(e.what(), HasSubstr("Couldn't connect to server"));
+  }
+}
+
+TEST_F(GetStringTest, AStalledAnswerTimesOutAfterTheIdleTime) {
+  server.setFile("/t", "0123456789");
+  server.fault("/t", {.stallAfter = 2});
+  Timing timing;
+  timing.requestIdleTimeout = 1;  // curl counts it in whole seconds
+  try {
+    Net::getStringBlocking(server.url("/t"), timing);
+    FAIL() << "no error";
+  } catch (const TransportError& e) {
+    EXPECT_THAT(e.what(), HasSubstr("Timeout was reached"));
+  }
+}
+
+TEST_F(GetStringTest, AwaitedFromTheMainThreadWorksOnAWorker) {
+  server.setFile("/t", "text");
+  EXPECT_EQ(runTask(Net::getString(server.url("/t"))), "text");
+  EXPECT_THROW(runTask(Net::getString(server.url("/missing"))), NetError);
+  EXPECT_THROW(runTask(Net::getString("not a url")), NetError);
+}
+
+}  // namespace

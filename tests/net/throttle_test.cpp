@@ -1,0 +1,105 @@
+#include "net/throttle.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "net/speed_limit.h"
+#include "support/fake_clock.h"
+
+namespace {
+
+constexpr int64_t MiB = 1024 * 1024;
+
+class ThrottleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    timing.clock = clock;
+    SpeedLimit::store(0);
+  }
+  void TearDown() override { SpeedLimit::store(0); }
+
+  double slept() const {
+    const auto s = clock->sleeps();
+    return std::accumulate(s.begin(), s.end(), 0.0);
+  }
+
+  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+  Timing timing;
+};
+
+TEST_F(ThrottleTest, UnlimitedNeverSleeps) {
+  Throttle throttle(timing);
+  for (int i = 0; i < 100; ++i) throttle.chunk(MiB);
+  EXPECT_TRUE(clock->sleeps().empty());
+}
+
+TEST_F(ThrottleTest, ABurstSleepsAtMostOneSecondPerChunkAndPaysTheRestLater) {
+  SpeedLimit::store(5);  // 256 KB/s: 1 MiB is due to take 4 s
+  Throttle throttle(timing);
+  throttle.chunk(MiB);
+  EXPECT_EQ(clock->sleeps(), std::vector<double>{1.0});
+  for (int i = 0; i < 4; ++i) throttle.chunk(1);
+  ASSERT_EQ(clock->sleeps().size(), 4u);
+  EXPECT_NEAR(slept(), 4.0, 1e-4);
+}
+
+TEST_F(ThrottleTest, DebtIsForgottenWhenTheWindowRenews) {
+  SpeedLimit::store(5);
+  Throttle throttle(timing);
+  throttle.chunk(4 * MiB);  // due 16 s, but a window lasts about 5 s
+  for (int i = 0; i < 10; ++i) throttle.chunk(1);
+  EXPECT_EQ(clock->sleeps(), std::vector<double>(6, 1.0));
+}
+
+TEST_F(ThrottleTest, StepChangeStartsANewWindowAtTheNextChunk) {
+  SpeedLimit::store(5);
+  Throttle throttle(timing);
+  throttle.chunk(MiB);  // 3 s of debt left at 256 KB/s
+  SpeedLimit::store(0);
+  throttle.chunk(MiB);
+  EXPECT_EQ(clock->sleeps().size(), 1u);
+  SpeedLimit::store(4);  // 512 KB/s: a fresh window, the old debt is gone
+  throttle.chunk(256 * 1024);
+  throttle.chunk(1);
+  EXPECT_EQ(clock->sleeps(), (std::vector<double>{1.0, 0.5}));
+}
+
+TEST_F(ThrottleTest, ShortDelaysAreNotWorthASleep) {
+  SpeedLimit::store(2);  // 2 MB/s: 16 KiB is due in 7.8 ms
+  Throttle throttle(timing);
+  throttle.chunk(16 * 1024);
+  EXPECT_TRUE(clock->sleeps().empty());
+  throttle.chunk(64 * 1024);  // 80 KiB due in 39 ms
+  ASSERT_EQ(clock->sleeps().size(), 1u);
+  EXPECT_NEAR(clock->sleeps()[0], 80.0 * 1024 / 2097152, 1e-9);
+}
+
+TEST_F(ThrottleTest, HoldsTheRateOverManyWindows) {
+  SpeedLimit::store(3);  // 1 MB/s
+  Throttle throttle(timing);
+  const double start = clock->now();
+  for (int i = 0; i < 400; ++i) {
+    clock->advance(0.001);  // the network's own time per chunk
+    throttle.chunk(64 * 1024);
+  }
+  const double rate = 400.0 * 64 * 1024 / (clock->now() - start);
+  EXPECT_NEAR(rate / 1048576, 1.0, 0.02);
+}
+
+TEST_F(ThrottleTest, AnInjectedLimitIsReadAtEveryChunk) {
+  int64_t limit = 1000;
+  int reads = 0;
+  Throttle throttle(timing, [&] {
+    ++reads;
+    return limit;
+  });
+  throttle.chunk(500);
+  EXPECT_EQ(clock->sleeps(), std::vector<double>{0.5});
+  limit = 0;
+  throttle.chunk(500);
+  EXPECT_EQ(reads, 2);
+  EXPECT_EQ(clock->sleeps().size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+// HTTPS against certificates made at test time: trusted through QH_CA_FILE,
+// refused with curl's own message otherwise. Verification is never off.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "net/downloader.h"
+#include "net/net.h"
+#include "net/net_error.h"
+#include "support/temp_dir.h"
+#include "support/test_tls.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+
+class TlsTest : public ::testing::Test {
+ protected:
+  void TearDown() override { unsetenv("QH_CA_FILE"); }
+
+  std::string transportError(const std::string& url) {
+    try {
+      Net::getStringBlocking(url);
+    } catch (const TransportError& e) {
+      return e.what();
+    }
+    return "<no TransportError>";
+  }
+
+  TempDir dir;
+};
+
+TEST_F(TlsTest, ATrustedAuthorityServesTextAndFiles) {
+  std::filesystem::create_directories(dir / "good");
+  const auto certs = TestCertificates::make(dir / "good", {"IP:127.0.0.1", "DNS:localhost"});
+  TestServer server(certs.serverTls());
+  server.setFile("/version.txt", "42\n");
+  server.setFile("/f.bin", std::string(100000, 'q'));
+  setenv("QH_CA_FILE", certs.caFile.c_str(), 1);
+  EXPECT_EQ(Net::getStringBlocking(server.url("/version.txt")), "42\n");
+  Downloader::fetchBlocking(server.url("/f.bin"), dir / "out/f.bin", 100000, {}, {}, {});
+  EXPECT_EQ(slurp(dir / "out/f.bin"), std::string(100000, 'q'));
+}
+
+TEST_F(TlsTest, AnUnknownAuthorityIsRefused) {
+  std::filesystem::create_directories(dir / "a");
+  std::filesystem::create_directories(dir / "b");
+  const auto served = TestCertificates::make(dir / "a", {"IP:127.0.0.1"});
+  const auto other = TestCertificates::make(dir / "b", {"IP:127.0.0.1"});
+  TestServer server(served.serverTls());
+  server.setFile("/t", "x");
+  setenv("QH_CA_FILE", other.caFile.c_str(), 1);
+  EXPECT_THAT(transportError(server.url("/t")), HasSubstr("SSL certificate problem"));
+  unsetenv("QH_CA_FILE");  // the system's authorities do not know it either
+  EXPECT_THAT(transportError(server.url("/t")), HasSubstr("SSL certificate problem"));
+  EXPECT_THROW(Downloader::fetchBlocking(server.url("/t"), dir / "out/t", 1, {}, {}, {}),
+               TransportError);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out/t"));
+}
+
+TEST_F(TlsTest, ACertificateForAnotherHostIsRefused) {
+  std::filesystem::create_directories(dir / "c");
+  const auto certs = TestCertificates::make(dir / "c", {"DNS:dist.example.invalid"});
+  TestServer server(certs.serverTls());
+  server.setFile("/t", "x");
+  setenv("QH_CA_FILE", certs.caFile.c_str(), 1);
+  EXPECT_THAT(transportError(server.url("/t")),
+              HasSubstr("no alternative certificate subject name matches target host name"));
+}
+
+}  // namespace
