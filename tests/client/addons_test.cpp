@@ -171,9 +171,4 @@ TEST_F(Reconcile, AListPathThatIsAFolderIsPassedOver) {
   EXPECT_EQ(slurp(account("ALICE/Realm/Char/AddOns.txt")), officialList);
 }
 
-TEST(AddonList, IsEachNameEnabledWithCrLf) {
-  EXPECT_EQ(ClientFiles::addonListText({"A", "B"}), "A: enabled\r\nB: enabled\r\n");
-  EXPECT_EQ(ClientFiles::addonListText({}), "");
-}
-
 }  // namespace

@@ -130,13 +130,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "gxWindow", "1", "# note\n  SET a \"1\" \t\n" + gx1 + "\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ConfigLineEditTwice, SameEditAgainWritesNothing) {
-  const auto once =
-      ClientFiles::withConfigLine("SET a \"1\"\nset gxwindow \"0\"\n", "gxWindow", "1");
-  ASSERT_TRUE(once);
-  EXPECT_EQ(ClientFiles::withConfigLine(*once, "gxWindow", "1"), std::nullopt);
-}
-
 // Found by the fuzzer's repeat-edit check, which now allows it: a last line ending in a lone CR
 // (no CR LF anywhere) gets the LF that precedes an added line, so the next edit reads CR LF and
 // sees that line without its CR. One more edit settles it.

@@ -108,10 +108,4 @@ TEST_F(RealmFile, OnlyTheEnUsFolderIsHandled) {
   EXPECT_EQ(slurp(dir / "Data/enUS"), "a file where the folder belongs");
 }
 
-TEST_F(RealmFile, AFolderInPlaceOfTheFileIsLeftAlone) {
-  fs::create_directories(file() / "inner");
-  ensure();
-  EXPECT_TRUE(fs::is_directory(file() / "inner"));
-}
-
 }  // namespace
