@@ -1,5 +1,5 @@
 // The six download speed steps the user cycles through.
-// Thread-safety: any thread; step() reads the stored setting afresh each call.
+// Thread-safety: any thread.
 #pragma once
 
 #include <array>
@@ -15,6 +15,8 @@ inline constexpr std::array<int64_t, stepCount> steps = {0,       4194304, 20971
 const std::array<std::string, stepCount>& labels();
 
 // The stored step (user default "downloadSpeedStep"); anything outside 0...5 reads as 0.
+// Cheap enough for every received chunk: a value stored through store() is
+// seen at once, a change made behind its back within a second.
 int step();
 // Stores `value` under "downloadSpeedStep" as it is.
 void store(int value);

@@ -1,0 +1,62 @@
+// Helpers shared by the benchmarks: scratch folders, large files, child
+// programs and a private nginx on 127.0.0.1.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// A fresh folder under the temporary folder, removed by its destructor.
+class Scratch {
+ public:
+  Scratch();
+  ~Scratch();
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Points HOME and the XDG folders into `folder`, so user defaults the
+// benchmark stores never touch the developer's own.
+void isolateHome(const std::filesystem::path& folder);
+
+// Writes `size` pseudo-random bytes to `file`, 1 MiB at a time.
+void writeFile(const std::filesystem::path& file, uint64_t size);
+
+// Reads `file` once so that later readers find it in the page cache.
+void warm(const std::filesystem::path& file);
+
+// Runs `argv` (argv[0] an absolute path) and waits; returns the exit status,
+// -1 when it could not run. Standard output goes to `out` when given, else to
+// /dev/null; standard error goes to /dev/null.
+int run(const std::vector<std::string>& argv, std::string* out = nullptr);
+
+// Monotonic seconds.
+double now();
+// Peak resident memory of this process, in MiB.
+double peakRssMiB();
+
+// nginx (/usr/sbin/nginx) serving `root` on 127.0.0.1 and a free port, with
+// its configuration, logs and pid file under `work`. Stopped by the destructor.
+class Nginx {
+ public:
+  Nginx(const std::filesystem::path& root, const std::filesystem::path& work);
+  ~Nginx();
+  Nginx(const Nginx&) = delete;
+  Nginx& operator=(const Nginx&) = delete;
+  std::string url(const std::string& path) const;
+
+ private:
+  int port_ = 0;
+  pid_t pid_ = -1;
+};
+
+}  // namespace bench
