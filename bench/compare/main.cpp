@@ -1,0 +1,43 @@
+// Comparison without force of a 100,000-entry manifest against an install
+// tree whose sizes all match, against `find -printf '%s'` over the same tree.
+// Prints "ratio: <our time / find's time>" last; lower is better.
+#include <fcntl.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "bench/support/bench.h"
+#include "update/compare.h"
+
+int main() {
+  constexpr int files = 100000;
+  bench::Scratch scratch;
+  const auto root = scratch.path() / "client";
+  std::string manifest;
+  for (int i = 0; i < files; ++i) {
+    const std::string folder = "Data/dir" + std::to_string(i / 1000);
+    const std::string rel = folder + "/file " + std::to_string(i);
+    const int size = 1 + i % 3000;
+    if (i % 1000 == 0) std::filesystem::create_directories(root / folder);
+    std::ofstream(root / rel, std::ios::binary) << std::string(size, 'x');
+    manifest += "0123456789abcdef0123456789abcdef" + std::to_string(10000000 + i) + "\t" +
+                std::to_string(size) + "\t" + rel + "\n";
+  }
+  const auto entries = ClientFiles::parseManifest(manifest);
+  size_t needed = 1;
+  const double ours = bench::best(3, [&] {
+    const auto known = Compare::knownChecksums(entries);
+    needed = Compare::neededEntries(entries, known, root, false, [](const std::string&) {}).size();
+  });
+  int rc = 0;
+  const double find = bench::best(3, [&] {
+    rc = bench::run({"/usr/bin/find", root.string(), "-type", "f", "-printf", "%s\n"});
+  });
+  if (needed != 0 || rc != 0) {
+    std::fprintf(stderr, "bench-compare: unexpected result (needed %zu, find %d)\n", needed, rc);
+    return 1;
+  }
+  std::printf("entries: %d\ncompare: %.3f s\nfind: %.3f s\n", files, ours, find);
+  std::printf("ratio: %.2f\n", ours / find);
+  return 0;
+}
