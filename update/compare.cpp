@@ -14,6 +14,16 @@ namespace {
 
 enum class Verdict { skip, needed, hash };
 
+// Runs `work` on this thread and on up to three more, no more threads than
+// `items`, and returns when all are done.
+void runOnThreads(size_t items, const std::function<void()>& work) {
+  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  std::vector<std::thread> pool;
+  for (unsigned t = 1; t < threads && t < items; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+}
+
 bool isLauncherItself(const std::string& rel) {
   const size_t slash = rel.rfind('/');
   const std::string name = text::lower(slash == std::string::npos ? rel : rel.substr(slash + 1));
@@ -66,11 +76,7 @@ void hashCandidates(const std::vector<ManifestEntry>& entries, std::vector<Verdi
       verdicts[i] = digest == text::lower(entries[i].sha1) ? Verdict::skip : Verdict::needed;
     }
   };
-  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-  std::vector<std::thread> pool;
-  for (unsigned t = 1; t < threads && t < candidates.size(); ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& t : pool) t.join();
+  runOnThreads(candidates.size(), work);
 }
 
 }  // namespace
@@ -85,10 +91,20 @@ std::vector<ManifestEntry> neededEntries(const std::vector<ManifestEntry>& entri
                                          const Known& known,
                                          const std::filesystem::path& installDir, bool force,
                                          const std::function<void(const std::string&)>& status) {
-  InstallTree tree(installDir);
-  std::vector<Verdict> verdicts;
-  verdicts.reserve(entries.size());
-  for (const ManifestEntry& e : entries) verdicts.push_back(judge(e, known, tree));
+  // Mostly waiting on the file system: a few threads over blocks of entries,
+  // each verdict in its own slot.
+  std::vector<Verdict> verdicts(entries.size(), Verdict::skip);
+  constexpr size_t block = 512;
+  std::atomic<size_t> nextBlock{0};
+  const auto work = [&] {
+    InstallTree tree(installDir);
+    for (size_t b; (b = nextBlock++ * block) < entries.size();) {
+      for (size_t i = b; i < std::min(b + block, entries.size()); ++i) {
+        verdicts[i] = judge(entries[i], known, tree);
+      }
+    }
+  };
+  runOnThreads(entries.size() / block, work);
   if (force) {
     hashCandidates(entries, verdicts, installDir, status);
   }
