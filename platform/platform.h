@@ -47,6 +47,9 @@ int limitSpawnInheritance(posix_spawnattr_t* attr, posix_spawn_file_actions_t* a
 std::optional<std::filesystem::path> runningBundle();
 // The running bundle's identifier; nullopt when it has none.
 std::optional<std::string> runningBundleIdentifier();
+// The running bundle's "Contents/Resources" (the shim lives in "shim/");
+// nullopt when the launcher runs outside a bundle.
+std::optional<std::filesystem::path> resourcesDir();
 // Test seam: while set, the running bundle is this folder, and its identifier
 // is the one its Info.plist names.
 void setRunningBundleForTesting(std::optional<std::filesystem::path> bundle);

@@ -155,6 +155,12 @@ std::optional<std::string> runningBundleIdentifier() {
   return info ? info->identifier : std::nullopt;
 }
 
+std::optional<std::filesystem::path> resourcesDir() {
+  const auto bundle = runningBundle();
+  if (!bundle) return std::nullopt;
+  return *bundle / "Contents" / "Resources";
+}
+
 void setRunningBundleForTesting(std::optional<std::filesystem::path> bundle) {
   std::lock_guard lock(seamMutex);
   bundleOverride = std::move(bundle);

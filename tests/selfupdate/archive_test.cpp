@@ -177,10 +177,31 @@ TEST(Bundle, RunningBundleFollowsTheTestOverride) {
   platform::setRunningBundleForTesting(a);
   EXPECT_EQ(platform::runningBundle(), a);
   EXPECT_EQ(platform::runningBundleIdentifier(), "net.example.a");
+  EXPECT_EQ(slurp(*platform::resourcesDir() / "shim/version.dll"), "MZ shim of a");
   platform::setRunningBundleForTesting(std::nullopt);
   // This test binary is not inside a bundle.
   EXPECT_FALSE(platform::runningBundle());
   EXPECT_FALSE(platform::runningBundleIdentifier());
+  EXPECT_FALSE(platform::resourcesDir());
+}
+
+// Run by the next test from a copy of this binary placed inside a bundle.
+TEST(Bundle, FindsTheBundleItRunsFrom) {
+  const char* expected = std::getenv("QH_EXPECTED_BUNDLE");
+  if (!expected) GTEST_SKIP() << "only meaningful inside a bundle";
+  EXPECT_EQ(platform::runningBundle(), fs::path(expected));
+  EXPECT_EQ(platform::runningBundleIdentifier(), "net.example.self");
+}
+
+TEST(Bundle, AnExecutableInsideABundleFindsItsBundle) {
+  TempDir dir;
+  const auto bundle = makeBundle(dir.path(), "Self Test.app", "net.example.self", "self");
+  const fs::path exe = bundle / "Contents/MacOS/quellhaven-launcher";
+  fs::remove(exe);
+  fs::copy_file(fs::read_symlink("/proc/self/exe"), exe);
+  const std::string cmd = "QH_EXPECTED_BUNDLE='" + bundle.string() + "' '" + exe.string() +
+                          "' --gtest_filter=Bundle.FindsTheBundleItRunsFrom >/dev/null 2>&1";
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
 }
 
 TEST(Bundle, BuildAssemblesTheLauncherBundle) {
