@@ -14,13 +14,13 @@
 #include "bundle_fixture.h"
 #include "core/log.h"
 #include "core/paths.h"
-#include "file_server.h"
 #include "platform/platform.h"
 #include "selfupdate/bundle_move.h"
 #include "selfupdate/self_update.h"
 #include "support/fake_clock.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
+#include "support/test_server.h"
 #include "tools/publish/launcher_archive.h"
 #include "tools/serve/static_server.h"
 #include "zip_writer.h"
@@ -38,6 +38,7 @@ class SelfUpdateFlow : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("QH_STUB_RECORD", record.c_str(), 1);
+    server.serveFolder(root / "www");
     fs::create_directories(state);
     running = makeBundle(root / "Applications", appName, id, "build 3");
     runningTree = treeOf(running);
@@ -59,7 +60,7 @@ class SelfUpdateFlow : public ::testing::Test {
     Log::setUrl(std::nullopt);
   }
 
-  void run() { runAgainst(server.base()); }
+  void run() { runAgainst(server.url()); }
   void runAgainst(const std::string& base) {
     Paths paths;
     paths.base = base;
@@ -90,9 +91,16 @@ class SelfUpdateFlow : public ::testing::Test {
   std::string log() const { return slurp(state / "launcher.log"); }
   fs::path targetMarker() const { return state / "selfupdate_target.txt"; }
   fs::path backup() const { return running.parent_path() / (appName + ".old"); }
-  std::vector<std::string> zipRequests() const {
-    return server.targetsStartingWith("/mac/Quellhaven-mac.zip");
+  // Request targets (path and query) that start with `prefix`.
+  std::vector<std::string> targets(const std::string& prefix) const {
+    std::vector<std::string> hits;
+    for (const auto& r : server.requests()) {
+      if (r.target.rfind(prefix, 0) == 0) hits.push_back(r.target);
+    }
+    return hits;
   }
+  std::vector<std::string> zipRequests() const { return targets("/mac/Quellhaven-mac.zip"); }
+  void answer(const std::string& path, int status) { server.fault(path, {.status = status}); }
 
   // The failure record, the log line, and nothing changed.
   void expectFailure(const std::string& messagePattern) {
@@ -114,7 +122,7 @@ class SelfUpdateFlow : public ::testing::Test {
   fs::path record = root / "started.txt";
   fs::path running, published;
   std::map<std::string, std::string> runningTree;
-  FileServer server{root / "www"};
+  TestServer server;
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
   std::vector<std::string> statuses;
   int terminated = 0;
@@ -133,7 +141,7 @@ TEST_F(SelfUpdateFlow, SwapsInThePublishedBundleAndTheRelaunchStartsIt) {
   EXPECT_FALSE(fs::exists(state / "selfupdate_last_error.txt"));
   EXPECT_EQ(terminated, 1);
   EXPECT_TRUE(terminatedOnMain);
-  const auto versionRequests = server.targetsStartingWith("/mac/launcher_version.txt?t=");
+  const auto versionRequests = targets("/mac/launcher_version.txt?t=");
   EXPECT_EQ(versionRequests.size(), 1u);
   EXPECT_EQ(zipRequests(), std::vector<std::string>{"/mac/Quellhaven-mac.zip?v=4"});
 
@@ -183,13 +191,13 @@ class VersionTexts : public SelfUpdateFlow, public ::testing::WithParamInterface
 // The archive answers 404 here, so a newer build shows as a download attempt.
 TEST_P(VersionTexts, OnlyANewerPlainIntegerStartsAnUpdate) {
   publishVersion(GetParam().text);
-  server.answer("/mac/Quellhaven-mac.zip", 404);
+  answer("/mac/Quellhaven-mac.zip", 404);
   root.write("state/selfupdate_target.txt", "2");
   run();
   if (GetParam().newer) {
     ASSERT_EQ(zipRequests().size(), 1u);
     EXPECT_EQ(statuses, std::vector<std::string>{updating});
-    expectFailure("HTTP 404 for " + server.base() + "/mac/Quellhaven-mac.zip\\?v=\\d+");
+    expectFailure("HTTP 404 for " + server.url() + "/mac/Quellhaven-mac.zip\\?v=\\d+");
     EXPECT_EQ(slurp(targetMarker()), "2");  // a failed attempt leaves the marker alone
   } else {
     EXPECT_TRUE(zipRequests().empty());
@@ -228,7 +236,7 @@ TEST_F(SelfUpdateFlow, TheMarkerOfTheInstalledBuildStopsARepeat) {
   EXPECT_TRUE(statuses.empty());
 
   // The next start, or a newer server build, updates again.
-  server.answer("/mac/Quellhaven-mac.zip", 404);
+  answer("/mac/Quellhaven-mac.zip", 404);
   root.write("state/selfupdate_target.txt", "4");
   publishVersion("5\n");
   run();
@@ -240,14 +248,13 @@ TEST_F(SelfUpdateFlow, TheMarkerOfTheInstalledBuildStopsARepeat) {
 }
 
 TEST_F(SelfUpdateFlow, NetworkErrorsAreRecorded) {
-  server.answer("/mac/launcher_version.txt", 500);
+  answer("/mac/launcher_version.txt", 500);
   run();
-  expectFailure("HTTP 500 for " + server.base() + "/mac/launcher_version.txt\\?t=\\d+");
+  expectFailure("HTTP 500 for " + server.url() + "/mac/launcher_version.txt\\?t=\\d+");
   EXPECT_TRUE(statuses.empty());
 
   fs::remove(state / "launcher.log");
-  server.stop();
-  run();
+  runAgainst("http://127.0.0.1:1");  // nothing listens there
   expectFailure(".+");
   EXPECT_TRUE(zipRequests().empty());
 }
@@ -326,9 +333,9 @@ TEST_F(SelfUpdateFlow, AReadOnlyFolderOnlyPointsToTheWebsite) {
 }
 
 TEST_F(SelfUpdateFlow, AFailedDownloadIsRecordedAndLeavesTheWorkingFolder) {
-  server.answer("/mac/Quellhaven-mac.zip", 404);
+  answer("/mac/Quellhaven-mac.zip", 404);
   run();
-  expectFailure("HTTP 404 for " + server.base() + "/mac/Quellhaven-mac.zip\\?v=4");
+  expectFailure("HTTP 404 for " + server.url() + "/mac/Quellhaven-mac.zip\\?v=4");
   EXPECT_EQ(statuses, std::vector<std::string>{updating});
   EXPECT_TRUE(fs::is_directory(state / "selfupdate"));
 }
