@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 
 #include "core/qh.h"
@@ -13,6 +14,31 @@ void globalInit() {
   // curl_global_init is not thread-safe; a function-local static is.
   static const CURLcode rc = curl_global_init(CURL_GLOBAL_DEFAULT);
   (void)rc;
+}
+
+std::mutex shareLocks[CURL_LOCK_DATA_LAST];
+
+void lockShare(CURL*, curl_lock_data data, curl_lock_access, void*) {
+  shareLocks[data].lock();
+}
+
+void unlockShare(CURL*, curl_lock_data data, void*) {
+  shareLocks[data].unlock();
+}
+
+// Name lookups and TLS sessions outlive one transfer, so a run of downloads
+// from one server resolves once and resumes its TLS sessions. (Connections
+// are not shared: curl's shared connection cache is not safe across threads.)
+CURLSH* share() {
+  static CURLSH* const s = [] {
+    CURLSH* h = curl_share_init();
+    curl_share_setopt(h, CURLSHOPT_LOCKFUNC, lockShare);
+    curl_share_setopt(h, CURLSHOPT_UNLOCKFUNC, unlockShare);
+    curl_share_setopt(h, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    curl_share_setopt(h, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    return h;
+  }();
+  return s;
 }
 
 // curl sends bytes past ASCII raw; servers expect them percent-encoded.
@@ -53,6 +79,7 @@ CurlEasy::CurlEasy(const std::string& url, const Timing& timing) {
     throw std::bad_alloc();
   }
   curl_easy_setopt(curl_, CURLOPT_CURLU, url_);
+  curl_easy_setopt(curl_, CURLOPT_SHARE, share());
   curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, error_);
   curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl_, CURLOPT_USERAGENT, QH::userAgent().c_str());
