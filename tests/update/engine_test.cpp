@@ -7,10 +7,11 @@
 
 #include "core/log.h"
 #include "fake_host.h"
-#include "fault_server.h"
 #include "net/hash.h"
 #include "support/fake_clock.h"
 #include "support/qt_wait.h"
+#include "support/temp_dir.h"
+#include "support/test_server.h"
 #include "update/update_engine.h"
 
 namespace fs = std::filesystem;
@@ -24,6 +25,7 @@ class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directories(dir / "server");
+    server.serveFolder(dir / "server");
     fs::create_directories(dir / "state");
     host = std::make_shared<FakeHost>();
     host->paths_.base = server.url();
@@ -53,9 +55,17 @@ class EngineTest : public ::testing::Test {
   }
   std::string client(const std::string& rel) { return slurp(dir / ("client/" + rel)); }
   std::string errorLog() { return slurp(dir / "state/download_errors.log"); }
+  // The targets (path and query) requested for `path`, or for every path.
+  std::vector<std::string> targets(const std::string& path = "") {
+    std::vector<std::string> out;
+    for (const auto& r : path.empty() ? server.requests() : server.requests(path)) {
+      out.push_back(r.target);
+    }
+    return out;
+  }
 
   TempDir dir;
-  FaultServer server{dir / "server"};
+  TestServer server;
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
   std::shared_ptr<FakeHost> host;
   std::string manifest;
@@ -84,8 +94,7 @@ TEST_F(EngineTest, FirstInstallDownloadsWritesMarkersClearsWdbAndFinishes) {
   EXPECT_EQ(host->statuses[2], "Comparing files...");
   EXPECT_TRUE(host->sawStatus("Downloading 3 of 3   0.0 / 0.0 GB"));
   const std::string sha = manifest.substr(manifest.find("\t300000") - 40, 8);
-  EXPECT_EQ(server.targetsFor("/Data/common.MPQ"),
-            std::vector<std::string>{"/Data/common.MPQ?v=" + sha});
+  EXPECT_EQ(targets("/Data/common.MPQ"), std::vector<std::string>{"/Data/common.MPQ?v=" + sha});
   EXPECT_EQ(errorLog(), "");
 }
 
@@ -95,12 +104,12 @@ TEST_F(EngineTest, FastPathLooksAtNoFile) {
   sync();
   // Any comparison would find this file.
   dir.write("client/Data/a.MPQ", "changed size");
-  server.clearLog();
+  server.clearRequests();
   sync();
   ASSERT_EQ(host->finishes.size(), 1u);
   EXPECT_EQ(host->finishes[0].summary, "Up to date");
   EXPECT_FALSE(host->sawStatus("Comparing files..."));
-  EXPECT_EQ(server.targets().size(), 2u);
+  EXPECT_EQ(targets().size(), 2u);
   EXPECT_EQ(client("Data/a.MPQ"), "changed size");
 }
 
@@ -116,7 +125,7 @@ TEST_F(EngineTest, WithoutTheManifestMarkerSizesDecideAndMarkersAreWritten) {
   ASSERT_EQ(host->finishes.size(), 1u);
   EXPECT_EQ(host->finishes[0].summary, "Up to date");
   EXPECT_EQ(slurp(dir / "client/.qhmanifest"), manifest);
-  EXPECT_EQ(server.targets().size(), 2u);
+  EXPECT_EQ(targets().size(), 2u);
 }
 
 TEST_F(EngineTest, RecordedChecksumMismatchDownloadsWithoutHashing) {
@@ -128,7 +137,7 @@ TEST_F(EngineTest, RecordedChecksumMismatchDownloadsWithoutHashing) {
   dir.write("client/.qhmanifest", "0000000000000000000000000000000000000000\t4\tdata/A.mpq\n");
   sync();
   EXPECT_EQ(client("Data/a.MPQ"), "new!");
-  EXPECT_EQ(server.targetsFor("/Wow.exe").size(), 0u);
+  EXPECT_EQ(targets("/Wow.exe").size(), 0u);
   EXPECT_EQ(host->finishes.at(0).summary, "Installed");
 }
 
@@ -139,12 +148,12 @@ TEST_F(EngineTest, ForcedVerifyFindsACorruptByte) {
   std::string corrupt = client("Data/f7");
   corrupt[500] = 'X';
   dir.write("client/Data/f7", corrupt);
-  server.clearLog();
+  server.clearRequests();
   sync(false);
-  EXPECT_EQ(server.targets().size(), 2u);  // unchanged markers: nothing looked at
+  EXPECT_EQ(targets().size(), 2u);  // unchanged markers: nothing looked at
   sync(true);
   EXPECT_EQ(client("Data/f7"), std::string(1000, 'h'));
-  EXPECT_EQ(server.targetsFor("/Data/f7").size(), 1u);
+  EXPECT_EQ(targets("/Data/f7").size(), 1u);
   EXPECT_TRUE(host->sawStatus("Verifying files..."));
   EXPECT_TRUE(host->sawStatus("Verifying files... (10 of 13)"));
   EXPECT_EQ(host->finishes.at(0).summary, "Installed");
@@ -174,7 +183,7 @@ TEST_F(EngineTest, NotOnServerIsSkippedOnceWithOneLogLine) {
   manifest += "0123456789abcdef0123456789abcdef01234567\t10\tData/gone.MPQ\n";
   writeManifest();
   sync();
-  EXPECT_EQ(server.targetsFor("/Data/gone.MPQ").size(), 1u);
+  EXPECT_EQ(targets("/Data/gone.MPQ").size(), 1u);
   const std::string log = errorLog();
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
   EXPECT_NE(log.find("  v3  attempt 1/4  Data/gone.MPQ  404 not on server, skipped\n"),
@@ -189,9 +198,9 @@ TEST_F(EngineTest, NotOnServerIsSkippedOnceWithOneLogLine) {
 TEST_F(EngineTest, FourFailuresWaitRetryLogAndKeepTheMarkers) {
   publish("Wow.exe", "MZ");
   publish("Data/bad.MPQ", "bad bytes");
-  server.fail("/Data/bad.MPQ", {.status = 500});
+  server.fault("/Data/bad.MPQ", {.status = 500});
   sync();
-  const auto tries = server.targetsFor("/Data/bad.MPQ");
+  const auto tries = targets("/Data/bad.MPQ");
   ASSERT_EQ(tries.size(), 4u);
   EXPECT_EQ(tries[0].find("&r="), std::string::npos);
   EXPECT_TRUE(tries[1].ends_with("&r=2"));
@@ -211,16 +220,38 @@ TEST_F(EngineTest, FourFailuresWaitRetryLogAndKeepTheMarkers) {
   EXPECT_EQ(client("Wow.exe"), "MZ");
 }
 
+TEST_F(EngineTest, WrongBytesOnTheServerAreRetriedThenReported) {
+  publish("Wow.exe", "MZ");
+  publish("Data/short.MPQ", "12345678");
+  publish("Data/stale.MPQ", "abcdefgh");
+  dir.write("server/Data/short.MPQ", "1234");
+  dir.write("server/Data/stale.MPQ", "ABCDEFGH");
+  sync();
+  EXPECT_EQ(targets("/Data/short.MPQ").size(), 4u);
+  EXPECT_EQ(targets("/Data/stale.MPQ").size(), 4u);
+  const std::string log = errorLog();
+  EXPECT_NE(log.find("attempt 4/4  Data/short.MPQ  Size mismatch for short.MPQ (4 vs 8)\n"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(host->status, "Couldn't fetch 2 file(s) - press RETRY (finished files are kept).");
+  EXPECT_EQ(host->detail,
+            "Last error: Integrity check failed for stale.MPQ (stale CDN copy?) - retrying");
+  EXPECT_FALSE(fs::exists(dir / "client/Data/stale.MPQ"));
+  EXPECT_FALSE(fs::exists(dir / "client/.qhversion"));
+}
+
 TEST_F(EngineTest, InterruptedInstallResumesOnRetryKeepingFinishedFiles) {
   publish("Wow.exe", "MZ");
   publish("Data/big.MPQ", std::string(200000, 'b'));
-  server.fail("/Data/big.MPQ", {.drop = true, .times = 4});
+  server.fault("/Data/big.MPQ", {.dropAfter = 10000}, 4);
   sync();
   EXPECT_EQ(host->phase, Phase::needInstall);
   EXPECT_EQ(client("Wow.exe"), "MZ");
-  server.clearLog();
+  server.clearRequests();
   sync();
-  EXPECT_TRUE(server.targetsFor("/Wow.exe").empty());
+  EXPECT_TRUE(targets("/Wow.exe").empty());
+  // The four broken attempts left 40000 bytes to resume from.
+  EXPECT_EQ(server.requests("/Data/big.MPQ").at(0).header("Range"), "bytes=40000-");
   EXPECT_EQ(client("Data/big.MPQ"), std::string(200000, 'b'));
   EXPECT_EQ(host->finishes.at(0).summary, "Installed");
   EXPECT_EQ(slurp(dir / "client/.qhversion"), "1.0");
@@ -228,11 +259,10 @@ TEST_F(EngineTest, InterruptedInstallResumesOnRetryKeepingFinishedFiles) {
 
 TEST_F(EngineTest, ADroppedTransferResumesWithinTheRetries) {
   publish("Wow.exe", std::string(100000, 'w'));
-  server.fail("/Wow.exe", {.drop = true, .times = 1});
+  server.fault("/Wow.exe", {.dropAfter = 50000}, 1);
   sync();
   EXPECT_EQ(client("Wow.exe"), std::string(100000, 'w'));
-  const auto ranges = server.ranges();
-  EXPECT_EQ(ranges.back().rfind("bytes=", 0), 0u);
+  EXPECT_EQ(server.requests("/Wow.exe").back().header("Range"), "bytes=50000-");
   EXPECT_EQ(host->finishes.at(0).summary, "Installed");
   EXPECT_EQ(clock->waits(), std::vector<double>{1.2});
 }
@@ -244,13 +274,13 @@ TEST_F(EngineTest, GameRunningDownloadsNothing) {
   EXPECT_EQ(host->status, "An update is available, but the game is running.");
   EXPECT_EQ(host->detail, "Close Quellhaven and press RETRY to update.");
   EXPECT_EQ(host->phase, Phase::needInstall);
-  EXPECT_TRUE(server.targetsFor("/Wow.exe").empty());
+  EXPECT_TRUE(targets("/Wow.exe").empty());
   EXPECT_FALSE(fs::exists(dir / "client/.qhversion"));
 }
 
 TEST_F(EngineTest, FailedRequestsSayWhyAndPickThePhaseByTheExecutable) {
   sync();  // no version.txt on the server
-  EXPECT_EQ(host->status, "Problem: HTTP 404 for " + server.url() + server.targets()[0]);
+  EXPECT_EQ(host->status, "Problem: HTTP 404 for " + server.url() + targets()[0]);
   EXPECT_EQ(host->detail, "Check your internet connection, then try again.");
   EXPECT_EQ(host->phase, Phase::needInstall);
   dir.write("client/Wow.exe", "MZ");
@@ -345,7 +375,7 @@ TEST_F(EngineTest, HostileManifestPathsChangeNothingOutside) {
   }
   EXPECT_EQ(outside, std::vector<std::string>{"victim.txt"});
   EXPECT_FALSE(fs::exists(dir / "x.txt"));
-  EXPECT_EQ(server.targets().size(), 3u);  // version, manifest, Wow.exe
+  EXPECT_EQ(targets().size(), 3u);  // version, manifest, Wow.exe
   const std::string log = slurp(dir / "state/launcher.log");
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 8) << log;
   EXPECT_NE(log.find("skipped unsafe manifest path \"link/victim.txt\": leads outside the install"),
