@@ -138,6 +138,10 @@ TEST_F(PublishTest, ParallelOutputEqualsSingleThreaded) {
   EXPECT_EQ(slurp(dir / "out/manifest.txt"), single);
   EXPECT_EQ(std::count(single.begin(), single.end(), '\n'), 40);
   EXPECT_EQ(slurp(dir / "out/d4/f39"), big.substr(0, 39 * 40000));
+  fs::remove_all(dir / "out");
+  ASSERT_EQ(publish({"--link"}).exitCode, 0);
+  EXPECT_EQ(slurp(dir / "out/manifest.txt"), single);
+  EXPECT_EQ(fs::hard_link_count(dir / "out/d4/f39"), 2u);
 }
 
 struct Refusal {

@@ -109,8 +109,9 @@ std::string hex(const unsigned char* d, unsigned n) {
   return out;
 }
 
-// Copies `f` to `outDir`/rel through a temporary file and fills in its SHA-1.
-std::string copyAndHash(SourceFile& f, const fs::path& outDir, std::vector<char>& buf,
+// Copies (or hard-links) `f` to `outDir`/rel through a temporary file and
+// fills in its SHA-1.
+std::string copyAndHash(SourceFile& f, const fs::path& outDir, bool link, std::vector<char>& buf,
                         std::atomic<int64_t>& bytesDone) {
   const fs::path dest = outDir / f.rel;
   std::error_code ec;
@@ -119,10 +120,16 @@ std::string copyAndHash(SourceFile& f, const fs::path& outDir, std::vector<char>
   tmpName.insert(0, 1, '.');
   tmpName += ".qhpublish";
   const fs::path tmp = dest.parent_path() / tmpName;
+  ::unlink(tmp.c_str());
+  const bool linked = link && ::link(f.path.c_str(), tmp.c_str()) == 0;
   const int in = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return f.rel + ": " + std::strerror(errno);
-  const int out = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (out < 0) {
+  if (in < 0) {
+    const int err = errno;
+    if (linked) ::unlink(tmp.c_str());
+    return f.rel + ": " + std::strerror(err);
+  }
+  const int out = linked ? -1 : ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0 && !linked) {
     const int err = errno;
     ::close(in);
     return tmp.string() + ": " + std::strerror(err);
@@ -137,7 +144,7 @@ std::string copyAndHash(SourceFile& f, const fs::path& outDir, std::vector<char>
     if (n < 0) error = f.rel + ": " + std::strerror(errno);
     if (n <= 0) break;
     EVP_DigestUpdate(ctx, buf.data(), static_cast<size_t>(n));
-    for (ssize_t w = 0; w < n && error.empty();) {
+    for (ssize_t w = linked ? n : 0; w < n && error.empty();) {
       const ssize_t k = ::write(out, buf.data() + w, static_cast<size_t>(n - w));
       if (k < 0 && errno != EINTR) error = tmp.string() + ": " + std::strerror(errno);
       if (k > 0) w += k;
@@ -150,7 +157,9 @@ std::string copyAndHash(SourceFile& f, const fs::path& outDir, std::vector<char>
   EVP_DigestFinal_ex(ctx, digest, &len);
   EVP_MD_CTX_free(ctx);
   ::close(in);
-  if (::close(out) != 0 && error.empty()) error = tmp.string() + ": " + std::strerror(errno);
+  if (!linked && ::close(out) != 0 && error.empty()) {
+    error = tmp.string() + ": " + std::strerror(errno);
+  }
   if (error.empty() && total != f.size) error = f.rel + ": changed while being published";
   if (error.empty() && ::rename(tmp.c_str(), dest.c_str()) != 0) {
     error = dest.string() + ": " + std::strerror(errno);
@@ -182,7 +191,8 @@ std::string copyAll(std::vector<SourceFile>& files, const PublishContext& contex
     threads.emplace_back([&] {
       std::vector<char> buf(chunkSize);
       for (size_t i; !stop && (i = next++) < order.size();) {
-        std::string error = copyAndHash(files[order[i]], context.outDir, buf, bytesDone);
+        std::string error =
+            copyAndHash(files[order[i]], context.outDir, context.link, buf, bytesDone);
         if (!error.empty()) {
           std::lock_guard lock(errorMutex);
           if (firstError.empty()) firstError = std::move(error);

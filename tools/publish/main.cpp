@@ -19,8 +19,12 @@ void usage(FILE* out) {
   for (const PublishFlag& f : publishFlags()) {
     std::fprintf(out, " [%s %s]", f.name.c_str(), f.valueName.c_str());
   }
-  std::fprintf(out, " [--jobs N]\n  --version TEXT  the client version written to version.txt\n");
+  std::fprintf(
+      out, " [--jobs N] [--link]\n  --version TEXT  the client version written to version.txt\n");
   std::fprintf(out, "  --jobs N  hashing threads (default: one per core)\n");
+  std::fprintf(out,
+               "  --link  hard-link files into OUT_DIR instead of copying them (where possible);\n"
+               "          never edit client files in place after publishing with it\n");
   for (const PublishFlag& f : publishFlags()) {
     std::fprintf(out, "  %s %s  %s\n", f.name.c_str(), f.valueName.c_str(), f.help.c_str());
   }
@@ -58,6 +62,8 @@ int main(int argc, char** argv) {
     if (arg == "--version" && i + 1 < argc) {
       context.version = argv[++i];
       haveVersion = true;
+    } else if (arg == "--link") {
+      context.link = true;
     } else if (arg == "--jobs" && i + 1 < argc) {
       const int jobs = std::atoi(argv[++i]);
       if (jobs < 1) {

@@ -17,6 +17,10 @@ struct PublishContext {
   bool terminal = false;
   // Hashing threads; 0 means one per core.
   unsigned jobs = 0;
+  // Hard-link the files into OUT_DIR instead of copying them, where the file
+  // system allows; the published bytes then change if a client file is later
+  // edited in place, so only for client folders that are replaced, not edited.
+  bool link = false;
 };
 
 // A flag with one value, e.g. "--runtime FILE". Steps run after the client is
