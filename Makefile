@@ -1,5 +1,5 @@
 # Every target first makes sure the machine has what it needs.
-.PHONY: setup build test asan tsan fuzz bench demo format clean
+.PHONY: setup build test asan tsan fuzz bench demo demo-reset format clean
 
 setup:
 	@scripts/setup
@@ -43,6 +43,9 @@ bench: build
 
 demo: build
 	@scripts/demo
+
+demo-reset:
+	@scripts/demo --reset
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.mm' | xargs clang-format -i

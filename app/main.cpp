@@ -2,7 +2,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 
-#include "app/demo_autoplay.h"
+#include "app/demo_autopilot.h"
 #include "core/log.h"
 #include "core/qh.h"
 #include "model/launcher_model.h"
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   window.resize(900, 560);
   window.show();
 
-  DemoAutoplay::attachIfRequested(model);
+  DemoAutopilot::attachIfRequested(model, &window);
   model.start();
   return app.exec();
 }

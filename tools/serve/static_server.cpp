@@ -98,6 +98,9 @@ StaticServer::StaticServer(fs::path root) : impl_(std::make_unique<Impl>()) {
   if (ec) impl_->root = root;
   impl_->server.new_task_queue = [] { return new httplib::ThreadPool(64); };
   impl_->server.set_keep_alive_max_count(1000);
+  // Headers and body go out in separate writes: without this, each small
+  // file on a kept-alive connection waits for the client's delayed ACK.
+  impl_->server.set_tcp_nodelay(true);
   impl_->server.Get(".*", [r = impl_->root](const httplib::Request& req, httplib::Response& res) {
     serveFile(r, req, res);
   });

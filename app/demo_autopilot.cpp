@@ -1,0 +1,121 @@
+#include "app/demo_autopilot.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QMetaEnum>
+#include <QPointer>
+#include <QQuickWindow>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+#include "model/launcher_model.h"
+
+namespace DemoAutopilot {
+namespace {
+
+struct Pilot {
+  QElapsedTimer clock;
+  bool stopAtReady = false;
+  bool installPressed = false;
+  bool playPressed = false;
+  int shots = 0;
+  QString shotDir;
+  // The last status printed, its digits left out, and when: a download's
+  // per-file counters would otherwise print a line per file.
+  QString lastShape;
+  qint64 lastAt = -1000000;
+};
+
+QString withoutDigits(QString text) {
+  text.removeIf([](QChar c) { return c.isDigit(); });
+  return text;
+}
+
+void print(const Pilot& pilot, const char* what, const QString& text) {
+  std::printf("[%7.2fs] %-6s %s\n", static_cast<double>(pilot.clock.elapsed()) / 1000.0, what,
+              text.toUtf8().constData());
+  std::fflush(stdout);
+}
+
+QString phaseName(Phase phase) {
+  return QString::fromLatin1(
+      QMetaEnum::fromType<LauncherPhase::Phase>().valueToKey(static_cast<int>(phase)));
+}
+
+// The window as it looks now, once it had a moment to draw the change.
+void shoot(const std::shared_ptr<Pilot>& pilot, QPointer<QWindow> window, const QString& name) {
+  if (pilot->shotDir.isEmpty() || !window) return;
+  const QString file = QStringLiteral("%1/%2-%3.png")
+                           .arg(pilot->shotDir)
+                           .arg(++pilot->shots, 2, 10, QLatin1Char('0'))
+                           .arg(name);
+  QTimer::singleShot(400, window, [pilot, window, file] {
+    auto* quick = qobject_cast<QQuickWindow*>(window.data());
+    if (!quick) return;
+    const QImage image = quick->grabWindow();
+    if (!image.isNull() && image.save(file)) print(*pilot, "shot", file);
+  });
+}
+
+void fail(const Pilot& pilot, const QString& why) {
+  print(pilot, "FAILED", why);
+  QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(1); });
+}
+
+void onPhase(LauncherModel* m, const std::shared_ptr<Pilot>& pilot, QPointer<QWindow> window) {
+  print(*pilot, "phase", phaseName(m->phase()));
+  shoot(pilot, window, phaseName(m->phase()));
+  if (m->phase() == Phase::needInstall) {
+    if (pilot->installPressed) return fail(*pilot, m->status() + " " + m->detail());
+    pilot->installPressed = true;
+    print(*pilot, "press", m->actionTitle());
+    QTimer::singleShot(0, m, [m] { m->primaryAction(); });
+  } else if (m->phase() == Phase::ready) {
+    if (pilot->stopAtReady) {
+      print(*pilot, "ready", m->status());
+      QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+      return;
+    }
+    if (pilot->playPressed) return fail(*pilot, m->status() + " " + m->detail());
+    pilot->playPressed = true;
+    // After the picture of the ready window.
+    QTimer::singleShot(800, m, [m, pilot] {
+      print(*pilot, "press", m->actionTitle());
+      m->primaryAction();
+    });
+  }
+}
+
+}  // namespace
+
+void attachIfRequested(LauncherModel& model, QWindow* window) {
+  if (!qEnvironmentVariableIsSet("QH_DEMO_AUTOPILOT")) return;
+  auto pilot = std::make_shared<Pilot>();
+  pilot->clock.start();
+  pilot->stopAtReady = qEnvironmentVariable("QH_DEMO_AUTOPILOT") == QLatin1String("ready");
+  pilot->shotDir = qEnvironmentVariable("QH_DEMO_SHOTS");
+  if (!pilot->shotDir.isEmpty()) QDir().mkpath(pilot->shotDir);
+  LauncherModel* m = &model;
+  QPointer<QWindow> w(window);
+  QObject::connect(m, &LauncherModel::statusChanged, m, [m, pilot] {
+    const QString shape = withoutDigits(m->status());
+    const qint64 now = pilot->clock.elapsed();
+    if (shape == pilot->lastShape && now - pilot->lastAt < 1000) return;
+    pilot->lastShape = shape;
+    pilot->lastAt = now;
+    print(*pilot, "status", m->status());
+  });
+  QObject::connect(m, &LauncherModel::detailChanged, m, [m, pilot] {
+    if (!m->detail().isEmpty()) print(*pilot, "detail", m->detail());
+  });
+  QObject::connect(m, &LauncherModel::phaseChanged, m, [m, pilot, w] { onPhase(m, pilot, w); });
+  QObject::connect(qApp, &QCoreApplication::aboutToQuit, m,
+                   [pilot] { print(*pilot, "quit", QStringLiteral("the launcher quits")); });
+  print(*pilot, "start", QStringLiteral("server ") + QString::fromStdString(m->paths().base));
+  shoot(pilot, w, QStringLiteral("start"));
+}
+
+}  // namespace DemoAutopilot

@@ -1,0 +1,146 @@
+// bench-e2e: a first install of the demo's 150 MB client over loopback at
+// unlimited speed. The launcher's time from its start to `ready` is divided by
+// the time /usr/bin/curl takes to fetch the same files one after another (one
+// curl process, so it reuses its connection as the launcher does), from the
+// same server in the same run. Last line: "ratio: X" (lower is better; 1.0
+// means as fast as curl).
+//   bench-e2e [MEGABYTES] [FILES]   (default 150 300)
+#include <stdlib.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/files.h"
+#include "core/qh.h"
+#include "tools/sample/sample_client.h"
+#include "tools/serve/static_server.h"
+#include "update/manifest.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string percentEncoded(const std::string& rel) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const unsigned char c : rel) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+// Seconds from the launcher's start to its autopilot's "ready" line, or -1.
+double launcherToReady(const fs::path& home, const std::string& url) {
+  fs::create_directories(home / "data/Quellhaven");
+  fs::create_directories(home / "run");
+  fs::permissions(home / "run", fs::perms::owner_all);
+  files::writeAtomic(home / "data/Quellhaven/launcher.cfg", url + "\n");
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("HOME", QString::fromStdString(home.string()));
+  env.insert("XDG_DATA_HOME", QString::fromStdString((home / "data").string()));
+  env.insert("XDG_CONFIG_HOME", QString::fromStdString((home / "config").string()));
+  env.insert("XDG_CACHE_HOME", QString::fromStdString((home / "cache").string()));
+  env.insert("XDG_RUNTIME_DIR", QString::fromStdString((home / "run").string()));
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("QT_QUICK_BACKEND", "software");
+  env.insert("QH_DEMO_AUTOPILOT", "ready");
+  env.remove("QH_DEMO_SHOTS");
+  QProcess launcher;
+  launcher.setProcessEnvironment(env);
+  launcher.setProcessChannelMode(QProcess::MergedChannels);
+  QElapsedTimer clock;
+  clock.start();
+  launcher.start(QStringLiteral(QH_BUNDLE "/Contents/MacOS/quellhaven-launcher"), {});
+  double ready = -1;
+  std::string pending;
+  while (launcher.state() != QProcess::NotRunning || launcher.bytesAvailable() > 0) {
+    if (launcher.bytesAvailable() == 0) launcher.waitForReadyRead(1000);
+    pending += launcher.readAll().toStdString();
+    for (size_t nl; (nl = pending.find('\n')) != std::string::npos; pending.erase(0, nl + 1)) {
+      const std::string line = pending.substr(0, nl);
+      if (ready < 0 && line.find("] ready ") != std::string::npos) {
+        ready = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+      }
+      if (line.find("FAILED") != std::string::npos) std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    if (clock.elapsed() > 3600 * 1000) launcher.kill();
+  }
+  launcher.waitForFinished();
+  if (launcher.exitStatus() != QProcess::NormalExit || launcher.exitCode() != 0) return -1;
+  return ready;
+}
+
+// Seconds for one curl process to fetch every file of the manifest in turn.
+double curlAll(const std::vector<ManifestEntry>& entries, const std::string& url,
+               const fs::path& into) {
+  std::string config;
+  for (const ManifestEntry& e : entries) {
+    config += "url = \"" + url + "/" + percentEncoded(e.rel) + "\"\noutput = \"" +
+              (into / e.rel).string() + "\"\n";
+  }
+  files::writeAtomic(into.parent_path() / "curl.cfg", config);
+  QProcess curl;
+  QElapsedTimer clock;
+  clock.start();
+  curl.start("/usr/bin/curl", {"--silent", "--show-error", "--fail", "--create-dirs", "--config",
+                               QString::fromStdString((into.parent_path() / "curl.cfg").string())});
+  if (!curl.waitForFinished(3600 * 1000) || curl.exitCode() != 0) {
+    std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
+    return -1;
+  }
+  return static_cast<double>(clock.nsecsElapsed()) / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const long megabytes = argc > 1 ? std::atol(argv[1]) : 150;
+  const long fileCount = argc > 2 ? std::atol(argv[2]) : 300;
+  char tmpl[] = "/tmp/qh-bench-e2e-XXXXXX";
+  if (!mkdtemp(tmpl)) return 1;
+  const fs::path root = tmpl;
+  int rc = 1;
+  {
+    SampleClient::generateShaped(root / "source", static_cast<int64_t>(megabytes) << 20,
+                                 static_cast<int>(fileCount), QH_GAME_EXE);
+    QProcess publish;
+    publish.start(QH_PUBLISH, {QString::fromStdString((root / "source").string()),
+                               QString::fromStdString((root / "www").string()), "--version", "1"});
+    if (!publish.waitForFinished(-1) || publish.exitCode() != 0) {
+      std::fprintf(stderr, "qh-publish failed: %s\n", publish.readAllStandardError().constData());
+    } else {
+      const auto manifest = files::read(root / "www/manifest.txt");
+      const std::vector<ManifestEntry> entries = ClientFiles::parseManifest(manifest.value_or(""));
+      int64_t bytes = 0;
+      for (const ManifestEntry& e : entries) bytes += e.size;
+      StaticServer server(root / "www");
+      server.bind("127.0.0.1", 0);
+      server.start();
+      const double curl = curlAll(entries, server.url(), root / "curl");
+      const double launcher = launcherToReady(root / "home", server.url());
+      server.stop();
+      if (curl > 0 && launcher > 0) {
+        const double mb = static_cast<double>(bytes) / 1048576.0;
+        std::printf("files: %zu, %.1f MB over loopback, unlimited\n", entries.size(), mb);
+        std::printf("curl, one file after another: %.2f s (%.1f MB/s)\n", curl, mb / curl);
+        std::printf("launcher, start to ready:     %.2f s (%.1f MB/s)\n", launcher, mb / launcher);
+        std::printf("ratio: %.2f\n", launcher / curl);
+        rc = 0;
+      }
+    }
+  }
+  std::error_code ec;
+  fs::remove_all(root, ec);
+  return rc;
+}
