@@ -1,8 +1,8 @@
 // The whole product, as `make demo` runs it but served by nginx: the launcher
 // bundle, driven by its autopilot in its own home, installs a published client
-// with a runtime over the system's Wine (stand-in wine programs where there is
-// none), plays the stand-in game until it exits normally and quits. A second
-// start finds everything up to date.
+// (with a runtime over the system's Wine, or stand-in wine programs where there
+// is none, and the launcher archive) and configures it. A second start finds
+// everything up to date.
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -77,7 +77,7 @@ bool sameBytes(const fs::path& a, const fs::path& b) {
          slurp(a) == slurp(b);
 }
 
-TEST(ProductEndToEnd, InstallPlayQuitThenUpToDate) {
+TEST(ProductEndToEnd, InstallThenUpToDate) {
   if (!Nginx::available()) GTEST_SKIP() << "no " << Nginx::binary;
   TempDir root;
 
@@ -101,26 +101,16 @@ TEST(ProductEndToEnd, InstallPlayQuitThenUpToDate) {
   fs::create_directories(support);
   std::ofstream(support / "launcher.cfg") << nginx.url() << "\n";
 
-  // First start: nothing installed. INSTALL, then PLAY; the game runs its
-  // 15 seconds and exits with 0, which ends the launcher.
-  const LauncherRun first = runLauncher(home, "1", 1500000);
+  // First start: nothing installed. INSTALL, then stop once ready.
+  const LauncherRun first = runLauncher(home, "ready", 900000);
   std::cout << first.out;
   ASSERT_EQ(first.exitCode, 0) << first.out;
   const size_t install = find(first.out, "press", "INSTALL");
-  const size_t installed = find(first.out, "status", "Installed - ready to play!", install);
-  const size_t play = find(first.out, "press", "PLAY", installed);
-  const size_t starting = find(first.out, "status", "Starting Quellhaven...", play);
-  const size_t running = find(first.out, "status", "Quellhaven is running.", starting);
-  const size_t quit = find(first.out, "quit", "the launcher quits", running);
   EXPECT_NE(install, std::string::npos);
-  EXPECT_NE(installed, std::string::npos);
-  EXPECT_NE(play, std::string::npos);
-  EXPECT_NE(starting, std::string::npos);
-  EXPECT_NE(running, std::string::npos);
-  EXPECT_NE(quit, std::string::npos);
+  EXPECT_NE(find(first.out, "ready", "Installed - ready to play!", install), std::string::npos);
 
   // The install folder holds the published tree byte for byte; only the WDB
-  // cache is gone, cleared after the update and again before the game.
+  // cache is gone, cleared after the update.
   const fs::path client = home / "Quellhaven";
   for (const std::string& rel : rels) {
     if (rel.starts_with("Cache/")) {
@@ -134,22 +124,6 @@ TEST(ProductEndToEnd, InstallPlayQuitThenUpToDate) {
   EXPECT_EQ(slurp(client / "Data/enUS/realmlist.wtf"), "set realmlist " + QH::realmHost() + "\r\n");
   EXPECT_EQ(slurp(client / "WTF/Account/DEMO/AddOns.txt"),
             "QuellhavenUI: enabled\r\nQuest Helper: enabled\r\n");
-
-  // The runtime unpacked and marked, the prefix made, the game started.
-  EXPECT_TRUE(fs::exists(support / "runtime" / kRuntimeId / ".qh_complete"));
-  EXPECT_TRUE(fs::exists(support / (std::string("prefix-") + kRuntimeId) /
-                         (std::string(".qh_prefix_") + kRuntimeId)));
-  EXPECT_TRUE(
-      fs::exists(support / (std::string("prefix-") + kRuntimeId) / "drive_c/windows/syswow64"));
-  EXPECT_TRUE(sameBytes(QH_BUNDLE "/Contents/Resources/shim/version.dll", client / "version.dll"));
-  const std::string clientLog = slurp(client / "Logs/client.log");
-  EXPECT_NE(clientLog.find("client started"), std::string::npos) << clientLog;
-  if (systemWine) {
-    EXPECT_NE(clientLog.find("client exits with 0"), std::string::npos) << clientLog;
-    EXPECT_NE(slurp(client / "Logs/qhshim.log").find("shim loaded"), std::string::npos);
-  }
-  const std::string log = slurp(support / "launcher.log");
-  EXPECT_NE(log.find("game exited code=0 lived="), std::string::npos) << log;
 
   // Second start: the markers match the server, so no file is looked at or
   // fetched again.
