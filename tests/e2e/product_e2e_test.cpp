@@ -1,8 +1,7 @@
 // The whole product, as `make demo` runs it but served by nginx: the launcher
 // bundle, driven by its autopilot in its own home, installs a published client
-// (with a runtime over the system's Wine, or stand-in wine programs where there
-// is none, and the launcher archive) and configures it. A second start finds
-// everything up to date.
+// (with the launcher archive at the running build beside it) and configures
+// it. A second start finds everything up to date.
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -19,8 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kRuntimeId = "qh-e2e-wine";
 
 struct LauncherRun {
   int exitCode = -1;
@@ -81,16 +78,13 @@ TEST(ProductEndToEnd, InstallThenUpToDate) {
   if (!Nginx::available()) GTEST_SKIP() << "no " << Nginx::binary;
   TempDir root;
 
-  // What the server publishes: a 20 MB client shaped like the real one, the
-  // runtime, and the launcher itself at the running build.
+  // What the server publishes: a 20 MB client shaped like the real one and
+  // the launcher itself at the running build.
   const auto rels = SampleClient::generateShaped(root / "source", 20 << 20, 120, QH_GAME_EXE);
-  const bool systemWine = SampleClient::writeRuntime(root / "pack" / kRuntimeId, false);
-  std::cout << "wine: " << (systemWine ? "the system's" : "stand-in programs") << "\n";
   const auto published =
       runTool(QH_PUBLISH,
               {(root / "source").string(), (root / "www").string(), "--version", "7.3.5",
-               "--runtime", (root / "pack" / kRuntimeId).string(), "--launcher-build",
-               std::to_string(QH::launcherBuild), "--launcher", QH_BUNDLE},
+               "--launcher-build", std::to_string(QH::launcherBuild), "--launcher", QH_BUNDLE},
               300000);
   ASSERT_EQ(published.exitCode, 0) << published.err;
   Nginx nginx(root / "www");
