@@ -95,6 +95,26 @@ TEST_F(StaticServerTest, ManyConcurrentConnections) {
   EXPECT_EQ(ok, 200);
 }
 
+TEST(QhServe, PrintsItsUrlFirstAndServes) {
+  TempDir dir;
+  dir.write("www/version.txt", "7\n");
+  QProcess serve;
+  serve.start(QH_SERVE, {QString::fromStdString((dir / "www").string())});
+  ASSERT_TRUE(serve.waitForReadyRead(20000));
+  const std::string url = serve.readLine().trimmed().toStdString();
+  ASSERT_TRUE(url.starts_with("http://127.0.0.1:")) << url;
+  httplib::Client client(url);
+  auto r = client.Get("/version.txt?t=1");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->body, "7\n");
+  const auto busy = runTool(QH_SERVE, {(dir / "www").string(), "--port", url.substr(17)});
+  EXPECT_EQ(busy.exitCode, 1);
+  EXPECT_NE(busy.err.find("cannot listen"), std::string::npos) << busy.err;
+  EXPECT_EQ(runTool(QH_SERVE, {(dir / "none").string()}).exitCode, 1);
+  serve.kill();
+  serve.waitForFinished();
+}
+
 class PublishTest : public ::testing::Test {
  protected:
   ToolResult publish(const std::vector<std::string>& extra) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <httplib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,6 +102,12 @@ StaticServer::StaticServer(fs::path root) : impl_(std::make_unique<Impl>()) {
   // Headers and body go out in separate writes: without this, each small
   // file on a kept-alive connection waits for the client's delayed ACK.
   impl_->server.set_tcp_nodelay(true);
+  // The library's default also sets SO_REUSEPORT, which lets a second server
+  // share a port that is in use instead of failing.
+  impl_->server.set_socket_options([](int sock) {
+    const int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   impl_->server.Get(".*", [r = impl_->root](const httplib::Request& req, httplib::Response& res) {
     serveFile(r, req, res);
   });
