@@ -7,6 +7,8 @@
 
 #include <QObject>
 #include <QString>
+#include <QUrl>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -121,6 +123,26 @@ class LauncherModel : public QObject {
   // --- Compatibility layer and play ---
 
   // --- Window commands ---
+  Q_PROPERTY(QString speedLabel READ speedLabel NOTIFY speedStepChanged)
+  Q_PROPERTY(bool clientPresent READ clientPresent NOTIFY actionTitleChanged)
+
+  // The label of `speedStep` ("Unlimited", "4 MB/s", ...).
+  QString speedLabel() const;
+  // Whether a client executable exists in the install folder (touches the disk).
+  bool clientPresent() const;
+  // The install folder a folder-panel choice stands for: `chosen` itself when it
+  // holds "QuellhavenGame.exe" or "Wow.exe" or is named "quellhaven" in any
+  // letter case, else its subfolder "Quellhaven" (not created).
+  static std::filesystem::path installDirForChoice(const std::filesystem::path& chosen);
+  // Sets `installPath` from the folder panel's choice; an empty or non-local
+  // URL (cancelled panel) changes nothing.
+  Q_INVOKABLE void chooseFolder(const QUrl& chosen);
+  // Open the install folder / the support folder (logs) in the file manager.
+  Q_INVOKABLE void openGameFolder();
+  Q_INVOKABLE void openLogs();
+  // Runs the model command `name` (a Q_INVOKABLE method without arguments).
+  // Returns false, and logs it, when the model has no such command.
+  Q_INVOKABLE bool runCommand(const QString& name);
 
  signals:
   void phaseChanged();

@@ -38,6 +38,20 @@ std::filesystem::path tarPath();
 // Returns 0 or an errno value.
 int limitSpawnInheritance(posix_spawnattr_t* attr, posix_spawn_file_actions_t* actions);
 
+// --- Launcher window shell (used by app/) ---
+// Main thread only.
+
+// Gives the launcher window its native look, given its native view handle
+// (QWindow::winId()): transparent title bar with the title hidden, content
+// beneath it, movable by its background, dark appearance. Linux: nothing.
+void styleLauncherWindow(uintptr_t nativeView);
+
+// Installs the application ("About", "Hide", "Quit" + `appName`), "Edit" (Cut,
+// Copy, Paste, Select All) and "Window" (Minimize, Close) menus with their
+// standard key equivalents as the main menu. Returns false where the platform
+// has no main menu (Linux); the caller then binds the same shortcuts itself.
+bool installMainMenu(const std::string& appName);
+
 // --- Launcher bundle and self-update ---
 // A bundle is "<Name>.app/Contents/{MacOS/<executable>, Resources/, Info.plist}"
 // on both systems.

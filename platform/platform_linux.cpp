@@ -18,6 +18,13 @@ std::filesystem::path applicationSupportDir() {
   return homeDir() / ".local" / "share";
 }
 
+// A Linux window keeps its window manager's decoration and has no menu bar.
+void styleLauncherWindow(uintptr_t) {}
+
+bool installMainMenu(const std::string&) {
+  return false;
+}
+
 }  // namespace platform
 
 // --- Launcher bundle and self-update ---

@@ -1,3 +1,4 @@
+#import <AppKit/AppKit.h>
 #import <Foundation/Foundation.h>
 
 #include "platform/platform.h"
@@ -13,6 +14,64 @@ std::filesystem::path applicationSupportDir() {
                                              inDomains:NSUserDomainMask];
   if (urls.count > 0) return urls.firstObject.fileSystemRepresentation;
   return homeDir() / "Library" / "Application Support";
+}
+
+namespace {
+
+NSMenuItem* addItem(NSMenu* menu, NSString* title, SEL action, NSString* key) {
+  return [menu addItemWithTitle:title action:action keyEquivalent:key];
+}
+
+NSMenuItem* submenuItem(NSMenu* bar, NSMenu* menu) {
+  NSMenuItem* item = [[[NSMenuItem alloc] initWithTitle:menu.title action:nil
+                                          keyEquivalent:@""] autorelease];
+  item.submenu = menu;
+  [bar addItem:item];
+  return item;
+}
+
+}  // namespace
+
+void styleLauncherWindow(uintptr_t nativeView) {
+  NSView* view = reinterpret_cast<NSView*>(nativeView);
+  NSWindow* window = view.window;
+  if (!window) return;
+  window.styleMask |= NSWindowStyleMaskFullSizeContentView;
+  window.titlebarAppearsTransparent = YES;
+  window.titleVisibility = NSWindowTitleHidden;
+  window.movableByWindowBackground = YES;
+  window.appearance = [NSAppearance appearanceNamed:NSAppearanceNameDarkAqua];
+}
+
+bool installMainMenu(const std::string& appName) {
+  NSString* name = [NSString stringWithUTF8String:appName.c_str()];
+  NSMenu* bar = [[[NSMenu alloc] initWithTitle:@""] autorelease];
+
+  NSMenu* app = [[[NSMenu alloc] initWithTitle:@""] autorelease];
+  addItem(app, [@"About " stringByAppendingString:name], @selector(orderFrontStandardAboutPanel:),
+          @"");
+  [app addItem:[NSMenuItem separatorItem]];
+  addItem(app, [@"Hide " stringByAppendingString:name], @selector(hide:), @"h");
+  [app addItem:[NSMenuItem separatorItem]];
+  addItem(app, [@"Quit " stringByAppendingString:name], @selector(terminate:), @"q");
+  submenuItem(bar, app);
+
+  // A nil target sends these to the first responder, the focused text field.
+  NSMenu* edit = [[[NSMenu alloc] initWithTitle:@"Edit"] autorelease];
+  addItem(edit, @"Cut", @selector(cut:), @"x");
+  addItem(edit, @"Copy", @selector(copy:), @"c");
+  addItem(edit, @"Paste", @selector(paste:), @"v");
+  addItem(edit, @"Select All", @selector(selectAll:), @"a");
+  submenuItem(bar, edit);
+
+  NSMenu* window = [[[NSMenu alloc] initWithTitle:@"Window"] autorelease];
+  addItem(window, @"Minimize", @selector(performMiniaturize:), @"m");
+  addItem(window, @"Close", @selector(performClose:), @"w");
+  submenuItem(bar, window);
+
+  NSApp.mainMenu = bar;
+  NSApp.windowsMenu = window;
+  return true;
 }
 
 }  // namespace platform

@@ -1,0 +1,39 @@
+// The application shell's pieces, each wired by main() in turn: the window's
+// saved frame, menu and shortcuts, reopening, orderly quitting.
+// Thread-safety: main thread only.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QRect>
+#include <optional>
+
+class QQuickWindow;
+class QWindow;
+
+namespace Shell {
+
+// The user-defaults key the window's frame is kept under.
+inline constexpr const char* frameKey = "QuellhavenLauncherWindow";
+
+// The frame to open with: `saved` with its size held within the window's
+// limits when it still shows on `screen` (available area), else the design
+// size centred on `screen`.
+QRect initialFrame(std::optional<QRect> saved, const QRect& screen);
+
+// Places the window by initialFrame() and the frame stored under frameKey.
+void restoreFrame(QWindow& window);
+// Stores the frame whenever a move or resize settles, and when the app quits.
+void rememberFrame(QWindow& window);
+// The native main menu where there is one; otherwise the same shortcuts
+// (Quit, Close, Minimize, Hide) bound to the window.
+void installMenu(QWindow& window);
+// Gives the window its native look (transparent title bar on macOS).
+void styleWindow(QWindow& window);
+// A click on the Dock icon (the app becoming active) brings a minimised window back.
+void reopenOnActivate(QWindow& window);
+// SIGTERM and SIGINT quit through the event loop, so the frame is stored.
+void quitOnTerminate();
+// Logs how long after `sinceStart` the first frame was shown.
+void logFirstFrame(QQuickWindow& window, QElapsedTimer sinceStart);
+
+}  // namespace Shell

@@ -1,0 +1,96 @@
+// A launcher window over a fresh model and support folder, rendered offscreen,
+// with helpers to find its items and sample its pixels.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QColor>
+#include <QImage>
+#include <QQuickItem>
+#include <fstream>
+#include <memory>
+
+#include "model/launcher_model.h"
+#include "support/qt_wait.h"
+#include "support/temp_dir.h"
+#include "ui/launcher_window.h"
+#include "ui/theme.h"
+
+// Records the commands the window runs; they resolve by name, so these stand
+// in whether or not the real ones have landed in LauncherModel.
+class RecordingModel : public LauncherModel {
+  Q_OBJECT
+ public:
+  using LauncherModel::LauncherModel;
+  int primaryActions = 0;
+  int speedCycles = 0;
+  Q_INVOKABLE void primaryAction() { ++primaryActions; }
+  Q_INVOKABLE void cycleSpeedLimit() { ++speedCycles; }
+};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    setenv("HOME", home.path().c_str(), 1);
+    model = std::make_unique<RecordingModel>(ModelServices{});
+  }
+
+  // Opens the window (once) with the built pictures or, with `pictures`
+  // false, with none.
+  void open(bool pictures = true, QSize size = {900, 560}) {
+    theme = std::make_unique<Theme>(
+        pictures ? std::filesystem::path(QH_RESOURCES) : home / "no-resources", false);
+    window = std::make_unique<LauncherWindow>(*model, *theme);
+    window->resize(size);
+    window->show();
+    drainEvents();
+  }
+
+  // Renders the window, keeps it as <name>.png in the shots folder.
+  QImage shot(const std::string& name) {
+    drainEvents();
+    QImage image = window->grabWindow();
+    std::filesystem::create_directories(QH_UI_SHOTS);
+    image.save(QString::fromStdString(std::string(QH_UI_SHOTS) + "/" + name + ".png"));
+    return image;
+  }
+
+  QQuickItem* item(const char* name) const {
+    auto* found = qobject_cast<QQuickItem*>(window->find(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  QString textOf(const char* name) const { return item(name)->property("text").toString(); }
+  bool visible(const char* name) const { return item(name)->isVisible(); }
+  // The item's centre in window pixels.
+  QPoint centre(const char* name) const {
+    QQuickItem* i = item(name);
+    return i->mapToScene(QPointF(i->width() / 2, i->height() / 2)).toPoint();
+  }
+
+  void driveTo(Phase phase, const QString& status = {}, std::optional<double> progress = {}) {
+    model->setPhase(phase);
+    model->setStatus(status);
+    model->setProgress(progress);
+    drainEvents();
+  }
+
+  void placeClient(const char* exe = "Wow.exe") {
+    std::filesystem::create_directories(model->paths().installDir);
+    std::ofstream(model->paths().installDir / exe) << "MZ";
+    emit model->actionTitleChanged();
+  }
+
+  TempDir home;
+  std::unique_ptr<RecordingModel> model;
+  std::unique_ptr<Theme> theme;
+  std::unique_ptr<LauncherWindow> window;
+};
+
+// Colour distance per channel.
+inline int colourDistance(QColor a, QColor b) {
+  return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                   std::abs(a.blue() - b.blue())});
+}

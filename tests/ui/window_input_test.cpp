@@ -1,0 +1,100 @@
+// What the user does in the window reaches the model: typing, pasting and
+// Return in the install field, the speed chip and the Tools menu.
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTest>
+
+#include "window_fixture.h"
+
+namespace {
+
+class WindowInputTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    open();
+    driveTo(Phase::needInstall, "Choose where to install Quellhaven, then press Install.");
+    field = item("installField");
+    field->forceActiveFocus();
+    QMetaObject::invokeMethod(field, "selectAll");
+    drainEvents();
+  }
+  void type(const char* text) {
+    for (const char* c = text; *c; ++c) QTest::keyClick(window.get(), *c);
+  }
+  QQuickItem* field = nullptr;
+};
+
+TEST_F(WindowInputTest, TypingReplacesTheInstallPath) {
+  type("/games/qh");
+  drainEvents();
+  EXPECT_EQ(model->installPath(), "/games/qh");
+  EXPECT_EQ(model->paths().installDir, home / "Quellhaven") << "only the button applies it";
+}
+
+TEST_F(WindowInputTest, PastingWithTheShortcutReachesTheModel) {
+  QGuiApplication::clipboard()->setText("/Volumes/Games/Quellhaven");
+  QTest::keySequence(window.get(), QKeySequence::Paste);
+  drainEvents();
+  EXPECT_EQ(model->installPath(), "/Volumes/Games/Quellhaven");
+}
+
+TEST_F(WindowInputTest, ReturnPressesThePrimaryButtonOnce) {
+  type("/games");
+  QTest::keyClick(window.get(), Qt::Key_Return);
+  drainEvents();
+  EXPECT_EQ(model->installPath(), "/games");
+  EXPECT_EQ(model->primaryActions, 1);
+  // The button is disabled while working; Return then does nothing.
+  driveTo(Phase::working, "Working");
+  QTest::keyClick(window.get(), Qt::Key_Return);
+  drainEvents();
+  EXPECT_EQ(model->primaryActions, 1);
+}
+
+TEST_F(WindowInputTest, ClickingThePrimaryButtonRunsTheAction) {
+  QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("primaryButton"));
+  drainEvents();
+  EXPECT_EQ(model->primaryActions, 1);
+}
+
+TEST_F(WindowInputTest, TheSpeedChipCyclesTheSpeedWhileWorking) {
+  driveTo(Phase::working, "Downloading", 0.2);
+  model->setSpeedStep(3);
+  drainEvents();
+  EXPECT_EQ(item("speedChip")->property("contentItem").value<QQuickItem*>()->property("text"),
+            "1 MB/s");
+  QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("speedChip"));
+  drainEvents();
+  EXPECT_EQ(model->speedCycles, 1);
+}
+
+TEST_F(WindowInputTest, ToolsMenuListsTheNineCommandsInOrder) {
+  QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("toolsButton"));
+  drainEvents();
+  shot("tools-menu");
+  QObject* menu = window->find("toolsMenu");
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(menu->property("visible").toBool());
+  QStringList texts;
+  const int count = menu->property("count").toInt();
+  for (int i = 0; i < count; ++i) {
+    QQuickItem* entry = nullptr;
+    QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem*, entry), Q_ARG(int, i));
+    ASSERT_NE(entry, nullptr);
+    texts << (entry->inherits("QQuickMenuSeparator") ? "-" : entry->property("text").toString());
+  }
+  EXPECT_EQ(texts, QStringList({"Verify & repair files", "Clear update cache",
+                                "Reset video settings (windowed)", "Download speed: Unlimited", "-",
+                                "Open game folder", "Open logs", "-", "Play with diagnostics log",
+                                "Force-quit the game", "Reset compatibility layer"}));
+  // The speed item runs the model's command and its text follows the step.
+  QObject* speed = window->find("speedItem");
+  ASSERT_NE(speed, nullptr);
+  QMetaObject::invokeMethod(speed, "triggered");
+  EXPECT_EQ(model->speedCycles, 1);
+  model->setSpeedStep(5);
+  EXPECT_EQ(speed->property("text").toString(), "Download speed: 256 KB/s");
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+// The small rules behind the window: the folder-panel choice, commands by
+// name, middle truncation, the saved frame and the glow pictures.
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QTextLayout>
+#include <fstream>
+
+#include "app/shell.h"
+#include "model/launcher_model.h"
+#include "support/temp_dir.h"
+#include "ui/glow_images.h"
+#include "ui/theme.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ChoiceCase {
+  const char* folder;
+  const char* exe;  // placed in the folder first, or null
+  const char* expected;
+};
+
+class FolderChoice : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(FolderChoice, KeepsClientOrGameFoldersElseAddsASubfolder) {
+  TempDir root;
+  const ChoiceCase c = GetParam();
+  const fs::path folder = root / c.folder;
+  fs::create_directories(folder);
+  if (c.exe) std::ofstream(folder / c.exe) << "MZ";
+  EXPECT_EQ(LauncherModel::installDirForChoice(folder), root / c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, FolderChoice,
+    ::testing::Values(ChoiceCase{"Games", nullptr, "Games/Quellhaven"},
+                      ChoiceCase{"QUELLHAVEN", nullptr, "QUELLHAVEN"},
+                      ChoiceCase{"quellHaven", nullptr, "quellHaven"},
+                      ChoiceCase{"Quellhaven2", nullptr, "Quellhaven2/Quellhaven"},
+                      ChoiceCase{"old-client", "Wow.exe", "old-client"},
+                      ChoiceCase{"new-client", "QuellhavenGame.exe", "new-client"},
+                      ChoiceCase{"Games/", nullptr, "Games/Quellhaven"},
+                      ChoiceCase{"Quellhaven/", nullptr, "Quellhaven/"}));
+
+class ModelWindowCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    setenv("HOME", home.path().c_str(), 1);
+  }
+  TempDir home;
+};
+
+TEST_F(ModelWindowCommands, ChooseFolderSetsOnlyTheInstallPath) {
+  LauncherModel model(ModelServices{});
+  const fs::path before = model.paths().installDir;
+  fs::create_directories(home / "Games");
+  model.chooseFolder(QUrl::fromLocalFile(QString::fromStdString((home / "Games").string())));
+  EXPECT_EQ(model.installPath().toStdString(), (home / "Games" / "Quellhaven").string());
+  EXPECT_EQ(model.paths().installDir, before);
+  model.chooseFolder(QUrl());  // a cancelled panel
+  EXPECT_EQ(model.installPath().toStdString(), (home / "Games" / "Quellhaven").string());
+}
+
+TEST_F(ModelWindowCommands, RunCommandReportsAMissingCommand) {
+  LauncherModel model(ModelServices{});
+  EXPECT_FALSE(model.runCommand("noSuchCommand"));
+  EXPECT_TRUE(model.runCommand("dismissAlert"));
+  EXPECT_EQ(model.speedLabel(), "Unlimited");
+  model.setSpeedStep(4);
+  EXPECT_EQ(model.speedLabel(), "512 KB/s");
+}
+
+int linesOf(const QString& text, double width) {
+  QFont font = QGuiApplication::font();
+  font.setPixelSize(11);
+  QTextLayout layout(text, font);
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  int n = 0;
+  for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine(), ++n)
+    l.setLineWidth(width);
+  layout.endLayout();
+  return n;
+}
+
+TEST(ElideMiddle, KeepsShortTextAndCutsLongTextInTheMiddle) {
+  EXPECT_EQ(Theme::elideMiddle("Version 3.3.5", 11, 300, 2), "Version 3.3.5");
+  QString longText = "Mac compatibility layer failed: ";
+  for (int i = 0; i < 40; ++i) longText += QString("segment%1 ").arg(i);
+  longText += "Press PLAY to try again.";
+  const QString cut = Theme::elideMiddle(longText, 11, 300, 2);
+  EXPECT_LT(cut.size(), longText.size());
+  EXPECT_TRUE(cut.startsWith("Mac compatibility layer failed"));
+  EXPECT_TRUE(cut.endsWith("Press PLAY to try again."));
+  EXPECT_TRUE(cut.contains(QChar(0x2026)));
+  EXPECT_LE(linesOf(cut, 300), 2);
+  // As long as possible: one more character would not fit.
+  EXPECT_GT(linesOf(Theme::elideMiddle(longText, 11, 300, 3), 300), 2);
+}
+
+TEST(InitialFrame, RestoresClampsOrCentres) {
+  const QRect screen(0, 0, 1920, 1080);
+  EXPECT_EQ(Shell::initialFrame(std::nullopt, screen), QRect(510, 260, 900, 560));
+  EXPECT_EQ(Shell::initialFrame(QRect(40, 60, 1000, 700), screen), QRect(40, 60, 1000, 700));
+  EXPECT_EQ(Shell::initialFrame(QRect(40, 60, 2400, 300), screen), QRect(40, 60, 1500, 500));
+  EXPECT_EQ(Shell::initialFrame(QRect(4000, 60, 900, 560), screen), QRect(510, 260, 900, 560));
+  EXPECT_EQ(Shell::initialFrame(QRect(), screen), QRect(510, 260, 900, 560));
+}
+
+TEST(GlowImages, ShadowSpreadsBeyondTheShapeAndFades) {
+  QImage mask(40, 20, QImage::Format_ARGB32_Premultiplied);
+  mask.fill(Qt::black);
+  const QImage glow = GlowImages::shadow(mask, Theme::accent(), 16);
+  ASSERT_EQ(glow.size(), QSize(40 + 64, 20 + 64));
+  const int cy = glow.height() / 2;
+  const int inside = qAlpha(glow.pixel(glow.width() / 2, cy));
+  const int edge = qAlpha(glow.pixel(32, cy));
+  const int beyond = qAlpha(glow.pixel(16, cy));
+  const int corner = qAlpha(glow.pixel(0, 0));
+  EXPECT_GT(inside, edge);
+  EXPECT_GT(edge, beyond);
+  EXPECT_GT(beyond, 0);
+  EXPECT_EQ(corner, 0);
+  // Colour is the accent, premultiplied.
+  const QColor c = QColor::fromRgba(glow.pixel(glow.width() / 2, cy));
+  EXPECT_NEAR(c.red() * 255.0 / inside, Theme::accent().red(), 3);
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+// Each state the window can be in, rendered to a PNG and checked through the
+// item tree and, where colour is the point, through its pixels.
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <cmath>
+
+#include "window_fixture.h"
+
+namespace {
+
+QColor pixel(const QImage& image, QPoint p) {
+  return image.pixelColor(p);
+}
+
+// The right end of the amber fill along the track's middle row, in pixels from
+// the track's left edge; 0 when no fill.
+int fillExtent(const QImage& image, QQuickItem* track) {
+  const QPointF origin = track->mapToScene(QPointF(0, track->height() / 2));
+  int extent = 0;
+  for (int x = 0; x < int(track->width()); ++x) {
+    const QColor c = image.pixelColor(int(origin.x()) + x, int(origin.y()));
+    if (c.red() > 110 && c.red() > c.blue() + 40) extent = x + 1;
+  }
+  return extent;
+}
+
+TEST_F(WindowTest, NeedInstallWithoutClientOffersTheInstallCard) {
+  open();
+  driveTo(Phase::needInstall, "Choose where to install Quellhaven, then press Install.");
+  model->setDetail("The full client is about 30 GB.");
+  const QImage image = shot("need-install");
+
+  EXPECT_EQ(textOf("greeting"), "B E G I N   Y O U R   J O U R N E Y");
+  EXPECT_TRUE(visible("installCard"));
+  EXPECT_EQ(textOf("installField"), model->installPath());
+  EXPECT_EQ(textOf("actionTitle"), "INSTALL");
+  EXPECT_EQ(item("actionIcon")->property("name").toString(), "arrow.down.circle.fill");
+  EXPECT_TRUE(item("primaryButton")->isEnabled());
+  EXPECT_FALSE(visible("speedChip"));
+  EXPECT_FALSE(visible("versionChip"));
+  EXPECT_EQ(textOf("statusText"), model->status());
+  EXPECT_EQ(textOf("detailText"), "The full client is about 30 GB.");
+  EXPECT_LE(colourDistance(pixel(image, centre("statusDot")), Theme::textDim()), 6);
+}
+
+TEST_F(WindowTest, NeedInstallWithClientOffersRetry) {
+  placeClient();
+  open();
+  driveTo(Phase::needInstall, "Download failed.");
+  const QImage image = shot("need-install-retry");
+
+  EXPECT_EQ(textOf("greeting"), "W E L C O M E   B A C K");
+  EXPECT_FALSE(visible("installCard"));
+  EXPECT_EQ(textOf("actionTitle"), "RETRY");
+  EXPECT_EQ(item("actionIcon")->property("name").toString(), "arrow.clockwise");
+  EXPECT_LE(colourDistance(pixel(image, centre("statusDot")), Theme::bad()), 6);
+}
+
+TEST_F(WindowTest, WorkingWithoutProgressShimmersAndDisablesTheButton) {
+  open();
+  driveTo(Phase::working, "Checking files...");
+  const QImage image = shot("working-busy");
+
+  EXPECT_EQ(textOf("actionTitle"), "WORKING.");
+  EXPECT_EQ(item("actionIcon")->property("name").toString(), "arrow.triangle.2.circlepath");
+  EXPECT_FALSE(item("primaryButton")->isEnabled());
+  EXPECT_TRUE(visible("speedChip"));
+  EXPECT_TRUE(visible("progressShimmer"));
+  EXPECT_FALSE(visible("progressFill"));
+  EXPECT_FALSE(visible("installCard"));
+  EXPECT_LE(colourDistance(pixel(image, centre("statusDot")), Theme::accent()), 6);
+}
+
+TEST_F(WindowTest, DisabledPrimaryButtonIsDrawnAtFiftyFivePercentWithoutGlow) {
+  open();
+  QQuickItem* button = item("primaryButton");
+  // A point inside the body at mid height (the accent stop) clear of the label;
+  // one just beside it that only the glow reaches; one on the dock above it.
+  struct Points {
+    QPoint inside, beside, dock;
+  };
+  auto points = [&] {
+    return Points{button->mapToScene(QPointF(8, button->height() / 2)).toPoint(),
+                  button->mapToScene(QPointF(-5, button->height() / 2)).toPoint(),
+                  button->mapToScene(QPointF(8, -14)).toPoint()};
+  };
+  driveTo(Phase::ready, "Up to date - ready to play!", 1.0);
+  const QImage enabled = shot("ready-for-button");
+  const Points on = points();
+  driveTo(Phase::working, "Working", 1.0);
+  const QImage disabled = shot("working-for-button");
+  const Points off = points();
+
+  const QColor body = pixel(enabled, on.inside);
+  EXPECT_LE(colourDistance(body, Theme::accent()), 12) << body.name().toStdString();
+  const QColor dock = pixel(disabled, off.dock);
+  const QColor dimmed = pixel(disabled, off.inside);
+  auto mix = [](int a, int b) { return int(std::lround(0.55 * a + 0.45 * b)); };
+  const QColor expected(mix(body.red(), dock.red()), mix(body.green(), dock.green()),
+                        mix(body.blue(), dock.blue()));
+  EXPECT_LE(colourDistance(dimmed, expected), 8)
+      << dimmed.name().toStdString() << " vs " << expected.name().toStdString();
+  // The glow lightens the dock beside the enabled button only.
+  EXPECT_GT(pixel(enabled, on.beside).red(), pixel(disabled, off.beside).red() + 8);
+  EXPECT_LE(colourDistance(pixel(disabled, off.beside), dock), 6);
+}
+
+TEST_F(WindowTest, ProgressFillClampsToTheTrack) {
+  open();
+  QQuickItem* track = item("progressTrack");
+  struct Case {
+    double value;
+    const char* name;
+  };
+  for (const Case c : {Case{0.0, "progress-0"}, Case{0.5, "progress-half"},
+                       Case{1.7, "progress-over"}, Case{std::nan(""), "progress-nan"}}) {
+    driveTo(Phase::working, "Downloading", c.value);
+    const QImage image = shot(c.name);
+    const double w = track->width();
+    const double expected = std::isnan(c.value) ? 8 : std::max(8.0, w * std::min(c.value, 1.0));
+    EXPECT_NEAR(item("progressFill")->width(), expected, 0.5) << c.name;
+    EXPECT_NEAR(fillExtent(image, track), expected, 2) << c.name;
+  }
+  driveTo(Phase::needInstall, "Idle");
+  EXPECT_FALSE(visible("progressFill"));
+  EXPECT_FALSE(visible("progressShimmer"));
+  EXPECT_EQ(fillExtent(shot("progress-none"), track), 0);
+}
+
+TEST_F(WindowTest, ReadyShowsPlayWithAGreenDot) {
+  placeClient("QuellhavenGame.exe");
+  open();
+  model->setDetail("Version 3.3.5    /games/Quellhaven");
+  driveTo(Phase::ready, "Up to date - ready to play!", 1.0);
+  const QImage image = shot("ready");
+
+  EXPECT_EQ(textOf("actionTitle"), "PLAY");
+  EXPECT_EQ(item("actionIcon")->property("name").toString(), "play.fill");
+  EXPECT_TRUE(item("primaryButton")->isEnabled());
+  EXPECT_FALSE(visible("speedChip"));
+  EXPECT_FALSE(visible("installCard"));
+  EXPECT_LE(colourDistance(pixel(image, centre("statusDot")), Theme::ok()), 6);
+}
+
+TEST_F(WindowTest, VersionChipShowsOnlyAKnownVersion) {
+  ModelServices services;
+  services.getString = [](std::string) -> QCoro::Task<std::string> { co_return "3.3.5\n"; };
+  model = std::make_unique<RecordingModel>(services);
+  open();
+  driveTo(Phase::working, "Starting...");
+  shot("version-unknown");
+  EXPECT_FALSE(visible("versionChip"));
+  runTask(model->loadGameVersion());
+  drainEvents();
+  shot("version-known");
+  EXPECT_TRUE(visible("versionChip"));
+  EXPECT_EQ(textOf("versionText"), "Client v3.3.5");
+}
+
+TEST_F(WindowTest, AlertShowsUntilDismissedWithOk) {
+  open();
+  driveTo(Phase::ready, "Up to date - ready to play!", 1.0);
+  model->showAlert("The game quit unexpectedly", "It ran for only 3 seconds.");
+  drainEvents();
+  shot("alert");
+  QObject* popup = window->find("alert");
+  ASSERT_NE(popup, nullptr);
+  EXPECT_TRUE(popup->property("visible").toBool());
+  EXPECT_EQ(popup->property("title").toString(), "The game quit unexpectedly");
+  EXPECT_EQ(window->find("alertBody")->property("text").toString(), "It ran for only 3 seconds.");
+  QMetaObject::invokeMethod(popup, "accept");
+  ASSERT_TRUE(spinUntil([&] { return !model->hasAlert(); }, 3000));
+  EXPECT_FALSE(popup->property("visible").toBool());
+}
+
+TEST_F(WindowTest, MissingPicturesLeaveTheLayoutCentred) {
+  open(false);
+  driveTo(Phase::needInstall, "Choose where to install Quellhaven, then press Install.");
+  shot("no-pictures");
+  EXPECT_FALSE(visible("logo"));
+  EXPECT_FALSE(visible("tunnel"));
+  EXPECT_TRUE(visible("installCard"));
+  QQuickItem* hero = item("hero");
+  QQuickItem* content = item("heroContent");
+  const QPointF heroMid = hero->mapToScene(QPointF(hero->width() / 2, hero->height() / 2));
+  const QPointF contentMid =
+      content->mapToScene(QPointF(content->width() / 2, content->height() / 2));
+  EXPECT_NEAR(contentMid.x(), heroMid.x(), 1);
+  EXPECT_NEAR(contentMid.y(), heroMid.y(), 1);
+  EXPECT_LT(content->width(), 460) << "the column alone, without the logo";
+}
+
+TEST_F(WindowTest, HeroScalesWithTheAreaUpToOneAndAHalf) {
+  open();
+  driveTo(Phase::ready, "Ready", 1.0);
+  QQuickItem* hero = item("hero");
+  QQuickItem* content = item("heroContent");
+  for (const QSize size : {QSize(760, 500), QSize(900, 560), QSize(1200, 620), QSize(1500, 1000)}) {
+    window->resize(size);
+    drainEvents();
+    shot("size-" + std::to_string(size.width()) + "x" + std::to_string(size.height()));
+    const double expected = std::min({hero->width() / 760, hero->height() / 330, 1.5});
+    EXPECT_NEAR(content->scale(), expected, 1e-6) << size.width() << "x" << size.height();
+  }
+  EXPECT_DOUBLE_EQ(content->scale(), 1.5);
+}
+
+// A wisp at time 0 sits at its base offset at 55 % of its peak opacity.
+TEST_F(WindowTest, WispAtTimeZeroIsAtItsBaseAndHalfBright) {
+  open();
+  QQmlComponent component(window->engine());
+  component.setData(R"(import QtQuick
+    Item { width: 900; height: 560
+      Wisp { objectName: "w"; wispWidth: 520; wispHeight: 130; angle: -12; offsetX: -30; offsetY: -40
+             driftX: 70; driftY: 18; seconds: 21; tint: "#d6e2de"; alpha: 0.31; time: 0 } })",
+                    QUrl("qrc:/qh/ui/WispProbe.qml"));
+  std::unique_ptr<QObject> root(component.create(window->rootContext()));
+  ASSERT_TRUE(root) << component.errorString().toStdString();
+  QObject* wisp = root->findChild<QObject*>("w");
+  EXPECT_NEAR(wisp->property("opacity").toDouble(), 0.55 * 0.31, 1e-9);
+  EXPECT_NEAR(wisp->property("x").toDouble(), (900 - 520) / 2.0 - 30, 1e-9);
+  EXPECT_NEAR(wisp->property("y").toDouble(), (560 - 520) / 2.0 - 40, 1e-9);
+  // A quarter of the horizontal drift period later it is fully drifted.
+  wisp->setProperty("time", 6 * 21 / 4.0);
+  EXPECT_NEAR(wisp->property("x").toDouble(), (900 - 520) / 2.0 - 30 + 70, 1e-6);
+}
+
+}  // namespace

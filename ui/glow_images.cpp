@@ -1,0 +1,103 @@
+#include "ui/glow_images.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// One running-sum box blur of radius r along rows (or columns) of an 8-bit plane.
+void boxPass(std::vector<float>& plane, int w, int h, int r, bool rows) {
+  const int n = rows ? w : h;
+  const int lines = rows ? h : w;
+  std::vector<float> line(n);
+  for (int l = 0; l < lines; ++l) {
+    auto at = [&](int i) -> float& { return rows ? plane[l * w + i] : plane[i * w + l]; };
+    for (int i = 0; i < n; ++i) line[i] = at(i);
+    float sum = 0;
+    for (int i = -r; i <= r; ++i) sum += (i >= 0 && i < n) ? line[i] : 0.f;
+    for (int i = 0; i < n; ++i) {
+      at(i) = sum / float(2 * r + 1);
+      const int out = i - r;
+      const int in = i + r + 1;
+      if (out >= 0) sum -= line[out];
+      if (in < n) sum += line[in];
+    }
+  }
+}
+
+QColor hexColor(const QString& hex) {
+  return QColor(QStringLiteral("#") + hex);
+}
+
+}  // namespace
+
+GlowImages::GlowImages(QUrl logo)
+    : QQuickImageProvider(QQuickImageProvider::Image), logo_(std::move(logo)) {}
+
+QImage GlowImages::shadow(const QImage& mask, const QColor& color, double radius) {
+  const int pad = int(std::ceil(2 * radius));
+  const int w = mask.width() + 2 * pad;
+  const int h = mask.height() + 2 * pad;
+  const QImage alpha = mask.convertToFormat(QImage::Format_Alpha8);
+  std::vector<float> plane(size_t(w) * size_t(h), 0.f);
+  for (int y = 0; y < mask.height(); ++y) {
+    const uchar* src = alpha.constScanLine(y);
+    for (int x = 0; x < mask.width(); ++x) plane[(y + pad) * w + x + pad] = src[x] / 255.f;
+  }
+  // Three box passes each way approximate the Gaussian (variance r(r+1) ≈ sigma²).
+  const int r = std::max(1, int(std::lround(radius / 2)));
+  for (int i = 0; i < 3; ++i) {
+    boxPass(plane, w, h, r, true);
+    boxPass(plane, w, h, r, false);
+  }
+  QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < h; ++y) {
+    auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (int x = 0; x < w; ++x) {
+      const float a = std::clamp(plane[y * w + x], 0.f, 1.f);
+      dst[x] = qRgba(int(color.red() * a + 0.5f), int(color.green() * a + 0.5f),
+                     int(color.blue() * a + 0.5f), int(255 * a + 0.5f));
+    }
+  }
+  return out;
+}
+
+QImage GlowImages::requestImage(const QString& id, QSize* size, const QSize&) {
+  const QStringList part = id.split('/');
+  QImage image;
+  if (part.size() == 3 && part[0] == "radial") {
+    image = QImage(256, 256, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QRadialGradient gradient(128, 128, 128);
+    QColor clear = hexColor(part[1]);
+    clear.setAlpha(0);
+    gradient.setColorAt(0, hexColor(part[1]));
+    gradient.setColorAt(std::clamp(part[2].toDouble(), 0.0, 1.0), hexColor(part[1]));
+    gradient.setColorAt(1, clear);
+    QPainter p(&image);
+    p.setPen(Qt::NoPen);
+    p.setBrush(gradient);
+    p.drawEllipse(0, 0, 256, 256);
+  } else if (part.size() == 6 && part[0] == "glow") {
+    QImage mask(part[1].toInt(), part[2].toInt(), QImage::Format_ARGB32_Premultiplied);
+    mask.fill(Qt::transparent);
+    QPainter p(&mask);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(mask.rect()), part[3].toDouble(), part[3].toDouble());
+    p.fillPath(path, Qt::black);
+    p.end();
+    image = shadow(mask, hexColor(part[5]), part[4].toDouble());
+  } else if (part.size() == 3 && part[0] == "logoglow" && logo_.isLocalFile()) {
+    const QImage logo(logo_.toLocalFile());
+    if (!logo.isNull())
+      image = shadow(logo.scaled(210, 210, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                     hexColor(part[2]), part[1].toDouble());
+  }
+  if (size) *size = image.size();
+  return image;
+}

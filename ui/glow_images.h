@@ -1,0 +1,26 @@
+// Soft pictures the window composites instead of computing blurs each frame:
+// the wisp sprite, the primary button's glow and the logo's glow. Each is made
+// once per id and cached by the QML engine.
+//   "radial/RRGGBB/INNER"          256 × 256 radial fade of the colour to clear,
+//                                  solid out to INNER (a fraction of the radius)
+//   "glow/W/H/CORNER/RADIUS/RRGGBB" a W × H rounded rectangle's shadow
+//   "logoglow/RADIUS/RRGGBB"        the logo's shadow at 210 × 210
+// Shadows are padded by 2 × RADIUS on each side. Thread-safety: any thread.
+#pragma once
+
+#include <QImage>
+#include <QQuickImageProvider>
+#include <QUrl>
+
+class GlowImages : public QQuickImageProvider {
+ public:
+  explicit GlowImages(QUrl logo);
+  QImage requestImage(const QString& id, QSize* size, const QSize& requestedSize) override;
+
+  // `mask`'s alpha blurred like a drop shadow of blur radius `radius`
+  // (Gaussian, sigma radius ÷ 2), filled with `color`. Padded by 2 × radius.
+  static QImage shadow(const QImage& mask, const QColor& color, double radius);
+
+ private:
+  QUrl logo_;
+};

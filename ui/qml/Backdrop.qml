@@ -1,0 +1,68 @@
+// Everything behind the ambient layer. It changes only with the window's size,
+// so it is rendered once into a layer and composited from there.
+import QtQuick
+import QtQuick.Shapes
+
+Item {
+    id: backdrop
+    layer.enabled: true
+
+    Shape {
+        anchors.fill: parent
+        ShapePath {
+            strokeColor: "transparent"
+            fillGradient: LinearGradient {
+                x1: 0; y1: 0
+                x2: backdrop.width; y2: backdrop.height
+                GradientStop { position: 0; color: theme.bgTop }
+                GradientStop { position: 1; color: theme.bgBottom }
+            }
+            PathPolyline {
+                path: [Qt.point(0, 0), Qt.point(backdrop.width, 0), Qt.point(backdrop.width, backdrop.height),
+                       Qt.point(0, backdrop.height), Qt.point(0, 0)]
+            }
+        }
+    }
+
+    Item {
+        objectName: "tunnelLayers"
+        anchors.fill: parent
+        visible: theme.tunnel.toString() !== ""
+
+        Image {
+            objectName: "tunnel"
+            anchors.fill: parent
+            source: theme.tunnel
+            fillMode: Image.PreserveAspectCrop
+            opacity: 0.34
+            smooth: true
+        }
+        Rectangle {
+            anchors.fill: parent
+            gradient: Gradient {
+                GradientStop { position: 0; color: theme.alpha(theme.bgTop, 0.6) }
+                GradientStop { position: 0.42; color: theme.alpha(theme.bgTop, 0.16) }
+                GradientStop { position: 0.78; color: theme.alpha(theme.bgBottom, 0.47) }
+                GradientStop { position: 1; color: theme.alpha(theme.bgBottom, 0.92) }
+            }
+        }
+        Shape {
+            anchors.fill: parent
+            ShapePath {
+                strokeColor: "transparent"
+                fillGradient: RadialGradient {
+                    centerX: backdrop.width / 2; centerY: backdrop.height / 2
+                    focalX: centerX; focalY: centerY
+                    centerRadius: 760
+                    GradientStop { position: 0; color: "transparent" }
+                    GradientStop { position: 280 / 760; color: "transparent" }
+                    GradientStop { position: 1; color: theme.alpha(theme.bgBottom, 0.78) }
+                }
+                PathPolyline {
+                    path: [Qt.point(0, 0), Qt.point(backdrop.width, 0), Qt.point(backdrop.width, backdrop.height),
+                           Qt.point(0, backdrop.height), Qt.point(0, 0)]
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,127 @@
+// The whole window: backdrop, ambient glow, header, hero and dock, plus the
+// alert and the folder panel. It reads `launcher` and calls its commands; it
+// keeps no state of its own.
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Dialogs
+import Quellhaven.Model
+
+Item {
+    id: root
+    objectName: "launcherView"
+    implicitWidth: theme.width
+    implicitHeight: theme.height
+
+    readonly property bool clientPresent: launcher.clientPresent
+    readonly property string actionIcon: launcher.phase === LauncherPhase.Phase.working ? "arrow.triangle.2.circlepath"
+        : launcher.phase === LauncherPhase.Phase.ready ? "play.fill"
+        : clientPresent ? "arrow.clockwise" : "arrow.down.circle.fill"
+    readonly property color statusColor: launcher.phase === LauncherPhase.Phase.working ? theme.accent
+        : launcher.phase === LauncherPhase.Phase.ready ? theme.ok
+        : clientPresent ? theme.bad : theme.textDim
+    readonly property string greeting: clientPresent ? "W E L C O M E   B A C K"
+        : "B E G I N   Y O U R   J O U R N E Y"
+
+    function pressPrimary() {
+        if (launcher.phase !== LauncherPhase.Phase.working && !alert.visible)
+            launcher.runCommand("primaryAction")
+    }
+
+    Backdrop {
+        objectName: "backdrop"
+        anchors.fill: parent
+    }
+    Ambient {
+        objectName: "ambient"
+        anchors.fill: parent
+    }
+
+    Column {
+        anchors.fill: parent
+        Header {
+            id: header
+            width: parent.width
+        }
+        Hero {
+            objectName: "hero"
+            width: parent.width
+            height: parent.height - header.height - dock.height
+            greeting: root.greeting
+            showInstallCard: launcher.phase === LauncherPhase.Phase.needInstall && !root.clientPresent
+            onChooseRequested: folderPanel.open()
+            onReturnPressed: root.pressPrimary()
+        }
+        Dock {
+            id: dock
+            width: parent.width
+            statusColor: root.statusColor
+            actionIcon: root.actionIcon
+            onPrimaryPressed: root.pressPrimary()
+        }
+    }
+
+    // The default button: Return presses it from anywhere in the window.
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        onActivated: root.pressPrimary()
+    }
+
+    Dialog {
+        id: alert
+        objectName: "alert"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        modal: true
+        width: 380
+        title: launcher.alertTitle
+        standardButtons: Dialog.Ok
+        closePolicy: Popup.CloseOnEscape
+        palette.window: theme.surface
+        palette.windowText: theme.text
+        palette.text: theme.text
+        palette.base: theme.inset
+        palette.button: theme.surfaceHi
+        palette.buttonText: theme.text
+        palette.highlight: theme.accentDeep
+        palette.highlightedText: theme.text
+        palette.light: theme.edge
+        palette.midlight: theme.edge
+        palette.mid: theme.surfaceHi
+        palette.dark: theme.bgBottom
+        palette.shadow: theme.bgBottom
+        background: Rectangle {
+            color: theme.surface
+            border.color: theme.edge
+            border.width: 1
+            radius: 10
+        }
+        Overlay.modal: Rectangle {
+            color: theme.alpha(theme.bgBottom, 0.55)
+        }
+        onClosed: launcher.dismissAlert()
+        Component.onCompleted: if (launcher.hasAlert) open()
+        Label {
+            objectName: "alertBody"
+            width: parent.width
+            text: launcher.alertBody
+            wrapMode: Text.Wrap
+        }
+    }
+
+    Connections {
+        target: launcher
+        function onAlertChanged() {
+            if (launcher.hasAlert)
+                alert.open()
+            else
+                alert.close()
+        }
+    }
+
+    FolderDialog {
+        id: folderPanel
+        title: "Choose where to install Quellhaven. If you already have the client folder, pick it and only changed files will download."
+        acceptLabel: "Choose"
+        onAccepted: launcher.chooseFolder(selectedFolder)
+    }
+}

@@ -1,0 +1,63 @@
+// The large amber button: gradient body, light rim, a glow only while enabled,
+// drawn at 55 % when disabled, pressed in to 96 %.
+import QtQuick
+import QtQuick.Controls
+
+Button {
+    id: control
+    property string iconName
+    implicitWidth: 190
+    implicitHeight: 58
+    opacity: enabled ? 1 : 0.55
+    scale: down ? 0.96 : 1
+    Behavior on scale {
+        enabled: theme.animate
+        NumberAnimation { duration: 120; easing.type: Easing.OutQuad }
+    }
+
+    contentItem: Item {
+        Row {
+            anchors.centerIn: parent
+            spacing: 8
+            Icon {
+                objectName: "actionIcon"
+                name: control.iconName
+                color: theme.onAccent
+                width: 18
+                height: 18
+                anchors.verticalCenter: parent.verticalCenter
+            }
+            Text {
+                objectName: "actionTitle"
+                text: control.text
+                color: theme.onAccent
+                font.pixelSize: 16
+                font.weight: Font.Black
+                font.letterSpacing: 2
+                anchors.verticalCenter: parent.verticalCenter
+            }
+        }
+    }
+
+    background: Item {
+        Image {
+            objectName: "primaryGlow"
+            // The glow picture is padded by twice its radius on each side.
+            x: -32
+            y: -32
+            source: "image://qh/glow/%1/%2/12/16/e0ac4e".arg(Math.round(control.width)).arg(Math.round(control.height))
+            opacity: control.enabled ? 0.45 : 0
+        }
+        Rectangle {
+            anchors.fill: parent
+            radius: 12
+            border.color: theme.alpha(theme.accentHot, 0.8)
+            border.width: 1
+            gradient: Gradient {
+                GradientStop { position: 0; color: theme.accentHot }
+                GradientStop { position: 0.5; color: theme.accent }
+                GradientStop { position: 1; color: theme.accentDeep }
+            }
+        }
+    }
+}

@@ -1,0 +1,54 @@
+// The maintenance commands. No item is ever disabled: each command guards
+// itself in the model.
+import QtQuick
+import QtQuick.Controls
+
+Menu {
+    id: menu
+    objectName: "toolsMenu"
+    // Menu texts are shown as written: "&" is a character, not a mnemonic.
+    component ToolItem: MenuItem {
+        id: item
+        property string command
+        onTriggered: launcher.runCommand(command)
+        contentItem: Text {
+            text: item.text
+            textFormat: Text.PlainText
+            color: item.highlighted ? theme.text : theme.textDim
+            font.pixelSize: 13
+            verticalAlignment: Text.AlignVCenter
+            leftPadding: 4
+            rightPadding: 12
+        }
+        background: Rectangle {
+            color: item.highlighted ? theme.surfaceHi : "transparent"
+            radius: 5
+        }
+    }
+    component ToolSeparator: MenuSeparator {
+        contentItem: Rectangle {
+            implicitHeight: 1
+            color: theme.edge
+        }
+    }
+
+    background: Rectangle {
+        implicitWidth: 260
+        color: theme.surface
+        border.color: theme.edge
+        border.width: 1
+        radius: 8
+    }
+
+    ToolItem { text: "Verify & repair files"; command: "verifyRepair" }
+    ToolItem { text: "Clear update cache"; command: "clearUpdateCache" }
+    ToolItem { text: "Reset video settings (windowed)"; command: "resetVideoSettings" }
+    ToolItem { objectName: "speedItem"; text: "Download speed: " + launcher.speedLabel; command: "cycleSpeedLimit" }
+    ToolSeparator {}
+    ToolItem { text: "Open game folder"; command: "openGameFolder" }
+    ToolItem { text: "Open logs"; command: "openLogs" }
+    ToolSeparator {}
+    ToolItem { text: "Play with diagnostics log"; command: "playWithDiagnostics" }
+    ToolItem { text: "Force-quit the game"; command: "forceQuitGame" }
+    ToolItem { text: "Reset compatibility layer"; command: "resetCompatibilityLayer" }
+}

@@ -1,0 +1,121 @@
+#include "ui/theme.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QScreen>
+#include <QTextLayout>
+
+#include "core/qh.h"
+
+namespace {
+
+// A picture counts only when it decodes; a truncated file must not leave a
+// blank rectangle in the window.
+QUrl pictureUrl(const std::filesystem::path& file) {
+  const QString name = QString::fromStdString(file.string());
+  QImageReader reader(name);
+  if (!reader.canRead() || reader.size().isEmpty()) return {};
+  if (reader.read().isNull()) return {};
+  return QUrl::fromLocalFile(name);
+}
+
+int lineCount(const QString& text, const QFont& font, double width) {
+  QTextLayout layout(text, font);
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  int lines = 0;
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    ++lines;
+  }
+  layout.endLayout();
+  return lines;
+}
+
+}  // namespace
+
+Theme::Theme(std::filesystem::path resourceDir, bool animate, QObject* parent)
+    : QObject(parent),
+      logo_(pictureUrl(resourceDir / "logo.png")),
+      tunnel_(pictureUrl(resourceDir / "tunnel.jpg")),
+      animate_(animate) {}
+
+std::filesystem::path Theme::defaultResourceDir() {
+  const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
+  return exeDir.parent_path() / "Resources";
+}
+
+QString Theme::websiteURL() const {
+  return QString::fromStdString(QH::websiteURL());
+}
+
+QString Theme::discordURL() const {
+  return QString::fromStdString(QH::discordURL());
+}
+
+QString Theme::monoFamily() {
+  return QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+}
+
+double Theme::pointSize(double pixels) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
+  return pixels * 72.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+QColor Theme::alpha(const QColor& color, double alpha) {
+  QColor c = color;
+  c.setAlphaF(float(alpha));
+  return c;
+}
+
+QPalette Theme::palette() {
+  QPalette p;
+  p.setColor(QPalette::Window, surface());
+  p.setColor(QPalette::WindowText, text());
+  p.setColor(QPalette::Base, inset());
+  p.setColor(QPalette::AlternateBase, surfaceHi());
+  p.setColor(QPalette::Text, text());
+  p.setColor(QPalette::PlaceholderText, textFaint());
+  p.setColor(QPalette::Button, surfaceHi());
+  p.setColor(QPalette::ButtonText, text());
+  p.setColor(QPalette::BrightText, accentHot());
+  p.setColor(QPalette::Highlight, accentDeep());
+  p.setColor(QPalette::HighlightedText, text());
+  p.setColor(QPalette::ToolTipBase, surfaceHi());
+  p.setColor(QPalette::ToolTipText, text());
+  p.setColor(QPalette::Light, edge());
+  p.setColor(QPalette::Midlight, edge());
+  p.setColor(QPalette::Mid, surfaceHi());
+  p.setColor(QPalette::Dark, bgBottom());
+  p.setColor(QPalette::Shadow, bgBottom());
+  p.setColor(QPalette::Disabled, QPalette::Text, textFaint());
+  p.setColor(QPalette::Disabled, QPalette::ButtonText, textFaint());
+  p.setColor(QPalette::Disabled, QPalette::WindowText, textFaint());
+  return p;
+}
+
+QString Theme::elideMiddle(const QString& text, int pixelSize, double width, int maxLines) {
+  QFont font = QGuiApplication::font();
+  font.setPixelSize(pixelSize);
+  if (width <= 0 || maxLines <= 0 || lineCount(text, font, width) <= maxLines) return text;
+  // Longest kept length whose head…tail form still fits; fitting shrinks
+  // monotonically with the kept length, so bisect.
+  const QChar ellipsis(0x2026);
+  qsizetype lo = 0;
+  qsizetype hi = text.size();
+  while (lo < hi) {
+    const qsizetype keep = (lo + hi + 1) / 2;
+    const QString candidate = text.left((keep + 1) / 2) + ellipsis + text.right(keep / 2);
+    if (lineCount(candidate, font, width) <= maxLines)
+      lo = keep;
+    else
+      hi = keep - 1;
+  }
+  return text.left((lo + 1) / 2) + ellipsis + text.right(lo / 2);
+}

@@ -1,0 +1,110 @@
+// The launcher's fixed visual vocabulary: design size, palette and the two
+// pictures. One source for the shell (C++) and the view (QML, as `theme`).
+// Thread-safety: main thread only (QObject exposed to QML); the static
+// accessors are constants and may be read from any thread.
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QPalette>
+#include <QString>
+#include <QUrl>
+#include <QVariantList>
+#include <filesystem>
+
+class Theme : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(int width READ width CONSTANT)
+  Q_PROPERTY(int height READ height CONSTANT)
+  Q_PROPERTY(QColor accent READ accent CONSTANT)
+  Q_PROPERTY(QColor accentHot READ accentHot CONSTANT)
+  Q_PROPERTY(QColor accentDeep READ accentDeep CONSTANT)
+  Q_PROPERTY(QColor aura READ aura CONSTANT)
+  Q_PROPERTY(QColor onAccent READ onAccent CONSTANT)
+  Q_PROPERTY(QColor bgTop READ bgTop CONSTANT)
+  Q_PROPERTY(QColor bgBottom READ bgBottom CONSTANT)
+  Q_PROPERTY(QColor surface READ surface CONSTANT)
+  Q_PROPERTY(QColor surfaceHi READ surfaceHi CONSTANT)
+  Q_PROPERTY(QColor inset READ inset CONSTANT)
+  Q_PROPERTY(QColor edge READ edge CONSTANT)
+  Q_PROPERTY(QColor text READ text CONSTANT)
+  Q_PROPERTY(QColor textDim READ textDim CONSTANT)
+  Q_PROPERTY(QColor textFaint READ textFaint CONSTANT)
+  Q_PROPERTY(QColor ok READ ok CONSTANT)
+  Q_PROPERTY(QColor bad READ bad CONSTANT)
+  Q_PROPERTY(QColor mist READ mist CONSTANT)
+  Q_PROPERTY(QUrl logo READ logo CONSTANT)
+  Q_PROPERTY(QUrl tunnel READ tunnel CONSTANT)
+  Q_PROPERTY(QString websiteURL READ websiteURL CONSTANT)
+  Q_PROPERTY(QString discordURL READ discordURL CONSTANT)
+  Q_PROPERTY(bool animate READ animate CONSTANT)
+  Q_PROPERTY(QString monoFamily READ monoFamily CONSTANT)
+
+ public:
+  // Pictures come from `resourceDir` ("logo.png", "tunnel.jpg"); each is left
+  // out when missing or undecodable. `animate` false freezes every clock and
+  // transition (screenshots).
+  explicit Theme(std::filesystem::path resourceDir = defaultResourceDir(), bool animate = true,
+                 QObject* parent = nullptr);
+
+  // The bundle's resource folder: "../Resources" beside the executable's folder.
+  static std::filesystem::path defaultResourceDir();
+
+  static constexpr int width() { return 900; }
+  static constexpr int height() { return 560; }
+  static constexpr int minWidth() { return 760; }
+  static constexpr int minHeight() { return 500; }
+  static constexpr int maxWidth() { return 1500; }
+  static constexpr int maxHeight() { return 1000; }
+
+  static QColor accent() { return rgb(224, 172, 78); }
+  static QColor accentHot() { return rgb(248, 210, 126); }
+  static QColor accentDeep() { return rgb(160, 106, 32); }
+  static QColor aura() { return rgb(58, 190, 170); }
+  static QColor onAccent() { return rgb(30, 20, 6); }
+  static QColor bgTop() { return rgb(25, 22, 18); }
+  static QColor bgBottom() { return rgb(10, 10, 12); }
+  static QColor surface() { return rgb(27, 24, 20); }
+  static QColor surfaceHi() { return rgb(38, 34, 28); }
+  static QColor inset() { return rgb(13, 12, 11); }
+  static QColor edge() { return rgb(60, 53, 40); }
+  static QColor text() { return rgb(245, 237, 222); }
+  static QColor textDim() { return rgb(170, 158, 136); }
+  static QColor textFaint() { return rgb(116, 107, 92); }
+  static QColor ok() { return rgb(98, 210, 142); }
+  static QColor bad() { return rgb(236, 98, 84); }
+  static QColor mist() { return rgb(214, 226, 222); }
+
+  // Empty when the picture is absent.
+  QUrl logo() const { return logo_; }
+  QUrl tunnel() const { return tunnel_; }
+  QString websiteURL() const;
+  QString discordURL() const;
+  bool animate() const { return animate_; }
+  // The system's monospaced face.
+  static QString monoFamily();
+  // The point size that renders `pixels` tall (QML pixel sizes are whole numbers).
+  Q_INVOKABLE static double pointSize(double pixels);
+  // `color` at opacity `alpha`.
+  Q_INVOKABLE static QColor alpha(const QColor& color, double alpha);
+
+  // The dark palette the stock controls (menu, dialogs) draw with.
+  static QPalette palette();
+
+  // `text` shortened in the middle with "…" until it wraps into at most
+  // `maxLines` lines of `width` pixels in the default font at `pixelSize`.
+  Q_INVOKABLE static QString elideMiddle(const QString& text, int pixelSize, double width,
+                                         int maxLines);
+
+  // The layers of the symbol icon `name` drawn on a 24 × 24 grid, each a map of
+  // "d" (SVG path data), "fill" (true: filled, false: stroked), "width" (stroke
+  // width) and "round" (round caps). Empty for an unknown name.
+  Q_INVOKABLE static QVariantList symbol(const QString& name);
+
+ private:
+  static QColor rgb(int r, int g, int b) { return QColor(r, g, b); }
+
+  QUrl logo_;
+  QUrl tunnel_;
+  bool animate_;
+};
