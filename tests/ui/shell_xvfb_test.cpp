@@ -1,0 +1,116 @@
+// The real launcher under a private X server: it opens centred at its design
+// size with its size limits, and a later start restores the frame it was
+// closed with, held within those limits.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QThread>
+#include <fstream>
+
+#include "support/temp_dir.h"
+#include "tools/serve/static_server.h"
+#include "xvfb_session.h"
+
+namespace {
+
+class ShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(x.ok()) << "Xvfb did not start";
+    site.write("game_version.txt", "3.3.5\n");
+    server.bind("127.0.0.1", 0);
+    server.start();
+    home.write("data/Quellhaven/launcher.cfg", server.url() + "\n");
+  }
+  void TearDown() override { server.stop(); }
+
+  // Starts the launcher and waits for its window.
+  Window launch() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", QString::fromStdString(home.path().string()));
+    env.insert("XDG_DATA_HOME", QString::fromStdString((home / "data").string()));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString((home / "config").string()));
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(home.path().string()));
+    env.insert("DISPLAY", QString::fromStdString(x.display()));
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("QT_QUICK_BACKEND", "software");
+    launcher.setProcessEnvironment(env);
+    launcher.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    launcher.start(QH_LAUNCHER, {});
+    EXPECT_TRUE(launcher.waitForStarted(10000));
+    Window w = 0;
+    EXPECT_TRUE(XvfbSession::waitFor([&] { return (w = x.findWindow("Quellhaven")) != 0; }, 30000));
+    return w;
+  }
+
+  // Closes the window as a user would and expects a clean exit.
+  void closeWindow(Window w) {
+    x.close(w);
+    EXPECT_TRUE(launcher.waitForFinished(15000));
+    EXPECT_EQ(launcher.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(launcher.exitCode(), 0);
+  }
+
+  std::string log() const { return slurp(home / "data/Quellhaven/launcher.log"); }
+
+  XvfbSession x;
+  TempDir home;
+  TempDir site;
+  StaticServer server{site.path()};
+  QProcess launcher;
+};
+
+TEST_F(ShellTest, OpensCentredAndReopensWithTheClosedFrame) {
+  Window w = launch();
+  ASSERT_NE(w, 0u);
+  XvfbSession::Frame f = x.frame(w);
+  EXPECT_EQ(f.width, 900);
+  EXPECT_EQ(f.height, 560);
+  EXPECT_EQ(f.x, (1920 - 900) / 2);
+  EXPECT_EQ(f.y, (1080 - 560) / 2);
+
+  XSizeHints hints = {};
+  long supplied = 0;
+  ASSERT_TRUE(XGetWMNormalHints(x.x(), w, &hints, &supplied));
+  EXPECT_TRUE(hints.flags & PMinSize);
+  EXPECT_TRUE(hints.flags & PMaxSize);
+  EXPECT_EQ(hints.min_width, 760);
+  EXPECT_EQ(hints.min_height, 500);
+  EXPECT_EQ(hints.max_width, 1500);
+  EXPECT_EQ(hints.max_height, 1000);
+
+  // Without a window manager nothing enforces the hints: the launcher sees a
+  // frame beyond its limits and must still reopen within them.
+  XMoveResizeWindow(x.x(), w, 120, 90, 1700, 1050);
+  XFlush(x.x());
+  ASSERT_TRUE(XvfbSession::waitFor([&] { return x.frame(w).width == 1700; }, 5000));
+  closeWindow(w);
+  EXPECT_NE(log().find("first frame shown"), std::string::npos);
+  EXPECT_NE(log().find("selfupdate"), std::string::npos) << "start-up ran:\n" << log();
+  const std::string settings = slurp(home / "config/Quellhaven/Quellhaven Launcher.conf");
+  EXPECT_NE(settings.find("QuellhavenLauncherWindow"), std::string::npos) << settings;
+
+  w = launch();
+  ASSERT_NE(w, 0u);
+  f = x.frame(w);
+  EXPECT_EQ(f.x, 120);
+  EXPECT_EQ(f.y, 90);
+  EXPECT_EQ(f.width, 1500);
+  EXPECT_EQ(f.height, 1000);
+
+  // A frame that was moved and resized within the limits comes back as it was.
+  XMoveResizeWindow(x.x(), w, 300, 200, 1000, 640);
+  XFlush(x.x());
+  ASSERT_TRUE(XvfbSession::waitFor([&] { return x.frame(w).width == 1000; }, 5000));
+  closeWindow(w);
+  w = launch();
+  ASSERT_NE(w, 0u);
+  f = x.frame(w);
+  EXPECT_EQ(f.x, 300);
+  EXPECT_EQ(f.y, 200);
+  EXPECT_EQ(f.width, 1000);
+  EXPECT_EQ(f.height, 640);
+  closeWindow(w);
+}
+
+}  // namespace
