@@ -33,6 +33,18 @@ QColor hexColor(const QString& hex) {
   return QColor(QStringLiteral("#") + hex);
 }
 
+// `color` solid out to `inner` of `radius` around `centre`, fading to clear
+// at `radius`.
+QRadialGradient radialFade(const QColor& color, QPointF centre, double radius, double inner) {
+  QRadialGradient gradient(centre, radius);
+  QColor clear = color;
+  clear.setAlpha(0);
+  gradient.setColorAt(0, color);
+  gradient.setColorAt(inner, color);
+  gradient.setColorAt(1, clear);
+  return gradient;
+}
+
 }  // namespace
 
 GlowImages::GlowImages(QUrl logo)
@@ -66,22 +78,40 @@ QImage GlowImages::shadow(const QImage& mask, const QColor& color, double radius
   return out;
 }
 
-QImage GlowImages::requestImage(const QString& id, QSize* size, const QSize&) {
+QImage GlowImages::requestImage(const QString& id, QSize* size, const QSize& requested) {
   const QStringList part = id.split('/');
   QImage image;
   if (part.size() == 3 && part[0] == "radial") {
-    image = QImage(256, 256, QImage::Format_ARGB32_Premultiplied);
+    // Drawn at the size it is shown at, so compositing never rescales it.
+    const int d = requested.isValid() ? std::max(requested.width(), 1) : 256;
+    image = QImage(d, d, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    QRadialGradient gradient(128, 128, 128);
-    QColor clear = hexColor(part[1]);
-    clear.setAlpha(0);
-    gradient.setColorAt(0, hexColor(part[1]));
-    gradient.setColorAt(std::clamp(part[2].toDouble(), 0.0, 1.0), hexColor(part[1]));
-    gradient.setColorAt(1, clear);
     QPainter p(&image);
     p.setPen(Qt::NoPen);
-    p.setBrush(gradient);
-    p.drawEllipse(0, 0, 256, 256);
+    p.setBrush(radialFade(hexColor(part[1]), QPointF(d / 2.0, d / 2.0), d / 2.0,
+                          std::clamp(part[2].toDouble(), 0.0, 1.0)));
+    p.drawEllipse(0, 0, d, d);
+  } else if (part.size() == 5 && part[0] == "wisp") {
+    // The wisp's ellipse with its squash and rotation baked in: at run time it
+    // only moves and fades, the cheapest thing to composite.
+    const double w = part[2].toDouble();
+    const double h = part[3].toDouble();
+    const double angle = part[4].toDouble() * M_PI / 180;
+    const double a = w / 2, b = h / 2;
+    const int bw = int(std::ceil(2 * std::sqrt(a * a * std::cos(angle) * std::cos(angle) +
+                                               b * b * std::sin(angle) * std::sin(angle))));
+    const int bh = int(std::ceil(2 * std::sqrt(a * a * std::sin(angle) * std::sin(angle) +
+                                               b * b * std::cos(angle) * std::cos(angle))));
+    image = QImage(std::max(bw, 1), std::max(bh, 1), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(image.width() / 2.0, image.height() / 2.0);
+    p.rotate(part[4].toDouble());
+    p.scale(1, h / w);
+    p.setPen(Qt::NoPen);
+    p.setBrush(radialFade(hexColor(part[1]), QPointF(0, 0), a, 0));
+    p.drawEllipse(QPointF(0, 0), a, a);
   } else if (part.size() == 6 && part[0] == "glow") {
     QImage mask(part[1].toInt(), part[2].toInt(), QImage::Format_ARGB32_Premultiplied);
     mask.fill(Qt::transparent);

@@ -1,8 +1,11 @@
 // Soft pictures the window composites instead of computing blurs each frame:
 // the wisp sprite, the primary button's glow and the logo's glow. Each is made
 // once per id and cached by the QML engine.
-//   "radial/RRGGBB/INNER"          256 × 256 radial fade of the colour to clear,
-//                                  solid out to INNER (a fraction of the radius)
+//   "radial/RRGGBB/INNER"          a disc (256 across, or the requested width)
+//                                  fading from the colour to clear, solid out to
+//                                  INNER (a fraction of the radius)
+//   "wisp/RRGGBB/W/H/ANGLE"        that fade squashed to a W × H ellipse and
+//                                  rotated by ANGLE degrees, on its bounding box
 //   "glow/W/H/CORNER/RADIUS/RRGGBB" a W × H rounded rectangle's shadow
 //   "logoglow/RADIUS/RRGGBB"        the logo's shadow at 210 × 210
 // Shadows are padded by 2 × RADIUS on each side. Thread-safety: any thread.

@@ -1,5 +1,6 @@
 // A soft elliptical glow that breathes and drifts. `offsetX`/`offsetY` place
-// its centre relative to the parent's centre.
+// its centre relative to the parent's centre. The squashed, rotated ellipse
+// is drawn once; each tick only moves and fades it.
 import QtQuick
 
 Image {
@@ -20,15 +21,10 @@ Image {
     readonly property real driftedX: offsetX + Math.sin(2 * Math.PI * (time / seconds) / 6) * driftX
     readonly property real driftedY: offsetY + Math.sin(2 * Math.PI * (time / (seconds * 1.3)) / 6) * driftY
 
-    source: "image://qh/radial/%1/0".arg(tint.toString().substring(1))
-    width: wispWidth
-    height: wispWidth
-    x: (parent.width - wispWidth) / 2 + driftedX
-    y: (parent.height - wispWidth) / 2 + driftedY
-    opacity: brightness * alpha
-    smooth: true
-    transform: [
-        Scale { origin.x: wisp.wispWidth / 2; origin.y: wisp.wispWidth / 2; yScale: wisp.wispHeight / wisp.wispWidth },
-        Rotation { origin.x: wisp.wispWidth / 2; origin.y: wisp.wispWidth / 2; angle: wisp.angle }
-    ]
+    source: "image://qh/wisp/%1/%2/%3/%4".arg(tint.toString().substring(1)).arg(wispWidth).arg(wispHeight).arg(angle)
+    // Whole pixels and 8-bit opacity steps: a tick that changes nothing
+    // visible leaves the scene untouched, so nothing is redrawn.
+    x: Math.round(parent.width / 2 + driftedX - implicitWidth / 2)
+    y: Math.round(parent.height / 2 + driftedY - implicitHeight / 2)
+    opacity: Math.round(brightness * alpha * 255) / 255
 }
