@@ -76,7 +76,9 @@ void onPhase(LauncherModel* m, const std::shared_ptr<Pilot>& pilot, QPointer<QWi
   } else if (m->phase() == Phase::ready) {
     if (pilot->stopAtReady) {
       print(*pilot, "ready", m->status());
-      QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+      // After the picture of the ready window, when pictures are taken.
+      QTimer::singleShot(pilot->shotDir.isEmpty() ? 0 : 800, qApp,
+                         [] { QCoreApplication::exit(0); });
       return;
     }
     if (pilot->playPressed) return fail(*pilot, m->status() + " " + m->detail());
@@ -84,7 +86,15 @@ void onPhase(LauncherModel* m, const std::shared_ptr<Pilot>& pilot, QPointer<QWi
     // After the picture of the ready window.
     QTimer::singleShot(800, m, [m, pilot] {
       print(*pilot, "press", m->actionTitle());
+      const QString before = m->status();
       m->primaryAction();
+      // PLAY leaves `ready` at once; a launcher that stays put would
+      // otherwise keep the demo waiting until its time-out.
+      QTimer::singleShot(10000, m, [m, pilot, before] {
+        if (m->phase() == Phase::ready && m->status() == before) {
+          fail(*pilot, QStringLiteral("pressing PLAY changed nothing"));
+        }
+      });
     });
   }
 }
