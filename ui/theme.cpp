@@ -12,13 +12,13 @@
 
 namespace {
 
-// A picture counts only when it decodes; a truncated file must not leave a
-// blank rectangle in the window.
+// A picture counts when its header reads as an image; one that then fails to
+// decode is left out by the view (it shows a picture only once loaded). The
+// full decode happens once, in the view, off the start-up path's double work.
 QUrl pictureUrl(const std::filesystem::path& file) {
   const QString name = QString::fromStdString(file.string());
   QImageReader reader(name);
   if (!reader.canRead() || reader.size().isEmpty()) return {};
-  if (reader.read().isNull()) return {};
   return QUrl::fromLocalFile(name);
 }
 

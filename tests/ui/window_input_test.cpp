@@ -69,6 +69,18 @@ TEST_F(WindowInputTest, TheSpeedChipCyclesTheSpeedWhileWorking) {
   EXPECT_EQ(model->speedCycles, 1);
 }
 
+TEST_F(WindowInputTest, ChooseOpensTheFolderPanel) {
+  QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("chooseButton"));
+  drainEvents();
+  auto* panel = window->find("folderPanel")->property("dialog").value<QObject*>();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->property("acceptLabel").toString(), "Choose");
+  EXPECT_TRUE(
+      panel->property("title").toString().startsWith("Choose where to install Quellhaven."));
+  EXPECT_TRUE(panel->property("visible").toBool());
+  QMetaObject::invokeMethod(panel, "close");
+}
+
 TEST_F(WindowInputTest, ToolsMenuListsTheNineCommandsInOrder) {
   QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("toolsButton"));
   drainEvents();

@@ -27,9 +27,10 @@ Item {
     Item {
         objectName: "tunnelLayers"
         anchors.fill: parent
-        visible: theme.tunnel.toString() !== ""
+        visible: tunnel.status === Image.Ready
 
         Image {
+            id: tunnel
             objectName: "tunnel"
             anchors.fill: parent
             source: theme.tunnel

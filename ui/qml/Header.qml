@@ -43,7 +43,11 @@ Item {
             rightPadding: 10
             topPadding: 5
             bottomPadding: 5
-            onClicked: toolsMenu.popup(toolsButton, toolsButton.width - toolsMenu.width, toolsButton.height + 4)
+            onClicked: {
+                toolsMenu.active = true
+                const menu = toolsMenu.item
+                menu.popup(toolsButton, toolsButton.width - menu.width, toolsButton.height + 4)
+            }
             contentItem: Row {
                 spacing: 5
                 Icon {
@@ -70,7 +74,10 @@ Item {
         }
     }
 
-    ToolsMenu {
+    // Made on first use, off the start-up path.
+    Loader {
         id: toolsMenu
+        active: false
+        source: "ToolsMenu.qml"
     }
 }

@@ -25,7 +25,7 @@ Item {
 
             Item {
                 objectName: "logo"
-                visible: theme.logo.toString() !== ""
+                visible: logoImage.status === Image.Ready
                 Layout.preferredWidth: 210
                 Layout.preferredHeight: 210
                 Layout.alignment: Qt.AlignVCenter
@@ -37,6 +37,7 @@ Item {
                     opacity: 0.45
                 }
                 Image {
+                    id: logoImage
                     anchors.fill: parent
                     source: theme.logo
                     sourceSize: Qt.size(420, 420)

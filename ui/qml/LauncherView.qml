@@ -3,7 +3,6 @@
 // keeps no state of its own.
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import Quellhaven.Model
 
 Item {
@@ -118,10 +117,20 @@ Item {
         }
     }
 
-    FolderDialog {
+    // The folder panel is made on first use: its module is costly to load
+    // and most starts never need it.
+    QtObject {
         id: folderPanel
-        title: "Choose where to install Quellhaven. If you already have the client folder, pick it and only changed files will download."
-        acceptLabel: "Choose"
-        onAccepted: launcher.chooseFolder(selectedFolder)
+        objectName: "folderPanel"
+        property var dialog: null
+        function open() {
+            if (!dialog) {
+                const component = Qt.createComponent("FolderPanel.qml")
+                dialog = component.createObject(root)
+                if (!dialog)
+                    console.warn("folder panel: " + component.errorString())
+            }
+            dialog.open()
+        }
     }
 }
