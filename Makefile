@@ -1,5 +1,5 @@
 # Every target first makes sure the machine has what it needs.
-.PHONY: setup build test asan tsan fuzz bench demo demo-reset format clean
+.PHONY: setup build test asan tsan soak fuzz bench demo demo-reset format clean
 
 setup:
 	@scripts/setup
@@ -20,6 +20,11 @@ tsan: setup
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan
 	@ctest --preset tsan
+
+# The fault campaign over 200 seeds (tests/reliability); its summary is the last line.
+SOAK_SEEDS ?= 200
+soak: build
+	@build/bin/qh-soak --seeds $(SOAK_SEEDS)
 
 # libFuzzer targets with clang in build-fuzz/, each run FUZZ_SECONDS over its
 # committed seeds; new inputs go to build-fuzz/corpus, crashes to build-fuzz/.

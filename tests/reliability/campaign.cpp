@@ -1,0 +1,364 @@
+#include "campaign.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <random>
+#include <set>
+#include <stdexcept>
+
+#include "core/files.h"
+#include "core/text.h"
+#include "faulty_server.h"
+#include "net/hash.h"
+#include "support/run_tool.h"
+#include "tools/sample/sample_client.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace Campaign {
+namespace {
+
+std::string readAll(const fs::path& file) {
+  return files::read(file).value_or(std::string());
+}
+
+// Every entry below `dir` (links not followed) with its kind, size, time and
+// content digest, so any change shows as a different text.
+std::map<std::string, std::string> snapshot(const fs::path& dir) {
+  std::map<std::string, std::string> out;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(dir, fs::directory_options::none, ec), end;
+       !ec && it != end; it.increment(ec)) {
+    struct stat st {};
+    if (::lstat(it->path().c_str(), &st) != 0) continue;
+    std::string desc = std::to_string(st.st_mode) + " " + std::to_string(st.st_size) + " " +
+                       std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    if (S_ISREG(st.st_mode)) desc += " " + Hash::sha1(it->path());
+    if (S_ISLNK(st.st_mode)) desc += " -> " + fs::read_symlink(it->path(), ec).string();
+    out[fs::relative(it->path(), dir).string()] = desc;
+  }
+  return out;
+}
+
+void diffSnapshots(const std::string& what, const std::map<std::string, std::string>& before,
+                   const std::map<std::string, std::string>& after,
+                   std::vector<std::string>& problems) {
+  for (const auto& [rel, desc] : before) {
+    const auto it = after.find(rel);
+    if (it == after.end()) {
+      problems.push_back(what + ": " + rel + " vanished");
+    } else if (it->second != desc) {
+      problems.push_back(what + ": " + rel + " changed");
+    }
+  }
+  for (const auto& [rel, desc] : after) {
+    if (!before.count(rel)) problems.push_back(what + ": " + rel + " appeared");
+  }
+}
+
+// Compares the install with the published tree; returns the number of files
+// whose bytes differ.
+int verifyInstall(const Published& pub, const fs::path& client,
+                  const std::set<std::string>& missing, const std::string& when, bool markers,
+                  std::vector<std::string>& problems) {
+  int corrupt = 0;
+  std::set<std::string> expected = {".qhversion", ".qhmanifest"};
+  for (const ManifestEntry& e : pub.entries) {
+    const fs::path file = client / e.rel;
+    std::error_code ec;
+    if (missing.count(e.rel)) {
+      if (fs::exists(fs::symlink_status(file, ec))) {
+        problems.push_back(when + ": " + e.rel + " exists though the server never had it");
+      }
+      continue;
+    }
+    expected.insert(e.rel);
+    if (!fs::is_regular_file(fs::symlink_status(file, ec))) {
+      problems.push_back(when + ": " + e.rel + " is missing");
+    } else if (readAll(file) != readAll(pub.dir / e.rel)) {
+      ++corrupt;
+      problems.push_back(when + ": " + e.rel + " differs from the published file");
+    }
+  }
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(client, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->is_directory(ec) && !it->is_symlink(ec)) continue;
+    const std::string rel = fs::relative(it->path(), client).string();
+    if (!expected.count(rel)) problems.push_back(when + ": unexpected file " + rel);
+  }
+  if (!markers) return corrupt;
+  if (text::trimWhitespace(readAll(client / ".qhversion")) != pub.version) {
+    problems.push_back(when + ": .qhversion is not the published version");
+  }
+  if (readAll(client / ".qhmanifest") != pub.manifest) {
+    problems.push_back(when + ": .qhmanifest is not the published manifest");
+  }
+  return corrupt;
+}
+
+// The seeded misbehaviour of one seed's server.
+class Saboteur {
+ public:
+  Saboteur(const Published& pub, uint64_t seed, const Options& options)
+      : rng_(seed), options_(options) {
+    std::uniform_int_distribution<size_t> pick(0, pub.entries.size() - 1);
+    const int absent = static_cast<int>(rng_() % 3);
+    for (int i = 0; i < absent; ++i) missing_.insert(pub.entries[pick(rng_)].rel);
+    for (const std::string& rel : missing_) missingPaths_.insert("/" + rel);
+    const int kills = 1 + static_cast<int>(rng_() % 4);
+    std::uniform_int_distribution<int64_t> when(1, static_cast<int64_t>(pub.entries.size()) + 2);
+    for (int i = 0; i < kills; ++i) killAt_.insert(when(rng_));
+    budget_ = 6 + static_cast<int>(rng_() % 25);
+    stalls_ = options.stalls && rng_() % 2 == 0 ? 1 : 0;
+  }
+
+  const std::set<std::string>& missing() const { return missing_; }
+  int faults() const {
+    std::lock_guard lock(mutex_);
+    return faults_ + static_cast<int>(missing_.size());
+  }
+
+  FaultyServer::Plan plan(const FaultyServer::Request& r, int64_t size) {
+    using Kind = FaultyServer::Plan::Kind;
+    std::lock_guard lock(mutex_);
+    const int64_t index = ++requests_;
+    const bool text = r.path.ends_with(".txt");
+    if (missingPaths_.count(r.path)) return {Kind::status, 404, 0};
+    if (size < 0) return {};
+    const int64_t start = r.rangeStart.value_or(0);
+    if (start > size) return {};
+    const int64_t length = size - start;
+    const auto anyByte = [&](int64_t n) {
+      return n <= 0 ? int64_t{0} : static_cast<int64_t>(rng_() % static_cast<uint64_t>(n));
+    };
+    if (killAt_.count(index)) {
+      switch (rng_() % 3) {
+        case 0:
+          return {Kind::hook, 0, -1};
+        case 1:
+          return {Kind::hook, 0, anyByte(length + 1)};
+        default:
+          return {Kind::hook, 0, length};
+      }
+    }
+    const double rate = r.rangeStart ? options_.rangeFaultRate : options_.faultRate;
+    if (budget_ <= 0 || std::uniform_real_distribution<double>(0, 1)(rng_) >= rate) return {};
+    // Weighted choice among the faults that mean something for this request.
+    std::vector<std::pair<int, FaultyServer::Plan>> menu = {
+        {10, {Kind::status, 500, 0}},
+        {5, {Kind::status, 503, 0}},
+    };
+    if (length > 0) {
+      menu.push_back({20, {Kind::drop, 0, anyByte(length)}});
+      menu.push_back({8, {Kind::reset, 0, anyByte(length)}});
+    }
+    if (stalls_ > 0) menu.push_back({3, {Kind::stall, 0, rng_() % 2 ? -1 : anyByte(length)}});
+    if (!text) {
+      if (r.rangeStart) {
+        menu.push_back({15, {Kind::ignoreRange, 0, 0}});
+        menu.push_back({8, {Kind::badRange, 0, 0}});
+      }
+      menu.push_back({8, {Kind::longBody, 0, 1 + anyByte(4096)}});
+      if (length > 0) {
+        menu.push_back({8, {Kind::shortBody, 0, 1 + anyByte(length)}});
+        menu.push_back({12, {Kind::corrupt, 0, anyByte(length)}});
+      }
+    }
+    int total = 0;
+    for (const auto& [weight, plan] : menu) total += weight;
+    int roll = static_cast<int>(rng_() % static_cast<uint64_t>(total));
+    for (const auto& [weight, plan] : menu) {
+      if ((roll -= weight) >= 0) continue;
+      if (plan.kind == Kind::stall) --stalls_;
+      --budget_;
+      ++faults_;
+      return plan;
+    }
+    return {};
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::mt19937_64 rng_;
+  Options options_;
+  std::set<std::string> missing_, missingPaths_;
+  std::set<int64_t> killAt_;
+  int64_t requests_ = 0;
+  int budget_ = 0;
+  int stalls_ = 0;
+  int faults_ = 0;
+};
+
+}  // namespace
+
+DriverProcess::DriverProcess(fs::path driver, fs::path home)
+    : driver_(std::move(driver)), home_(std::move(home)) {}
+
+int DriverProcess::run(const std::vector<std::string>& args, const fs::path& output) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string v = *e;
+    if (!v.starts_with("HOME=") && !v.starts_with("XDG_")) env.push_back(v);
+  }
+  env.push_back("HOME=" + home_.string());
+  env.push_back("XDG_CONFIG_HOME=" + (home_ / ".config").string());
+  env.push_back("XDG_DATA_HOME=" + (home_ / ".local/share").string());
+  env.push_back("XDG_CACHE_HOME=" + (home_ / ".cache").string());
+  std::vector<char*> envp, argv;
+  for (std::string& v : env) envp.push_back(v.data());
+  envp.push_back(nullptr);
+  std::string program = driver_.string();
+  argv.push_back(program.data());
+  std::vector<std::string> copy = args;
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t pid = 0;
+  {
+    // Held across the start, so a kill() meanwhile waits for the pid.
+    std::lock_guard lock(mutex_);
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
+      pid = 0;
+    }
+    pid_ = pid;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  if (pid == 0) throw std::runtime_error("cannot start " + program);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  std::lock_guard lock(mutex_);
+  pid_ = 0;
+  return status;
+}
+
+void DriverProcess::kill() {
+  std::lock_guard lock(mutex_);
+  if (pid_ > 0) ::kill(pid_, SIGKILL);
+}
+
+Published publishSample(const fs::path& work, int files, int64_t bytes,
+                        const fs::path& publishTool) {
+  const fs::path source = work / "source";
+  SampleClient::generate(source, bytes, files, 7);
+  // A few that span several receive buffers, an empty one, odd names.
+  SampleClient::writeFile(source / "Data/enUS/speech.MPQ", 3 * 1024 * 1024 + 17, 101);
+  SampleClient::writeFile(source / "Data/terrain.MPQ", 1024 * 1024, 102);
+  SampleClient::writeFile(source / "Interface/AddOns/Empty/empty.lua", 0, 103);
+  SampleClient::writeFile(source /
+                              "Interface/AddOns/\xC3\x9C"
+                              "ber 100%/a b+c.lua",
+                          777, 104);
+  const fs::path out = work / "published";
+  const ToolResult published =
+      runTool(publishTool.string(), {source.string(), out.string(), "--version", "1.0.7"});
+  if (published.exitCode != 0) throw std::runtime_error("qh-publish failed: " + published.err);
+  Published pub;
+  pub.dir = out;
+  pub.version = text::trimWhitespace(readAll(out / "version.txt"));
+  pub.manifest = readAll(out / "manifest.txt");
+  pub.entries = ClientFiles::parseManifest(pub.manifest);
+  if (pub.entries.size() < static_cast<size_t>(files)) {
+    throw std::runtime_error("the published manifest lists too few files");
+  }
+  fs::remove_all(source);
+  return pub;
+}
+
+SeedReport runSeed(const Published& pub, const fs::path& work, uint64_t seed,
+                   const Options& options) {
+  SeedReport report;
+  report.seed = seed;
+  const fs::path root = work / ("seed-" + std::to_string(seed));
+  fs::remove_all(root);
+  const fs::path client = root / "client", state = root / "state", home = root / "home",
+                 outside = root / "outside", logs = root / "logs";
+  for (const fs::path& d : {client, state, home, outside, logs}) fs::create_directories(d);
+  SampleClient::writeFile(outside / "notes.txt", 100, seed);
+  SampleClient::writeFile(outside / "Interface/AddOns/Mine/Mine.lua", 50, seed + 1);
+  const auto outsideBefore = snapshot(outside);
+  const auto homeBefore = snapshot(home);
+  const auto publishedBefore = snapshot(pub.dir);
+
+  Saboteur saboteur(pub, seed, options);
+  DriverProcess runner(options.driver, home);
+  FaultyServer server(
+      pub.dir, [&](const FaultyServer::Request& r, int64_t size) { return saboteur.plan(r, size); },
+      [&](const FaultyServer::Request&) { runner.kill(); });
+  for (const ManifestEntry& e : pub.entries) {
+    if (!saboteur.missing().count(e.rel)) report.minimumBytes += e.size;
+  }
+
+  bool complete = false;
+  while (!complete && report.runs < options.maxRuns) {
+    ++report.runs;
+    const int status = runner.run({server.url(), client.string(), state.string()},
+                                  logs / ("run-" + std::to_string(report.runs) + ".txt"));
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) ++report.kills;
+    complete = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (!complete && !(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) &&
+        !(WIFEXITED(status) && WEXITSTATUS(status) == 1)) {
+      report.problems.push_back("run " + std::to_string(report.runs) +
+                                " ended abnormally, wait status " + std::to_string(status));
+      break;
+    }
+    // The markers claim a complete install: it must be one, even when the
+    // run was killed a moment later.
+    std::error_code ec;
+    if (!complete && fs::exists(client / ".qhversion", ec)) {
+      report.corruptFiles +=
+          verifyInstall(pub, client, saboteur.missing(),
+                        "markers after run " + std::to_string(report.runs), false, report.problems);
+    }
+  }
+  if (!complete) {
+    report.problems.push_back("no complete run in " + std::to_string(report.runs) + " runs");
+  } else {
+    report.corruptFiles +=
+        verifyInstall(pub, client, saboteur.missing(), "final", true, report.problems);
+  }
+  diffSnapshots("outside the install", outsideBefore, snapshot(outside), report.problems);
+  diffSnapshots("home", homeBefore, snapshot(home), report.problems);
+  diffSnapshots("published tree", publishedBefore, snapshot(pub.dir), report.problems);
+  report.serverFaults = saboteur.faults();
+  report.bytesSent = server.fileBytesSent();
+  report.survived = report.problems.empty();
+  if (report.survived) fs::remove_all(root);
+  return report;
+}
+
+std::string summary(const std::vector<SeedReport>& reports) {
+  int64_t faults = 0, survived = 0, corrupt = 0;
+  int64_t sent = 0, minimum = 0;
+  for (const SeedReport& r : reports) {
+    faults += r.faults();
+    if (r.survived) survived += r.faults();
+    corrupt += r.corruptFiles;
+    sent += r.bytesSent;
+    minimum += r.minimumBytes;
+  }
+  const double over =
+      minimum > 0 ? 100.0 * static_cast<double>(sent - minimum) / static_cast<double>(minimum) : 0;
+  char buf[160];
+  std::snprintf(buf, sizeof buf,
+                "faults: %lld, survived: %lld, corrupt files: %lld, bytes re-downloaded: %.1f %% "
+                "over minimum",
+                static_cast<long long>(faults), static_cast<long long>(survived),
+                static_cast<long long>(corrupt), over);
+  return buf;
+}
+
+}  // namespace Campaign

@@ -1,0 +1,77 @@
+// The fault campaign: installs a published client through the real engine in
+// a separate driver process while the server misbehaves at seeded points and
+// the driver is killed with SIGKILL and started again, then checks that the
+// install is byte-identical to what was published and nothing else changed.
+// Thread-safety: one seed at a time per process.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "update/manifest.h"
+
+namespace Campaign {
+
+struct Published {
+  std::filesystem::path dir;  // what the server serves
+  std::string version;        // as in version.txt, trimmed
+  std::string manifest;       // manifest.txt as served
+  std::vector<ManifestEntry> entries;
+};
+
+// Generates a client of `files` files and about `bytes` bytes below `work`
+// and publishes it there with qh-publish. Throws std::runtime_error on failure.
+Published publishSample(const std::filesystem::path& work, int files, int64_t bytes,
+                        const std::filesystem::path& publishTool);
+
+struct Options {
+  std::filesystem::path driver;  // qh-fault-driver
+  // Chance of a fault per file request, and per request asking for a range.
+  double faultRate = 1.0 / 100;
+  double rangeFaultRate = 0.3;
+  int maxRuns = 60;
+  bool stalls = true;
+};
+
+struct SeedReport {
+  uint64_t seed = 0;
+  int serverFaults = 0;  // misbehaving answers, 404 files included
+  int kills = 0;         // SIGKILLs that hit the driver
+  int runs = 0;          // driver starts
+  bool survived = false;
+  int corruptFiles = 0;  // files with wrong bytes where the install claimed complete
+  int64_t bytesSent = 0;
+  int64_t minimumBytes = 0;
+  std::vector<std::string> problems;
+
+  int faults() const { return serverFaults + kills; }
+};
+
+// Starts the driver with HOME and the XDG folders below `home` and SIGKILLs
+// it on request from any thread.
+class DriverProcess {
+ public:
+  DriverProcess(std::filesystem::path driver, std::filesystem::path home);
+  // Runs the driver with `args` to its end, output to `output`; returns the
+  // wait status. Throws std::runtime_error when it cannot start.
+  int run(const std::vector<std::string>& args, const std::filesystem::path& output);
+  // Kills the running driver, if any.
+  void kill();
+
+ private:
+  std::filesystem::path driver_, home_;
+  std::mutex mutex_;
+  int pid_ = 0;
+};
+
+// One seed in a fresh folder below `work`, removed afterwards unless it failed.
+SeedReport runSeed(const Published& published, const std::filesystem::path& work, uint64_t seed,
+                   const Options& options);
+
+// "faults: N, survived: N, corrupt files: N, bytes re-downloaded: X % over minimum"
+std::string summary(const std::vector<SeedReport>& reports);
+
+}  // namespace Campaign

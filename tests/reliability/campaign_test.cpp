@@ -1,0 +1,45 @@
+// A handful of seeds of the fault campaign; `make soak` runs two hundred.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "campaign.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class FaultCampaign : public ::testing::TestWithParam<uint64_t> {
+ protected:
+  static void SetUpTestSuite() {
+    work = new TempDir;
+    published = new Campaign::Published(
+        Campaign::publishSample(work->path(), 2000, 8 * 1024 * 1024, QH_PUBLISH));
+  }
+  static void TearDownTestSuite() {
+    delete published;
+    delete work;
+  }
+  static TempDir* work;
+  static Campaign::Published* published;
+};
+
+TempDir* FaultCampaign::work = nullptr;
+Campaign::Published* FaultCampaign::published = nullptr;
+
+TEST_P(FaultCampaign, InstallSurvivesFaultsAndKills) {
+  Campaign::Options options;
+  options.driver = QH_FAULT_DRIVER;
+  const Campaign::SeedReport r = Campaign::runSeed(*published, work->path(), GetParam(), options);
+  std::printf("seed %llu: %d faults (%d kills) over %d runs; %s\n",
+              static_cast<unsigned long long>(r.seed), r.faults(), r.kills, r.runs,
+              Campaign::summary({r}).c_str());
+  for (const std::string& p : r.problems) ADD_FAILURE() << p;
+  EXPECT_TRUE(r.survived);
+  EXPECT_EQ(r.corruptFiles, 0);
+  EXPECT_GT(r.kills, 0);
+  EXPECT_GT(r.faults(), r.kills);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, FaultCampaign, ::testing::Values(1, 2, 3));
+
+}  // namespace
