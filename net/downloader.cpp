@@ -234,29 +234,38 @@ void Downloader::fetchBlocking(const std::string& url, const fs::path& to, int64
   const fs::path part = partFile(to);
   Transfer(part, expectedSize, std::move(progress), timing, std::move(cancel)).run(url);
 
-  if (fs::exists(fs::symlink_status(to))) fs::remove(to);
-  fs::rename(part, to);
+  // The checks read the ".part", so nothing unverified ever carries the final
+  // name: a launcher killed while checking leaves a ".part", never a wrong
+  // file of the right size that a later comparison by size would keep.
   const std::string name = to.filename().string();
+  std::optional<NetError> wrongSize;
   if (expectedSize >= 0) {
     std::error_code ec;
-    const auto size = fs::file_size(to, ec);
+    const auto size = fs::file_size(part, ec);
     const int64_t actual = ec ? -1 : static_cast<int64_t>(size);
     if (actual != expectedSize) {
-      throw NetError::integrity("Size mismatch for " + name + " (" + std::to_string(actual) +
-                                " vs " + std::to_string(expectedSize) + ")");
+      wrongSize = NetError::integrity("Size mismatch for " + name + " (" + std::to_string(actual) +
+                                      " vs " + std::to_string(expectedSize) + ")");
     }
   }
-  if (const std::string want = lowered(sha1); !want.empty() && Hash::sha1(to) != want) {
+  const auto discard = [&](const std::string& message) {
     std::error_code ec;
+    fs::remove(part, ec);
     fs::remove(to, ec);
-    throw NetError::integrity("Integrity check failed for " + name +
-                              " (stale CDN copy?) - retrying");
+    return NetError::integrity(message);
+  };
+  if (const std::string want = lowered(sha1);
+      !wrongSize && !want.empty() && Hash::sha1(part) != want) {
+    throw discard("Integrity check failed for " + name + " (stale CDN copy?) - retrying");
   }
-  if (const std::string want = lowered(sha256); !want.empty() && Hash::sha256(to) != want) {
-    std::error_code ec;
-    fs::remove(to, ec);
-    throw NetError::integrity("Checksum mismatch for " + name);
+  if (const std::string want = lowered(sha256);
+      !wrongSize && !want.empty() && Hash::sha256(part) != want) {
+    throw discard("Checksum mismatch for " + name);
   }
+  if (fs::exists(fs::symlink_status(to))) fs::remove(to);
+  fs::rename(part, to);
+  // A wrong-sized file stays in place; the next comparison finds it by its size.
+  if (wrongSize) throw *wrongSize;
 }
 
 QCoro::Task<> Downloader::fetch(std::string url, fs::path to, int64_t expectedSize,

@@ -1,7 +1,7 @@
 // Moves one file from the distribution server to disk: resumes from
 // "<destination>.part" with an open-ended range request, holds the transfer to
-// the user's speed step, reports progress, then puts the file in place and
-// checks its size and checksums.
+// the user's speed step, reports progress, then checks the ".part"'s size and
+// checksums and puts the file in place.
 //
 // Requests are made as Net's are (user agent, time-outs, certificate checks,
 // the QH_CA_FILE test hook; see net/net.h).
