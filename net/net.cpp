@@ -41,7 +41,14 @@ std::string getStringBlocking(const std::string& url, const Timing& timing) {
 }
 
 QCoro::Task<std::string> getString(std::string url) {
-  QCoro::Task<std::string> work = onWorker([url] { return getStringBlocking(url); });
+  QCoro::Task<std::string> work = getString(std::move(url), Timing{});
+  std::string body = co_await work;
+  co_return body;
+}
+
+QCoro::Task<std::string> getString(std::string url, Timing timing) {
+  QCoro::Task<std::string> work =
+      onWorker([url, timing] { return getStringBlocking(url, timing); });
   std::string body = co_await work;
   co_return body;
 }

@@ -34,5 +34,6 @@ std::string getStringBlocking(const std::string& url, const Timing& timing = {})
 // getStringBlocking on a worker thread, resuming the caller on its own thread.
 // Thread-safety: await from the main thread.
 QCoro::Task<std::string> getString(std::string url);
+QCoro::Task<std::string> getString(std::string url, Timing timing);
 
 }  // namespace Net

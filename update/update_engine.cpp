@@ -54,13 +54,15 @@ struct Remote {
 QCoro::Task<std::optional<Remote>> fetchRemote(std::shared_ptr<UpdateHost> host,
                                                std::string* problem) {
   const std::string base = host->paths().base;
+  // The host's time-outs hold for the two texts as for every file.
+  const Timing timing = host->timing();
   Remote remote;
   try {
-    QCoro::Task<std::string> version = Net::getString(Net::bust(base + "/version.txt"));
+    QCoro::Task<std::string> version = Net::getString(Net::bust(base + "/version.txt"), timing);
     const std::string versionBody = co_await version;
     remote.version = text::trimWhitespace(versionBody);
     host->setStatus("Reading file list...");
-    QCoro::Task<std::string> manifest = Net::getString(Net::bust(base + "/manifest.txt"));
+    QCoro::Task<std::string> manifest = Net::getString(Net::bust(base + "/manifest.txt"), timing);
     remote.manifest = co_await manifest;
   } catch (const std::exception& e) {
     *problem = e.what();
