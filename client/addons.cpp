@@ -13,6 +13,19 @@ namespace {
 
 constexpr const char* listName = "AddOns.txt";
 
+// Whether `p`, links resolved, lies below the install folder. The AddOns
+// folder may be a link to a folder the player shares between clients; the
+// launcher deletes nothing there.
+bool insideInstall(const fs::path& installDir, const fs::path& p) {
+  std::error_code ec;
+  const std::string root = fs::weakly_canonical(installDir, ec).string();
+  if (ec) return false;
+  const std::string resolved = fs::weakly_canonical(p, ec).string();
+  if (ec) return false;
+  return resolved.size() > root.size() && resolved.compare(0, root.size(), root) == 0 &&
+         (root == "/" || resolved[root.size()] == '/');
+}
+
 // The entries directly in `folder`, listed before anything is changed in it;
 // empty when it cannot be listed.
 std::vector<fs::directory_entry> entriesOf(const fs::path& folder) {
@@ -84,7 +97,9 @@ int reconcileAddons(const Paths& paths, const std::vector<std::string>& official
   if (official.empty()) return 0;
   std::set<std::string> lowered;
   for (const std::string& name : official) lowered.insert(text::lower(name));
-  const int deleted = deleteUnofficial(paths.installDir / "Interface" / "AddOns", lowered);
+  const fs::path addonsDir = paths.installDir / "Interface" / "AddOns";
+  const int deleted =
+      insideInstall(paths.installDir, addonsDir) ? deleteUnofficial(addonsDir, lowered) : 0;
   rewriteAddonLists(paths.installDir / "WTF" / "Account", addonListText(official));
   return deleted;
 }
