@@ -6,6 +6,7 @@
 
 #include "core/files.h"
 #include "core/qh.h"
+#include "net/net.h"
 
 namespace fs = std::filesystem;
 
@@ -17,8 +18,9 @@ QCoro::Task<> Runtime::resolveSpec() {
   std::optional<std::string> fetched;
   if (network_.getString) {
     try {
-      QCoro::Task<std::string> get = network_.getString(base + "/runtime.txt");
-      fetched = co_await get;
+      QCoro::Task<std::string> get = network_.getString(Net::bust(base + "/runtime.txt"));
+      std::string body = co_await get;
+      fetched = std::move(body);
     } catch (const std::exception&) {
       // Falls through to the cached copy.
     }

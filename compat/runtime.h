@@ -23,7 +23,7 @@
 class Runtime {
  public:
   // The network operations the runtime needs; standard() is the real network
-  // (Net::getString with cache busting, Downloader::fetch).
+  // (Net::getString, Downloader::fetch). An empty getString means offline.
   struct Network {
     using Progress = std::function<void(int64_t bytesPresent)>;
     std::function<QCoro::Task<std::string>(std::string url)> getString;
@@ -79,10 +79,11 @@ class Runtime {
   QCoro::Task<> preparePrefix(StatusCallback status);
   // Deletes "prefix" and every "prefix-*" entry of the support folder but ours.
   void removeOtherPrefixes() const;
-  // Puts DXVK's d3d9.dll into the prefix; false (launch without DXVK) on any trouble.
+  // Puts DXVK's d3d9.dll into the prefix; false (launch without DXVK) on any
+  // trouble. Blocks on hashing: call from a worker.
   bool installDxvk() const;
   // Puts the shim into the client folder unless an identical one is there.
-  // Throws std::system_error when it cannot be copied.
+  // Throws std::system_error when it cannot be copied. Blocks: call from a worker.
   void installShim(const std::filesystem::path& shim) const;
 
  private:

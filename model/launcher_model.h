@@ -9,6 +9,7 @@
 #include <QString>
 #include <QUrl>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@
 #include "core/phase.h"
 #include "core/timing.h"
 #include "model/model_services.h"
+
+class Runtime;
 
 class LauncherModel : public QObject {
   Q_OBJECT
@@ -122,6 +125,14 @@ class LauncherModel : public QObject {
 
   // --- Compatibility layer and play ---
 
+  // The compatibility-layer manager over a copy of paths, made on first use.
+  // Hold the pointer across awaits: a change of install folder replaces it.
+  std::shared_ptr<Runtime> runtime();
+  // Drops the runtime; the next runtime() is a new one holding no description.
+  void resetRuntime();
+  // Settles the runtime's description (server, cached copy, built-in).
+  QCoro::Task<> resolveRuntimeSpec();
+
   // --- Window commands ---
   Q_PROPERTY(QString speedLabel READ speedLabel NOTIFY speedStepChanged)
   Q_PROPERTY(bool clientPresent READ clientPresent NOTIFY actionTitleChanged)
@@ -160,6 +171,9 @@ class LauncherModel : public QObject {
 
   // Install, update and repair: the install steps after the folder is settled.
   QCoro::Task<> resolveAndSync();
+
+  // Compatibility layer and play
+  std::shared_ptr<Runtime> runtime_;
 
   ModelServices services_;
   Timing timing_;

@@ -11,5 +11,6 @@ ModelServices makeServices() {
     return SelfUpdate::run(std::move(paths), std::move(status));
   };
   s.sync = &LauncherModel::runUpdateEngine;
+  s.resolveRuntimeSpec = [](LauncherModel& model) { return model.resolveRuntimeSpec(); };
   return s;
 }

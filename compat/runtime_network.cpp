@@ -1,0 +1,15 @@
+// The real network behind Runtime.
+#include "compat/runtime.h"
+#include "net/downloader.h"
+#include "net/net.h"
+
+Runtime::Network Runtime::Network::standard() {
+  Network network;
+  network.getString = [](std::string url) { return Net::getString(std::move(url)); };
+  network.fetch = [](std::string url, std::filesystem::path to, int64_t expectedSize,
+                     std::optional<std::string> sha256, Progress progress, Timing timing) {
+    return Downloader::fetch(std::move(url), std::move(to), expectedSize, std::nullopt,
+                             std::move(sha256), std::move(progress), std::move(timing));
+  };
+  return network;
+}

@@ -1,0 +1,179 @@
+// Helpers of the compatibility-layer tests: stub programs, hand-made tar
+// archives and an in-memory network for Runtime.
+#pragma once
+
+#include <qcoro/qcorotask.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "compat/runtime.h"
+#include "compat/shell.h"
+#include "net/net_error.h"
+#include "support/temp_dir.h"
+
+namespace compat_test {
+
+namespace fs = std::filesystem;
+
+// Writes an executable "/bin/sh" script at `file`.
+inline fs::path writeScript(const fs::path& file, const std::string& body) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << "#!/bin/sh\n" << body;
+  fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  return file;
+}
+
+// One member of a hand-made ustar archive.
+struct TarEntry {
+  std::string name;
+  char type = '0';  // '0' file, '2' symlink, '1' hard link, '5' folder
+  std::string content = {};
+  std::string link = {};
+  int mode = 0644;
+};
+
+inline void putOctal(std::string& block, size_t at, size_t width, uint64_t value) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%0*llo", static_cast<int>(width - 1),
+                static_cast<unsigned long long>(value));
+  block.replace(at, width - 1, buf);
+}
+
+// The bytes of an uncompressed tar archive holding `entries` as written.
+inline std::string tarBytes(const std::vector<TarEntry>& entries) {
+  std::string out;
+  for (const auto& e : entries) {
+    std::string h(512, '\0');
+    h.replace(0, std::min<size_t>(e.name.size(), 100), e.name.substr(0, 100));
+    putOctal(h, 100, 8, static_cast<uint64_t>(e.mode));
+    putOctal(h, 108, 8, 0);
+    putOctal(h, 116, 8, 0);
+    putOctal(h, 124, 12, e.type == '0' ? e.content.size() : 0);
+    putOctal(h, 136, 12, 1700000000);
+    h[156] = e.type;
+    h.replace(157, std::min<size_t>(e.link.size(), 100), e.link.substr(0, 100));
+    h.replace(257, 6, std::string("ustar\0", 6));
+    h.replace(263, 2, "00");
+    h.replace(148, 8, "        ");
+    unsigned sum = 0;
+    for (unsigned char c : h) sum += c;
+    char chk[8];
+    std::snprintf(chk, sizeof chk, "%06o", sum);
+    h.replace(148, 7, std::string(chk, 6) + '\0');
+    out += h;
+    if (e.type == '0') {
+      out += e.content;
+      out.append((512 - e.content.size() % 512) % 512, '\0');
+    }
+  }
+  out.append(1024, '\0');
+  return out;
+}
+
+// A runtime folder tree packed with the system tar as tar.xz.
+inline fs::path packTree(const fs::path& tree, const fs::path& archive) {
+  const int rc =
+      Shell::runBlocking("/usr/bin/tar", {"-cJf", archive.string(), "-C", tree.string(), "."},
+                         std::nullopt, std::nullopt);
+  if (rc != 0) throw std::runtime_error("tar -cJf failed");
+  return archive;
+}
+
+// Runtime's network, in memory: every fetch consumes the next scripted
+// outcome (an error text, or nullopt for success), and records its call.
+struct FakeNetwork {
+  struct Call {
+    std::string url;
+    fs::path to;
+    int64_t size;
+    std::optional<std::string> sha256;
+  };
+  std::optional<std::string> runtimeTxt;  // nullopt: getString fails
+  std::vector<std::string> requested;
+  fs::path archiveSource;                // copied to the destination on success
+  std::vector<int64_t> progressReports;  // handed to the progress function on success
+  std::vector<std::optional<std::string>> outcomes;
+  std::vector<Call> calls;
+};
+
+inline QCoro::Task<std::string> fakeGet(std::shared_ptr<FakeNetwork> net, std::string url) {
+  net->requested.push_back(url);
+  if (!net->runtimeTxt) throw NetError::http(404, url);
+  std::string text = *net->runtimeTxt;
+  co_return text;
+}
+
+inline QCoro::Task<> fakeFetch(std::shared_ptr<FakeNetwork> net, std::string url, fs::path to,
+                               int64_t size, std::optional<std::string> sha256,
+                               Runtime::Network::Progress progress) {
+  const size_t attempt = net->calls.size();
+  net->calls.push_back({url, to, size, sha256});
+  if (attempt < net->outcomes.size() && net->outcomes[attempt]) {
+    throw NetError::shortMessage(*net->outcomes[attempt]);
+  }
+  for (int64_t r : net->progressReports) progress(r);
+  fs::copy_file(net->archiveSource, to, fs::copy_options::overwrite_existing);
+  co_return;
+}
+
+inline Runtime::Network network(std::shared_ptr<FakeNetwork> net) {
+  Runtime::Network n;
+  n.getString = [net](std::string url) { return fakeGet(net, std::move(url)); };
+  n.fetch = [net](std::string url, fs::path to, int64_t size, std::optional<std::string> sha256,
+                  Runtime::Network::Progress progress, Timing) {
+    return fakeFetch(net, std::move(url), std::move(to), size, std::move(sha256),
+                     std::move(progress));
+  };
+  return n;
+}
+
+// Awaits `task` from plain test code and rethrows what it threw (QCoro's own
+// waitFor never returns from a task that throws).
+struct Caught {
+  std::exception_ptr error;
+};
+
+inline QCoro::Task<Caught> captured(QCoro::Task<> task) {
+  Caught caught;
+  try {
+    co_await task;
+  } catch (...) {
+    caught.error = std::current_exception();
+  }
+  co_return caught;
+}
+
+inline void await(QCoro::Task<> task) {
+  Caught caught = QCoro::waitFor(captured(std::move(task)));
+  if (caught.error) std::rethrow_exception(caught.error);
+}
+
+// Status reports in order.
+struct StatusLog {
+  struct Report {
+    std::string text;
+    std::optional<double> progress;
+    bool operator==(const Report&) const = default;
+  };
+  std::shared_ptr<std::mutex> mutex = std::make_shared<std::mutex>();
+  std::shared_ptr<std::vector<Report>> reports = std::make_shared<std::vector<Report>>();
+  StatusCallback callback() const {
+    return [m = mutex, r = reports](const std::string& text, std::optional<double> progress) {
+      std::lock_guard lock(*m);
+      r->push_back({text, progress});
+    };
+  }
+  std::vector<Report> all() const {
+    std::lock_guard lock(*mutex);
+    return *reports;
+  }
+};
+
+}  // namespace compat_test

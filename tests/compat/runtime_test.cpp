@@ -1,0 +1,214 @@
+#include "compat/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include "compat_support.h"
+#include "support/fake_clock.h"
+#include "support/qt_wait.h"
+
+namespace {
+
+using namespace compat_test;
+
+const std::string kText =
+    "wine_id=qh-wine-9\nwine_url=runtime/qh-wine-9.tar.xz\nwine_sha256=abc\n"
+    "wine_bin=qh-wine-9/bin/wine\nwine_libs=qh-wine-9/lib\ndxvk_dll=qh-wine-9/dxvk/d3d9.dll\n";
+
+class RuntimeTest : public ::testing::Test {
+ protected:
+  Runtime make() {
+    Paths paths{"http://127.0.0.1:9/base", dir / "state", dir / "Client Folder"};
+    fs::create_directories(paths.stateDir);
+    Timing timing;
+    timing.clock = clock;
+    return Runtime(paths, timing, network(net));
+  }
+  void resolve(Runtime& runtime) { await(runtime.resolveSpec()); }
+
+  TempDir dir;
+  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+  std::shared_ptr<FakeNetwork> net = std::make_shared<FakeNetwork>();
+};
+
+TEST_F(RuntimeTest, ServerDescriptionIsUsedAndCachedVerbatim) {
+  net->runtimeTxt = "# from the server\r\n" + kText;
+  Runtime runtime = make();
+  resolve(runtime);
+  ASSERT_TRUE(runtime.spec());
+  EXPECT_EQ(runtime.spec()->id, "qh-wine-9");
+  EXPECT_EQ(runtime.spec()->url, "http://127.0.0.1:9/base/mac/runtime/qh-wine-9.tar.xz");
+  EXPECT_EQ(slurp(dir / "state" / "runtime.txt"), *net->runtimeTxt);
+  ASSERT_EQ(net->requested.size(), 1u);
+  EXPECT_TRUE(net->requested[0].starts_with("http://127.0.0.1:9/base/mac/runtime.txt?t="))
+      << net->requested[0];
+}
+
+TEST_F(RuntimeTest, UnusableServerTextFallsBackToTheUntouchedCache) {
+  const std::string cached =
+      "wine_id=cached\nwine_url=https://h/c.tar.xz\nwine_sha256=\nwine_bin=c/wine\n";
+  dir.write("state/runtime.txt", cached);
+  net->runtimeTxt =
+      "wine_id=new\nwine_url=https://h/n.tar.xz\nwine_bin=n/wine\n";  // no wine_sha256
+  Runtime runtime = make();
+  resolve(runtime);
+  ASSERT_TRUE(runtime.spec());
+  EXPECT_EQ(runtime.spec()->id, "cached");
+  EXPECT_EQ(slurp(dir / "state" / "runtime.txt"), cached);
+}
+
+TEST_F(RuntimeTest, FailedFetchAndUnreadableCacheGiveTheBuiltInDescription) {
+  dir.write("state/runtime.txt", std::string("wine_id=x\xff\n", 11));
+  Runtime runtime = make();
+  resolve(runtime);
+  ASSERT_TRUE(runtime.spec());
+  EXPECT_EQ(runtime.spec()->id, "qh-wine-cx23.7.1-2");
+  EXPECT_EQ(runtime.spec()->url, "http://127.0.0.1:9/base/mac/runtime/qh-wine-cx23.7.1-2.tar.xz");
+  EXPECT_EQ(runtime.spec()->size, -1);
+}
+
+TEST_F(RuntimeTest, UnparseableBaseLeavesNoDescription) {
+  Runtime runtime(Paths{"not a url", dir / "state", dir / "c"}, Timing{}, network(net));
+  resolve(runtime);
+  EXPECT_FALSE(runtime.spec());
+}
+
+TEST_F(RuntimeTest, LocationsWithoutDescription) {
+  Runtime runtime = make();
+  const fs::path s = dir / "state";
+  EXPECT_EQ(runtime.prefixDir(), s / "prefix-none");
+  EXPECT_EQ(runtime.prefixMarker(), s / "prefix-none" / ".qh_prefix_");
+  EXPECT_FALSE(runtime.wine());
+  EXPECT_FALSE(runtime.runtimeDir());
+  EXPECT_FALSE(runtime.dxvkSource());
+  EXPECT_FALSE(runtime.isInstalled());
+  EXPECT_EQ(runtime.cachedSpecFile(), s / "runtime.txt");
+  EXPECT_EQ(runtime.registryFile(), s / "qh_prefix.reg");
+  EXPECT_EQ(runtime.wineLog(), s / "wine.log");
+  EXPECT_EQ(runtime.dxvkCacheDir(), s / "dxvk-cache");
+}
+
+TEST_F(RuntimeTest, LocationsOfADescription) {
+  net->runtimeTxt = kText;
+  Runtime runtime = make();
+  resolve(runtime);
+  const fs::path s = dir / "state";
+  const fs::path r = s / "runtime" / "qh-wine-9";
+  EXPECT_EQ(runtime.runtimesDir(), s / "runtime");
+  EXPECT_EQ(runtime.runtimeDir(), r);
+  EXPECT_EQ(runtime.archive(), s / "runtime" / "qh-wine-9.tar.xz");
+  EXPECT_EQ(runtime.completionMarker(), r / ".qh_complete");
+  EXPECT_EQ(runtime.wine(), r / "qh-wine-9/bin/wine");
+  EXPECT_EQ(runtime.wineserver(), r / "qh-wine-9/bin/wineserver");
+  EXPECT_EQ(runtime.libraryDir(), r / "qh-wine-9/lib");
+  EXPECT_EQ(runtime.prefixDir(), s / "prefix-qh-wine-9");
+  EXPECT_EQ(runtime.prefixMarker(), s / "prefix-qh-wine-9" / ".qh_prefix_qh-wine-9");
+  // DXVK counts only while its file is there.
+  EXPECT_FALSE(runtime.dxvkSource());
+  dir.write("state/runtime/qh-wine-9/qh-wine-9/dxvk/d3d9.dll", "MZ");
+  EXPECT_EQ(runtime.dxvkSource(), r / "qh-wine-9/dxvk/d3d9.dll");
+}
+
+TEST(RuntimeWindowsPathTest, MapsToDriveZ) {
+  EXPECT_EQ(Runtime::windowsPath("/Users/a/b/qh_prefix.reg"), "Z:\\Users\\a\\b\\qh_prefix.reg");
+  EXPECT_EQ(Runtime::windowsPath("/Users/a/Games/Q/Wow.exe"), "Z:\\Users\\a\\Games\\Q\\Wow.exe");
+}
+
+// --- environment ---
+
+struct EnvCase {
+  const char* name;
+  bool verbose;
+  bool dxvk;
+  std::optional<std::string> inheritedPath;
+  std::map<std::string, std::string> expected;  // "@" stands for the support folder
+};
+
+class RuntimeEnvironmentTest : public RuntimeTest, public ::testing::WithParamInterface<EnvCase> {
+ protected:
+  void SetUp() override {
+    savedPath_ =
+        std::getenv("PATH") ? std::optional<std::string>(std::getenv("PATH")) : std::nullopt;
+    setenv("WINEDEBUG", "inherited", 1);
+    setenv("QH_ENV_MARK", "kept", 1);
+  }
+  void TearDown() override {
+    if (savedPath_) setenv("PATH", savedPath_->c_str(), 1);
+    unsetenv("WINEDEBUG");
+    unsetenv("QH_ENV_MARK");
+  }
+  std::optional<std::string> savedPath_;
+};
+
+TEST_P(RuntimeEnvironmentTest, BuildsTheTable) {
+  const EnvCase& c = GetParam();
+  net->runtimeTxt = kText;
+  Runtime runtime = make();
+  resolve(runtime);
+  if (c.dxvk) dir.write("state/runtime/qh-wine-9/qh-wine-9/dxvk/d3d9.dll", "MZ");
+  if (c.inheritedPath) {
+    setenv("PATH", c.inheritedPath->c_str(), 1);
+  } else {
+    unsetenv("PATH");
+  }
+  auto env = runtime.environment(c.verbose);
+  EXPECT_EQ(env["QH_ENV_MARK"], "kept");
+  const std::string s = (dir / "state").string();
+  for (auto [key, value] : c.expected) {
+    if (const auto at = value.find('@'); at != std::string::npos) value.replace(at, 1, s);
+    EXPECT_EQ(env[key], value) << key;
+  }
+  for (const char* key : {"DXVK_ASYNC", "DXVK_LOG_LEVEL", "DXVK_STATE_CACHE_PATH", "DXVK_HUD"}) {
+    EXPECT_EQ(env.contains(key), c.expected.contains(key)) << key;
+  }
+}
+
+const std::map<std::string, std::string> kCommon = {
+    {"WINEPREFIX", "@/prefix-qh-wine-9"},
+    {"DYLD_FALLBACK_LIBRARY_PATH", "@/runtime/qh-wine-9/qh-wine-9/lib:/usr/lib"},
+    {"WINEDLLOVERRIDES", "mscoree=;mshtml=;winemenubuilder.exe="},
+    {"MVK_CONFIG_LOG_LEVEL", "0"},
+};
+
+std::map<std::string, std::string> with(std::map<std::string, std::string> extra) {
+  extra.insert(kCommon.begin(), kCommon.end());
+  return extra;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, RuntimeEnvironmentTest,
+    ::testing::Values(EnvCase{"quietNoDxvk", false, false, "/opt/x:/usr/bin",
+                              with({{"WINEDEBUG", "-all"},
+                                    {"PATH",
+                                     "@/runtime/qh-wine-9/qh-wine-9/bin:/opt/x:/usr/bin"}})},
+                      EnvCase{"verboseNoDxvk", true, false, "/usr/bin",
+                              with({{"WINEDEBUG", "err+all,warn+seh,+loaddll,fixme-all"},
+                                    {"PATH", "@/runtime/qh-wine-9/qh-wine-9/bin:/usr/bin"}})},
+                      EnvCase{"quietDxvk", false, true, "/usr/bin",
+                              with({{"WINEDEBUG", "-all"},
+                                    {"DXVK_ASYNC", "1"},
+                                    {"DXVK_LOG_LEVEL", "none"},
+                                    {"DXVK_STATE_CACHE_PATH", "@/dxvk-cache"},
+                                    {"PATH", "@/runtime/qh-wine-9/qh-wine-9/bin:/usr/bin"}})},
+                      EnvCase{"verboseDxvk", true, true, "/usr/bin",
+                              with({{"WINEDEBUG", "err+all,warn+seh,+loaddll,fixme-all"},
+                                    {"DXVK_ASYNC", "1"},
+                                    {"DXVK_LOG_LEVEL", "warn"},
+                                    {"DXVK_STATE_CACHE_PATH", "@/dxvk-cache"},
+                                    {"DXVK_HUD", "fps"},
+                                    {"PATH", "@/runtime/qh-wine-9/qh-wine-9/bin:/usr/bin"}})},
+                      EnvCase{"noInheritedPath", false, false, std::nullopt,
+                              with({{"PATH", "@/runtime/qh-wine-9/qh-wine-9/bin:/usr/bin:/bin"}})}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RuntimeTest, EnvironmentWithoutDescriptionSetsNoPathOrDxvk) {
+  unsetenv("DXVK_HUD");
+  const char* path = std::getenv("PATH");
+  Runtime runtime = make();
+  auto env = runtime.environment(true);
+  EXPECT_EQ(env["WINEPREFIX"], (dir / "state" / "prefix-none").string());
+  EXPECT_FALSE(env.contains("DYLD_FALLBACK_LIBRARY_PATH"));
+  EXPECT_FALSE(env.contains("DXVK_HUD"));
+  EXPECT_EQ(env["PATH"], path ? path : "");
+}
+
+}  // namespace
