@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "compat/runtime.h"
+#include "compat_support.h"
+#include "core/files.h"
+#include "core/log.h"
+#include "support/fake_clock.h"
+
+namespace {
+
+using namespace compat_test;
+
+const std::string kPreparing = "Setting up the Windows environment (first run takes a minute)...";
+
+const std::string kRegistry =
+    "REGEDIT4\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Wine\\Mac Driver]\r\n"
+    "\"LeftOptionIsAlt\"=\"y\"\r\n"
+    "\"RightOptionIsAlt\"=\"y\"\r\n"
+    "\"CaptureDisplaysForFullscreen\"=\"n\"\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Wine\\Direct3D]\r\n"
+    "\"renderer\"=\"gl\"\r\n"
+    "\"VideoMemorySize\"=\"2048\"\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]\r\n"
+    "\"winemenubuilder.exe\"=\"\"\r\n"
+    "\"mscoree\"=\"\"\r\n"
+    "\"mshtml\"=\"\"\r\n";
+
+// Stub wine and wineserver that append "<program> <args>" to calls.txt and
+// their WINEPREFIX and WINEDEBUG to env.txt, say something on both streams,
+// and end with the chosen status (wineboot also makes the prefix's folders).
+class RuntimePrefixTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Log::setUrl(dir / "launcher.log");
+    fs::create_directories(state);
+  }
+  void TearDown() override { Log::setUrl(std::nullopt); }
+
+  Runtime make(int winebootStatus = 0, bool withDxvk = false) {
+    net->runtimeTxt =
+        "wine_id=rt-2\nwine_url=https://cdn.example/rt-2.tar.xz\nwine_sha256=\n"
+        "wine_bin=rt/bin/wine\n" +
+        std::string(withDxvk ? "dxvk_dll=rt/dxvk/d3d9.dll\n" : "");
+    const std::string record =
+        "printf '%s' \"$(basename \"$0\")\" >> '" + calls().string() +
+        "'\nfor a in \"$@\"; do printf ' %s' \"$a\" >> '" + calls().string() +
+        "'; done\necho >> '" + calls().string() +
+        "'\nprintf '%s|%s\\n' \"$WINEPREFIX\" "
+        "\"$WINEDEBUG\" >> '" +
+        (dir / "env.txt").string() +
+        "'\necho \"out $(basename \"$0\") $1\"\necho \"err $(basename \"$0\") $1\" >&2\n";
+    writeScript(bin / "wine", record +
+                                  "if [ \"$1\" = wineboot ]; then mkdir -p "
+                                  "\"$WINEPREFIX/drive_c/windows/syswow64\"; exit " +
+                                  std::to_string(winebootStatus) + "; fi\nexit 0\n");
+    writeScript(bin / "wineserver", record + "exit 0\n");
+    Runtime runtime(Paths{"https://dist.example", state, dir / "client"}, Timing{}, network(net));
+    await(runtime.resolveSpec());
+    return runtime;
+  }
+  fs::path calls() const { return dir / "calls.txt"; }
+  void prepare(Runtime& runtime) { await(runtime.preparePrefix(status.callback())); }
+
+  TempDir dir;
+  fs::path state = dir / "state";
+  fs::path bin = state / "runtime/rt-2/rt/bin";
+  std::shared_ptr<FakeNetwork> net = std::make_shared<FakeNetwork>();
+  StatusLog status;
+};
+
+TEST_F(RuntimePrefixTest, PreparesInOrderImportsTheRegistryAndMarks) {
+  Runtime runtime = make();
+  prepare(runtime);
+  const fs::path reg = state / "qh_prefix.reg";
+  EXPECT_EQ(slurp(calls()), "wine wineboot --init\nwineserver -w\nwine regedit /S " +
+                                Runtime::windowsPath(reg) + "\nwineserver -w\n");
+  const std::string prefix = (state / "prefix-rt-2").string();
+  EXPECT_EQ(slurp(dir / "env.txt"),
+            prefix + "|-all\n" + prefix + "|-all\n" + prefix + "|-all\n" + prefix + "|-all\n");
+  EXPECT_EQ(slurp(reg), kRegistry);
+  EXPECT_TRUE(runtime.prefixReady());
+  EXPECT_EQ(slurp(state / "prefix-rt-2/.qh_prefix_rt-2"), "");
+  EXPECT_EQ(status.all(), (std::vector<StatusLog::Report>{{kPreparing, std::nullopt}}));
+  EXPECT_EQ(slurp(state / "wine.log"),
+            "out wine wineboot\nerr wine wineboot\nout wineserver -w\nerr wineserver -w\n"
+            "out wine regedit\nerr wine regedit\nout wineserver -w\nerr wineserver -w\n");
+}
+
+TEST(RuntimeRegistryTest, FileIsThe333BytesOfRegedit4) {
+  EXPECT_EQ(kRegistry.size(), 333u);
+  EXPECT_TRUE(kRegistry.starts_with("REGEDIT4\r\n"));
+  EXPECT_NE(kRegistry.find("\r\n\"VideoMemorySize\"=\"2048\"\r\n"), std::string::npos);
+}
+
+TEST_F(RuntimePrefixTest, WineLogKeepsEarlierContent) {
+  dir.write("state/wine.log", "earlier\n");
+  Runtime runtime = make();
+  prepare(runtime);
+  EXPECT_TRUE(slurp(state / "wine.log").starts_with("earlier\nout wine wineboot\n"));
+}
+
+TEST_F(RuntimePrefixTest, WinebootFailureThrowsAfterTheServerStopped) {
+  Runtime runtime = make(1);
+  try {
+    prepare(runtime);
+    FAIL() << "no error";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.kind(), RuntimeError::Kind::wineboot);
+    EXPECT_EQ(e.status(), 1);
+  }
+  EXPECT_EQ(slurp(calls()), "wine wineboot --init\nwineserver -w\n");
+  EXPECT_FALSE(fs::exists(state / "qh_prefix.reg"));
+  EXPECT_FALSE(runtime.prefixReady());
+}
+
+TEST_F(RuntimePrefixTest, WineThatCannotStartIsWinebootMinusOne) {
+  Runtime runtime = make();
+  fs::permissions(bin / "wine", fs::perms::owner_read);
+  try {
+    prepare(runtime);
+    FAIL() << "no error";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.status(), -1);
+    EXPECT_STREQ(e.what(),
+                 "Setting up the Windows environment failed (wineboot exit -1). See wine.log in "
+                 "Tools > Open logs.");
+  }
+}
+
+TEST_F(RuntimePrefixTest, MarkedPrefixStartsNothingAndReportsNothing) {
+  Runtime runtime = make();
+  dir.write("state/prefix-rt-2/.qh_prefix_rt-2", "");
+  prepare(runtime);
+  EXPECT_FALSE(fs::exists(calls()));
+  EXPECT_TRUE(status.all().empty());
+}
+
+TEST_F(RuntimePrefixTest, FolderWithoutMarkerIsPreparedAgain) {
+  Runtime runtime = make();
+  dir.write("state/prefix-rt-2/drive_c/keep.txt", "kept");
+  prepare(runtime);
+  EXPECT_TRUE(runtime.prefixReady());
+  EXPECT_EQ(slurp(state / "prefix-rt-2/drive_c/keep.txt"), "kept");
+}
+
+TEST_F(RuntimePrefixTest, RegistryWriteFailureIsThrownWithoutMarker) {
+  Runtime runtime = make();
+  files::setWriteFailureForTesting(std::make_error_code(std::errc::no_space_on_device));
+  EXPECT_THROW(prepare(runtime), std::system_error);
+  files::setWriteFailureForTesting(std::nullopt);
+  EXPECT_FALSE(runtime.prefixReady());
+  EXPECT_EQ(slurp(calls()), "wine wineboot --init\nwineserver -w\n");
+}
+
+TEST_F(RuntimePrefixTest, SuccessRemovesOtherPrefixesOnly) {
+  Runtime runtime = make();
+  dir.write("state/prefix/user.reg", "x");
+  dir.write("state/prefix-old-id/user.reg", "x");
+  dir.write("state/prefix-", "x");
+  dir.write("state/prefixes/keep", "x");
+  dir.write("state/prefix_other", "x");
+  dir.write("state/my-prefix-x", "x");
+  prepare(runtime);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(state)) {
+    const std::string name = e.path().filename();
+    if (name.find("prefix") != std::string::npos) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"my-prefix-x", "prefix-rt-2", "prefix_other",
+                                             "prefixes", "qh_prefix.reg"}));
+}
+
+TEST_F(RuntimePrefixTest, NoDescriptionDoesNothing) {
+  Runtime runtime(Paths{"not a url", state, dir / "client"}, Timing{}, network(net));
+  await(runtime.resolveSpec());
+  prepare(runtime);
+  EXPECT_TRUE(status.all().empty());
+}
+
+// --- the copies made before each launch ---
+
+TEST_F(RuntimePrefixTest, DxvkWithoutSourceIsFalseWithoutLogLine) {
+  Runtime runtime = make(0, true);  // named, but no file there
+  EXPECT_FALSE(runtime.installDxvk());
+  Runtime plain = make();
+  EXPECT_FALSE(plain.installDxvk());
+  EXPECT_EQ(slurp(dir / "launcher.log"), "");
+}
+
+TEST_F(RuntimePrefixTest, DxvkWithoutSyswow64IsSkippedWithLogLine) {
+  Runtime runtime = make(0, true);
+  dir.write("state/runtime/rt-2/rt/dxvk/d3d9.dll", "dxvk");
+  EXPECT_FALSE(runtime.installDxvk());
+  EXPECT_NE(slurp(dir / "launcher.log")
+                .find("dxvk skipped: " + (state / "prefix-rt-2/drive_c/windows/syswow64").string() +
+                      " missing\n"),
+            std::string::npos);
+}
+
+TEST_F(RuntimePrefixTest, DxvkIsCopiedOnceAndTheCacheFolderMade) {
+  Runtime runtime = make(0, true);
+  dir.write("state/runtime/rt-2/rt/dxvk/d3d9.dll", "dxvk v1");
+  prepare(runtime);
+  const fs::path target = state / "prefix-rt-2/drive_c/windows/syswow64/d3d9.dll";
+  EXPECT_TRUE(runtime.installDxvk());
+  EXPECT_EQ(slurp(target), "dxvk v1");
+  EXPECT_TRUE(fs::is_directory(state / "dxvk-cache"));
+  // A stale copy is replaced.
+  dir.write("state/prefix-rt-2/drive_c/windows/syswow64/d3d9.dll", "wine's own d3d9");
+  EXPECT_TRUE(runtime.installDxvk());
+  EXPECT_EQ(slurp(target), "dxvk v1");
+}
+
+TEST_F(RuntimePrefixTest, DxvkCacheFolderFailureIsFalseWithLogLine) {
+  Runtime runtime = make(0, true);
+  dir.write("state/runtime/rt-2/rt/dxvk/d3d9.dll", "dxvk");
+  prepare(runtime);
+  dir.write("state/dxvk-cache", "a file in the way");
+  EXPECT_FALSE(runtime.installDxvk());
+  EXPECT_NE(slurp(dir / "launcher.log").find("dxvk install failed: "), std::string::npos);
+}
+
+TEST_F(RuntimePrefixTest, IdenticalShimIsLeftUntouched) {
+  Runtime runtime = make();
+  const fs::path shim = dir.write("bundle/shim/version.dll", "MZ shim");
+  const fs::path target = dir.write("client/version.dll", "MZ shim");
+  const auto old = fs::last_write_time(target) - std::chrono::hours(1);
+  fs::last_write_time(target, old);
+  runtime.installShim(shim);
+  EXPECT_EQ(fs::last_write_time(target), old);
+}
+
+TEST_F(RuntimePrefixTest, DifferentOrMissingShimIsCopied) {
+  Runtime runtime = make();
+  const fs::path shim = dir.write("bundle/shim/version.dll", "MZ new shim");
+  fs::create_directories(dir / "client");
+  runtime.installShim(shim);
+  EXPECT_EQ(slurp(dir / "client/version.dll"), "MZ new shim");
+  dir.write("client/version.dll", "MZ old");
+  runtime.installShim(shim);
+  EXPECT_EQ(slurp(dir / "client/version.dll"), "MZ new shim");
+}
+
+TEST_F(RuntimePrefixTest, ShimThatCannotBeCopiedThrows) {
+  Runtime runtime = make();
+  fs::create_directories(dir / "client");
+  EXPECT_THROW(runtime.installShim(dir / "bundle/missing.dll"), std::system_error);
+}
+
+}  // namespace
