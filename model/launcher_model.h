@@ -125,8 +125,9 @@ class LauncherModel : public QObject {
 
   // --- Compatibility layer and play ---
 
-  // The compatibility-layer manager over a copy of paths, made on first use.
-  // Hold the pointer across awaits: a change of install folder replaces it.
+  // The compatibility-layer manager over a copy of paths, made on first use
+  // and made anew once paths changed (another install folder). Hold the
+  // pointer across awaits.
   std::shared_ptr<Runtime> runtime();
   // Drops the runtime; the next runtime() is a new one holding no description.
   void resetRuntime();

@@ -2,8 +2,17 @@
 #include "compat/runtime.h"
 #include "model/launcher_model.h"
 
+namespace {
+
+bool samePaths(const Paths& a, const Paths& b) {
+  return a.base == b.base && a.stateDir == b.stateDir && a.installDir == b.installDir;
+}
+
+}  // namespace
+
 std::shared_ptr<Runtime> LauncherModel::runtime() {
-  if (!runtime_) {
+  // A new install folder means a new runtime object without a description.
+  if (!runtime_ || !samePaths(runtime_->paths(), paths_)) {
     Runtime::Network network = Runtime::Network::standard();
     // The model's text fetcher, so tests that fake it keep the runtime offline too.
     network.getString = services_.getString;
