@@ -1,0 +1,161 @@
+// The runtime as qh-publish packs it, served over HTTP and installed by
+// Runtime through the real downloader.
+#include "tools/publish/runtime_archive.h"
+
+#include <gtest/gtest.h>
+
+#include "compat/runtime.h"
+#include "compat_support.h"
+#include "core/log.h"
+#include "net/hash.h"
+#include "support/fake_clock.h"
+#include "support/run_tool.h"
+#include "support/test_server.h"
+
+namespace {
+
+using namespace compat_test;
+
+class RuntimeArchiveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Log::setUrl(dir / "launcher.log");
+    writeScript(tree / "wswine.bundle/bin/wine", "exit 0\n");
+    writeScript(tree / "wswine.bundle/bin/wineserver", "exit 0\n");
+    writeScript(tree / "tools/old/wine", "exit 0\n");  // deeper: not chosen
+    // Incompressible, so the archive is large enough to be cut short.
+    std::string library(200000, '\0');
+    uint32_t x = 12345;
+    for (char& c : library) c = static_cast<char>((x = x * 1664525u + 1013904223u) >> 24);
+    dir.write("rt/Frameworks/libMoltenVK.1.dylib", library);
+    fs::create_symlink("libMoltenVK.1.dylib", tree / "Frameworks/libMoltenVK.dylib");
+    dir.write("rt/dxvk/d3d9.dll", "dxvk d3d9");
+    dir.write("rt/wswine.bundle/lib/wine/i386-windows/d3d9.dll", "wine's own d3d9");
+  }
+  void TearDown() override { Log::setUrl(std::nullopt); }
+
+  Runtime runtimeAgainst(const TestServer& server) {
+    Timing timing;
+    timing.clock = clock;
+    Runtime::Network network = Runtime::Network::standard();
+    return Runtime(Paths{server.url(), dir / "state", dir / "client"}, timing, network);
+  }
+
+  TempDir dir;
+  fs::path tree = dir / "rt";
+  fs::path out = dir / "out";
+  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+  StatusLog status;
+};
+
+TEST_F(RuntimeArchiveTest, FindsWineLibrariesAndDxvk) {
+  const auto layout = RuntimeArchive::find(tree);
+  EXPECT_EQ(layout.wineBin, "wswine.bundle/bin/wine");
+  EXPECT_EQ(layout.libDir, "Frameworks");
+  EXPECT_EQ(layout.dxvkDll, "dxvk/d3d9.dll");
+}
+
+TEST_F(RuntimeArchiveTest, LibBesideBinWhenThereIsNoFrameworksFolder) {
+  fs::remove_all(tree / "Frameworks");
+  fs::remove_all(tree / "dxvk");
+  const auto layout = RuntimeArchive::find(tree);
+  EXPECT_EQ(layout.libDir, "wswine.bundle/lib");
+  EXPECT_EQ(layout.dxvkDll, std::nullopt);
+}
+
+TEST_F(RuntimeArchiveTest, RefusesAFolderWithoutWineOrWineserverAndBadIds) {
+  EXPECT_THROW(RuntimeArchive::find(dir / "rt/dxvk"), std::runtime_error);
+  writeScript(dir / "lonely/bin/wine", "exit 0\n");
+  EXPECT_THROW(RuntimeArchive::find(dir / "lonely"), std::runtime_error);
+  for (const char* id : {"", "..", "a/b", "a b", "x\n"}) {
+    EXPECT_THROW(RuntimeArchive::publish(tree, id, out), std::runtime_error) << id;
+  }
+  EXPECT_FALSE(fs::exists(out / "mac/runtime.txt"));
+}
+
+TEST_F(RuntimeArchiveTest, WritesTheArchiveAndItsDescription) {
+  RuntimeArchive::publish(tree, "qh-wine-test-1", out);
+  const fs::path archive = out / "mac/runtime/qh-wine-test-1.tar.xz";
+  ASSERT_TRUE(fs::exists(archive));
+  EXPECT_EQ(slurp(out / "mac/runtime.txt"),
+            "wine_id=qh-wine-test-1\nwine_url=runtime/qh-wine-test-1.tar.xz\nwine_sha256=" +
+                Hash::sha256(archive) + "\nwine_size=" + std::to_string(fs::file_size(archive)) +
+                "\nwine_bin=qh-wine-test-1/wswine.bundle/bin/wine\n"
+                "wine_libs=qh-wine-test-1/Frameworks\ndxvk_dll=qh-wine-test-1/dxvk/d3d9.dll\n");
+  // Unchanged content packs to the same bytes.
+  const std::string first = slurp(archive);
+  RuntimeArchive::publish(tree, "qh-wine-test-1", out);
+  EXPECT_EQ(slurp(archive), first);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(out / "mac/runtime"))
+    names.push_back(e.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"qh-wine-test-1.tar.xz"});
+}
+
+TEST_F(RuntimeArchiveTest, ServedRuntimeInstallsWithLinksAndModes) {
+  RuntimeArchive::publish(tree, "qh-wine-test-1", out);
+  TestServer server;
+  server.serveFolder(out);
+  Runtime runtime = runtimeAgainst(server);
+  await(runtime.resolveSpec());
+  ASSERT_TRUE(runtime.spec());
+  EXPECT_EQ(runtime.spec()->url, server.url("/mac/runtime/qh-wine-test-1.tar.xz"));
+  await(runtime.install(status.callback()));
+  EXPECT_TRUE(runtime.isInstalled());
+  const fs::path installed = dir / "state/runtime/qh-wine-test-1/qh-wine-test-1";
+  EXPECT_EQ(fs::read_symlink(installed / "Frameworks/libMoltenVK.dylib"), "libMoltenVK.1.dylib");
+  EXPECT_EQ(runtime.dxvkSource(), installed / "dxvk/d3d9.dll");
+  EXPECT_EQ(runtime.libraryDir(), installed / "Frameworks");
+  EXPECT_EQ(runtime.wine(), installed / "wswine.bundle/bin/wine");
+  EXPECT_FALSE(fs::exists(dir / "state/runtime/qh-wine-test-1.tar.xz"));
+  EXPECT_EQ(status.all().back().text, "Unpacking the compatibility layer...");
+}
+
+TEST_F(RuntimeArchiveTest, DroppedConnectionResumesOnTheNextAttempt) {
+  RuntimeArchive::publish(tree, "qh-wine-test-1", out);
+  TestServer server;
+  server.serveFolder(out);
+  server.fault("/mac/runtime/qh-wine-test-1.tar.xz", {.dropAfter = 4000}, 1);
+  Runtime runtime = runtimeAgainst(server);
+  await(runtime.resolveSpec());
+  await(runtime.install(status.callback()));
+  EXPECT_TRUE(runtime.isInstalled());
+  EXPECT_EQ(clock->waits(), std::vector<double>{1.5});
+  EXPECT_NE(slurp(dir / "launcher.log").find("runtime download attempt 1: "), std::string::npos);
+  const auto requests = server.requests("/mac/runtime/qh-wine-test-1.tar.xz");
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_TRUE(requests[1].header("range").starts_with("bytes=")) << requests[1].header("range");
+}
+
+TEST_F(RuntimeArchiveTest, ChecksumMismatchFailsAllFourAttempts) {
+  RuntimeArchive::publish(tree, "qh-wine-test-1", out);
+  std::string text = slurp(out / "mac/runtime.txt");
+  const auto at = text.find("wine_sha256=") + 12;
+  text.replace(at, 64, std::string(64, '0'));
+  TestServer server;
+  server.serveFolder(out);
+  server.setFile("/mac/runtime.txt", text);
+  Runtime runtime = runtimeAgainst(server);
+  await(runtime.resolveSpec());
+  EXPECT_THROW(await(runtime.install(status.callback())), NetError);
+  EXPECT_EQ(clock->waits(), (std::vector<double>{1.5, 3.0, 4.5, 6.0}));
+  EXPECT_EQ(server.requests("/mac/runtime/qh-wine-test-1.tar.xz").size(), 4u);
+  EXPECT_FALSE(runtime.isInstalled());
+}
+
+TEST_F(RuntimeArchiveTest, QhPublishRuntimeFlags) {
+  dir.write("client/Wow.exe", "MZ client");
+  const auto result =
+      runTool(QH_PUBLISH_BIN, {(dir / "client").string(), out.string(), "--version", "1.0",
+                               "--runtime-id", "qh-cli", "--runtime", tree.string()});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(fs::exists(out / "mac/runtime/qh-cli.tar.xz"));
+  EXPECT_TRUE(slurp(out / "mac/runtime.txt").starts_with("wine_id=qh-cli\n"));
+  const auto withoutId = runTool(QH_PUBLISH_BIN, {(dir / "client").string(), (dir / "o2").string(),
+                                                  "--version", "1.0", "--runtime", tree.string()});
+  // Without an id the folder's name is the id.
+  ASSERT_EQ(withoutId.exitCode, 0) << withoutId.err;
+  EXPECT_TRUE(slurp(dir / "o2/mac/runtime.txt").starts_with("wine_id=rt\n"));
+}
+
+}  // namespace

@@ -1,0 +1,38 @@
+// qh-publish [--runtime-id ID] --runtime DIR: the compatibility runtime and
+// its description under "mac/". Without --runtime-id the folder's name is the id.
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+
+#include "tools/publish/publish.h"
+#include "tools/publish/runtime_archive.h"
+
+namespace {
+
+// The id waits here for --runtime, which is registered after it and so runs after it.
+std::optional<std::string> runtimeId;
+
+const bool idRegistered = registerPublishFlag(
+    {"--runtime-id", "ID",
+     "the id of the --runtime folder (names its archive and prefix; default: the folder's name)",
+     [](const PublishContext&, const std::string& value) -> std::string {
+       runtimeId = value;
+       return "";
+     }});
+
+const bool runtimeRegistered = registerPublishFlag(
+    {"--runtime", "DIR",
+     "pack a runtime folder (an executable wine with wineserver beside it, optional Frameworks or "
+     "lib, dxvk/d3d9.dll) as mac/runtime/ID.tar.xz and describe it in mac/runtime.txt",
+     [](const PublishContext& context, const std::string& value) -> std::string {
+       std::filesystem::path dir = std::filesystem::path(value).lexically_normal();
+       if (!dir.has_filename()) dir = dir.parent_path();
+       try {
+         RuntimeArchive::publish(dir, runtimeId.value_or(dir.filename().string()), context.outDir);
+       } catch (const std::exception& e) {
+         return "--runtime: " + std::string(e.what());
+       }
+       return "";
+     }});
+
+}  // namespace
