@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -19,6 +20,9 @@
 #include "core/paths.h"
 #include "core/status.h"
 #include "core/timing.h"
+
+class GameProcess;
+struct RosettaHost;
 
 class Runtime {
  public:
@@ -85,6 +89,27 @@ class Runtime {
   // Puts the shim into the client folder unless an identical one is there.
   // Throws std::system_error when it cannot be copied. Blocks: call from a worker.
   void installShim(const std::filesystem::path& shim) const;
+
+  // --- Game launch, process control, Rosetta 2 and reset ---
+
+  // environment(verbose) as the client gets it: the DXVK variables gone unless
+  // `dxvk`, the shim's (and DXVK's) overrides added, the proxies pointed nowhere.
+  std::map<std::string, std::string> launchEnvironment(bool verbose, bool dxvk) const;
+  // Puts the shim and DXVK in place and starts the client under wine with
+  // launchEnvironment only, in the client folder, output to a fresh wine.log.
+  // Throws RuntimeError::missingBinary("wine") without a description, the
+  // shim's copy error, or std::system_error when the process cannot start.
+  // Blocks on hashing and copying: call from a worker.
+  std::shared_ptr<GameProcess> launchGame(const std::filesystem::path& shim, bool verbose) const;
+  // "wineserver -k": every Wine process of the prefix ends. Never throws.
+  QCoro::Task<> killWine() const;
+  // Stops Wine, then deletes every prefix and the runtimes folder. Never throws.
+  QCoro::Task<> resetAll() const;
+  // On Apple Silicon without Rosetta 2.
+  static bool rosettaNeeded(const RosettaHost& host);
+  // softwareupdate, then the same with administrator rights; true when Rosetta
+  // 2 is present afterwards. Blocks for as long as the tools run.
+  static bool installRosetta(const RosettaHost& host);
 
  private:
   Paths paths_;

@@ -163,9 +163,22 @@ QCoro::Task<> LauncherModel::loadGameVersion() {
 QCoro::Task<> LauncherModel::finishReady(std::string version, std::string summary, bool reconcile) {
   QCoro::Task<> client = configureClient(reconcile);
   co_await client;
+  std::optional<std::string> failure;
+  try {
+    QCoro::Task<> prepare = prepareRuntime();
+    co_await prepare;
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+  if (failure) {
+    // PLAY prepares again, so the user can retry from here.
+    setStatus(q(summary + " - but the Mac compatibility layer isn't ready."));
+    setDetail(q(*failure + "  Press PLAY to try again."));
+    setPhase(Phase::ready);
+    co_return;
+  }
   setStatus(q(summary + " - ready to play!"));
   setDetail(q("Version " + version + "    " + paths_.installDir.string()));
   setProgress(1.0);
   setPhase(Phase::ready);
-  co_return;
 }

@@ -6,6 +6,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include "model/model_services.h"
 
 class Runtime;
+class GameProcess;
 
 class LauncherModel : public QObject {
   Q_OBJECT
@@ -133,6 +135,23 @@ class LauncherModel : public QObject {
   void resetRuntime();
   // Settles the runtime's description (server, cached copy, built-in).
   QCoro::Task<> resolveRuntimeSpec();
+  // The Rosetta 2 gate, the runtime description when none is known, the
+  // runtime's installation and the prefix; status through ui(). Throws the
+  // first failure (RuntimeError, NetError or a file-system error).
+  QCoro::Task<> prepareRuntime();
+  // PLAY: prepares the layer, writes the integrity report, clears the cache,
+  // starts the client and follows it until it exits. Does nothing unless
+  // ready with no game running.
+  QCoro::Task<> play(bool verbose);
+  // The Tools commands; each starts its task and returns at once.
+  Q_INVOKABLE void playWithDiagnostics();
+  Q_INVOKABLE void forceQuitGame();
+  Q_INVOKABLE void resetCompatibilityLayer();
+  // The tasks behind the last two, for tests to await.
+  QCoro::Task<> stopGame();
+  QCoro::Task<> resetLayer();
+  // The running client, or null.
+  const std::shared_ptr<GameProcess>& game() const { return game_; }
 
   // --- Window commands ---
   Q_PROPERTY(QString speedLabel READ speedLabel NOTIFY speedStepChanged)
@@ -175,6 +194,9 @@ class LauncherModel : public QObject {
 
   // Compatibility layer and play
   std::shared_ptr<Runtime> runtime_;
+  std::shared_ptr<GameProcess> game_;
+  void gameExited(const GameProcess* which, int status, double lived);
+  static QCoro::Task<> hideWhenRunning(QPointer<LauncherModel> self);
 
   ModelServices services_;
   Timing timing_;

@@ -2,6 +2,7 @@
 
 #include "model/launcher_model.h"
 #include "net/net.h"
+#include "platform/platform.h"
 #include "selfupdate/self_update.h"
 
 ModelServices makeServices() {
@@ -12,5 +13,15 @@ ModelServices makeServices() {
   };
   s.sync = &LauncherModel::runUpdateEngine;
   s.resolveRuntimeSpec = [](LauncherModel& model) { return model.resolveRuntimeSpec(); };
+  s.rosetta = RosettaHost::system();
+  s.hideApp = platform::hideApplication;
+  s.unhideApp = platform::unhideApplication;
+  s.activateApp = platform::activateApplication;
+  s.quitApp = platform::terminate;
+  s.resourcesDir = []() -> std::optional<std::filesystem::path> {
+    const auto bundle = platform::runningBundle();
+    if (!bundle) return std::nullopt;
+    return *bundle / "Contents" / "Resources";
+  };
   return s;
 }

@@ -6,9 +6,12 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "compat/rosetta.h"
 #include "core/paths.h"
 
 class LauncherModel;
@@ -23,6 +26,18 @@ struct ModelServices {
   std::function<QCoro::Task<>(LauncherModel&)> resolveRuntimeSpec;
   // The update engine: brings the install folder in line with the server.
   std::function<QCoro::Task<>(LauncherModel&, bool force)> sync;
+
+  // --- Compatibility layer and play ---
+  // The machine as the Rosetta 2 gate sees it; empty members: not Apple Silicon.
+  RosettaHost rosetta;
+  // The launcher while the game runs: hidden, shown again, brought to the
+  // front, and quit after a normal game session.
+  std::function<void()> hideApp;
+  std::function<void()> unhideApp;
+  std::function<void()> activateApp;
+  std::function<void()> quitApp;
+  // The bundle's resource folder, which carries "shim/version.dll".
+  std::function<std::optional<std::filesystem::path>()> resourcesDir;
 };
 
 // The services backed by the real subsystems.

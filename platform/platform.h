@@ -104,4 +104,12 @@ bool terminationRequested();
 // Test seam: while set, terminate() queues this instead of quitting.
 void setTerminateForTesting(std::function<void()> handler);
 
+// --- Game launch: the launcher while the game runs ---
+
+// Hide the launcher, show it again, bring it to the front ignoring other
+// applications. Main thread only. Without a graphical application they do nothing.
+void hideApplication();
+void unhideApplication();
+void activateApplication();
+
 }  // namespace platform

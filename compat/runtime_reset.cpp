@@ -1,0 +1,17 @@
+// Deleting the runtime and every prefix, the way out of a broken layer.
+#include "compat/runtime.h"
+#include "core/async.h"
+
+namespace fs = std::filesystem;
+
+QCoro::Task<> Runtime::resetAll() const {
+  QCoro::Task<> kill = killWine();
+  co_await kill;
+  QCoro::Task<> wipe = onWorker([prefix = prefixDir(), runtimes = runtimesDir(), self = *this] {
+    std::error_code ignored;
+    fs::remove_all(prefix, ignored);
+    self.removeOtherPrefixes();
+    fs::remove_all(runtimes, ignored);
+  });
+  co_await wipe;
+}
