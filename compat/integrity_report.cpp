@@ -74,7 +74,8 @@ Result check(const fs::path& installDir, const std::vector<ManifestEntry>& entri
     const int64_t found = target && target->size ? *target->size : -1;
     if (found == entry.size) continue;
     ++result.problemCount;
-    if (result.problems.size() < maxListed) result.problems.push_back({entry.rel, entry.size, found});
+    if (result.problems.size() < maxListed)
+      result.problems.push_back({entry.rel, entry.size, found});
   }
   return result;
 }

@@ -53,8 +53,7 @@ std::shared_ptr<GameProcess> Runtime::launchGame(const fs::path& shim, bool verb
   launch.args = {windowsPath(paths_.gameExe())};
   launch.workingDir = paths_.installDir;
   // Each launch starts a fresh log: wineboot's output of earlier runs goes.
-  const Descriptor log{
-      ::open(wineLog().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+  const Descriptor log{::open(wineLog().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
   launch.outputFd = log.fd;
   std::error_code ignored;
   fs::create_directories(paths_.installDir / "Logs", ignored);

@@ -25,7 +25,7 @@ void call(const std::function<void()>& f) {
   if (f) f();
 }
 
-bool exists(const fs::path& file) {
+bool fileExists(const fs::path& file) {
   std::error_code ec;
   return fs::exists(file, ec);
 }
@@ -108,7 +108,8 @@ QCoro::Task<> LauncherModel::play(bool verbose) {
   const fs::path shim = resources ? *resources / "shim" / "version.dll" : fs::path();
   std::error_code ec;
   if (!resources || !fs::is_regular_file(shim, ec)) {
-    setStatus(QStringLiteral("Launcher is damaged (missing shim). Re-download it from the website."));
+    setStatus(
+        QStringLiteral("Launcher is damaged (missing shim). Re-download it from the website."));
     setPhase(Phase::ready);
     co_return;
   }
@@ -135,16 +136,16 @@ QCoro::Task<> LauncherModel::play(bool verbose) {
   setStatus(QStringLiteral("Starting Quellhaven..."));
   setDetail(verbose ? QStringLiteral("Diagnostics logging is on (wine.log).") : QString());
   // Runs on the watcher thread: it measures there and hands over.
-  process->setExitHandler([self = QPointer<LauncherModel>(this), clock, started,
-                           which = process.get()](int status) {
-    const double lived = clock->now() - started;
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [self, which, status, lived] {
-          if (self) self->gameExited(which, status, lived);
-        },
-        Qt::QueuedConnection);
-  });
+  process->setExitHandler(
+      [self = QPointer<LauncherModel>(this), clock, started, which = process.get()](int status) {
+        const double lived = clock->now() - started;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, which, status, lived] {
+              if (self) self->gameExited(which, status, lived);
+            },
+            Qt::QueuedConnection);
+      });
   hideWhenRunning(QPointer<LauncherModel>(this));
 }
 
@@ -189,7 +190,7 @@ QCoro::Task<> LauncherModel::stopGame() {
   QCoro::Task<> kill = rt->killWine();
   co_await kill;
   game_.reset();
-  setPhase(exists(paths_.gameExe()) ? Phase::ready : Phase::needInstall);
+  setPhase(fileExists(paths_.gameExe()) ? Phase::ready : Phase::needInstall);
   setStatus(QStringLiteral("Game stopped."));
 }
 
@@ -206,7 +207,7 @@ QCoro::Task<> LauncherModel::resetLayer() {
   co_await wipe;
   QCoro::Task<> resolve = rt->resolveSpec();
   co_await resolve;
-  if (!exists(paths_.gameExe())) {
+  if (!fileExists(paths_.gameExe())) {
     setPhase(Phase::needInstall);
     setStatus(QStringLiteral("Reset complete."));
     co_return;

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "compat/integrity_report.h"
+#include "core/files.h"
+#include "support/temp_dir.h"
+#include "update/markers.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// 2026-12-06T05:00:00Z
+const auto kWhen = std::chrono::system_clock::time_point(std::chrono::seconds(1796533200));
+
+TEST(IntegrityReport, FindsMissingAndWrongSizedFilesInManifestOrder) {
+  TempDir dir;
+  dir.write("Data/a.mpq", "12345");
+  dir.write("Data/b.mpq", "123");
+  dir.write("ok.txt", "");
+  fs::create_directories(dir / "Folder.exe");
+  const std::vector<ManifestEntry> entries = {{"", 4, "Data/b.mpq"}, {"", 5, "Data/a.mpq"},
+                                              {"", 7, "gone.dll"},   {"", 0, "ok.txt"},
+                                              {"", 0, "Folder.exe"}, {"", 1, "../outside"}};
+  const auto r = IntegrityReport::check(dir.path(), entries);
+  EXPECT_EQ(r.checked, 6);
+  EXPECT_EQ(r.problemCount, 4);
+  EXPECT_EQ(r.problems, (std::vector<IntegrityReport::Problem>{{"Data/b.mpq", 4, 3},
+                                                               {"gone.dll", 7, -1},
+                                                               {"Folder.exe", 0, -1},
+                                                               {"../outside", 1, -1}}));
+}
+
+TEST(IntegrityReport, ListsAHundredThenCounts) {
+  TempDir dir;
+  std::vector<ManifestEntry> entries;
+  for (int i = 0; i < 250; ++i) {
+    std::string name = "f";
+    name += std::to_string(i);
+    entries.push_back({"", 1, name});
+  }
+  const auto r = IntegrityReport::check(dir.path(), entries);
+  EXPECT_EQ(r.problemCount, 250);
+  ASSERT_EQ(r.problems.size(), 100u);
+  EXPECT_EQ(r.problems.back().rel, "f99");
+  EXPECT_NE(IntegrityReport::render(r, "1", kWhen).find("  unlisted = 150,\n}\n"),
+            std::string::npos);
+}
+
+TEST(IntegrityReport, RendersALuaTableWithEscapedStrings) {
+  IntegrityReport::Result r;
+  r.checked = 3;
+  r.problemCount = 1;
+  r.problems = {
+      {"Data/q\"uo\\te\n\x01"
+       "9.mpq",
+       10, -1}};
+  EXPECT_EQ(IntegrityReport::render(r, "1.12 \"beta\"", kWhen),
+            "-- Written by the launcher before each launch.\n"
+            "QuellhavenIntegrity = {\n"
+            "  launcherBuild = 3,\n"
+            "  clientVersion = \"1.12 \\\"beta\\\"\",\n"
+            "  time = \"2026-12-06T05:00:00Z\",\n"
+            "  checked = 3,\n"
+            "  problems = 1,\n"
+            "  files = {\n"
+            "    { path = \"Data/q\\\"uo\\\\te\\n\\0019.mpq\", expected = 10, found = -1 },\n"
+            "  },\n"
+            "  unlisted = 0,\n"
+            "}\n");
+}
+
+TEST(IntegrityReport, WritesFromTheRecordedManifestAndVersion) {
+  TempDir dir;
+  dir.write("Wow.exe", "MZ!");
+  ASSERT_TRUE(Markers::write(dir.path(), "1.2",
+                             "0123456789abcdef0123456789abcdef01234567\t3\tWow.exe\n"
+                             "0123456789abcdef0123456789abcdef01234567\t9\tData/x.mpq\n"));
+  ASSERT_TRUE(IntegrityReport::write(dir.path(), kWhen));
+  const std::string text = slurp(IntegrityReport::file(dir.path()));
+  EXPECT_NE(text.find("  clientVersion = \"1.2\",\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("  checked = 2,\n  problems = 1,\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("path = \"Data/x.mpq\", expected = 9, found = -1"), std::string::npos);
+  EXPECT_EQ(IntegrityReport::file(dir.path()), dir / "WTF/SavedVariables/QuellhavenIntegrity.lua");
+}
+
+TEST(IntegrityReport, NeverRecreatesAVanishedClientFolderAndLosesNothingOnFailure) {
+  TempDir dir;
+  EXPECT_FALSE(IntegrityReport::write(dir / "gone", kWhen));
+  EXPECT_FALSE(fs::exists(dir / "gone"));
+
+  dir.write("WTF/SavedVariables/QuellhavenIntegrity.lua", "old");
+  files::setWriteFailureForTesting(std::make_error_code(std::errc::no_space_on_device));
+  EXPECT_FALSE(IntegrityReport::write(dir.path(), kWhen));
+  files::setWriteFailureForTesting(std::nullopt);
+  EXPECT_EQ(slurp(dir / "WTF/SavedVariables/QuellhavenIntegrity.lua"), "old");
+}
+
+}  // namespace

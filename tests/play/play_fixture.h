@@ -1,0 +1,197 @@
+// A launcher with a stub compatibility runtime already installed: "wine" is a
+// shell script that records what it was given and then lives until the test
+// tells it how to end, "wineserver -k" ends it as the real one would.
+#pragma once
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QObject>
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "compat/game_process.h"
+#include "compat/runtime.h"
+#include "core/log.h"
+#include "core/text.h"
+#include "model/launcher_model.h"
+#include "support/fake_clock.h"
+#include "support/qt_wait.h"
+#include "support/temp_dir.h"
+
+namespace play_test {
+
+namespace fs = std::filesystem;
+
+// The server knows only the runtime description.
+inline QCoro::Task<std::string> serve(std::string url, std::string runtimeText) {
+  if (url.find("/mac/runtime.txt") == std::string::npos) throw std::runtime_error("offline");
+  co_return runtimeText;
+}
+
+inline void writeExecutable(const fs::path& file, const std::string& text) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << text;
+  fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+}
+
+// "A=B" lines of `env` output as a table, without what sh adds itself.
+inline std::map<std::string, std::string> parseEnv(const std::string& text) {
+  std::map<std::string, std::string> env;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    env[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  for (const char* shellOwn : {"PWD", "OLDPWD", "SHLVL", "_"}) env.erase(shellOwn);
+  return env;
+}
+
+class PlayFixture : public ::testing::Test {
+ protected:
+  PlayFixture() {
+    clock = std::make_shared<FakeClock>();
+    Timing timing;
+    timing.clock = clock;
+    ModelServices services;
+    services.getString = [this](std::string url) { return serve(std::move(url), runtimeText); };
+    services.hideApp = [this] { events.push_back("hide"); };
+    services.unhideApp = [this] { events.push_back("unhide"); };
+    services.activateApp = [this] { events.push_back("activate"); };
+    services.quitApp = [this] { events.push_back("quit"); };
+    services.resourcesDir = [this]() -> std::optional<fs::path> { return resources; };
+    model = std::make_unique<LauncherModel>(std::move(services), timing);
+    model->paths().stateDir = state.path();
+    model->paths().installDir = client.path();
+    model->paths().base = "http://127.0.0.1:9";
+    Log::setUrl(state / "launcher.log");
+    QObject::connect(model.get(), &LauncherModel::statusChanged,
+                     [this] { statuses.push_back(model->status().toStdString()); });
+  }
+
+  ~PlayFixture() override {
+    // No stub may outlive its test: end any that still waits.
+    if (model && model->game() && model->game()->running()) {
+      ::kill(model->game()->pid(), SIGKILL);
+      spinUntil([this] { return !model->game() || !model->game()->running(); });
+    }
+    drainEvents();
+    Log::setUrl(std::nullopt);
+  }
+
+  // The installed stub runtime with its prefix; `gate`: the stub waits for
+  // its exit code on a pipe, else it exits at once with `code`.
+  void installRuntime(bool gate = true, int code = 0) {
+    const fs::path rt = state.path() / "runtime" / "stub";
+    writeExecutable(rt / "bin" / "wine", wineScript(gate, code));
+    writeExecutable(rt / "bin" / "wineserver",
+                    "#!/bin/sh\n"
+                    "echo \"$*\" >> '" +
+                        (rec / "wineserver.calls").string() +
+                        "'\n"
+                        "if [ \"$1\" = -k ] && [ -f '" +
+                        (rec / "pid").string() +
+                        "' ]; then\n"
+                        "  /bin/kill \"$(/bin/cat '" +
+                        (rec / "pid").string() +
+                        "')\"\n"
+                        "fi\n");
+    state.write("runtime/stub/.qh_complete", "stub");
+    state.write("prefix-stub/.qh_prefix_stub", "");
+    if (gate) ::mkfifo((rec / "gate").c_str(), 0600);
+  }
+
+  std::string wineScript(bool gate, int code) const {
+    const std::string r = rec.path().string();
+    std::string s =
+        "#!/bin/sh\n"
+        "echo $$ > '" +
+        r +
+        "/pid'\n"
+        "echo start >> '" +
+        r +
+        "/starts'\n"
+        "printf '%s\\n' \"$#\" \"$@\" > '" +
+        r +
+        "/args'\n"
+        "pwd > '" +
+        r +
+        "/cwd'\n"
+        "/usr/bin/env > '" +
+        r +
+        "/env'\n"
+        "echo 'stub wine says hello'\n"
+        "echo 'stub wine complains' >&2\n";
+    if (gate) {
+      s += "read code < '" + r + "/gate'\nexit \"$code\"\n";
+    } else {
+      s += "exit " + std::to_string(code) + "\n";
+    }
+    return s;
+  }
+
+  void installClient() {
+    client.write("QuellhavenGame.exe", "MZ");
+    resources.emplace(bundle.path());
+    bundle.write("shim/version.dll", "shim bytes");
+  }
+
+  // Ready to play: runtime, prefix, client and shim in place.
+  void readyToPlay(bool gate = true, int code = 0) {
+    installRuntime(gate, code);
+    installClient();
+    model->setPhase(Phase::ready);
+  }
+
+  // Ends the gated stub with `code`, once it is waiting.
+  void release(int code) {
+    int fd = -1;
+    ASSERT_TRUE(spinUntil([&] {
+      fd = ::open((rec / "gate").c_str(), O_WRONLY | O_NONBLOCK);
+      return fd >= 0;
+    }));
+    const std::string text = std::to_string(code) + "\n";
+    ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::close(fd);
+  }
+
+  void waitForExit() {
+    ASSERT_TRUE(spinUntil([this] { return model->phase() != Phase::working; }));
+    drainEvents();
+  }
+
+  std::string logText() const { return slurp(state / "launcher.log"); }
+  int starts() const {
+    const std::string s = slurp(rec / "starts");
+    return static_cast<int>(std::count(s.begin(), s.end(), '\n'));
+  }
+
+  TempDir state;
+  TempDir client;
+  TempDir bundle;
+  // Where the stubs record what they saw.
+  TempDir rec;
+  std::optional<fs::path> resources;
+  std::string runtimeText =
+      "wine_id=stub\nwine_url=runtime/stub.tar.xz\nwine_sha256=\nwine_bin=bin/wine\n"
+      "dxvk_dll=dxvk/d3d9.dll\n";
+  std::shared_ptr<FakeClock> clock;
+  std::vector<std::string> events;
+  std::vector<std::string> statuses;
+  std::unique_ptr<LauncherModel> model;
+};
+
+}  // namespace play_test

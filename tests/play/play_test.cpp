@@ -1,0 +1,247 @@
+#include "play_fixture.h"
+
+using namespace play_test;
+
+namespace {
+
+const char* const kCrashStatus = "The game closed unexpectedly - press PLAY to try again.";
+const char* const kCrashDetail =
+    "If this keeps happening, use Tools > Play with diagnostics and send wine.log (Tools > Open "
+    "logs) and the game's Logs/qhshim.log to the team.";
+
+class Play : public PlayFixture {};
+
+TEST_F(Play, EarlyExitBringsTheLauncherBackWithTheCrashTexts) {
+  readyToPlay();
+  runTask(model->play(false));
+  ASSERT_TRUE(model->game());
+  EXPECT_EQ(model->phase(), Phase::working);
+  // The fake clock takes the four seconds at once, the game still runs.
+  EXPECT_EQ(clock->waits(), std::vector<double>{4.0});
+  EXPECT_EQ(model->status(), "Quellhaven is running.");
+  EXPECT_EQ(events, std::vector<std::string>{"hide"});
+  const std::vector<std::string> expected = {"Verifying client files...", "Starting Quellhaven...",
+                                             "Quellhaven is running."};
+  EXPECT_TRUE(std::search(statuses.begin(), statuses.end(), expected.begin(), expected.end()) !=
+              statuses.end());
+
+  clock->advance(7.5);  // 11.5 s in all
+  release(1);
+  waitForExit();
+  EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_FALSE(model->game());
+  EXPECT_EQ(model->status(), kCrashStatus);
+  EXPECT_EQ(model->detail(), kCrashDetail);
+  EXPECT_EQ(events, (std::vector<std::string>{"hide", "unhide", "activate"}));
+  EXPECT_NE(logText().find("  game exited code=1 lived=11s\n"), std::string::npos) << logText();
+}
+
+struct Lifetime {
+  double extra;  // after the four seconds the hide check takes
+  int code;
+  bool quits;
+  const char* line;
+};
+
+class PlayLifetime : public PlayFixture, public ::testing::WithParamInterface<Lifetime> {};
+
+TEST_P(PlayLifetime, TwelveSecondsOrMoreQuitsWhateverTheExitStatus) {
+  const Lifetime c = GetParam();
+  readyToPlay();
+  runTask(model->play(false));
+  clock->advance(c.extra);
+  release(c.code);
+  waitForExit();
+  EXPECT_NE(logText().find(c.line), std::string::npos) << logText();
+  EXPECT_EQ(model->phase(), Phase::ready);
+  if (c.quits) {
+    EXPECT_EQ(events, (std::vector<std::string>{"hide", "quit"}));
+    EXPECT_EQ(model->status(), "Quellhaven is running.");
+  } else {
+    EXPECT_EQ(events, (std::vector<std::string>{"hide", "unhide", "activate"}));
+    EXPECT_EQ(model->status(), kCrashStatus);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lifetimes, PlayLifetime,
+                         ::testing::Values(Lifetime{7.99, 0, false, "code=0 lived=11s"},
+                                           Lifetime{8.0, 0, true, "code=0 lived=12s"},
+                                           Lifetime{8.0, 5, true, "code=5 lived=12s"},
+                                           Lifetime{3596.0, 0, true, "code=0 lived=3600s"},
+                                           Lifetime{3596.0, 139, true, "code=139 lived=3600s"}));
+
+TEST_F(Play, ShortHideDelayGivesTheThreeSecondCrash) {
+  Timing timing;
+  timing.clock = clock;
+  timing.gameHideDelay = 1.0;
+  // A model of its own for the shorter delay, over the same folders.
+  ModelServices services;
+  services.getString = [this](std::string url) { return serve(std::move(url), runtimeText); };
+  services.resourcesDir = [this]() -> std::optional<fs::path> { return resources; };
+  services.unhideApp = [this] { events.push_back("unhide"); };
+  model = std::make_unique<LauncherModel>(std::move(services), timing);
+  model->paths().stateDir = state.path();
+  model->paths().installDir = client.path();
+  Log::setUrl(state / "launcher.log");
+  readyToPlay();
+  runTask(model->play(false));
+  clock->advance(2.0);
+  release(1);
+  waitForExit();
+  EXPECT_NE(logText().find("game exited code=1 lived=3s"), std::string::npos);
+  EXPECT_EQ(events, std::vector<std::string>{"unhide"});
+  EXPECT_EQ(model->status(), kCrashStatus);
+}
+
+TEST_F(Play, TheChildGetsExactlyTheLaunchEnvironmentOneArgumentAndTheClientFolder) {
+  readyToPlay();
+  state.write("wine.log", "wineboot output of an earlier run\n");
+  // Inherited by the launcher; the client without DXVK must not see it.
+  ::setenv("DXVK_HUD", "full", 1);
+  ::setenv("QH_PLAY_TEST_MARK", "kept", 1);
+  runTask(model->play(false));
+  ::unsetenv("DXVK_HUD");
+  ::unsetenv("QH_PLAY_TEST_MARK");
+  release(0);
+  waitForExit();
+
+  const std::string exe = (client / "QuellhavenGame.exe").string();
+  std::string windows = "Z:" + exe;
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+  EXPECT_EQ(slurp(rec / "args"), "1\n" + windows + "\n");
+  EXPECT_EQ(fs::path(text::trimWhitespace(slurp(rec / "cwd"))), client.path());
+
+  const auto seen = parseEnv(slurp(rec / "env"));
+  EXPECT_EQ(seen.count("DXVK_HUD"), 0u);
+  EXPECT_EQ(seen.count("DXVK_ASYNC"), 0u);
+  EXPECT_EQ(seen.at("WINEDLLOVERRIDES"), "mscoree=;mshtml=;winemenubuilder.exe=;version=n,b");
+  EXPECT_EQ(seen.at("http_proxy"), "http://127.0.0.1:9");
+  EXPECT_EQ(seen.at("HTTP_PROXY"), "http://127.0.0.1:9");
+  EXPECT_EQ(seen.at("WINEDEBUG"), "-all");
+  EXPECT_EQ(seen.at("WINEPREFIX"), (state / "prefix-stub").string());
+  EXPECT_EQ(seen.at("QH_PLAY_TEST_MARK"), "kept");
+  // Nothing beyond the launch environment: compare with what the runtime builds.
+  std::map<std::string, std::string> expected = model->runtime()->launchEnvironment(false, false);
+  expected.erase("DXVK_HUD");
+  expected.erase("QH_PLAY_TEST_MARK");
+  for (const char* own : {"PWD", "OLDPWD", "SHLVL", "_"}) expected.erase(own);
+  std::map<std::string, std::string> got = seen;
+  got.erase("QH_PLAY_TEST_MARK");
+  EXPECT_EQ(got, expected);
+
+  EXPECT_EQ(slurp(state / "wine.log"), "stub wine says hello\nstub wine complains\n");
+  EXPECT_TRUE(fs::is_directory(client / "Logs"));
+  EXPECT_EQ(slurp(client / "version.dll"), "shim bytes");
+  EXPECT_NE(logText().find("  launch: dxvk=false runtime=stub\n"), std::string::npos);
+  EXPECT_TRUE(fs::exists(client / "WTF/SavedVariables/QuellhavenIntegrity.lua"));
+}
+
+TEST_F(Play, DiagnosticsWithDxvkInPlace) {
+  readyToPlay();
+  state.write("runtime/stub/dxvk/d3d9.dll", "dxvk");
+  fs::create_directories(state / "prefix-stub/drive_c/windows/syswow64");
+  model->playWithDiagnostics();
+  ASSERT_TRUE(spinUntil([this] { return model->game() != nullptr; }));
+  EXPECT_EQ(model->detail(), "Diagnostics logging is on (wine.log).");
+  release(0);
+  waitForExit();
+  const auto seen = parseEnv(slurp(rec / "env"));
+  EXPECT_EQ(seen.at("WINEDLLOVERRIDES"),
+            "mscoree=;mshtml=;winemenubuilder.exe=;version=n,b;d3d9=n");
+  EXPECT_EQ(seen.at("DXVK_HUD"), "fps");
+  EXPECT_EQ(seen.at("DXVK_LOG_LEVEL"), "warn");
+  EXPECT_EQ(seen.at("WINEDEBUG"), "err+all,warn+seh,+loaddll,fixme-all");
+  EXPECT_EQ(slurp(state / "prefix-stub/drive_c/windows/syswow64/d3d9.dll"), "dxvk");
+  EXPECT_NE(logText().find("launch: dxvk=true runtime=stub"), std::string::npos);
+}
+
+TEST_F(Play, PressingPlayAgainNeverStartsASecondClient) {
+  readyToPlay();
+  runTask(model->play(false));
+  ASSERT_TRUE(spinUntil([this] { return starts() == 1; }));
+  runTask(model->play(false));  // working: nothing
+  model->setPhase(Phase::ready);
+  runTask(model->play(false));  // ready, but the game still runs: nothing
+  EXPECT_TRUE(model->game());
+  EXPECT_EQ(model->phase(), Phase::ready);
+  release(0);
+  waitForExit();
+  ASSERT_TRUE(spinUntil([this] { return !model->game(); }));
+  EXPECT_EQ(starts(), 1);
+}
+
+TEST_F(Play, AGameThatEndsAtOnceEndsReadyAndVisible) {
+  readyToPlay(/*gate=*/false, /*code=*/3);
+  runTask(model->play(false));
+  waitForExit();
+  EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_FALSE(model->game());
+  EXPECT_EQ(model->status(), kCrashStatus);
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>(events.end() - 2, events.end()),
+            (std::vector<std::string>{"unhide", "activate"}));
+  EXPECT_NE(logText().find("game exited code=3 lived="), std::string::npos);
+}
+
+TEST_F(Play, AMissingShimIsReportedWithoutAnErrorText) {
+  readyToPlay();
+  fs::remove(bundle / "shim/version.dll");
+  model->setDetail("before");
+  runTask(model->play(false));
+  EXPECT_EQ(model->status(),
+            "Launcher is damaged (missing shim). Re-download it from the website.");
+  EXPECT_EQ(model->detail(), "before");
+  EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_EQ(starts(), 0);
+
+  resources.reset();  // not running from a bundle at all
+  runTask(model->play(false));
+  EXPECT_EQ(model->status(),
+            "Launcher is damaged (missing shim). Re-download it from the website.");
+  EXPECT_EQ(starts(), 0);
+}
+
+TEST_F(Play, AWineThatCannotStartFailsTheLaunch) {
+  readyToPlay();
+  writeExecutable(state / "runtime/stub/bin/wine", "#!/nonexistent/interpreter\n");
+  runTask(model->play(false));
+  EXPECT_EQ(model->status(), "Could not launch the game.");
+  EXPECT_NE(model->detail().indexOf("No such file or directory"), -1)
+      << model->detail().toStdString();
+  EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_FALSE(model->game());
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(Play, AClientFolderDeletedAfterFinishingFailsTheLaunchAndStaysDeleted) {
+  readyToPlay();
+  runTask(model->finishReady("1.0", "Up to date", false));
+  ASSERT_EQ(model->status(), "Up to date - ready to play!");
+  fs::remove_all(client.path());
+  runTask(model->play(false));
+  EXPECT_EQ(model->status(), "Could not launch the game.");
+  EXPECT_FALSE(model->detail().isEmpty());
+  EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_EQ(starts(), 0);
+  EXPECT_FALSE(fs::exists(client.path()));
+}
+
+TEST_F(Play, WithoutARuntimeDescriptionPlayFetchesOne) {
+  readyToPlay();
+  ASSERT_FALSE(model->runtime()->spec());
+  runTask(model->play(false));
+  ASSERT_TRUE(model->runtime()->spec());
+  EXPECT_EQ(model->runtime()->spec()->id, "stub");
+  release(0);
+  waitForExit();
+}
+
+TEST_F(Play, OnlyReadyPlays) {
+  readyToPlay();
+  model->setPhase(Phase::needInstall);
+  runTask(model->play(false));
+  EXPECT_EQ(model->phase(), Phase::needInstall);
+  EXPECT_EQ(starts(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+#include "compat/rosetta.h"
+#include "play_fixture.h"
+
+using namespace play_test;
+
+namespace {
+
+class PlayTools : public PlayFixture {};
+
+TEST_F(PlayTools, ForceQuitWithNothingRunning) {
+  readyToPlay();
+  runTask(model->runtime()->resolveSpec());
+  runTask(model->stopGame());
+  EXPECT_EQ(model->status(), "Game stopped.");
+  EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_EQ(slurp(rec / "wineserver.calls"), "-k\n");
+
+  fs::remove(client / "QuellhavenGame.exe");
+  runTask(model->stopGame());
+  EXPECT_EQ(model->phase(), Phase::needInstall);
+  EXPECT_EQ(model->status(), "Game stopped.");
+}
+
+TEST_F(PlayTools, ForceQuitWithoutARuntimeRunsNothing) {
+  installClient();
+  model->setPhase(Phase::working);
+  runTask(model->stopGame());
+  EXPECT_EQ(model->status(), "Game stopped.");
+  EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_FALSE(fs::exists(rec / "wineserver.calls"));
+}
+
+TEST_F(PlayTools, ForceQuitEndsTheGameAndItsExitIsHandledAsAnyOther) {
+  readyToPlay();
+  runTask(model->play(false));
+  ASSERT_TRUE(model->game());
+  clock->advance(20.0);
+  model->forceQuitGame();
+  ASSERT_TRUE(spinUntil([this] { return model->status() == "Game stopped."; }));
+  EXPECT_FALSE(model->game());
+  EXPECT_EQ(model->phase(), Phase::ready);
+  // The stub dies of wineserver's SIGTERM; after 24 s the launcher quits.
+  ASSERT_TRUE(spinUntil([this] { return !events.empty() && events.back() == "quit"; }));
+  EXPECT_NE(logText().find("game exited code=15 lived=24s"), std::string::npos) << logText();
+}
+
+TEST_F(PlayTools, ResetWithoutAClientEndsInNeedInstall) {
+  installRuntime();
+  state.write("prefix/x", "");
+  state.write("prefix-old/x", "");
+  state.write("prefixes/x", "");
+  state.write("runtime.txt", "cached");
+  model->setPhase(Phase::ready);
+  model->resetCompatibilityLayer();
+  EXPECT_EQ(model->phase(), Phase::working);
+  EXPECT_EQ(model->status(), "Resetting the compatibility layer...");
+  ASSERT_TRUE(spinUntil([this] { return model->phase() != Phase::working; }));
+  EXPECT_EQ(model->phase(), Phase::needInstall);
+  EXPECT_EQ(model->status(), "Reset complete.");
+  for (const char* gone : {"runtime", "prefix", "prefix-old", "prefix-stub"}) {
+    EXPECT_FALSE(fs::exists(state / gone)) << gone;
+  }
+  EXPECT_TRUE(fs::exists(state / "prefixes/x"));
+  // The description was fetched again and cached.
+  EXPECT_EQ(slurp(state / "runtime.txt"), runtimeText);
+  EXPECT_EQ(model->runtime()->spec()->id, "stub");
+}
+
+TEST_F(PlayTools, ResetDoesNothingWhileWorking) {
+  installRuntime();
+  model->setPhase(Phase::working);
+  model->setStatus("busy");
+  model->resetCompatibilityLayer();
+  drainEvents();
+  EXPECT_EQ(model->status(), "busy");
+  EXPECT_TRUE(fs::exists(state / "runtime/stub/bin/wine"));
+}
+
+TEST_F(PlayTools, ResetWithAClientPreparesAgainThroughFinishing) {
+  readyToPlay();
+  // The runtime is gone after the reset and this server cannot deliver it.
+  runTask(model->resetLayer());
+  EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_TRUE(
+      model->status().startsWith("Reset complete - but the Mac compatibility layer isn't "
+                                 "ready."))
+      << model->status().toStdString();
+  EXPECT_TRUE(model->detail().endsWith("  Press PLAY to try again."));
+}
+
+// The Rosetta 2 gate as the model runs it.
+struct FakeMac {
+  bool present = false;
+  int osascript = 1;
+  std::vector<std::string> ran;
+  RosettaHost host() {
+    RosettaHost h;
+    h.isAppleSilicon = [] { return true; };
+    h.rosettaPresent = [this] { return present; };
+    h.run = [this](const fs::path& program, const std::vector<std::string>&, bool) {
+      ran.push_back(program.string());
+      return program == Rosetta::osascript ? osascript : 0;
+    };
+    return h;
+  }
+};
+
+class PlayRosetta : public PlayFixture {
+ protected:
+  void useMac() {
+    ModelServices services;
+    services.getString = [this](std::string url) { return serve(std::move(url), runtimeText); };
+    services.resourcesDir = [this]() -> std::optional<fs::path> { return resources; };
+    services.rosetta = mac.host();
+    Timing timing;
+    timing.clock = clock;
+    model = std::make_unique<LauncherModel>(std::move(services), timing);
+    model->paths().stateDir = state.path();
+    model->paths().installDir = client.path();
+    Log::setUrl(state / "launcher.log");
+    QObject::connect(model.get(), &LauncherModel::statusChanged,
+                     [this] { statuses.push_back(model->status().toStdString()); });
+  }
+  FakeMac mac;
+};
+
+TEST_F(PlayRosetta, ACancelledInstallationFailsWithTheAlertAndTheNextPlayTriesAgain) {
+  useMac();
+  readyToPlay();
+  runTask(model->play(false));
+  EXPECT_EQ(statuses.front(), "Installing Rosetta 2 (Apple's Intel translator, needed once)...");
+  EXPECT_EQ(model->status(), "Couldn't prepare the Mac compatibility layer.");
+  EXPECT_EQ(model->detail(), "Rosetta 2 is required on Apple Silicon Macs and is not installed.");
+  EXPECT_EQ(model->phase(), Phase::ready);
+  ASSERT_TRUE(model->hasAlert());
+  EXPECT_EQ(model->alertTitle(), "Rosetta 2 required");
+  EXPECT_EQ(model->alertBody(),
+            "Quellhaven runs through Apple's Rosetta 2 on Apple Silicon Macs. Install it by "
+            "running this in Terminal, then press PLAY:\n\nsoftwareupdate --install-rosetta "
+            "--agree-to-license");
+  EXPECT_EQ(mac.ran, (std::vector<std::string>{Rosetta::softwareUpdate, Rosetta::osascript}));
+  EXPECT_EQ(starts(), 0);
+
+  mac.osascript = 0;
+  mac.present = false;
+  model->dismissAlert();
+  runTask(model->play(false));
+  EXPECT_EQ(mac.ran.size(), 4u);
+  EXPECT_TRUE(model->hasAlert());  // status 0 yet still missing
+}
+
+TEST_F(PlayRosetta, FinishingReportsTheGateAsItsOwnFailure) {
+  useMac();
+  readyToPlay();
+  model->setProgress(0.5);
+  runTask(model->finishReady("1.0", "Up to date", false));
+  EXPECT_EQ(model->status(), "Up to date - but the Mac compatibility layer isn't ready.");
+  EXPECT_EQ(model->detail(),
+            "Rosetta 2 is required on Apple Silicon Macs and is not installed.  Press PLAY to try "
+            "again.");
+  EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_EQ(model->progress(), 0.5);
+  EXPECT_FALSE(model->hasAlert());
+}
+
+TEST_F(PlayRosetta, PresentRosettaStartsNoToolAndPlays) {
+  mac.present = true;
+  useMac();
+  readyToPlay();
+  runTask(model->play(false));
+  EXPECT_TRUE(mac.ran.empty());
+  ASSERT_TRUE(model->game());
+  release(0);
+  waitForExit();
+}
+
+}  // namespace
