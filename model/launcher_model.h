@@ -135,10 +135,13 @@ class LauncherModel : public QObject {
   void resetRuntime();
   // Settles the runtime's description (server, cached copy, built-in).
   QCoro::Task<> resolveRuntimeSpec();
-  // The Rosetta 2 gate, the runtime description when none is known, the
-  // runtime's installation and the prefix; status through ui(). Throws the
-  // first failure (RuntimeError, NetError or a file-system error).
+  // Makes the compatibility layer usable through services.prepareRuntime;
+  // without that service there is nothing to prepare.
   QCoro::Task<> prepareRuntime();
+  // The preparation itself: the Rosetta 2 gate, the runtime description when
+  // none is known, the runtime's installation and the prefix; status through
+  // ui(). Throws the first failure (RuntimeError, NetError, file errors).
+  QCoro::Task<> runRuntimePreparation();
   // PLAY: prepares the layer, writes the integrity report, clears the cache,
   // starts the client and follows it until it exits. Does nothing unless
   // ready with no game running.

@@ -33,6 +33,12 @@ bool fileExists(const fs::path& file) {
 }  // namespace
 
 QCoro::Task<> LauncherModel::prepareRuntime() {
+  if (!services_.prepareRuntime) co_return;
+  QCoro::Task<> prepare = services_.prepareRuntime(*this);
+  co_await prepare;
+}
+
+QCoro::Task<> LauncherModel::runRuntimePreparation() {
   if (Runtime::rosettaNeeded(services_.rosetta)) {
     setStatus(QStringLiteral("Installing Rosetta 2 (Apple's Intel translator, needed once)..."));
     setDetail(QStringLiteral("This can take a minute."));

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <filesystem>
 
+#include "compat/game_process.h"
 #include "core/files.h"
 #include "model/launcher_model.h"
 #include "net/speed_limit.h"
@@ -84,8 +85,7 @@ QCoro::Task<> LauncherModel::sync(bool force) {
 }
 
 bool LauncherModel::gameRunning() const {
-  // The launcher does not start the game yet, so no game of ours can be running.
-  return false;
+  return game_ && game_->running();
 }
 
 void LauncherModel::logDownload(const std::string& rel, int attempt, const std::string& message) {
@@ -97,7 +97,7 @@ void LauncherModel::primaryAction() {
     case Phase::working:
       return;
     case Phase::ready:
-      // Playing arrives with the compatibility layer.
+      play(false);
       return;
     case Phase::needInstall:
       break;

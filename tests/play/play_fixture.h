@@ -68,6 +68,7 @@ class PlayFixture : public ::testing::Test {
     timing.clock = clock;
     ModelServices services;
     services.getString = [this](std::string url) { return serve(std::move(url), runtimeText); };
+    services.prepareRuntime = &LauncherModel::runRuntimePreparation;
     services.hideApp = [this] { events.push_back("hide"); };
     services.unhideApp = [this] { events.push_back("unhide"); };
     services.activateApp = [this] { events.push_back("activate"); };

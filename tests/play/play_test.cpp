@@ -79,6 +79,7 @@ TEST_F(Play, ShortHideDelayGivesTheThreeSecondCrash) {
   services.getString = [this](std::string url) { return serve(std::move(url), runtimeText); };
   services.resourcesDir = [this]() -> std::optional<fs::path> { return resources; };
   services.unhideApp = [this] { events.push_back("unhide"); };
+  services.prepareRuntime = &LauncherModel::runRuntimePreparation;
   model = std::make_unique<LauncherModel>(std::move(services), timing);
   model->paths().stateDir = state.path();
   model->paths().installDir = client.path();

@@ -112,6 +112,7 @@ class PlayRosetta : public PlayFixture {
     services.getString = [this](std::string url) { return serve(std::move(url), runtimeText); };
     services.resourcesDir = [this]() -> std::optional<fs::path> { return resources; };
     services.rosetta = mac.host();
+    services.prepareRuntime = &LauncherModel::runRuntimePreparation;
     Timing timing;
     timing.clock = clock;
     model = std::make_unique<LauncherModel>(std::move(services), timing);
