@@ -28,14 +28,18 @@ void executable(const fs::path& file, const std::string& text) {
   fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
 }
 
-// The shim the launcher ships, else Wine's own version.dll as the native DLL
-// placed beside the client (then there is no shim log to look at).
+// The shim the launcher ships; without it Wine's own version.dll stands in as
+// the native DLL beside the client, and there is no shim log to look at.
 std::optional<fs::path> shimSource() {
+#ifdef QH_SHIM_DLL
+  return fs::path(QH_SHIM_DLL);
+#else
   for (const char* candidate : {"/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/version.dll",
                                 "/usr/lib/wine/x86_64-windows/version.dll"}) {
     if (fs::exists(candidate)) return fs::path(candidate);
   }
   return std::nullopt;
+#endif
 }
 
 TEST(PlayE2E, InstallThenCrashEarlyThenPlayToTheEnd) {
@@ -119,6 +123,9 @@ TEST(PlayE2E, InstallThenCrashEarlyThenPlayToTheEnd) {
   EXPECT_NE(slurp(client / "Logs/client.log").find("client started"), std::string::npos);
   EXPECT_EQ(slurp(client / "version.dll"), slurp(*shim));
   EXPECT_TRUE(fs::exists(client / "WTF/SavedVariables/QuellhavenIntegrity.lua"));
+#ifdef QH_SHIM_DLL
+  EXPECT_FALSE(slurp(client / "Logs/qhshim.log").empty());
+#endif
 
   // A full session: the fake clock says 14 s have passed when it ends.
   home.write("Games/Quellhaven/qh_exit.txt", "2 0\n");
