@@ -19,10 +19,6 @@ ModelServices makeServices() {
   s.unhideApp = platform::unhideApplication;
   s.activateApp = platform::activateApplication;
   s.quitApp = platform::terminate;
-  s.resourcesDir = []() -> std::optional<std::filesystem::path> {
-    const auto bundle = platform::runningBundle();
-    if (!bundle) return std::nullopt;
-    return *bundle / "Contents" / "Resources";
-  };
+  s.resourcesDir = platform::resourcesDir;
   return s;
 }
