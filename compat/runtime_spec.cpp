@@ -1,6 +1,7 @@
 #include "compat/runtime_spec.h"
 
 #include <QUrl>
+#include <algorithm>
 #include <charconv>
 
 #include "core/text.h"
@@ -39,6 +40,25 @@ bool isUrl(const std::string& text) {
   return url.isValid() && !url.scheme().isEmpty() && !url.host().isEmpty();
 }
 
+// The id names folders and files inside the support folder, and the other paths
+// are joined below the runtime folder: a description that could reach outside
+// them (and have an install or reset delete there) is no description at all.
+bool isSafeName(const std::string& name) {
+  return name != "." && name != ".." &&
+         name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+}
+
+bool isSafeRelativePath(const std::string& path) {
+  if (path.empty() || path.front() == '/' || path.find('\0') != std::string::npos) return false;
+  size_t start = 0;
+  while (start <= path.size()) {
+    const size_t end = std::min(path.find('/', start), path.size());
+    if (path.compare(start, end - start, "..") == 0) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<RuntimeSpec> RuntimeSpec::parse(std::string_view text,
@@ -64,12 +84,16 @@ std::optional<RuntimeSpec> RuntimeSpec::from(const std::map<std::string, std::st
   spec.id = table.at("wine_id");
   spec.wineBin = table.at("wine_bin");
   if (spec.id.empty() || spec.wineBin.empty()) return std::nullopt;
+  if (!isSafeName(spec.id) || !isSafeRelativePath(spec.wineBin)) return std::nullopt;
   const std::string& url = table.at("wine_url");
   spec.url = text::lower(url).starts_with("http") ? url : relativeTo + "/" + url;
   if (!isUrl(spec.url)) return std::nullopt;
   spec.sha256 = table.at("wine_sha256");
   spec.libDir = nonEmpty(table, "wine_libs");
   spec.dxvkDll = nonEmpty(table, "dxvk_dll");
+  for (const auto& optional : {spec.libDir, spec.dxvkDll}) {
+    if (optional && !isSafeRelativePath(*optional)) return std::nullopt;
+  }
   const auto size = table.find("wine_size");
   spec.size = size == table.end() ? -1 : parseSize(size->second);
   return spec;

@@ -137,3 +137,30 @@ TEST(RuntimeErrorTest, DescriptionsAreTheUsersText) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RuntimeSpecFromTest, PathsThatLeaveTheirFoldersAreNoDescription) {
+  const std::map<std::string, std::string> good = {{"wine_id", "w1"},
+                                                   {"wine_url", "https://h/w1.tar.xz"},
+                                                   {"wine_sha256", ""},
+                                                   {"wine_bin", "w1/bin/wine"}};
+  ASSERT_TRUE(RuntimeSpec::from(good, kBase));
+  const std::vector<std::pair<std::string, std::string>> hostile = {{"wine_id", ".."},
+                                                                    {"wine_id", "."},
+                                                                    {"wine_id", "/"},
+                                                                    {"wine_id", "a/../.."},
+                                                                    {"wine_id", "x\\y"},
+                                                                    {"wine_bin", "/usr/bin/wine"},
+                                                                    {"wine_bin", "../bin/wine"},
+                                                                    {"wine_bin", "w1/../../x"},
+                                                                    {"wine_libs", "/usr/lib"},
+                                                                    {"dxvk_dll", "../../d3d9.dll"}};
+  for (const auto& [key, value] : hostile) {
+    auto table = good;
+    table[key] = value;
+    EXPECT_FALSE(RuntimeSpec::from(table, kBase)) << key << "=" << value;
+  }
+}
+
+}  // namespace
