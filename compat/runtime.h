@@ -57,7 +57,7 @@ class Runtime {
   // The sibling of wine().
   std::optional<std::filesystem::path> wineserver() const;
   std::optional<std::filesystem::path> libraryDir() const;
-  // Only while the DXVK file named by the spec exists.
+  // Only while the DXVK file the runtime description names exists.
   std::optional<std::filesystem::path> dxvkSource() const;
   std::filesystem::path prefixDir() const;
   std::filesystem::path prefixMarker() const;
