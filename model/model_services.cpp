@@ -13,6 +13,7 @@ ModelServices makeServices() {
   };
   s.sync = &LauncherModel::runUpdateEngine;
   s.resolveRuntimeSpec = [](LauncherModel& model) { return model.resolveRuntimeSpec(); };
+  s.prepareRuntime = &LauncherModel::runRuntimePreparation;
   s.rosetta = RosettaHost::system();
   s.hideApp = platform::hideApplication;
   s.unhideApp = platform::unhideApplication;

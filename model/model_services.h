@@ -28,8 +28,8 @@ struct ModelServices {
   std::function<QCoro::Task<>(LauncherModel&, bool force)> sync;
 
   // --- Compatibility layer and play ---
-  // Makes the compatibility layer usable; finishing and PLAY go through it.
-  // LauncherModel::runRuntimePreparation is the real one.
+  // Makes the compatibility layer usable (LauncherModel::runRuntimePreparation
+  // in production); finishing and PLAY go through it.
   std::function<QCoro::Task<>(LauncherModel&)> prepareRuntime;
   // The machine as the Rosetta 2 gate sees it; empty members: not Apple Silicon.
   RosettaHost rosetta;
