@@ -1,15 +1,19 @@
 // The whole product, as `make demo` runs it but served by nginx: the launcher
 // bundle, driven by its autopilot in its own home, installs a published client
-// (with the launcher archive at the running build beside it) and configures
-// it. A second start finds everything up to date.
+// (with a runtime and the launcher archive at the running build beside it),
+// installs the runtime, prepares the Wine prefix, plays the stand-in game to
+// its normal end and quits after it. A second start finds everything up to
+// date and goes straight to ready.
 #include <gtest/gtest.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 
 #include "core/qh.h"
+#include "core/text.h"
 #include "support/nginx.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
@@ -18,6 +22,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr const char* kRuntimeId = "qh-e2e-wine";
 
 struct LauncherRun {
   int exitCode = -1;
@@ -41,6 +47,9 @@ LauncherRun runLauncher(const fs::path& home, const QString& autopilot, int time
   env.remove("QH_DEMO_SHOTS");
   env.remove("DISPLAY");
   env.remove("WAYLAND_DISPLAY");
+  for (const char* inherited : {"WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "DXVK_HUD"}) {
+    env.remove(QString::fromLatin1(inherited));
+  }
   fs::create_directories(home / "run");
   fs::permissions(home / "run", fs::perms::owner_all);
   QProcess launcher;
@@ -68,23 +77,42 @@ size_t find(const std::string& out, const std::string& what, const std::string& 
   return std::string::npos;
 }
 
+// The launcher's own time stamp, in seconds, of the line holding `at`.
+double stampOf(const std::string& out, size_t at) {
+  const size_t line = out.rfind('\n', at) + 1;
+  return std::atof(out.c_str() + line + 1);
+}
+
 bool sameBytes(const fs::path& a, const fs::path& b) {
   std::error_code ec;
   return fs::is_regular_file(b, ec) && fs::file_size(a, ec) == fs::file_size(b, ec) &&
          slurp(a) == slurp(b);
 }
 
-TEST(ProductEndToEnd, InstallThenUpToDate) {
+// The seconds of the launcher-log line "game exited code=<code> lived=<n>s", or -1.
+long livedSeconds(const std::string& log, int code) {
+  const std::string key = "game exited code=" + std::to_string(code) + " lived=";
+  const size_t at = log.find(key);
+  return at == std::string::npos ? -1 : std::atol(log.c_str() + at + key.size());
+}
+
+TEST(ProductEndToEnd, InstallPlayToTheEndThenUpToDate) {
   if (!Nginx::available()) GTEST_SKIP() << "no " << Nginx::binary;
   TempDir root;
 
-  // What the server publishes: a 20 MB client shaped like the real one and
-  // the launcher itself at the running build.
+  // What the server publishes: a 20 MB client shaped like the real one
+  // around the stand-in game, a runtime over the system's Wine (stand-in wine
+  // programs where there is none) and the launcher itself at the running build.
   const auto rels = SampleClient::generateShaped(root / "source", 20 << 20, 120, QH_GAME_EXE);
+  const fs::path runtimeDir = root / "runtime" / kRuntimeId;
+  const bool systemWine = SampleClient::writeRuntime(runtimeDir, false);
+  std::cout << "runtime: " << (systemWine ? "the system's Wine" : "stand-in wine programs")
+            << ", bundled shim: " << QH_BUNDLE_SHIM_ARCH << "\n";
   const auto published =
       runTool(QH_PUBLISH,
               {(root / "source").string(), (root / "www").string(), "--version", "7.3.5",
-               "--launcher-build", std::to_string(QH::launcherBuild), "--launcher", QH_BUNDLE},
+               "--runtime-id", kRuntimeId, "--runtime", runtimeDir.string(), "--launcher-build",
+               std::to_string(QH::launcherBuild), "--launcher", QH_BUNDLE},
               300000);
   ASSERT_EQ(published.exitCode, 0) << published.err;
   Nginx nginx(root / "www");
@@ -92,19 +120,42 @@ TEST(ProductEndToEnd, InstallThenUpToDate) {
 
   const fs::path home = root / "home";
   const fs::path support = home / "data/Quellhaven";
+  const fs::path prefix = support / (std::string("prefix-") + kRuntimeId);
   fs::create_directories(support);
   std::ofstream(support / "launcher.cfg") << nginx.url() << "\n";
 
-  // First start: nothing installed. INSTALL, then stop once ready.
-  const LauncherRun first = runLauncher(home, "ready", 900000);
+  // First start: nothing installed. INSTALL, PLAY, and the launcher quits
+  // after the game's normal exit (15 s, past the 12 s of a crash).
+  const LauncherRun first = runLauncher(home, "1", 900000);
   std::cout << first.out;
-  ASSERT_EQ(first.exitCode, 0) << first.out;
+  // Leave no Wine server of the game's prefix behind, whatever happened.
+  if (systemWine) {
+    runTool("/bin/sh", {"-c", "WINEPREFIX='" + prefix.string() + "' /usr/bin/wineserver -k"});
+  }
+  EXPECT_EQ(first.exitCode, 0) << first.out;
+  EXPECT_EQ(first.out.find("FAILED"), std::string::npos);
   const size_t install = find(first.out, "press", "INSTALL");
-  EXPECT_NE(install, std::string::npos);
-  EXPECT_NE(find(first.out, "ready", "Installed - ready to play!", install), std::string::npos);
+  ASSERT_NE(install, std::string::npos);
+  const size_t unpack = find(first.out, "status", "Unpacking the compatibility layer...", install);
+  const size_t wineboot = find(first.out, "status", "Setting up the Windows environment", unpack);
+  const size_t ready = find(first.out, "status", "Installed - ready to play!", wineboot);
+  const size_t play = find(first.out, "press", "PLAY", ready);
+  const size_t starting = find(first.out, "status", "Starting Quellhaven...", play);
+  const size_t running = find(first.out, "status", "Quellhaven is running.", starting);
+  const size_t ended = find(first.out, "game", "the game ended normally", running);
+  const size_t quit = find(first.out, "quit", "the launcher quits", ended);
+  EXPECT_NE(unpack, std::string::npos);
+  EXPECT_NE(wineboot, std::string::npos);
+  EXPECT_NE(ready, std::string::npos);
+  EXPECT_NE(play, std::string::npos);
+  EXPECT_NE(starting, std::string::npos);
+  EXPECT_NE(running, std::string::npos);
+  EXPECT_NE(ended, std::string::npos);
+  EXPECT_NE(quit, std::string::npos);
+  EXPECT_EQ(first.out.find("closed unexpectedly"), std::string::npos);
 
   // The install folder holds the published tree byte for byte; only the WDB
-  // cache is gone, cleared after the update.
+  // cache is gone, cleared after the update and again before play.
   const fs::path client = home / "Quellhaven";
   for (const std::string& rel : rels) {
     if (rel.starts_with("Cache/")) {
@@ -119,15 +170,64 @@ TEST(ProductEndToEnd, InstallThenUpToDate) {
   EXPECT_EQ(slurp(client / "WTF/Account/DEMO/AddOns.txt"),
             "QuellhavenUI: enabled\r\nQuest Helper: enabled\r\n");
 
-  // Second start: the markers match the server, so no file is looked at or
-  // fetched again.
+  // The runtime: unpacked, marked complete, its archive gone.
+  const fs::path installed = support / "runtime" / kRuntimeId;
+  EXPECT_EQ(slurp(installed / ".qh_complete"), kRuntimeId);
+  EXPECT_TRUE(sameBytes(runtimeDir / "bin/wine", installed / kRuntimeId / "bin/wine"));
+  EXPECT_FALSE(fs::exists(support / "runtime" / (std::string(kRuntimeId) + ".tar.xz")));
+  // The prefix: made by wineboot, marked, with the launcher's registry defaults.
+  EXPECT_TRUE(fs::exists(prefix / (std::string(".qh_prefix_") + kRuntimeId)));
+  EXPECT_TRUE(fs::is_directory(prefix / "drive_c/windows/syswow64"));
+  if (systemWine) {
+    EXPECT_TRUE(fs::is_regular_file(prefix / "drive_c/windows/system32/kernel32.dll"));
+    EXPECT_NE(slurp(prefix / "user.reg").find("\"VideoMemorySize\"=\"2048\""), std::string::npos);
+  }
+
+  // The game ran its full course and said so; the launcher saw a normal run.
+  const std::string log = slurp(support / "launcher.log");
+  EXPECT_NE(log.find(std::string("launch: dxvk=false runtime=") + kRuntimeId), std::string::npos)
+      << log;
+  EXPECT_GE(livedSeconds(log, 0), 12) << log;
+  const std::string clientLog = slurp(client / "Logs/client.log");
+  EXPECT_NE(clientLog.find("client started"), std::string::npos) << clientLog;
+  if (systemWine) {
+    EXPECT_NE(clientLog.find("client exits with 0"), std::string::npos) << clientLog;
+  }
+  EXPECT_TRUE(fs::exists(client / "WTF/SavedVariables/QuellhavenIntegrity.lua"));
+
+  // The bundle's shim sits beside the client. It writes its log only when
+  // Wine can load it: a real Wine and a shim built for the game's (64-bit)
+  // architecture.
+  EXPECT_TRUE(sameBytes(fs::path(QH_BUNDLE "/Contents/Resources/shim/version.dll"),
+                        client / "version.dll"));
+  if (systemWine && std::string(QH_BUNDLE_SHIM_ARCH) == "x86_64") {
+    const auto shim = text::splitLines(slurp(client / "Logs/qhshim.log"));
+    ASSERT_EQ(shim.size(), 2u) << slurp(client / "Logs/qhshim.log");
+    EXPECT_NE(text::lower(shim[0]).find(" load pid="), std::string::npos) << shim[0];
+    EXPECT_NE(text::lower(shim[0]).find("\\quellhaven\\quellhavengame.exe launcher="),
+              std::string::npos)
+        << shim[0];
+    EXPECT_NE(text::lower(shim[1]).find(" unload pid="), std::string::npos) << shim[1];
+  } else {
+    std::cout << "not checking Logs/qhshim.log: the game is 64-bit, the bundled shim "
+              << QH_BUNDLE_SHIM_ARCH << (systemWine ? "" : ", and wine is a stand-in") << "\n";
+  }
+
+  // Second start: the markers match the server and the layer is in place, so
+  // nothing is compared, fetched, unpacked or booted again.
+  const std::string wineLog = slurp(support / "wine.log");
   const LauncherRun second = runLauncher(home, "ready", 600000);
   std::cout << second.out;
   ASSERT_EQ(second.exitCode, 0) << second.out;
-  EXPECT_NE(find(second.out, "ready", "Up to date - ready to play!"), std::string::npos);
-  EXPECT_EQ(second.out.find("INSTALL"), std::string::npos);
-  EXPECT_EQ(second.out.find("Downloading"), std::string::npos);
-  EXPECT_EQ(second.out.find("Comparing files..."), std::string::npos);
+  const size_t upToDate = find(second.out, "ready", "Up to date - ready to play!");
+  ASSERT_NE(upToDate, std::string::npos);
+  std::cout << "second start: ready after " << stampOf(second.out, upToDate)
+            << " s of launcher time\n";
+  for (const char* slow : {"INSTALL", "Comparing files...", "Downloading", "Unpacking",
+                           "Setting up the Windows environment", "isn't ready"}) {
+    EXPECT_EQ(second.out.find(slow), std::string::npos) << slow;
+  }
+  EXPECT_EQ(slurp(support / "wine.log"), wineLog);
 }
 
 }  // namespace
