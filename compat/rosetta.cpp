@@ -1,37 +1,20 @@
 #include "compat/rosetta.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <cerrno>
-
 #include "compat/runtime.h"
 #include "compat/shell.h"
+#include "compat/spawn.h"
 #include "platform/platform.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
 namespace {
 
 // The administrator prompt's tool keeps the launcher's own output streams and
-// environment, so it is started here rather than through Shell.
+// environment, so it is not started through Shell, which redirects them.
 int runInherited(const fs::path& program, const std::vector<std::string>& args) {
-  std::vector<std::string> strings{program.string()};
-  strings.insert(strings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& s : strings) argv.push_back(s.data());
-  argv.push_back(nullptr);
   pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  int wstatus = 0;
-  pid_t waited;
-  do {
-    waited = ::waitpid(pid, &wstatus, 0);
-  } while (waited < 0 && errno == EINTR);
-  if (waited < 0 || !WIFEXITED(wstatus)) return -1;
-  return WEXITSTATUS(wstatus);
+  if (Spawn::start({program, args, std::nullopt, std::nullopt}, pid) != 0) return -1;
+  return Spawn::wait(pid);
 }
 
 }  // namespace

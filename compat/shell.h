@@ -7,14 +7,15 @@
 #include <qcoro/qcorotask.h>
 
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "compat/spawn.h"
+
 namespace Shell {
 
-using Environment = std::map<std::string, std::string>;
+using Environment = Spawn::Environment;
 
 // Starts `path` (absolute, used unchanged) with `args` (the first is the first
 // argument, not a program name). `env`, when given, is the child's whole
