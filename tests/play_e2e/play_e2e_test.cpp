@@ -55,7 +55,7 @@ TEST(PlayE2E, InstallThenCrashEarlyThenPlayToTheEnd) {
 
   // The published client and the runtime archive.
   fs::create_directories(home / "source");
-  fs::copy_file(QH_E2E_GAME, home / "source/QuellhavenGame.exe");
+  fs::copy_file(QH_GAME_EXE, home / "source/QuellhavenGame.exe");
   home.write("source/Data/readme.txt", "stand-in client\n");
   const auto published =
       runTool(QH_PUBLISH, {(home / "source").string(), (home / "www").string(), "--version", "5"});
@@ -142,8 +142,17 @@ TEST(PlayE2E, InstallThenCrashEarlyThenPlayToTheEnd) {
   log = slurp(state / "launcher.log");
   EXPECT_NE(log.find("game exited code=0 lived=14s"), std::string::npos) << log;
   EXPECT_EQ(slurp(state / "wine.log").find("left from before"), std::string::npos);
+  // Both runs went the whole way through the client: started, exited as told.
   const std::string client_log = slurp(client / "Logs/client.log");
-  EXPECT_EQ(std::count(client_log.begin(), client_log.end(), '\n'), 2);
+  size_t runs = 0;
+  for (size_t at = client_log.find("client started"); at != std::string::npos;
+       at = client_log.find("client started", at + 1)) {
+    ++runs;
+  }
+  EXPECT_EQ(runs, 2u) << client_log;
+  const size_t second = client_log.rfind("client started");
+  EXPECT_LT(client_log.find("client exits with 3"), second) << client_log;
+  EXPECT_NE(client_log.find("client exits with 0", second), std::string::npos) << client_log;
   server.stop();
   // Leave no wineserver behind.
   QCoro::Task<> kill = model.runtime()->killWine();
