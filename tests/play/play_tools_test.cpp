@@ -34,6 +34,8 @@ TEST_F(PlayTools, ForceQuitEndsTheGameAndItsExitIsHandledAsAnyOther) {
   readyToPlay();
   runTask(model->play(false));
   ASSERT_TRUE(model->game());
+  // wineserver -k can only end a stub that has said who it is.
+  ASSERT_TRUE(spinUntil([this] { return starts() == 1; }));
   clock->advance(20.0);
   model->forceQuitGame();
   ASSERT_TRUE(spinUntil([this] { return model->status() == "Game stopped."; }));
