@@ -23,6 +23,8 @@ struct Pilot {
   bool installPressed = false;
   bool playPressed = false;
   int shots = 0;
+  // Pictures asked for so far; only the latest one is taken.
+  int shotRequests = 0;
   QString shotDir;
   // The last status printed, its digits left out, and when: a download's
   // per-file counters would otherwise print a line per file.
@@ -46,16 +48,19 @@ QString phaseName(Phase phase) {
       QMetaEnum::fromType<LauncherPhase::Phase>().valueToKey(static_cast<int>(phase)));
 }
 
-// The window as it looks now, once it had a moment to draw the change.
+// The window as it looks now, once it had a moment to draw the change. A
+// phase that is over before its picture is due gets none: the picture would
+// show the next one.
 void shoot(const std::shared_ptr<Pilot>& pilot, QPointer<QWindow> window, const QString& name) {
   if (pilot->shotDir.isEmpty() || !window) return;
-  const QString file = QStringLiteral("%1/%2-%3.png")
-                           .arg(pilot->shotDir)
-                           .arg(++pilot->shots, 2, 10, QLatin1Char('0'))
-                           .arg(name);
-  QTimer::singleShot(400, window, [pilot, window, file] {
+  const int request = ++pilot->shotRequests;
+  QTimer::singleShot(400, window, [pilot, window, name, request] {
     auto* quick = qobject_cast<QQuickWindow*>(window.data());
-    if (!quick) return;
+    if (!quick || request != pilot->shotRequests) return;
+    const QString file = QStringLiteral("%1/%2-%3.png")
+                             .arg(pilot->shotDir)
+                             .arg(++pilot->shots, 2, 10, QLatin1Char('0'))
+                             .arg(name);
     const QImage image = quick->grabWindow();
     if (!image.isNull() && image.save(file)) print(*pilot, "shot", file);
   });
@@ -72,8 +77,11 @@ void onPhase(LauncherModel* m, const std::shared_ptr<Pilot>& pilot, QPointer<QWi
   if (m->phase() == Phase::needInstall) {
     if (pilot->installPressed) return fail(*pilot, m->status() + " " + m->detail());
     pilot->installPressed = true;
-    print(*pilot, "press", m->actionTitle());
-    QTimer::singleShot(0, m, [m] { m->primaryAction(); });
+    // After the picture of the install card, when pictures are taken.
+    QTimer::singleShot(pilot->shotDir.isEmpty() ? 0 : 800, m, [m, pilot] {
+      print(*pilot, "press", m->actionTitle());
+      m->primaryAction();
+    });
   } else if (m->phase() == Phase::ready) {
     if (pilot->stopAtReady) {
       print(*pilot, "ready", m->status());
