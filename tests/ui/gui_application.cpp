@@ -1,0 +1,23 @@
+// The window tests need a GUI application: offscreen, drawn by the software
+// renderer so pixels are the same on every machine.
+#include <stdlib.h>
+
+#include <QGuiApplication>
+#include <QQuickWindow>
+
+#include "support/test_main.h"
+#include "ui/launcher_window.h"
+
+namespace {
+
+std::unique_ptr<QCoreApplication> makeGuiApplication(int& argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+  auto app = std::make_unique<QGuiApplication>(argc, argv);
+  LauncherWindow::prepareApplication();
+  return app;
+}
+
+[[maybe_unused]] const bool registered = testsupport::setApplicationFactory(makeGuiApplication);
+
+}  // namespace
