@@ -31,6 +31,6 @@ int main(int argc, char** argv) {
   Shell::styleWindow(window);
 
   DemoAutopilot::attachIfRequested(model, &window);
-  model.start();
+  Shell::startAfterFirstFrame(window, [&model] { model.start(); });
   return app.exec();
 }

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <csignal>
+#include <memory>
 
 #include "core/log.h"
 #include "platform/platform.h"
@@ -130,6 +131,23 @@ void logFirstFrame(QQuickWindow& window, QElapsedTimer sinceStart) {
         QObject::disconnect(*connection);
         Log::line("first frame shown after " + std::to_string(sinceStart.elapsed()) + " ms");
       });
+}
+
+void startAfterFirstFrame(QQuickWindow& window, std::function<void()> start, int fallbackMs) {
+  auto pending = std::make_shared<std::function<void()>>(std::move(start));
+  auto runOnce = [pending] {
+    if (!*pending) return;
+    const std::function<void()> run = std::move(*pending);
+    *pending = nullptr;
+    run();
+  };
+  auto connection = std::make_shared<QMetaObject::Connection>();
+  *connection =
+      QObject::connect(&window, &QQuickWindow::frameSwapped, &window, [connection, runOnce] {
+        QObject::disconnect(*connection);
+        runOnce();
+      });
+  QTimer::singleShot(fallbackMs, &window, runOnce);
 }
 
 }  // namespace Shell

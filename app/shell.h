@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QRect>
+#include <functional>
 #include <optional>
 
 class QQuickWindow;
@@ -35,5 +36,9 @@ void reopenOnActivate(QWindow& window);
 void quitOnTerminate();
 // Logs how long after `sinceStart` the first frame was shown.
 void logFirstFrame(QQuickWindow& window, QElapsedTimer sinceStart);
+// Runs `start` once, as soon as the window's first frame has been shown, so
+// start-up work never delays it; after `fallbackMs` without a frame (a window
+// that is never exposed) it runs anyway.
+void startAfterFirstFrame(QQuickWindow& window, std::function<void()> start, int fallbackMs = 2000);
 
 }  // namespace Shell
