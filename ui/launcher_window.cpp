@@ -16,9 +16,10 @@ void LauncherWindow::prepareApplication() {
   static bool done = false;
   if (done) return;
   done = true;
-  // Fusion draws its menus and dialogs from the palette, so one dark palette
-  // makes every stock control match the window.
-  QQuickStyle::setStyle(QStringLiteral("Fusion"));
+  // Basic is the lightest style to load; it draws the few stock parts left
+  // (menu, alert, tool tip, folder panel) from the palette, so one dark
+  // palette makes them match the window.
+  QQuickStyle::setStyle(QStringLiteral("Basic"));
   QGuiApplication::setPalette(Theme::palette());
   qmlRegisterUncreatableMetaObject(LauncherPhase::staticMetaObject, "Quellhaven.Model", 1, 0,
                                    "LauncherPhase",
@@ -40,7 +41,7 @@ LauncherWindow::LauncherWindow(LauncherModel& model, Theme& theme, QWindow* pare
   connect(engine(), &QQmlEngine::warnings, this, [](const QList<QQmlError>& warnings) {
     for (const QQmlError& w : warnings) Log::line("window: " + w.toString().toStdString());
   });
-  setSource(QUrl(QStringLiteral("qrc:/qh/ui/LauncherView.qml")));
+  setSource(QUrl(QStringLiteral("qrc:/qh/Quellhaven/Ui/LauncherView.qml")));
   for (const QQmlError& e : errors()) Log::line("window: " + e.toString().toStdString());
 }
 

@@ -214,7 +214,7 @@ TEST_F(WindowTest, WispAtTimeZeroIsAtItsBaseAndHalfBright) {
     Item { width: 900; height: 560
       Wisp { objectName: "w"; wispWidth: 520; wispHeight: 130; angle: -12; offsetX: -30; offsetY: -40
              driftX: 70; driftY: 18; seconds: 21; tint: "#d6e2de"; alpha: 0.31; time: 0 } })",
-                    QUrl("qrc:/qh/ui/WispProbe.qml"));
+                    QUrl("qrc:/qh/Quellhaven/Ui/WispProbe.qml"));
   std::unique_ptr<QObject> root(component.create(window->rootContext()));
   ASSERT_TRUE(root) << component.errorString().toStdString();
   QObject* wisp = root->findChild<QObject*>("w");

@@ -11,9 +11,13 @@ Item {
         anchors.fill: parent
         ShapePath {
             strokeColor: "transparent"
+            // Corner to corner in the unit square stretched over the window:
+            // the other two corners share the middle colour.
             fillGradient: LinearGradient {
+                readonly property real k: 2 * backdrop.width * backdrop.height
+                    / (backdrop.width * backdrop.width + backdrop.height * backdrop.height)
                 x1: 0; y1: 0
-                x2: backdrop.width; y2: backdrop.height
+                x2: k * backdrop.height; y2: k * backdrop.width
                 GradientStop { position: 0; color: theme.bgTop }
                 GradientStop { position: 1; color: theme.bgBottom }
             }
@@ -35,6 +39,10 @@ Item {
             anchors.fill: parent
             source: theme.tunnel
             fillMode: Image.PreserveAspectCrop
+            // Decoded no larger than it is drawn: the design size serves every
+            // window up to it, so a start decodes the picture at that size once.
+            sourceSize: backdrop.width <= theme.width && backdrop.height <= theme.height
+                ? Qt.size(theme.width, theme.height) : undefined
             opacity: 0.34
             smooth: true
         }

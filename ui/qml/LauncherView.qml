@@ -22,9 +22,12 @@ Item {
         : "B E G I N   Y O U R   J O U R N E Y"
 
     function pressPrimary() {
-        if (launcher.phase !== LauncherPhase.Phase.working && !alert.visible)
+        if (launcher.phase !== LauncherPhase.Phase.working
+                && !(alertLoader.dialog && alertLoader.dialog.visible))
             launcher.runCommand("primaryAction")
     }
+
+    Component.onCompleted: if (launcher.hasAlert) alertLoader.active = true
 
     Backdrop {
         objectName: "backdrop"
@@ -65,45 +68,54 @@ Item {
         onActivated: root.pressPrimary()
     }
 
-    Dialog {
-        id: alert
-        objectName: "alert"
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        modal: true
-        width: 380
-        title: launcher.alertTitle
-        standardButtons: Dialog.Ok
-        closePolicy: Popup.CloseOnEscape
-        palette.window: theme.surface
-        palette.windowText: theme.text
-        palette.text: theme.text
-        palette.base: theme.inset
-        palette.button: theme.surfaceHi
-        palette.buttonText: theme.text
-        palette.highlight: theme.accentDeep
-        palette.highlightedText: theme.text
-        palette.light: theme.edge
-        palette.midlight: theme.edge
-        palette.mid: theme.surfaceHi
-        palette.dark: theme.bgBottom
-        palette.shadow: theme.bgBottom
-        background: Rectangle {
-            color: theme.surface
-            border.color: theme.edge
-            border.width: 1
-            radius: 10
-        }
-        Overlay.modal: Rectangle {
-            color: theme.alpha(theme.bgBottom, 0.55)
-        }
-        onClosed: launcher.dismissAlert()
-        Component.onCompleted: if (launcher.hasAlert) open()
-        Label {
-            objectName: "alertBody"
-            width: parent.width
-            text: launcher.alertBody
-            wrapMode: Text.Wrap
+    // The alert is made when the first one comes, off the start-up path.
+    Loader {
+        id: alertLoader
+        active: false
+        readonly property var dialog: item ? item.dialog : null
+        onLoaded: if (launcher.hasAlert) dialog.open()
+        sourceComponent: Item {
+            readonly property alias dialog: alert
+            Dialog {
+                id: alert
+                objectName: "alert"
+                parent: Overlay.overlay
+                anchors.centerIn: parent
+                modal: true
+                width: 380
+                title: launcher.alertTitle
+                standardButtons: Dialog.Ok
+                closePolicy: Popup.CloseOnEscape
+                palette.window: theme.surface
+                palette.windowText: theme.text
+                palette.text: theme.text
+                palette.base: theme.inset
+                palette.button: theme.surfaceHi
+                palette.buttonText: theme.text
+                palette.highlight: theme.accentDeep
+                palette.highlightedText: theme.text
+                palette.light: theme.edge
+                palette.midlight: theme.edge
+                palette.mid: theme.surfaceHi
+                palette.dark: theme.bgBottom
+                palette.shadow: theme.bgBottom
+                background: Rectangle {
+                    color: theme.surface
+                    border.color: theme.edge
+                    border.width: 1
+                    radius: 10
+                }
+                Overlay.modal: Rectangle {
+                    color: theme.alpha(theme.bgBottom, 0.55)
+                }
+                onClosed: launcher.dismissAlert()
+                Label {
+                    objectName: "alertBody"
+                    width: parent.width
+                    text: launcher.alertBody
+                    wrapMode: Text.Wrap
+                }
+            }
         }
     }
 
@@ -111,9 +123,14 @@ Item {
         target: launcher
         function onAlertChanged() {
             if (launcher.hasAlert)
-                alert.open()
+                alertLoader.active = true
+            const dialog = alertLoader.dialog
+            if (!dialog)
+                return
+            if (launcher.hasAlert)
+                dialog.open()
             else
-                alert.close()
+                dialog.close()
         }
     }
 

@@ -26,6 +26,8 @@ Menu {
         }
     }
     component ToolSeparator: MenuSeparator {
+        topPadding: 4
+        bottomPadding: 4
         contentItem: Rectangle {
             implicitHeight: 1
             color: theme.edge
