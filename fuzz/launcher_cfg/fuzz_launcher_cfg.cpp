@@ -1,0 +1,76 @@
+// Input: the bytes of "launcher.cfg", a NUL, then those of "install_path.txt".
+// Writes both into a support folder of its own and checks that the resolved
+// locations are never empty, that the base URL never ends in "/" nor holds a
+// line break, and that an unreadable or blank file means the default.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "core/paths.h"
+#include "core/qh.h"
+#include "core/text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void require(bool holds) {
+  if (!holds) std::abort();
+}
+
+const fs::path& supportDir() {
+  static const fs::path dir = [] {
+    char tmpl[] = "/tmp/qh-fuzz-cfg-XXXXXX";
+    const fs::path home = mkdtemp(tmpl);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    std::atexit([] {
+      std::error_code ec;
+      fs::remove_all(fs::path(getenv("HOME")), ec);
+    });
+    return home / "data" / "Quellhaven";
+  }();
+  return dir;
+}
+
+void put(const fs::path& file, std::string_view bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  const size_t cut = input.find('\0');
+  const std::string_view cfg = input.substr(0, cut);
+  const std::string_view install =
+      cut == std::string_view::npos ? std::string_view() : input.substr(cut + 1);
+  fs::create_directories(supportDir());
+  put(supportDir() / "launcher.cfg", cfg);
+  put(supportDir() / "install_path.txt", install);
+
+  const Paths p = Paths::load();
+  require(p.stateDir == supportDir());
+  require(!p.installDir.empty());
+  require(!p.base.empty() && p.base.back() != '/');
+  for (const std::string& line : text::splitLines(p.base)) require(line == p.base);
+  if (!text::isValidUtf8(cfg) ||
+      text::trimBlanks(text::splitLines(cfg).empty() ? std::string()
+                                                     : text::splitLines(cfg).front())
+              .find_first_not_of('/') == std::string::npos) {
+    std::string fallback = QH::defaultBaseURL();
+    while (!fallback.empty() && fallback.back() == '/') fallback.pop_back();
+    require(p.base == fallback);
+  }
+  if (!text::isValidUtf8(install) || text::trimWhitespace(install).empty()) {
+    require(p.installDir == fs::path(getenv("HOME")) / "Quellhaven");
+  }
+  return 0;
+}

@@ -1,0 +1,45 @@
+// Checks that any bytes parse without a crash; that the entries, written out
+// again one line each, parse to the same entries; that the addon names are
+// unique, non-empty single components; and that a path the lexical check
+// lets through can never leave the folder it is joined to.
+#include <cstdint>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "core/text.h"
+#include "update/install_tree.h"
+#include "update/manifest.h"
+
+namespace {
+
+void require(bool holds) {
+  if (!holds) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::vector<ManifestEntry> entries = ClientFiles::parseManifest(text);
+  std::string again;
+  for (const ManifestEntry& e : entries) {
+    require(e.rel.find('\\') == std::string::npos);
+    require(e.sha1.find('\t') == std::string::npos);
+    again += e.sha1 + "\t" + std::to_string(e.size) + "\t" + e.rel + "\n";
+    if (SafePath::lexicalProblem(e.rel).empty()) {
+      require(e.rel.front() != '/');
+      require(("/" + e.rel + "/").find("/../") == std::string::npos);
+      require(e.rel.find('\0') == std::string::npos);
+    }
+  }
+  require(ClientFiles::parseManifest(again) == entries);
+
+  std::set<std::string> seen;
+  for (const std::string& name : ClientFiles::officialAddons(entries)) {
+    require(!name.empty() && name.find('/') == std::string::npos);
+    require(seen.insert(text::lower(name)).second);
+  }
+  return 0;
+}
