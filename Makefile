@@ -27,8 +27,9 @@ soak: build
 	@build/bin/qh-soak --seeds $(SOAK_SEEDS)
 
 # libFuzzer targets with clang in build-fuzz/, each run FUZZ_SECONDS over its
-# committed seeds; new inputs go to build-fuzz/corpus, crashes to build-fuzz/.
-FUZZ_SECONDS ?= 60
+# committed seeds; new inputs go to build-fuzz/corpus, crashes and inputs that
+# take over 30 s to build-fuzz/. A campaign: FUZZ_SECONDS=300.
+FUZZ_SECONDS ?= 30
 FUZZ_TARGETS = config_wtf realm_list manifest runtime_spec launcher_cfg version_text download_response
 FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer
 fuzz: setup
@@ -39,7 +40,7 @@ fuzz: setup
 	@for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$t && \
 	  build-fuzz/bin/fuzz-$$(echo $$t | tr _ -) build-fuzz/corpus/$$t fuzz/$$t/corpus \
-	    -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build-fuzz/$$t- -print_final_stats=1 \
+	    -max_total_time=$(FUZZ_SECONDS) -timeout=30 -artifact_prefix=build-fuzz/$$t- -print_final_stats=1 \
 	    || exit 1; \
 	done
 

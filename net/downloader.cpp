@@ -10,6 +10,7 @@
 
 #include "core/text.h"
 #include "net/curl_easy.h"
+#include "net/download_seams.h"
 #include "net/hash.h"
 #include "net/net_error.h"
 #include "net/own_thread.h"
@@ -44,6 +45,11 @@ std::optional<int64_t> rangeStart(const std::string& value) {
   return first;
 }
 
+int beforeRequest(void* seams, char*, char*, int, int) {
+  static_cast<const DownloadSeams*>(seams)->connected();
+  return CURL_PREREQFUNC_OK;
+}
+
 // One transfer into the ".part" file. curl calls back on the thread running
 // run(), one call at a time, so the fields need no lock.
 class Transfer {
@@ -55,7 +61,8 @@ class Transfer {
         progress_(std::move(progress)),
         timing_(timing),
         cancel_(std::move(cancel)),
-        throttle_(timing) {}
+        throttle_(timing),
+        seams_(DownloadSeams::current()) {}
   ~Transfer() { closeFile(); }
 
   void run(const std::string& url);
@@ -77,6 +84,7 @@ class Transfer {
   const Timing& timing_;
   Downloader::Cancel cancel_;
   Throttle throttle_;
+  std::shared_ptr<const DownloadSeams> seams_;
   CurlEasy* easy_ = nullptr;
   int64_t already_ = 0;
   int64_t received_ = 0;
@@ -108,6 +116,14 @@ void Transfer::run(const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onTick);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  }
+  if (seams_ && !seams_->socketName.empty()) {
+    curl_easy_setopt(curl, CURLOPT_ABSTRACT_UNIX_SOCKET, seams_->socketName.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+  }
+  if (seams_ && seams_->connected) {
+    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, beforeRequest);
+    curl_easy_setopt(curl, CURLOPT_PREREQDATA, const_cast<DownloadSeams*>(seams_.get()));
   }
   const std::string range = std::to_string(already_) + "-";
   if (already_ > 0) curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
@@ -186,7 +202,8 @@ bool Transfer::respond() {
 
 bool Transfer::write(const char* data, size_t size) {
   for (size_t done = 0; done < size;) {
-    const ssize_t n = ::write(fd_, data + done, size - done);
+    const ssize_t n = seams_ && seams_->write ? seams_->write(fd_, data + done, size - done)
+                                              : ::write(fd_, data + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       failure_ = std::make_exception_ptr(fileError(errno, "write", part_));

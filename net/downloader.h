@@ -4,7 +4,8 @@
 // checksums and puts the file in place.
 //
 // Requests are made as Net's are (user agent, time-outs, certificate checks,
-// the QH_CA_FILE test hook; see net/net.h).
+// the QH_CA_FILE test hook; see net/net.h). Tests and fuzz targets replace
+// the connection and the ".part" writes through net/download_seams.h.
 #pragma once
 
 #include <qcoro/qcorotask.h>

@@ -1,31 +1,26 @@
-// The downloader against any answer a server may give. An in-process server
-// on 127.0.0.1 answers every connection with the input's bytes (also when
-// curl comes back after a redirect, or through the proxy variables pointed at
-// it, so nothing leaves the machine). Input: one byte choosing how much of
-// the file a ".part" holds already, one byte of flags (expected size known,
-// SHA-1 known), then the raw answer.
+// The downloader against any answer a server may give. An in-process fake
+// transport answers every connection with the input's bytes (also when curl
+// comes back after a redirect), so nothing leaves the process. Input: one
+// byte choosing how much of the file a ".part" holds already, one byte of
+// flags (expected size known, SHA-1 known), then the raw answer.
 // Checks: success means exactly the right bytes at the destination and no
 // ".part"; a refused status leaves the ".part" as it was; a failure never
 // leaves a file with a wrong checksum under the destination's name.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <thread>
 
 #include "net/downloader.h"
 #include "net/hash.h"
 #include "net/net_error.h"
+#include "support/fake_transport.h"
 
 namespace fs = std::filesystem;
 
@@ -51,64 +46,8 @@ void put(const fs::path& file, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// Serves the current answer to every connection, one connection at a time.
-class Server {
- public:
-  Server() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(fd_, 16) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-      std::abort();
-    }
-    url_ = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
-    std::thread([this] { loop(); }).detach();
-  }
-  const std::string& url() const { return url_; }
-  void answer(std::string bytes) {
-    std::lock_guard lock(mutex_);
-    answer_ = std::move(bytes);
-  }
-
- private:
-  void loop() {
-    for (;;) {
-      const int c = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (c < 0) continue;
-      std::string head;
-      char buf[2048];
-      while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-        const ssize_t n = ::recv(c, buf, sizeof buf, 0);
-        if (n <= 0) break;
-        head.append(buf, static_cast<size_t>(n));
-      }
-      std::string out;
-      {
-        std::lock_guard lock(mutex_);
-        out = answer_;
-      }
-      for (size_t done = 0; done < out.size();) {
-        const ssize_t n = ::send(c, out.data() + done, out.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-      }
-      ::shutdown(c, SHUT_WR);
-      ::close(c);
-    }
-  }
-
-  int fd_ = -1;
-  std::string url_;
-  std::mutex mutex_;
-  std::string answer_;
-};
-
 struct World {
-  Server server;
+  FakeTransport net;
   fs::path dir;
   std::string body = content();
   std::string sha1;
@@ -117,10 +56,6 @@ struct World {
     dir = mkdtemp(tmpl);
     put(dir / "reference", body);
     sha1 = Hash::sha1(dir / "reference");
-    setenv("http_proxy", server.url().c_str(), 1);
-    setenv("https_proxy", server.url().c_str(), 1);
-    unsetenv("no_proxy");
-    unsetenv("NO_PROXY");
     std::atexit([] {
       std::error_code ec;
       fs::remove_all(world().dir, ec);
@@ -130,7 +65,8 @@ struct World {
 };
 
 World& World::world() {
-  static World w;
+  // Never destroyed: the clean-up at exit still reads it.
+  static World& w = *new World;
   return w;
 }
 
@@ -141,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   World& w = World::world();
   const size_t already = data[0] % (w.body.size() + 2);
   const bool knownSize = data[1] & 1, knownSha = data[1] & 2;
-  w.server.answer(std::string(reinterpret_cast<const char*>(data) + 2, size - 2));
+  w.net.answer(std::string(reinterpret_cast<const char*>(data) + 2, size - 2));
 
   const fs::path to = w.dir / "Data" / "file.MPQ";
   const fs::path part = Downloader::partFile(to);
@@ -162,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   enum class Outcome { ok, http, wrongSize, wrongSum, other } outcome = Outcome::other;
   try {
     Downloader::fetchBlocking(
-        w.server.url() + "/Data/file.MPQ?v=1", to, expected,
+        "http://dist.quellhaven.test/Data/file.MPQ?v=1", to, expected,
         knownSha ? std::optional(w.sha1) : std::nullopt, std::nullopt, [](int64_t) {}, timing);
     outcome = Outcome::ok;
   } catch (const NetError& e) {

@@ -1,0 +1,118 @@
+// The network under the downloader, replaced in-process: every connection the
+// downloader opens goes to a private UNIX-domain socket and, before its
+// request goes out, is answered with the current answer and closed for
+// writing. No port, no thread, no name look-up, no proxy; redirects to any
+// host come back to the same answer.
+//
+//   FakeTransport net;
+//   net.answer("HTTP/1.1 206 Partial Content\r\nContent-Range: ...\r\n\r\n...");
+//   Downloader::fetchBlocking("http://dist.test/f.bin", ...);
+//   net.requests();  // what the downloader sent, one text per connection
+//
+// Answers must fit a socket's buffer (some 100 KiB). Header-only, so fuzz
+// targets can use it without the test libraries.
+// Thread-safety: one transfer at a time; answer() and requests() between them.
+#pragma once
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "net/download_seams.h"
+
+class FakeTransport {
+ public:
+  FakeTransport() : name_(uniqueName()), listener_(listen(name_)), scope_(seams()) {}
+  ~FakeTransport() {
+    closePeers();
+    ::close(listener_);
+  }
+  FakeTransport(const FakeTransport&) = delete;
+  FakeTransport& operator=(const FakeTransport&) = delete;
+
+  // The bytes every following connection receives; forgets earlier connections.
+  void answer(std::string bytes) {
+    std::lock_guard lock(mutex_);
+    closePeersLocked();
+    answer_ = std::move(bytes);
+  }
+
+  // What was sent over each connection since the last answer(), in order.
+  std::vector<std::string> requests() {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> out;
+    for (const int peer : peers_) {
+      std::string sent;
+      char buf[4096];
+      for (ssize_t n; (n = ::recv(peer, buf, sizeof buf, MSG_DONTWAIT)) > 0;) {
+        sent.append(buf, static_cast<size_t>(n));
+      }
+      out.push_back(std::move(sent));
+    }
+    return out;
+  }
+
+ private:
+  static std::string uniqueName() {
+    static std::atomic<int> count{0};
+    return "qh-fake-transport-" + std::to_string(::getpid()) + "-" + std::to_string(++count);
+  }
+  static sockaddr_un address(const std::string& name, socklen_t* length) {
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    // Abstract: a leading NUL, no file anywhere.
+    std::memcpy(a.sun_path + 1, name.data(), name.size());
+    *length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    return a;
+  }
+  static int listen(const std::string& name) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    socklen_t length = 0;
+    const sockaddr_un a = address(name, &length);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&a), length) != 0 ||
+        ::listen(fd, 64) != 0) {
+      std::abort();
+    }
+    return fd;
+  }
+  DownloadSeams seams() {
+    return {.socketName = name_, .connected = [this] { accept(); }};
+  }
+  // A connection kept from an earlier request has nothing waiting here.
+  void accept() {
+    std::lock_guard lock(mutex_);
+    const int peer = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (peer < 0) return;
+    for (size_t done = 0; done < answer_.size();) {
+      const ssize_t n = ::send(peer, answer_.data() + done, answer_.size() - done, MSG_NOSIGNAL);
+      // An answer larger than the buffer would wait for a reader that waits for us.
+      if (n <= 0) std::abort();
+      done += static_cast<size_t>(n);
+    }
+    ::shutdown(peer, SHUT_WR);
+    peers_.push_back(peer);
+  }
+  void closePeers() {
+    std::lock_guard lock(mutex_);
+    closePeersLocked();
+  }
+  void closePeersLocked() {
+    for (const int peer : peers_) ::close(peer);
+    peers_.clear();
+  }
+
+  std::mutex mutex_;
+  std::string answer_;
+  std::vector<int> peers_;
+  const std::string name_;
+  const int listener_;
+  DownloadSeams::Scope scope_;
+};
