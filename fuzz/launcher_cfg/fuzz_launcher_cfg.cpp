@@ -1,7 +1,8 @@
 // Input: the bytes of "launcher.cfg", a NUL, then those of "install_path.txt".
 // Writes both into a support folder of its own and checks that the resolved
-// locations are never empty, that the base URL never ends in "/" nor holds a
-// line break, and that an unreadable or blank file means the default.
+// install folder is never empty, that the base URL never ends in "/" nor
+// holds a line break, that an unreadable or blank file means the default base
+// and a first line of slashes alone an empty one.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/paths.h"
 #include "core/qh.h"
@@ -59,15 +61,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Paths p = Paths::load();
   require(p.stateDir == supportDir());
   require(!p.installDir.empty());
-  require(!p.base.empty() && p.base.back() != '/');
+  require(p.base.empty() || p.base.back() != '/');
   for (const std::string& line : text::splitLines(p.base)) require(line == p.base);
-  if (!text::isValidUtf8(cfg) ||
-      text::trimBlanks(text::splitLines(cfg).empty() ? std::string()
-                                                     : text::splitLines(cfg).front())
-              .find_first_not_of('/') == std::string::npos) {
+  const std::vector<std::string> lines =
+      text::isValidUtf8(cfg) ? text::splitLines(cfg) : std::vector<std::string>();
+  const std::string first = lines.empty() ? std::string() : text::trimBlanks(lines.front());
+  if (first.empty()) {
     std::string fallback = QH::defaultBaseURL();
     while (!fallback.empty() && fallback.back() == '/') fallback.pop_back();
     require(p.base == fallback);
+  } else if (first.find_first_not_of('/') == std::string::npos) {
+    // Slashes alone leave nothing; the requests then fail as bad URLs.
+    require(p.base.empty());
   }
   if (!text::isValidUtf8(install) || text::trimWhitespace(install).empty()) {
     require(p.installDir == fs::path(getenv("HOME")) / "Quellhaven");

@@ -41,8 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string spelled = std::to_string(*build.value);
     std::string given(digits);
     given.erase(0, std::min(given.find_first_not_of('0'), given.size() - 1));
-    if (spelled.front() == '-') spelled.erase(0, 1);
+    const bool negative = spelled.front() == '-';
+    if (negative) spelled.erase(0, 1);
     require(given == spelled);
+    require(negative == (raw.front() == '-' && given != "0"));
   } else if (!shaped) {
     require(!build.outOfRange);
   }
