@@ -29,7 +29,7 @@ soak: build
 # libFuzzer targets with clang in build-fuzz/, each run FUZZ_SECONDS over its
 # committed seeds; new inputs go to build-fuzz/corpus, crashes and inputs that
 # take over 30 s to build-fuzz/. A campaign: FUZZ_SECONDS=300.
-FUZZ_SECONDS ?= 30
+FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = config_wtf realm_list manifest runtime_spec launcher_cfg version_text download_response
 FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer
 fuzz: setup
