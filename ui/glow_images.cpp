@@ -78,6 +78,12 @@ QImage GlowImages::shadow(const QImage& mask, const QColor& color, double radius
   return out;
 }
 
+QImage GlowImages::logoImage() {
+  QMutexLocker lock(&logoLock_);
+  if (!logoImage_) logoImage_ = logo_.isLocalFile() ? QImage(logo_.toLocalFile()) : QImage();
+  return *logoImage_;
+}
+
 QImage GlowImages::requestImage(const QString& id, QSize* size, const QSize& requested) {
   const QStringList part = id.split('/');
   QImage image;
@@ -122,11 +128,15 @@ QImage GlowImages::requestImage(const QString& id, QSize* size, const QSize& req
     p.fillPath(path, Qt::black);
     p.end();
     image = shadow(mask, hexColor(part[5]), part[4].toDouble());
-  } else if (part.size() == 3 && part[0] == "logoglow" && logo_.isLocalFile()) {
-    const QImage logo(logo_.toLocalFile());
+  } else if (part.size() == 3 && part[0] == "logoglow") {
+    const QImage logo = logoImage();
     if (!logo.isNull())
       image = shadow(logo.scaled(210, 210, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
                      hexColor(part[2]), part[1].toDouble());
+  } else if (part.size() == 1 && part[0] == "logo") {
+    image = logoImage();
+    if (!image.isNull() && requested.isValid() && requested != image.size())
+      image = image.scaled(requested, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   }
   if (size) *size = image.size();
   return image;

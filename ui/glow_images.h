@@ -8,12 +8,16 @@
 //                                  rotated by ANGLE degrees, on its bounding box
 //   "glow/W/H/CORNER/RADIUS/RRGGBB" a W × H rounded rectangle's shadow
 //   "logoglow/RADIUS/RRGGBB"        the logo's shadow at 210 × 210
-// Shadows are padded by 2 × RADIUS on each side. Thread-safety: any thread.
+//   "logo"                          the logo itself (at the requested size)
+// Shadows are padded by 2 × RADIUS on each side. The logo file is decoded once
+// for both logo pictures. Thread-safety: any thread.
 #pragma once
 
 #include <QImage>
+#include <QMutex>
 #include <QQuickImageProvider>
 #include <QUrl>
+#include <optional>
 
 class GlowImages : public QQuickImageProvider {
  public:
@@ -25,5 +29,10 @@ class GlowImages : public QQuickImageProvider {
   static QImage shadow(const QImage& mask, const QColor& color, double radius);
 
  private:
+  // The decoded logo file; null when it cannot be read.
+  QImage logoImage();
+
   QUrl logo_;
+  QMutex logoLock_;
+  std::optional<QImage> logoImage_;
 };

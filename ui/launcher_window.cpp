@@ -4,7 +4,6 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
-#include <QQuickStyle>
 
 #include "core/log.h"
 #include "core/phase.h"
@@ -16,10 +15,12 @@ void LauncherWindow::prepareApplication() {
   static bool done = false;
   if (done) return;
   done = true;
-  // Basic is the lightest style to load; it draws the few stock parts left
-  // (menu, alert, tool tip, folder panel) from the palette, so one dark
-  // palette makes them match the window.
-  QQuickStyle::setStyle(QStringLiteral("Basic"));
+  // Basic is the lightest style; it draws the few stock parts (menu, alert,
+  // tool tip, folder panel) from the palette, so one dark palette makes them
+  // match the window. Named through the environment: the controls library
+  // then loads when one of those parts is first made, not at start.
+  if (qEnvironmentVariableIsEmpty("QT_QUICK_CONTROLS_STYLE"))
+    qputenv("QT_QUICK_CONTROLS_STYLE", "Basic");
   QGuiApplication::setPalette(Theme::palette());
   qmlRegisterUncreatableMetaObject(LauncherPhase::staticMetaObject, "Quellhaven.Model", 1, 0,
                                    "LauncherPhase",

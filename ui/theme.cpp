@@ -1,6 +1,7 @@
 #include "ui/theme.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -17,7 +18,8 @@ namespace {
 // full decode happens once, in the view, off the start-up path's double work.
 QUrl pictureUrl(const std::filesystem::path& file) {
   const QString name = QString::fromStdString(file.string());
-  QImageReader reader(name);
+  // Named by its type, so the reader does not load every image plugin to ask.
+  QImageReader reader(name, QFileInfo(name).suffix().toLatin1());
   if (!reader.canRead() || reader.size().isEmpty()) return {};
   return QUrl::fromLocalFile(name);
 }

@@ -1,8 +1,6 @@
 // A borderless button whose label lights up while pressed.
 import QtQuick
-import QtQuick.Controls
 
-Button {
+PlainButton {
     readonly property color labelColor: down ? theme.accentHot : theme.textDim
-    background: null
 }

@@ -1,6 +1,5 @@
 // The bottom bar: status, progress, speed chip, detail and the primary button.
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 import Quellhaven.Model
 
@@ -62,7 +61,7 @@ Rectangle {
                     value: launcher.hasProgress ? launcher.progress : undefined
                     busy: dock.working
                 }
-                Button {
+                PlainButton {
                     id: speedChip
                     objectName: "speedChip"
                     visible: dock.working
@@ -70,10 +69,14 @@ Rectangle {
                     bottomPadding: 3
                     leftPadding: 8
                     rightPadding: 8
-                    implicitWidth: Math.max(70, implicitContentWidth + leftPadding + rightPadding)
+                    implicitWidth: Math.max(70, contentItem.implicitWidth + leftPadding + rightPadding)
                     onClicked: launcher.runCommand("cycleSpeedLimit")
-                    ToolTip.visible: hovered
-                    ToolTip.text: "Limit download speed"
+                    Loader {
+                        anchors.fill: parent
+                        active: speedChip.hovered
+                        source: "HoverTip.qml"
+                        onLoaded: item.text = "Limit download speed"
+                    }
                     contentItem: Text {
                         text: launcher.speedLabel
                         color: theme.text

@@ -1,7 +1,6 @@
 // The slim top row: product mark, community links and the Tools menu. Its
 // leading padding leaves room for the window's own buttons on macOS.
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 
 Item {
@@ -36,7 +35,7 @@ Item {
             systemImage: "bubble.left.and.bubble.right"
             onActivate: function () { Qt.openUrlExternally(theme.discordURL) }
         }
-        Button {
+        PlainButton {
             id: toolsButton
             objectName: "toolsButton"
             leftPadding: 10

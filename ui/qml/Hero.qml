@@ -39,7 +39,9 @@ Item {
                 Image {
                     id: logoImage
                     anchors.fill: parent
-                    source: theme.logo
+                    // Through the provider, which decodes the file once for
+                    // the logo and its glow.
+                    source: theme.logo.toString() !== "" ? "image://qh/logo" : ""
                     sourceSize: Qt.size(420, 420)
                     smooth: true
                     mipmap: true

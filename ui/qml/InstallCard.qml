@@ -1,6 +1,5 @@
 // Where the client goes: the editable folder and the folder panel button.
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 
 Rectangle {
@@ -26,23 +25,28 @@ Rectangle {
             Layout.preferredWidth: 17
             Layout.preferredHeight: 17
         }
-        TextField {
+        TextInput {
             id: field
             objectName: "installField"
             Layout.fillWidth: true
             text: launcher.installPath
-            placeholderText: "Install location"
-            placeholderTextColor: theme.textFaint
             color: theme.text
             selectionColor: theme.accentDeep
             selectedTextColor: theme.text
+            selectByMouse: true
+            clip: true
             font.family: theme.monoFamily
             font.pixelSize: 12
-            background: null
-            leftPadding: 0
-            rightPadding: 0
             onTextEdited: launcher.installPath = text
             onAccepted: card.returnPressed()
+            Text {
+                objectName: "installPlaceholder"
+                anchors.fill: parent
+                visible: field.text === ""
+                text: "Install location"
+                color: theme.textFaint
+                font: field.font
+            }
         }
         SecondaryButtonStyle {
             objectName: "chooseButton"

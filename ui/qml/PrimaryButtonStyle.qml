@@ -1,9 +1,8 @@
 // The large amber button: gradient body, light rim, a glow only while enabled,
 // drawn at 55 % when disabled, pressed in to 96 %.
 import QtQuick
-import QtQuick.Controls
 
-Button {
+PlainButton {
     id: control
     property string iconName
     implicitWidth: 190

@@ -1,8 +1,7 @@
 // The quiet button of the install card.
 import QtQuick
-import QtQuick.Controls
 
-Button {
+PlainButton {
     id: control
     leftPadding: 14
     rightPadding: 14
