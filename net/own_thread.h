@@ -19,20 +19,9 @@ QCoro::Task<R> onOwnThread(F work) {
   QFuture<detail::Outcome<R>> future = promise.future();
   promise.start();
   std::thread([promise = std::move(promise), work = std::move(work)]() mutable {
-    detail::Outcome<R> out;
-    try {
-      if constexpr (std::is_void_v<R>) {
-        work();
-      } else {
-        out.value.emplace(work());
-      }
-    } catch (...) {
-      out.error = std::current_exception();
-    }
-    promise.addResult(std::move(out));
+    promise.addResult(detail::capture(work));
     promise.finish();
   }).detach();
   detail::Outcome<R> out = co_await future;
-  if (out.error) std::rethrow_exception(out.error);
-  if constexpr (!std::is_void_v<R>) co_return std::move(*out.value);
+  co_return detail::release(out);
 }
