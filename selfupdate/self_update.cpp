@@ -107,7 +107,7 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
   const fs::path target = paths.stateDir / "selfupdate_target.txt";
 
   const std::string versionUrl = Net::bust(paths.base + "/mac/launcher_version.txt");
-  QCoro::Task<std::string> fetchVersion = Net::getString(versionUrl);
+  QCoro::Task<std::string> fetchVersion = Net::getString(versionUrl, timing);
   const std::string versionText = co_await fetchVersion;
   const Build server = parseBuild(text::trimWhitespace(versionText));
   if (!server.value || *server.value <= QH::launcherBuild) {

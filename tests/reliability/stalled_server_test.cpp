@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "core/log.h"
+#include "core/paths.h"
 #include "faulty_server.h"
+#include "selfupdate/self_update.h"
 #include "support/fake_clock.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
@@ -50,5 +52,30 @@ TEST_P(StalledServer, EndsWithTheTimeOutAsTheProblem) {
 INSTANTIATE_TEST_SUITE_P(Requests, StalledServer,
                          ::testing::Values(StallCase{"/version.txt", -1},
                                            StallCase{"/manifest.txt", 3}));
+
+// The launcher's own version check waits no longer than the host allows
+// either; curl's message names the idle time it was given.
+TEST(StalledServer, TheLauncherVersionCheckKeepsTheIdleTimeOut) {
+  TempDir dir;
+  dir.write("server/mac/launcher_version.txt", "999\n");
+  FaultyServer server(dir / "server", [](const FaultyServer::Request& r, int64_t) {
+    return r.path == "/mac/launcher_version.txt" ? FaultyServer::Plan{Kind::stall, 0, -1}
+                                                 : FaultyServer::Plan{};
+  });
+  Paths paths;
+  paths.base = server.url();
+  paths.installDir = dir / "client";
+  paths.stateDir = dir / "state";
+  fs::create_directories(paths.stateDir);
+  Timing timing;
+  timing.clock = std::make_shared<FakeClock>();
+  timing.requestIdleTimeout = 1.0;
+  std::vector<std::string> notices;
+  runTask(SelfUpdate::run(
+      paths, [&](std::string s) { notices.push_back(std::move(s)); }, timing));
+  const std::string record = slurp(dir / "state/selfupdate_last_error.txt");
+  EXPECT_NE(record.find("the last 1 seconds"), std::string::npos) << record;
+  EXPECT_TRUE(notices.empty());
+}
 
 }  // namespace
