@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <system_error>
+#include <vector>
 
 #include "core/text.h"
 #include "net/curl_easy.h"
@@ -54,18 +55,23 @@ int beforeRequest(void* seams, char*, char*, int, int) {
 // run(), one call at a time, so the fields need no lock.
 class Transfer {
  public:
-  Transfer(fs::path part, int64_t expectedSize, Downloader::Progress progress, const Timing& timing,
-           Downloader::Cancel cancel)
+  Transfer(fs::path part, int64_t expectedSize, std::vector<Hash::Algorithm> digests,
+           Downloader::Progress progress, const Timing& timing, Downloader::Cancel cancel)
       : part_(std::move(part)),
         expectedSize_(expectedSize),
         progress_(std::move(progress)),
         timing_(timing),
         cancel_(std::move(cancel)),
         throttle_(timing),
-        seams_(DownloadSeams::current()) {}
+        seams_(DownloadSeams::current()) {
+    for (const Hash::Algorithm a : digests) digests_.emplace_back(a);
+  }
   ~Transfer() { closeFile(); }
 
   void run(const std::string& url);
+  // The digests of the whole ".part" as it stands after run(), in the order
+  // asked for.
+  std::vector<std::string> digests();
 
  private:
   static size_t onHeader(char* data, size_t size, size_t count, void* self);
@@ -74,6 +80,7 @@ class Transfer {
 
   bool respond();
   bool write(const char* data, size_t size);
+  bool digestKept();
   bool cancelled();
   void report(bool always);
   void closeFile();
@@ -91,6 +98,9 @@ class Transfer {
   int fd_ = -1;
   bool responded_ = false;
   std::optional<std::string> contentRange_;
+  // Fed with every byte of the ".part": what it held before a resume, then
+  // each chunk as it is written, so the checks need no second read.
+  std::vector<Hash::Digest> digests_;
   std::exception_ptr failure_;
   double lastReport_ = -std::numeric_limits<double>::infinity();
 };
@@ -197,6 +207,20 @@ bool Transfer::respond() {
     failure_ = std::make_exception_ptr(fileError(errno, "open for writing", part_));
     return false;
   }
+  return !resume || digestKept();
+}
+
+bool Transfer::digestKept() {
+  if (digests_.empty()) return true;
+  try {
+    Hash::stream(part_, [&](const unsigned char* data, size_t size) {
+      for (Hash::Digest& d : digests_) d.update(data, size);
+    });
+  } catch (...) {
+    // Thrown through curl's C code it would be lost: kept for run() instead.
+    failure_ = std::current_exception();
+    return false;
+  }
   return true;
 }
 
@@ -211,7 +235,14 @@ bool Transfer::write(const char* data, size_t size) {
     }
     done += static_cast<size_t>(n);
   }
+  for (Hash::Digest& d : digests_) d.update(reinterpret_cast<const unsigned char*>(data), size);
   return true;
+}
+
+std::vector<std::string> Transfer::digests() {
+  std::vector<std::string> out;
+  for (Hash::Digest& d : digests_) out.push_back(d.hex());
+  return out;
 }
 
 bool Transfer::cancelled() {
@@ -249,11 +280,18 @@ void Downloader::fetchBlocking(const std::string& url, const fs::path& to, int64
                                Progress progress, const Timing& timing, Cancel cancel) {
   if (to.has_parent_path()) fs::create_directories(to.parent_path());
   const fs::path part = partFile(to);
-  Transfer(part, expectedSize, std::move(progress), timing, std::move(cancel)).run(url);
+  const std::string wantSha1 = lowered(sha1), wantSha256 = lowered(sha256);
+  std::vector<Hash::Algorithm> algorithms;
+  if (!wantSha1.empty()) algorithms.push_back(Hash::Algorithm::sha1);
+  if (!wantSha256.empty()) algorithms.push_back(Hash::Algorithm::sha256);
+  Transfer transfer(part, expectedSize, algorithms, std::move(progress), timing, std::move(cancel));
+  transfer.run(url);
+  const std::vector<std::string> digests = transfer.digests();
 
-  // The checks read the ".part", so nothing unverified ever carries the final
-  // name: a launcher killed while checking leaves a ".part", never a wrong
-  // file of the right size that a later comparison by size would keep.
+  // The checks are made while the file is still the ".part", so nothing
+  // unverified ever carries the final name: a launcher killed while checking
+  // leaves a ".part", never a wrong file of the right size that a later
+  // comparison by size would keep.
   const std::string name = to.filename().string();
   std::optional<NetError> wrongSize;
   if (expectedSize >= 0) {
@@ -271,12 +309,11 @@ void Downloader::fetchBlocking(const std::string& url, const fs::path& to, int64
     fs::remove(to, ec);
     return NetError::integrity(message);
   };
-  if (const std::string want = lowered(sha1);
-      !wrongSize && !want.empty() && Hash::sha1(part) != want) {
+  size_t next = 0;
+  if (!wantSha1.empty() && digests[next++] != wantSha1 && !wrongSize) {
     throw discard("Integrity check failed for " + name + " (stale CDN copy?) - retrying");
   }
-  if (const std::string want = lowered(sha256);
-      !wrongSize && !want.empty() && Hash::sha256(part) != want) {
+  if (!wantSha256.empty() && digests[next++] != wantSha256 && !wrongSize) {
     throw discard("Checksum mismatch for " + name);
   }
   if (fs::exists(fs::symlink_status(to))) fs::remove(to);

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
 #include <new>
 #include <system_error>
 
@@ -26,25 +25,52 @@ struct MdFree {
   void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
 };
 
-std::string digest(const EVP_MD* md, const std::filesystem::path& file) {
-  std::unique_ptr<EVP_MD_CTX, MdFree> ctx(EVP_MD_CTX_new());
-  if (!ctx || EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1) throw std::bad_alloc();
-  stream(file,
-         [&](const unsigned char* data, size_t size) { EVP_DigestUpdate(ctx.get(), data, size); });
-  unsigned char out[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_DigestFinal_ex(ctx.get(), out, &length);
-  static const char hex[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(length * 2);
-  for (unsigned int i = 0; i < length; ++i) {
-    text += hex[out[i] >> 4];
-    text += hex[out[i] & 0xF];
-  }
-  return text;
+const EVP_MD* md(Algorithm algorithm) {
+  return algorithm == Algorithm::sha1 ? EVP_sha1() : EVP_sha256();
+}
+
+std::string digest(Algorithm algorithm, const std::filesystem::path& file) {
+  Digest d(algorithm);
+  stream(file, [&](const unsigned char* data, size_t size) { d.update(data, size); });
+  return d.hex();
 }
 
 }  // namespace
+
+struct Digest::State {
+  const EVP_MD* md;
+  std::unique_ptr<EVP_MD_CTX, MdFree> ctx;
+};
+
+Digest::Digest(Algorithm algorithm)
+    : state_(new State{md(algorithm), std::unique_ptr<EVP_MD_CTX, MdFree>(EVP_MD_CTX_new())}) {
+  if (!state_->ctx || EVP_DigestInit_ex(state_->ctx.get(), state_->md, nullptr) != 1) {
+    throw std::bad_alloc();
+  }
+}
+
+Digest::~Digest() = default;
+Digest::Digest(Digest&&) noexcept = default;
+Digest& Digest::operator=(Digest&&) noexcept = default;
+
+void Digest::update(const unsigned char* data, size_t size) {
+  EVP_DigestUpdate(state_->ctx.get(), data, size);
+}
+
+std::string Digest::hex() {
+  unsigned char out[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_DigestFinal_ex(state_->ctx.get(), out, &length);
+  EVP_DigestInit_ex(state_->ctx.get(), state_->md, nullptr);
+  static const char digits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(length * 2);
+  for (unsigned int i = 0; i < length; ++i) {
+    text += digits[out[i] >> 4];
+    text += digits[out[i] & 0xF];
+  }
+  return text;
+}
 
 void stream(const std::filesystem::path& file,
             const std::function<void(const unsigned char*, size_t)>& update) {
@@ -71,11 +97,11 @@ void stream(const std::filesystem::path& file,
 }
 
 std::string sha1(const std::filesystem::path& file) {
-  return digest(EVP_sha1(), file);
+  return digest(Algorithm::sha1, file);
 }
 
 std::string sha256(const std::filesystem::path& file) {
-  return digest(EVP_sha256(), file);
+  return digest(Algorithm::sha256, file);
 }
 
 }  // namespace Hash

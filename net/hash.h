@@ -1,17 +1,40 @@
-// Streaming digests of files on disk, as lower-case hexadecimal text.
-// Thread-safety: any thread; each call has its own state. Blocks on file
-// reads, so call from worker threads, never the main thread.
+// Digests as lower-case hexadecimal text: of files on disk, streamed, or of
+// bytes handed in piece by piece as they arrive.
+// Thread-safety: any thread; each call and each Digest has its own state.
+// File digests block on reads, so call them from worker threads, never the
+// main thread.
 #pragma once
 
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace Hash {
 
 // Bytes per read, and the bound on memory per hash.
 inline constexpr size_t chunkSize = 8 * 1024 * 1024;
+
+enum class Algorithm { sha1, sha256 };
+
+// A digest fed piece by piece.
+class Digest {
+ public:
+  explicit Digest(Algorithm algorithm);
+  ~Digest();
+  Digest(Digest&&) noexcept;
+  Digest& operator=(Digest&&) noexcept;
+
+  void update(const unsigned char* data, size_t size);
+  // The digest of everything handed in so far (40 or 64 characters); the
+  // digest starts afresh afterwards.
+  std::string hex();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // Reads `file` in chunks of chunkSize and hands each to `update`, until a read
 // returns nothing (that empty read is not handed on). Throws std::system_error

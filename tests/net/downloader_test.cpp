@@ -182,6 +182,46 @@ TEST_F(DownloaderTest, WrongChecksumsRemoveTheFile) {
   EXPECT_FALSE(fs::exists(dest));
 }
 
+// The digests cover what the ".part" held before the resume as well as what
+// arrived: a wrong byte on either side of the resume point is caught.
+TEST_F(DownloaderTest, AResumedFileWithAWrongByteFailsItsChecksums) {
+  std::string damaged = body;
+  damaged[10] ^= 0x20;
+  damaged[250000] ^= 0x20;
+  // Before the resume point: the ".part" on disk is wrong.
+  dir.write("client/Data/f.bin.part", damaged.substr(0, 1000));
+  EXPECT_STREQ(netError("/f.bin", 300000, sha1).what(),
+               "Integrity check failed for f.bin (stale CDN copy?) - retrying");
+  EXPECT_EQ(rangeOf(0), "bytes=1000-");
+  EXPECT_FALSE(fs::exists(part));
+  EXPECT_FALSE(fs::exists(dest));
+  dir.write("client/Data/f.bin.part", damaged.substr(0, 1000));
+  EXPECT_STREQ(netError("/f.bin", 300000, std::nullopt, sha256).what(),
+               "Checksum mismatch for f.bin");
+  EXPECT_EQ(rangeOf(1), "bytes=1000-");
+  // After it: the server sends a wrong byte.
+  server.setFile("/damaged.bin", damaged);
+  dir.write("client/Data/f.bin.part", body.substr(0, 1000));
+  EXPECT_STREQ(netError("/damaged.bin", 300000, sha1, sha256).what(),
+               "Integrity check failed for f.bin (stale CDN copy?) - retrying");
+  EXPECT_EQ(rangeOf(2), "bytes=1000-");
+  EXPECT_FALSE(fs::exists(dest));
+  // And the right bytes on both sides pass both checks.
+  dir.write("client/Data/f.bin.part", body.substr(0, 1000));
+  fetch("/f.bin", 300000, sha1, sha256);
+  EXPECT_EQ(rangeOf(3), "bytes=1000-");
+  EXPECT_EQ(slurp(dest), body);
+}
+
+TEST_F(DownloaderTest, ADigestOfTheRestartedFileCountsOnlyTheNewBytes) {
+  // A ".part" of the right first bytes, then a 200: the file starts over and
+  // its digest must not include the old bytes twice.
+  dir.write("client/Data/f.bin.part", body.substr(0, 5000));
+  server.setRangeSupport(false);
+  fetch("/f.bin", 300000, sha1, sha256);
+  EXPECT_EQ(slurp(dest), body);
+}
+
 TEST_F(DownloaderTest, AnInterruptedTransferResumesToIdenticalBytes) {
   server.fault("/f.bin", {.dropAfter = 100000}, 1);
   EXPECT_THROW(fetch("/f.bin", 300000, sha1), TransportError);
