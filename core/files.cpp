@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <fstream>
 #include <mutex>
 #include <random>
 
@@ -35,12 +34,34 @@ std::string tempName(const std::filesystem::path& file) {
 }  // namespace
 
 std::optional<std::string> read(const std::filesystem::path& file) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) return std::nullopt;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  // One allocation for what the size promises; a file that grows meanwhile
+  // is read on to its end all the same.
+  std::string bytes;
+  bytes.resize(S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0);
+  size_t filled = 0;
+  char more[64 * 1024];
+  for (;;) {
+    const bool full = filled == bytes.size();
+    const ssize_t n = full ? ::read(fd, more, sizeof more)
+                           : ::read(fd, bytes.data() + filled, bytes.size() - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    if (full) bytes.append(more, static_cast<size_t>(n));
+    filled += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(filled);
   return bytes;
 }
 

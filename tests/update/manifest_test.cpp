@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <random>
+
+#include "core/text.h"
 #include "support/temp_dir.h"
 #include "update/manifest.h"
 #include "update/markers.h"
@@ -52,6 +56,50 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"DuplicatesKeptInOrder", "x\t1\ta\ny\t2\ta\n", {{"x", 1, "a"}, {"y", 2, "a"}}},
         ParseCase{"Garbage", std::string("\x00\xff\xfe\t\x01", 5), {}}, ParseCase{"Empty", "", {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Lines as the general text helpers see them: split at every newline
+// character, trimmed of every white space, then the three fields.
+std::vector<ManifestEntry> parsedByTheTextHelpers(const std::string& text) {
+  std::vector<ManifestEntry> entries;
+  for (const std::string& raw : text::splitLines(text)) {
+    const std::string line = text::trimWhitespace(raw);
+    const size_t tab1 = line.find('\t');
+    const size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
+    if (tab2 == std::string::npos) continue;
+    const std::string size = line.substr(tab1 + 1, tab2 - tab1 - 1);
+    // The size rules have their own table above; these lines use plain digits.
+    int64_t value = 0;
+    const auto [end, ec] = std::from_chars(size.data(), size.data() + size.size(), value);
+    if (size.empty() || size[0] == '-' || ec != std::errc() || end != size.data() + size.size()) {
+      continue;
+    }
+    std::string rel = line.substr(tab2 + 1);
+    for (char& c : rel) c = c == '\\' ? '/' : c;
+    entries.push_back({line.substr(0, tab1), value, rel});
+  }
+  return entries;
+}
+
+// Random lines built from the pieces where a byte-level reader could go
+// wrong: every newline character, Unicode spaces at the ends, stray and
+// truncated multi-byte sequences, blanks and tabs.
+TEST(ParseManifestRandom, AgreesWithTheTextHelpers) {
+  const std::vector<std::string> pieces = {
+      "a",        "Data/x.MPQ",   "\t",           "\t7\t",        " ",
+      "12",       "\\",           "\n",           "\r",           "\r\n",
+      "\v",       "\f",           "\xC2\x85",     "\xE2\x80\xA8", "\xE2\x80\xA9",
+      "\xC2\xA0", "\xE3\x80\x80", "\xE2\x80\x83", "\x85",         "\xC2",
+      "\xE2\x80", "\xE2",         "\xA0",         "\xC3\xA9",     "\xF0\x9F\x99\x82",
+      "\xFF"};
+  std::mt19937 rng(20261206);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int count = static_cast<int>(rng() % 24);
+    for (int i = 0; i < count; ++i) text += pieces[rng() % pieces.size()];
+    ASSERT_EQ(ClientFiles::parseManifest(text), parsedByTheTextHelpers(text))
+        << ::testing::PrintToString(text);
+  }
+}
 
 TEST(ParseManifestCrLf, SameAsLf) {
   const std::string lf = "a\t1\tx/y\nb\t2\tz\n";
