@@ -1,7 +1,10 @@
 #include "compat/integrity_report.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <ctime>
+#include <thread>
 
 #include "core/files.h"
 #include "core/qh.h"
@@ -66,16 +69,34 @@ fs::path file(const fs::path& installDir) {
 }
 
 Result check(const fs::path& installDir, const std::vector<ManifestEntry>& entries) {
+  // Sizes come from the file system, which answers several threads at once:
+  // blocks of entries on a few threads, each size in its own slot.
+  std::vector<int64_t> found(entries.size(), -1);
+  constexpr size_t block = 2048;
+  std::atomic<size_t> nextBlock{0};
+  const auto work = [&] {
+    InstallTree tree(installDir);
+    for (size_t b; (b = nextBlock++ * block) < entries.size();) {
+      for (size_t i = b; i < std::min(b + block, entries.size()); ++i) {
+        const auto target = tree.locate(entries[i].rel);
+        if (target && target->size) found[i] = *target->size;
+      }
+    }
+  };
+  const size_t threads = std::min<size_t>(
+      {std::max(1u, std::thread::hardware_concurrency()), 4, (entries.size() + block - 1) / block});
+  std::vector<std::thread> pool;
+  for (size_t t = 1; t < threads; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+
   Result result;
-  InstallTree tree(installDir);
-  for (const ManifestEntry& entry : entries) {
+  for (size_t i = 0; i < entries.size(); ++i) {
     ++result.checked;
-    const auto target = tree.locate(entry.rel);
-    const int64_t found = target && target->size ? *target->size : -1;
-    if (found == entry.size) continue;
+    if (found[i] == entries[i].size) continue;
     ++result.problemCount;
     if (result.problems.size() < maxListed)
-      result.problems.push_back({entry.rel, entry.size, found});
+      result.problems.push_back({entries[i].rel, entries[i].size, found[i]});
   }
   return result;
 }

@@ -1,6 +1,8 @@
 #include "update/install_tree.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -36,6 +38,10 @@ InstallTree::InstallTree(fs::path root) : root_(std::move(root)) {
   while (canonicalRoot_.size() > 1 && canonicalRoot_.back() == '/') canonicalRoot_.pop_back();
 }
 
+InstallTree::~InstallTree() {
+  if (parentFd_ >= 0) ::close(parentFd_);
+}
+
 bool InstallTree::inside(const fs::path& p) const {
   std::error_code ec;
   const std::string resolved = fs::weakly_canonical(p, ec).string();
@@ -57,6 +63,22 @@ bool InstallTree::folderInside(const std::string& prefix) {
   return ok;
 }
 
+void InstallTree::enterParent(std::string_view parent, const std::string& rel) {
+  if (parent_ && *parent_ == parent) return;
+  if (parentFd_ >= 0) ::close(parentFd_);
+  parentFd_ = -1;
+  parent_ = std::string(parent);
+  parentInside_ = true;
+  for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
+    if (!folderInside(rel.substr(0, slash))) {
+      parentInside_ = false;
+      return;
+    }
+  }
+  const fs::path folder = parent.empty() ? root_ : root_ / parent;
+  parentFd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
 std::optional<InstallTree::Target> InstallTree::locate(const std::string& rel, std::string* why) {
   const auto refuse = [&](std::string reason) -> std::optional<Target> {
     if (why) *why = std::move(reason);
@@ -65,12 +87,20 @@ std::optional<InstallTree::Target> InstallTree::locate(const std::string& rel, s
   if (std::string problem = SafePath::lexicalProblem(rel); !problem.empty()) {
     return refuse(std::move(problem));
   }
-  for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
-    if (!folderInside(rel.substr(0, slash))) return refuse("leads outside the install folder");
-  }
+  const size_t lastSlash = rel.rfind('/');
+  const std::string_view parent = lastSlash == std::string::npos
+                                      ? std::string_view()
+                                      : std::string_view(rel).substr(0, lastSlash);
+  enterParent(parent, rel);
+  if (!parentInside_) return refuse("leads outside the install folder");
   Target t{root_ / rel, false, std::nullopt};
   struct stat st {};
-  if (::lstat(t.file.c_str(), &st) != 0) return t;
+  // A folder that could not be opened (missing, or made since) is looked up
+  // by its whole path, as a file in it would be.
+  const char* name = rel.c_str() + (lastSlash == std::string::npos ? 0 : lastSlash + 1);
+  const int found = parentFd_ >= 0 ? ::fstatat(parentFd_, name, &st, AT_SYMLINK_NOFOLLOW)
+                                   : ::lstat(t.file.c_str(), &st);
+  if (found != 0) return t;
   t.exists = true;
   if (S_ISLNK(st.st_mode)) {
     if (!inside(t.file)) return refuse("leads outside the install folder");

@@ -28,6 +28,9 @@ class InstallTree {
   };
 
   explicit InstallTree(std::filesystem::path root);
+  ~InstallTree();
+  InstallTree(const InstallTree&) = delete;
+  InstallTree& operator=(const InstallTree&) = delete;
 
   // The file for `rel` with its current size, or nullopt with `why` set when
   // the path is refused. Verdicts on folders are remembered, so keep one tree
@@ -37,8 +40,16 @@ class InstallTree {
  private:
   bool inside(const std::filesystem::path& p) const;
   bool folderInside(const std::string& prefix);
+  // Judges the folders of `parent` and opens it, unless it is the parent of
+  // the previous call; manifests list a folder's files together.
+  void enterParent(std::string_view parent, const std::string& rel);
 
   std::filesystem::path root_;
   std::string canonicalRoot_;
   std::unordered_map<std::string, bool> folders_;
+  // The parent folder of the previous call: its verdict and, when it could
+  // be opened, a descriptor to look its files up by name alone.
+  std::optional<std::string> parent_;
+  bool parentInside_ = false;
+  int parentFd_ = -1;
 };

@@ -32,6 +32,47 @@ TEST(IntegrityReport, FindsMissingAndWrongSizedFilesInManifestOrder) {
                                                                {"../outside", 1, -1}}));
 }
 
+// A manifest long enough to be checked in several blocks at once, hopping
+// between folders, with problems spread through it: each size must be the
+// one of its own file, and the problems must come out in manifest order.
+TEST(IntegrityReport, ALongManifestKeepsEachSizeInItsPlace) {
+  TempDir dir;
+  const auto sizeOf = [](int folder, int file) { return folder * 3 + file + 1; };
+  // Built piece by piece: g++ 12 warns wrongly about chained string additions.
+  const auto relOf = [](int folder, int file) {
+    std::string rel = "d";
+    rel += std::to_string(folder);
+    rel += "/f";
+    rel += std::to_string(file);
+    return rel;
+  };
+  for (int k = 0; k < 50; ++k) {
+    for (int j = 0; j < 3; ++j) {
+      dir.write(fs::path("c") / relOf(k, j), std::string(static_cast<size_t>(sizeOf(k, j)), 'x'));
+    }
+  }
+  dir.write("outside/f0", "x");
+  fs::create_symlink(dir / "outside", dir / "c/out");
+  std::vector<ManifestEntry> entries;
+  std::vector<IntegrityReport::Problem> expected;
+  for (int i = 0; i < 10000; ++i) {
+    const int k = i / 7 % 50, j = i % 3;
+    ManifestEntry e{"", sizeOf(k, j), relOf(k, j)};
+    if (i % 997 == 0) {
+      e.size = 999;
+      expected.push_back({e.rel, 999, sizeOf(k, j)});
+    } else if (i % 1499 == 5) {
+      e = {"", 1, "out/f0"};
+      expected.push_back({e.rel, 1, -1});
+    }
+    entries.push_back(e);
+  }
+  const auto r = IntegrityReport::check(dir / "c", entries);
+  EXPECT_EQ(r.checked, 10000);
+  EXPECT_EQ(r.problemCount, static_cast<int64_t>(expected.size()));
+  EXPECT_EQ(r.problems, expected);
+}
+
 TEST(IntegrityReport, ListsAHundredThenCounts) {
   TempDir dir;
   std::vector<ManifestEntry> entries;
