@@ -5,24 +5,15 @@
 // copy that a linked publish does not need. Higher is better.
 #include <cstdio>
 
+#include "bench/common/mixed_tree.h"
 #include "bench/support/bench.h"
-#include "tools/sample/sample_client.h"
 
 int main() {
-  constexpr int64_t KiB = 1024, MiB = 1024 * KiB;
-  std::vector<int64_t> sizes = {512 * MiB, 256 * MiB, 256 * MiB, 128 * MiB, 128 * MiB, 128 * MiB,
-                                128 * MiB, 64 * MiB,  64 * MiB,  64 * MiB,  64 * MiB};
-  for (int i = 0; i < 8; ++i) sizes.push_back(16 * MiB);
-  for (int i = 0; i < 100; ++i) sizes.push_back(MiB);
-  for (int i = 0; i < 400; ++i) sizes.push_back(64 * KiB);
-  for (int i = 0; i < 3000; ++i) sizes.push_back(KiB);
   bench::Scratch scratch;
   const auto root = scratch.path() / "client";
   std::vector<std::string> sha1sum = {"/usr/bin/sha1sum"};
-  for (size_t i = 0; i < sizes.size(); ++i) {
-    const auto file = root / ("Data/f" + std::to_string((i * 7919) % sizes.size()));
-    SampleClient::writeFile(file, sizes[i], i + 1);
-    sha1sum.push_back(file.string());
+  for (const bench::TreeFile& f : bench::writeMixedTree(root)) {
+    sha1sum.push_back((root / f.rel).string());
   }
   int rc = 0;
   const double reference = bench::best(2, [&] { rc = bench::run(sha1sum); });

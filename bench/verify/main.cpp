@@ -3,31 +3,22 @@
 // Prints "ratio: <our throughput / sha1sum's>" last; higher is better.
 #include <cstdio>
 
+#include "bench/common/mixed_tree.h"
 #include "bench/support/bench.h"
 #include "net/hash.h"
-#include "tools/sample/sample_client.h"
 #include "update/compare.h"
 
 int main() {
-  constexpr int64_t KiB = 1024, MiB = 1024 * KiB;
-  std::vector<int64_t> sizes = {512 * MiB, 256 * MiB, 256 * MiB, 128 * MiB, 128 * MiB, 128 * MiB,
-                                128 * MiB, 64 * MiB,  64 * MiB,  64 * MiB,  64 * MiB};
-  for (int i = 0; i < 8; ++i) sizes.push_back(16 * MiB);
-  for (int i = 0; i < 100; ++i) sizes.push_back(MiB);
-  for (int i = 0; i < 400; ++i) sizes.push_back(64 * KiB);
-  for (int i = 0; i < 3000; ++i) sizes.push_back(KiB);
   bench::Scratch scratch;
   const auto root = scratch.path() / "client";
   std::vector<ManifestEntry> entries;
   std::vector<std::string> sha1sum = {"/usr/bin/sha1sum"};
   int64_t total = 0;
-  for (size_t i = 0; i < sizes.size(); ++i) {
-    // Interleaved names, so large and small files mix in manifest order.
-    const std::string rel = "Data/f" + std::to_string((i * 7919) % sizes.size());
-    SampleClient::writeFile(root / rel, sizes[i], i + 1);
-    entries.push_back({Hash::sha1(root / rel), sizes[i], rel});
-    sha1sum.push_back((root / rel).string());
-    total += sizes[i];
+  const std::vector<bench::TreeFile> files = bench::writeMixedTree(root);
+  for (const bench::TreeFile& f : files) {
+    entries.push_back({Hash::sha1(root / f.rel), f.size, f.rel});
+    sha1sum.push_back((root / f.rel).string());
+    total += f.size;
   }
   std::sort(entries.begin(), entries.end(),
             [](const ManifestEntry& a, const ManifestEntry& b) { return a.rel < b.rel; });
@@ -42,7 +33,7 @@ int main() {
     return 1;
   }
   const double gb = static_cast<double>(total) / 1e9;
-  std::printf("files: %zu, %.2f GB\nverify: %.2f GB/s\nsha1sum: %.2f GB/s\n", sizes.size(), gb,
+  std::printf("files: %zu, %.2f GB\nverify: %.2f GB/s\nsha1sum: %.2f GB/s\n", files.size(), gb,
               gb / ours, gb / reference);
   std::printf("ratio: %.2f\n", reference / ours);
   return 0;

@@ -22,7 +22,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t chunkSize = 8 * 1024 * 1024;
+// Small enough that a chunk is still in the processor's cache when the digest
+// reads it after the copy out of the page cache.
+constexpr size_t chunkSize = 1024 * 1024;
 
 struct SourceFile {
   std::string rel;
