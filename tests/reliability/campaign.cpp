@@ -45,7 +45,7 @@ std::map<std::string, std::string> snapshot(const fs::path& dir) {
                        std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
     if (S_ISREG(st.st_mode)) desc += " " + Hash::sha1(it->path());
     if (S_ISLNK(st.st_mode)) desc += " -> " + fs::read_symlink(it->path(), ec).string();
-    out[fs::relative(it->path(), dir).string()] = desc;
+    out[it->path().lexically_relative(dir).string()] = desc;
   }
   return out;
 }
@@ -93,7 +93,7 @@ int verifyInstall(const Published& pub, const fs::path& client,
   std::error_code ec;
   for (fs::recursive_directory_iterator it(client, ec), end; !ec && it != end; it.increment(ec)) {
     if (it->is_directory(ec) && !it->is_symlink(ec)) continue;
-    const std::string rel = fs::relative(it->path(), client).string();
+    const std::string rel = it->path().lexically_relative(client).string();
     if (!expected.count(rel)) problems.push_back(when + ": unexpected file " + rel);
   }
   if (!markers) return corrupt;

@@ -54,7 +54,7 @@ inline std::map<std::string, std::string> treeOf(const std::filesystem::path& ro
   std::map<std::string, std::string> tree;
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
        ++it) {
-    const auto rel = fs::relative(it->path(), root).string();
+    const auto rel = it->path().lexically_relative(root).string();
     struct stat st {};
     lstat(it->path().c_str(), &st);
     std::string what = std::to_string(st.st_mode & 07777) + " ";

@@ -56,7 +56,7 @@ Layout find(const fs::path& runtimeDir) {
   std::error_code ec;
   for (fs::recursive_directory_iterator it(runtimeDir, ec), end; !ec && it != end;
        it.increment(ec)) {
-    const fs::path rel = fs::relative(it->path(), runtimeDir);
+    const fs::path rel = it->path().lexically_relative(runtimeDir);
     const std::string name = it->path().filename().string();
     if (it->is_symlink()) continue;
     if (name == "wine" && it->is_regular_file() && ::access(it->path().c_str(), X_OK) == 0) {

@@ -58,7 +58,7 @@ bool sameFiles(const fs::path& source, const fs::path& copy, std::string* differ
   std::vector<char> a(1 << 20), b(1 << 20);
   for (const auto& e : fs::recursive_directory_iterator(source)) {
     if (!e.is_regular_file()) continue;
-    const fs::path rel = fs::relative(e.path(), source);
+    const fs::path rel = e.path().lexically_relative(source);
     std::ifstream fa(e.path(), std::ios::binary), fb(copy / rel, std::ios::binary);
     if (!fb) return differ(rel.string() + " is missing");
     while (fa && fb) {
