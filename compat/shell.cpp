@@ -1,16 +1,13 @@
 #include "compat/shell.h"
 
 #include <fcntl.h>
-#include <qcoro/qcorofuture.h>
 #include <unistd.h>
 
-#include <QFuture>
-#include <QPromise>
 #include <system_error>
-#include <thread>
 
 #include "compat/spawn.h"
 #include "core/log.h"
+#include "net/own_thread.h"
 
 namespace Shell {
 namespace {
@@ -48,15 +45,10 @@ int runBlocking(const std::filesystem::path& path, const std::vector<std::string
 
 QCoro::Task<int> run(std::filesystem::path path, std::vector<std::string> args,
                      std::optional<Environment> env, std::optional<std::filesystem::path> log) {
-  QPromise<int> promise;
-  QFuture<int> future = promise.future();
-  promise.start();
-  std::thread([promise = std::move(promise), path = std::move(path), args = std::move(args),
-               env = std::move(env), log = std::move(log)]() mutable {
-    promise.addResult(runBlocking(path, args, env, log));
-    promise.finish();
-  }).detach();
-  const int status = co_await future;
+  QCoro::Task<int> work =
+      onOwnThread([path = std::move(path), args = std::move(args), env = std::move(env),
+                   log = std::move(log)] { return runBlocking(path, args, env, log); });
+  const int status = co_await work;
   co_return status;
 }
 

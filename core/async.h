@@ -5,53 +5,86 @@
 #include <qcoro/qcorofuture.h>
 #include <qcoro/qcorotask.h>
 
-#include <QtConcurrent/QtConcurrentRun>
+#include <QFuture>
+#include <QPromise>
+#include <QRunnable>
+#include <QThreadPool>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <type_traits>
 #include <utility>
 
+#include "core/handover.h"
+
 namespace detail {
-template <typename R>
-struct Outcome {
-  std::optional<R> value;
-  std::exception_ptr error;
-};
-template <>
-struct Outcome<void> {
-  std::exception_ptr error;
-};
 
-// Runs `work` where it is called and keeps its result or exception, so the
-// awaiting side can rethrow it on its own thread.
-template <typename F, typename R = std::invoke_result_t<F&>>
-Outcome<R> capture(F& work) {
-  Outcome<R> out;
-  try {
-    if constexpr (std::is_void_v<R>) {
-      work();
-    } else {
-      out.value.emplace(work());
+// One piece of work and its outcome. The awaiting thread keeps it until it
+// resumes; the worker until it has finished the promise. The outcome is ours,
+// not the future's, so its hand-over is marked where it happens.
+template <typename F, typename R>
+class Job {
+ public:
+  explicit Job(F work) : work_(std::move(work)) { promise_.start(); }
+
+  QFuture<void> future() { return promise_.future(); }
+
+  // On the worker.
+  void run() {
+    try {
+      if constexpr (std::is_void_v<R>) {
+        work_();
+      } else {
+        value_.emplace(work_());
+      }
+    } catch (...) {
+      error_ = std::current_exception();
     }
-  } catch (...) {
-    out.error = std::current_exception();
+    Handover::give(this);
+    promise_.finish();
   }
-  return out;
-}
 
-// The value captured, or the exception rethrown.
-template <typename R>
-R release(Outcome<R>& out) {
-  if (out.error) std::rethrow_exception(out.error);
-  if constexpr (!std::is_void_v<R>) return std::move(*out.value);
-}
+  // On the awaiting thread, once the future finished.
+  R result() {
+    Handover::take(this);
+    // The exception's count lives in the uninstrumented C++ runtime: every
+    // reference to it stays on this thread, whichever thread drops the job.
+    if (std::exception_ptr error = std::exchange(error_, nullptr)) std::rethrow_exception(error);
+    if constexpr (!std::is_void_v<R>) return std::move(*value_);
+  }
+
+ private:
+  F work_;
+  QPromise<void> promise_;
+  std::conditional_t<std::is_void_v<R>, bool, std::optional<R>> value_{};
+  std::exception_ptr error_;
+};
+
+// Hands a job to a pool thread. It is the job's only way in, so marking its
+// own hand-over also hands over everything the job holds.
+template <typename J>
+class PoolStart final : public QRunnable {
+ public:
+  explicit PoolStart(std::shared_ptr<J> job) : job_(std::move(job)) {}
+  void run() override {
+    Handover::take(this);
+    job_->run();
+  }
+
+ private:
+  std::shared_ptr<J> job_;
+};
+
 }  // namespace detail
 
 // `work` is moved to the worker; it must not touch main-thread state.
 template <typename F, typename R = std::invoke_result_t<F>>
 QCoro::Task<R> onWorker(F work) {
-  auto future =
-      QtConcurrent::run([work = std::move(work)]() mutable { return detail::capture(work); });
-  detail::Outcome<R> out = co_await future;
-  co_return detail::release(out);
+  auto job = std::make_shared<detail::Job<F, R>>(std::move(work));
+  QFuture<void> done = job->future();
+  auto* start = new detail::PoolStart<detail::Job<F, R>>(job);
+  Handover::give(start);
+  QThreadPool::globalInstance()->start(start);
+  co_await done;
+  co_return job->result();
 }

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <filesystem>
 
+#include "core/handover.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "net/net.h"
@@ -93,13 +94,10 @@ void LauncherModel::dismissAlert() {
 
 void LauncherModel::ui(const std::string& status, std::optional<double> progress) {
   // Always queued, also from the main thread, so updates land in call order.
-  QMetaObject::invokeMethod(
-      this,
-      [this, s = q(status), progress] {
-        setStatus(s);
-        setProgress(progress);
-      },
-      Qt::QueuedConnection);
+  Handover::post(this, [this, s = q(status), progress] {
+    setStatus(s);
+    setProgress(progress);
+  });
 }
 
 void LauncherModel::start() {
@@ -113,12 +111,9 @@ QCoro::Task<> LauncherModel::startUp() {
   if (services_.selfUpdate) {
     QPointer<LauncherModel> self(this);
     std::function<void(std::string)> notice = [self](std::string message) {
-      QMetaObject::invokeMethod(
-          qApp,
-          [self, m = q(message)] {
-            if (self) self->setStatus(m);
-          },
-          Qt::QueuedConnection);
+      Handover::post(qApp, [self, m = q(message)] {
+        if (self) self->setStatus(m);
+      });
     };
     // g++ 12 may destroy temporaries of a co_await expression twice: build
     // arguments and tasks as named locals first.

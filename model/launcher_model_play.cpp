@@ -10,6 +10,7 @@
 #include "compat/integrity_report.h"
 #include "compat/runtime.h"
 #include "core/async.h"
+#include "core/handover.h"
 #include "core/log.h"
 #include "model/launcher_model.h"
 
@@ -56,14 +57,11 @@ QCoro::Task<> LauncherModel::runRuntimePreparation() {
   // update does nothing once the model is gone.
   StatusCallback status = [self = QPointer<LauncherModel>(this)](const std::string& text,
                                                                  std::optional<double> progress) {
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [self, s = q(text), progress] {
-          if (!self) return;
-          self->setStatus(s);
-          self->setProgress(progress);
-        },
-        Qt::QueuedConnection);
+    Handover::post(QCoreApplication::instance(), [self, s = q(text), progress] {
+      if (!self) return;
+      self->setStatus(s);
+      self->setProgress(progress);
+    });
   };
   QCoro::Task<> install = rt->install(status);
   co_await install;
@@ -145,12 +143,9 @@ QCoro::Task<> LauncherModel::play(bool verbose) {
   process->setExitHandler(
       [self = QPointer<LauncherModel>(this), clock, started, which = process.get()](int status) {
         const double lived = clock->now() - started;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, which, status, lived] {
-              if (self) self->gameExited(which, status, lived);
-            },
-            Qt::QueuedConnection);
+        Handover::post(QCoreApplication::instance(), [self, which, status, lived] {
+          if (self) self->gameExited(which, status, lived);
+        });
       });
   hideWhenRunning(QPointer<LauncherModel>(this));
 }

@@ -7,6 +7,7 @@
 
 #include "compat/game_process.h"
 #include "core/files.h"
+#include "core/handover.h"
 #include "model/launcher_model.h"
 #include "net/speed_limit.h"
 #include "platform/platform.h"
@@ -45,25 +46,19 @@ class ModelHost final : public UpdateHost {
   UiSink uiSink() override {
     QPointer<LauncherModel> self(&model_);
     return [self](const std::string& status, std::optional<double> progress) {
-      QMetaObject::invokeMethod(
-          qApp,
-          [self, s = q(status), progress] {
-            if (!self) return;
-            self->setStatus(s);
-            self->setProgress(progress);
-          },
-          Qt::QueuedConnection);
+      Handover::post(qApp, [self, s = q(status), progress] {
+        if (!self) return;
+        self->setStatus(s);
+        self->setProgress(progress);
+      });
     };
   }
   StatusSink statusSink() override {
     QPointer<LauncherModel> self(&model_);
     return [self](const std::string& status) {
-      QMetaObject::invokeMethod(
-          qApp,
-          [self, s = q(status)] {
-            if (self) self->setStatus(s);
-          },
-          Qt::QueuedConnection);
+      Handover::post(qApp, [self, s = q(status)] {
+        if (self) self->setStatus(s);
+      });
     };
   }
 

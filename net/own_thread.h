@@ -3,11 +3,7 @@
 // on its own thread with the result or the exception the work threw.
 #pragma once
 
-#include <qcoro/qcorofuture.h>
-#include <qcoro/qcorotask.h>
-
-#include <QFuture>
-#include <QPromise>
+#include <memory>
 #include <thread>
 
 #include "core/async.h"
@@ -15,13 +11,9 @@
 // `work` is moved to the new thread; it must not touch main-thread state.
 template <typename F, typename R = std::invoke_result_t<F>>
 QCoro::Task<R> onOwnThread(F work) {
-  QPromise<detail::Outcome<R>> promise;
-  QFuture<detail::Outcome<R>> future = promise.future();
-  promise.start();
-  std::thread([promise = std::move(promise), work = std::move(work)]() mutable {
-    promise.addResult(detail::capture(work));
-    promise.finish();
-  }).detach();
-  detail::Outcome<R> out = co_await future;
-  co_return detail::release(out);
+  auto job = std::make_shared<detail::Job<F, R>>(std::move(work));
+  QFuture<void> done = job->future();
+  std::thread([job] { job->run(); }).detach();
+  co_await done;
+  co_return job->result();
 }
