@@ -16,6 +16,8 @@ asan: setup
 	@cmake --build --preset asan
 	@ASAN_OPTIONS=detect_leaks=0 ctest --preset asan
 
+# The tests under ThreadSanitizer, less the long end-to-end ones (label e2e),
+# which its test preset leaves out to keep CI short.
 tsan: setup
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan
