@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/async.h"
 #include "core/files.h"
 #include "core/qh.h"
 #include "net/net.h"
@@ -25,20 +26,22 @@ QCoro::Task<> Runtime::resolveSpec() {
       // Falls through to the cached copy.
     }
   }
-  if (fetched) {
-    if (auto spec = RuntimeSpec::parse(*fetched, base)) {
-      spec_ = std::move(spec);
-      files::writeAtomic(cachedSpecFile(), *fetched);
-      co_return;
-    }
-  }
-  if (const auto cached = files::readUtf8(cachedSpecFile())) {
-    if (auto spec = RuntimeSpec::parse(*cached, base)) {
-      spec_ = std::move(spec);
-      co_return;
-    }
-  }
-  spec_ = RuntimeSpec::from(QH::fallbackRuntime(), base);
+  // The cached copy is written (and flushed) or read on a worker.
+  QCoro::Task<std::optional<RuntimeSpec>> settle =
+      onWorker([fetched = std::move(fetched), base, cached = cachedSpecFile()] {
+        if (fetched) {
+          if (auto spec = RuntimeSpec::parse(*fetched, base)) {
+            files::writeAtomic(cached, *fetched);
+            return spec;
+          }
+        }
+        if (const auto text = files::readUtf8(cached)) {
+          if (auto spec = RuntimeSpec::parse(*text, base)) return spec;
+        }
+        return std::optional<RuntimeSpec>();
+      });
+  std::optional<RuntimeSpec> spec = co_await settle;
+  spec_ = spec ? std::move(spec) : RuntimeSpec::from(QH::fallbackRuntime(), base);
 }
 
 fs::path Runtime::cachedSpecFile() const {

@@ -109,18 +109,22 @@ QCoro::Task<> Runtime::preparePrefix(StatusCallback status) {
   if (booted != 0) throw RuntimeError::wineboot(booted);
 
   const fs::path reg = registryFile();
-  if (const std::error_code err = files::writeAtomic(reg, kRegistry)) {
-    throw std::system_error(err, "write " + reg.string());
-  }
+  QCoro::Task<> writeRegistry = onWorker([reg] {
+    if (const std::error_code err = files::writeAtomic(reg, kRegistry)) {
+      throw std::system_error(err, "write " + reg.string());
+    }
+  });
+  co_await writeRegistry;
   QCoro::Task<int> import = Shell::run(*w, {"regedit", "/S", windowsPath(reg)}, env, log);
   co_await import;
   QCoro::Task<int> settleAgain = Shell::run(server, {"-w"}, env, log);
   co_await settleAgain;
 
-  files::writeAtomic(prefixMarker(), "");
-  QCoro::Task<> cleanup = onWorker([stateDir = paths_.stateDir, current = prefixDir().filename()] {
-    removePrefixesBut(stateDir, current);
-  });
+  QCoro::Task<> cleanup = onWorker(
+      [marker = prefixMarker(), stateDir = paths_.stateDir, current = prefixDir().filename()] {
+        files::writeAtomic(marker, "");
+        removePrefixesBut(stateDir, current);
+      });
   co_await cleanup;
 }
 

@@ -141,10 +141,14 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
   announce(status, "Updating the launcher...");
 
   const fs::path work = paths.stateDir / "selfupdate";
-  removeQuietly(work);
-  std::error_code ec;
-  fs::create_directories(work, ec);
-  if (ec) throw fs::filesystem_error("cannot create the working folder", work, ec);
+  // A leftover unpacked launcher is thousands of files: cleared on a worker.
+  QCoro::Task<> prepare = onWorker([work] {
+    removeQuietly(work);
+    std::error_code ec;
+    fs::create_directories(work, ec);
+    if (ec) throw fs::filesystem_error("cannot create the working folder", work, ec);
+  });
+  co_await prepare;
 
   const std::string url = paths.base + "/mac/Quellhaven-mac.zip?v=" + std::to_string(build);
   if (!validUrl(url)) co_return;
@@ -171,8 +175,11 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
       onWorker([bundle, freshBundle, backup] { swapBundles(bundle, freshBundle, backup); });
   co_await swap;
 
-  files::writeAtomic(target, std::to_string(build));
-  removeQuietly(work);
+  QCoro::Task<> settle = onWorker([target, build, work] {
+    files::writeAtomic(target, std::to_string(build));
+    removeQuietly(work);
+  });
+  co_await settle;
   if (auto err = platform::startRelaunch(backup, bundle)) {
     throw std::system_error(err, "cannot start /bin/sh");
   }
@@ -200,14 +207,20 @@ Build parseBuild(std::string_view text) {
 
 QCoro::Task<> run(Paths paths, Status status, Timing timing) {
   const fs::path stateDir = paths.stateDir;
+  std::optional<std::string> failure;
   try {
     QCoro::Task<> steps = attempt(std::move(paths), std::move(status), std::move(timing));
     co_await steps;
   } catch (const std::exception& e) {
-    recordFailure(stateDir, e.what());
+    failure = e.what();
   } catch (...) {
-    recordFailure(stateDir, "unknown failure");
+    failure = "unknown failure";
   }
+  if (!failure) co_return;
+  // The record is flushed to disk: on a worker, after the handler.
+  QCoro::Task<> record =
+      onWorker([stateDir, message = *failure] { recordFailure(stateDir, message); });
+  co_await record;
 }
 
 }  // namespace SelfUpdate

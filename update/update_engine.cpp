@@ -73,11 +73,56 @@ QCoro::Task<std::optional<Remote>> fetchRemote(std::shared_ptr<UpdateHost> host,
     *problem = "The server sent a web page instead of the client version.";
     co_return std::nullopt;
   }
-  if (ClientFiles::parseManifest(remote.manifest).empty()) {
-    *problem = "The server's file list is empty or unreadable.";
-    co_return std::nullopt;
-  }
   co_return remote;
+}
+
+// What the engine decides from the two texts and the markers, worked out on a
+// worker: a list of a hundred thousand files takes longer to parse and
+// compare than the window may wait.
+struct Plan {
+  std::vector<ManifestEntry> entries;
+  std::vector<std::string> officialAddons;
+  Compare::Known known;
+  bool unchanged = false;
+};
+
+Plan makePlan(const Remote& remote, const Paths& paths, bool force) {
+  Plan plan;
+  plan.entries = ClientFiles::parseManifest(remote.manifest);
+  if (plan.entries.empty()) return plan;
+  std::vector<ManifestEntry> plausible;
+  for (const ManifestEntry& e : plan.entries) {
+    if (SafePath::lexicalProblem(e.rel).empty()) plausible.push_back(e);
+  }
+  plan.officialAddons = ClientFiles::officialAddons(plausible);
+  const std::string localVersion = Markers::readVersion(paths.installDir);
+  const std::string localManifest = Markers::readManifest(paths.installDir);
+  plan.unchanged = !force && !remote.version.empty() && remote.version == localVersion &&
+                   gameExeExists(paths) &&
+                   normalisedManifest(localManifest) == normalisedManifest(remote.manifest);
+  if (!plan.unchanged) {
+    plan.known = Compare::knownChecksums(ClientFiles::parseManifest(localManifest));
+  }
+  return plan;
+}
+
+// The markers are flushed to disk, which may take long on a busy disk.
+QCoro::Task<> writeMarkers(Paths paths, Remote remote, bool clearCache) {
+  QCoro::Task<> work = onWorker([paths, remote = std::move(remote), clearCache] {
+    Markers::write(paths.installDir, remote.version, remote.manifest);
+    if (!clearCache) return;
+    if (const int cleared = ClientFiles::clearWdbCache(paths); cleared > 0) {
+      Log::line("cleared " + std::to_string(cleared) + " WDB cache files");
+    }
+  });
+  co_await work;
+}
+
+QCoro::Task<> appendLog(std::filesystem::path stateDir, std::string rel, int attempt,
+                        std::string message) {
+  QCoro::Task<> work = onWorker(
+      [stateDir, rel, attempt, message] { DownloadLog::append(stateDir, rel, attempt, message); });
+  co_await work;
 }
 
 struct Outcome {
@@ -104,6 +149,7 @@ QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host,
       Downloader::Progress progress =
           DownloadProgress::action(done, start, total, label, timing.clock, sink);
       std::string error;
+      bool skippedNow = false;
       try {
         QCoro::Task<> fetch =
             Downloader::fetch(fileUrl(paths.base, entry, attempt), paths.installDir / entry.rel,
@@ -111,17 +157,22 @@ QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host,
         co_await fetch;
         break;
       } catch (const NetError& e) {
-        if (e.kind() == NetError::Kind::http && e.status() == 404) {
-          ++out.skipped;
-          DownloadLog::append(paths.stateDir, entry.rel, attempt, "404 not on server, skipped");
-          break;
-        }
+        skippedNow = e.kind() == NetError::Kind::http && e.status() == 404;
         error = e.what();
       } catch (const std::exception& e) {
         error = e.what();
       }
+      // Written after the handler: a coroutine cannot suspend inside one.
+      if (skippedNow) {
+        ++out.skipped;
+        QCoro::Task<> log =
+            appendLog(paths.stateDir, entry.rel, attempt, "404 not on server, skipped");
+        co_await log;
+        break;
+      }
       out.lastError = error;
-      DownloadLog::append(paths.stateDir, entry.rel, attempt, error);
+      QCoro::Task<> log = appendLog(paths.stateDir, entry.rel, attempt, error);
+      co_await log;
       if (attempt == attempts) {
         ++out.failed;
         break;
@@ -175,18 +226,18 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force) {
     co_return;
   }
 
-  const std::string localVersion = Markers::readVersion(paths.installDir);
-  const std::string localManifest = Markers::readManifest(paths.installDir);
-  std::vector<ManifestEntry> entries = ClientFiles::parseManifest(remote->manifest);
-  std::vector<ManifestEntry> plausible;
-  for (const ManifestEntry& e : entries) {
-    if (SafePath::lexicalProblem(e.rel).empty()) plausible.push_back(e);
+  QCoro::Task<Plan> planning =
+      onWorker([remote = *remote, paths, force] { return makePlan(remote, paths, force); });
+  Plan plan = co_await planning;
+  if (plan.entries.empty()) {
+    host->setStatus("Problem: The server's file list is empty or unreadable.");
+    host->setDetail("Check your internet connection, then try again.");
+    host->setPhase(gameExeExists(paths) ? Phase::ready : Phase::needInstall);
+    co_return;
   }
-  host->setOfficialAddons(ClientFiles::officialAddons(plausible));
+  host->setOfficialAddons(std::move(plan.officialAddons));
 
-  if (!force && !remote->version.empty() && remote->version == localVersion &&
-      gameExeExists(paths) &&
-      normalisedManifest(localManifest) == normalisedManifest(remote->manifest)) {
+  if (plan.unchanged) {
     QCoro::Task<> finish = host->finishReady(remote->version, "Up to date", true);
     co_await finish;
     co_return;
@@ -195,15 +246,13 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force) {
   host->setStatus(force ? "Verifying files..." : "Comparing files...");
   const UpdateHost::StatusSink status = host->statusSink();
   QCoro::Task<std::vector<ManifestEntry>> compare = onWorker(
-      [entries = std::move(entries), localManifest, dir = paths.installDir, force, status] {
-        const Compare::Known known =
-            Compare::knownChecksums(ClientFiles::parseManifest(localManifest));
-        return Compare::neededEntries(entries, known, dir, force, status);
-      });
+      [entries = std::move(plan.entries), known = std::move(plan.known), dir = paths.installDir,
+       force, status] { return Compare::neededEntries(entries, known, dir, force, status); });
   std::vector<ManifestEntry> needed = co_await compare;
 
   if (needed.empty()) {
-    Markers::write(paths.installDir, remote->version, remote->manifest);
+    QCoro::Task<> markers = writeMarkers(paths, *remote, false);
+    co_await markers;
     QCoro::Task<> finish = host->finishReady(remote->version, "Up to date", true);
     co_await finish;
     co_return;
@@ -226,10 +275,8 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force) {
     host->setPhase(Phase::needInstall);
     co_return;
   }
-  Markers::write(paths.installDir, remote->version, remote->manifest);
-  if (const int cleared = ClientFiles::clearWdbCache(paths); cleared > 0) {
-    Log::line("cleared " + std::to_string(cleared) + " WDB cache files");
-  }
+  QCoro::Task<> markers = writeMarkers(paths, *remote, true);
+  co_await markers;
   const std::string summary = outcome.skipped == 0 ? std::string("Installed")
                                                    : "Ready (" + std::to_string(outcome.skipped) +
                                                          " unavailable file(s) skipped)";

@@ -1,0 +1,81 @@
+// Measures how long the thread that creates it goes without serving its event
+// loop. A precise timer ticks every few milliseconds; a stall is the gap
+// between two ticks less the time the thread spent waiting for a CPU (the
+// scheduler's run-queue wait from /proc/thread-self/schedstat), so a loaded
+// machine that keeps the thread off the cores does not count as the code
+// blocking it, while computing or waiting on the disk on that thread does.
+//
+//   StallMonitor monitor;  // on the main thread, ticking from here on
+//   ... run the event loop ...
+//   EXPECT_LT(monitor.longestMs(), 50.0);
+//
+// Thread-safety: the thread that created it only.
+#pragma once
+
+#include <QTimer>
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+class StallMonitor {
+ public:
+  explicit StallMonitor(int periodMs = 2) {
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(periodMs);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
+    reset();
+    timer_.start();
+  }
+
+  // Forgets what was measured so far and starts again from now.
+  void reset() {
+    lastWall_ = wallNs();
+    lastWait_ = runQueueWaitNs();
+    longestNs_ = 0;
+    longestRawNs_ = 0;
+    ticks_ = 0;
+  }
+
+  // The longest gap between ticks less the CPU wait in it.
+  double longestMs() const { return static_cast<double>(longestNs_) / 1e6; }
+  // The longest gap as the wall clock saw it, for the record.
+  double longestRawMs() const { return static_cast<double>(longestRawNs_) / 1e6; }
+  int ticks() const { return ticks_; }
+  // Whether the run-queue wait can be read here; without it stalls are raw gaps.
+  static bool schedulerWaitKnown() { return runQueueWaitNs() >= 0; }
+
+ private:
+  static int64_t wallNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+
+  // Nanoseconds this thread has spent runnable but not running; -1 if unknown.
+  static int64_t runQueueWaitNs() {
+    std::ifstream in("/proc/thread-self/schedstat");
+    int64_t running = 0, waiting = -1;
+    if (!(in >> running >> waiting)) return -1;
+    return waiting;
+  }
+
+  void tick() {
+    const int64_t wall = wallNs();
+    const int64_t wait = runQueueWaitNs();
+    const int64_t gap = wall - lastWall_;
+    const int64_t waited = wait >= 0 && lastWait_ >= 0 ? wait - lastWait_ : 0;
+    longestRawNs_ = std::max(longestRawNs_, gap);
+    longestNs_ = std::max(longestNs_, gap - waited);
+    lastWall_ = wall;
+    lastWait_ = wait;
+    ++ticks_;
+  }
+
+  QTimer timer_;
+  int64_t lastWall_ = 0;
+  int64_t lastWait_ = 0;
+  int64_t longestNs_ = 0;
+  int64_t longestRawNs_ = 0;
+  int ticks_ = 0;
+};
