@@ -6,6 +6,7 @@
 #include "app/shell.h"
 #include "core/log.h"
 #include "model/launcher_model.h"
+#include "net/downloader.h"
 #include "ui/launcher_window.h"
 #include "ui/theme.h"
 
@@ -32,5 +33,13 @@ int main(int argc, char** argv) {
 
   DemoAutopilot::attachIfRequested(model, &window);
   Shell::startAfterFirstFrame(window, [&model] { model.start(); });
-  return app.exec();
+  const int code = app.exec();
+  // Downloads run on threads of their own; stop them before the process ends
+  // so each leaves a ".part" the next start resumes. A transfer notices within
+  // about a second; one still checking a large file is not waited for long.
+  constexpr double quitTransferWait = 5.0;
+  if (!Downloader::cancelAll(quitTransferWait)) {
+    Log::line("quitting with a download still running");
+  }
+  return code;
 }

@@ -3,9 +3,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -107,6 +111,9 @@ class Transfer {
 
 void Transfer::run(const std::string& url) {
   std::error_code ec;
+  // The client folder is not ours alone: a ".part" that is a link could send
+  // the bytes anywhere, so the link goes and the file starts afresh.
+  if (fs::is_symlink(fs::symlink_status(part_, ec))) fs::remove(part_, ec);
   const auto size = fs::file_size(part_, ec);
   already_ = ec ? 0 : static_cast<int64_t>(size);
   if (expectedSize_ >= 0 && already_ >= expectedSize_) {
@@ -122,11 +129,10 @@ void Transfer::run(const std::string& url) {
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onData);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-  if (cancel_) {
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onTick);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  }
+  // Called about once a second even while nothing arrives, so a cancel ends a stall too.
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onTick);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   if (seams_ && !seams_->socketName.empty()) {
     curl_easy_setopt(curl, CURLOPT_ABSTRACT_UNIX_SOCKET, seams_->socketName.c_str());
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
@@ -201,8 +207,8 @@ bool Transfer::respond() {
   }
   if (!resume) already_ = 0;
   // Appending never creates: a ".part" that vanished must not get the tail alone.
-  fd_ = resume ? ::open(part_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC)
-               : ::open(part_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  fd_ = resume ? ::open(part_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW)
+               : ::open(part_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd_ < 0) {
     failure_ = std::make_exception_ptr(fileError(errno, "open for writing", part_));
     return false;
@@ -263,6 +269,37 @@ void Transfer::closeFile() {
   fd_ = -1;
 }
 
+// Every transfer's cancel flag while its fetch runs, so quitting can stop them all.
+struct Live {
+  std::mutex mutex;
+  std::condition_variable none;
+  std::vector<Downloader::Cancel> flags;
+};
+
+Live& live() {
+  static Live* registry = new Live;  // outlives every thread at exit
+  return *registry;
+}
+
+class Registration {
+ public:
+  explicit Registration(Downloader::Cancel flag) : flag_(std::move(flag)) {
+    std::lock_guard lock(live().mutex);
+    live().flags.push_back(flag_);
+  }
+  ~Registration() {
+    std::lock_guard lock(live().mutex);
+    auto& flags = live().flags;
+    flags.erase(std::find(flags.begin(), flags.end(), flag_));
+    live().none.notify_all();
+  }
+  Registration(const Registration&) = delete;
+  Registration& operator=(const Registration&) = delete;
+
+ private:
+  Downloader::Cancel flag_;
+};
+
 std::string lowered(const std::optional<std::string>& digest) {
   return digest ? text::lower(*digest) : std::string();
 }
@@ -278,6 +315,8 @@ fs::path Downloader::partFile(const fs::path& to) {
 void Downloader::fetchBlocking(const std::string& url, const fs::path& to, int64_t expectedSize,
                                std::optional<std::string> sha1, std::optional<std::string> sha256,
                                Progress progress, const Timing& timing, Cancel cancel) {
+  if (!cancel) cancel = std::make_shared<std::atomic<bool>>(false);
+  const Registration registered(cancel);
   if (to.has_parent_path()) fs::create_directories(to.parent_path());
   const fs::path part = partFile(to);
   const std::string wantSha1 = lowered(sha1), wantSha256 = lowered(sha256);
@@ -320,6 +359,13 @@ void Downloader::fetchBlocking(const std::string& url, const fs::path& to, int64
   fs::rename(part, to);
   // A wrong-sized file stays in place; the next comparison finds it by its size.
   if (wrongSize) throw *wrongSize;
+}
+
+bool Downloader::cancelAll(double seconds) {
+  std::unique_lock lock(live().mutex);
+  for (const Cancel& flag : live().flags) flag->store(true);
+  return live().none.wait_for(lock, std::chrono::duration<double>(seconds),
+                              [] { return live().flags.empty(); });
 }
 
 QCoro::Task<> Downloader::fetch(std::string url, fs::path to, int64_t expectedSize,

@@ -54,6 +54,14 @@ class Downloader {
                              std::optional<std::string> sha1, std::optional<std::string> sha256,
                              Progress progress, Timing timing = {}, Cancel cancel = {});
 
+  // Cancels every transfer running now, as quitting does, and waits up to
+  // `seconds` for their threads to let go of their files. Each ".part" keeps
+  // what arrived, for the next start to resume. Returns whether all stopped.
+  // A transfer notices within about a second, also while the server sends
+  // nothing; one already checking its file finishes that first.
+  // Thread-safety: any thread.
+  static bool cancelAll(double seconds);
+
   // "<to>.part": the same folder, the same name followed by ".part".
   static std::filesystem::path partFile(const std::filesystem::path& to);
 };

@@ -1,0 +1,99 @@
+// Quitting while a file downloads: the transfer stops, its thread lets go of
+// the ".part", and the next start resumes from what arrived.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "net/downloader.h"
+#include "net/hash.h"
+#include "net/net_error.h"
+#include "support/qt_wait.h"
+#include "support/temp_dir.h"
+#include "support/test_server.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string randomBytes(size_t n) {
+  std::mt19937 rng(11);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(rng());
+  return s;
+}
+
+class QuitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server.setFile("/big.bin", body);
+    sha1 = Hash::sha1(dir.write("source.bin", body));
+  }
+
+  // Starts a fetch of "/big.bin" to `to` and returns once `bytes` are in its ".part".
+  QCoro::Task<> startFetch(const fs::path& to, uintmax_t bytes) {
+    QCoro::Task<> task = Downloader::fetch(
+        server.url("/big.bin"), to, static_cast<int64_t>(body.size()), sha1, std::nullopt, {});
+    EXPECT_TRUE(spinUntil([&] {
+      std::error_code ec;
+      const uintmax_t size = fs::file_size(Downloader::partFile(to), ec);
+      return !ec && size >= bytes;
+    }));
+    return task;
+  }
+
+  const std::string body = randomBytes(3 << 20);
+  TempDir dir;
+  TestServer server;
+  fs::path dest = dir / "client/Data/big.bin";
+  std::string sha1;
+};
+
+TEST_F(QuitTest, AStalledDownloadStopsAndKeepsItsPart) {
+  // The server sends 100,000 bytes and then nothing: only the cancel can end it.
+  server.fault("/big.bin", {.stallAfter = 100000}, 1);
+  QCoro::Task<> running = startFetch(dest, 100000);
+  EXPECT_TRUE(Downloader::cancelAll(30.0));
+  try {
+    runTask(std::move(running));
+    ADD_FAILURE() << "the cancelled download finished";
+  } catch (const TransportError& e) {
+    EXPECT_STREQ(e.what(), "Download cancelled");
+  }
+  EXPECT_FALSE(fs::exists(dest));
+  EXPECT_EQ(slurp(Downloader::partFile(dest)), body.substr(0, 100000));
+
+  // The next start picks up where it stopped.
+  server.releaseStalls();
+  server.clearRequests();
+  runTask(Downloader::fetch(server.url("/big.bin"), dest, static_cast<int64_t>(body.size()), sha1,
+                            std::nullopt, {}));
+  EXPECT_EQ(server.requests("/big.bin").at(0).header("Range"), "bytes=100000-");
+  EXPECT_EQ(slurp(dest), body);
+  EXPECT_FALSE(fs::exists(Downloader::partFile(dest)));
+}
+
+TEST_F(QuitTest, EveryRunningDownloadStops) {
+  server.fault("/big.bin", {.stallAfter = 50000}, 2);
+  QCoro::Task<> first = startFetch(dest, 50000);
+  const fs::path otherDest = dir / "client/Data/other.bin";
+  QCoro::Task<> second = startFetch(otherDest, 50000);
+  EXPECT_TRUE(Downloader::cancelAll(30.0));
+  EXPECT_THROW(runTask(std::move(first)), TransportError);
+  EXPECT_THROW(runTask(std::move(second)), TransportError);
+  EXPECT_EQ(fs::file_size(Downloader::partFile(dest)), 50000u);
+  EXPECT_EQ(fs::file_size(Downloader::partFile(otherDest)), 50000u);
+}
+
+TEST_F(QuitTest, FinishedDownloadsAreNotWaitedFor) {
+  runTask(Downloader::fetch(server.url("/big.bin"), dest, static_cast<int64_t>(body.size()), sha1,
+                            std::nullopt, {}));
+  server.fault("/big.bin", {.status = 500}, 1);
+  EXPECT_THROW(runTask(Downloader::fetch(server.url("/big.bin"), dir / "client/failed.bin", -1,
+                                         std::nullopt, std::nullopt, {})),
+               NetError);
+  // Neither the finished nor the failed transfer is still counted as running.
+  EXPECT_TRUE(Downloader::cancelAll(0.0));
+  EXPECT_EQ(slurp(dest), body);
+}
+
+}  // namespace
