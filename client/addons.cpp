@@ -70,12 +70,15 @@ std::vector<fs::path> listsBelow(const fs::path& top) {
   return found;
 }
 
-void rewriteAddonLists(const fs::path& accountsDir, const std::string& list) {
+void rewriteAddonLists(const fs::path& installDir, const fs::path& accountsDir,
+                       const std::string& list) {
   for (const fs::directory_entry& entry : entriesOf(accountsDir)) {
     const fs::path account = entry.path();
     if (text::lower(account.filename().string()) == "savedvariables") continue;
     std::error_code ec;
     if (!fs::is_directory(account, ec)) continue;  // follows links
+    // A link inside the client is followed; nothing is written through one leading out.
+    if (!files::resolvesInside(installDir, account)) continue;
     const fs::path top = account / listName;
     (void)files::writeAtomic(top, list);
     // Deeper lists (realm, character) are replaced only where they exist.
@@ -100,7 +103,8 @@ int reconcileAddons(const Paths& paths, const std::vector<std::string>& official
   const fs::path addonsDir = paths.installDir / "Interface" / "AddOns";
   const int deleted =
       insideInstall(paths.installDir, addonsDir) ? deleteUnofficial(addonsDir, lowered) : 0;
-  rewriteAddonLists(paths.installDir / "WTF" / "Account", addonListText(official));
+  rewriteAddonLists(paths.installDir, paths.installDir / "WTF" / "Account",
+                    addonListText(official));
   return deleted;
 }
 

@@ -77,6 +77,7 @@ std::string defaultConfigWtf() {
 
 void ensureConfigWtf(const Paths& paths) {
   const auto file = configWtfPath(paths);
+  if (!files::resolvesInside(paths.installDir, file)) return;
   std::error_code ec;
   if (std::filesystem::exists(file, ec)) return;
   std::filesystem::create_directories(file.parent_path(), ec);
@@ -122,6 +123,7 @@ std::optional<std::string> withConfigLine(std::string_view text, std::string_vie
 
 bool setConfigWtfLine(const Paths& paths, std::string_view key, std::string_view value) {
   const auto file = configWtfPath(paths);
+  if (!files::resolvesInside(paths.installDir, file)) return false;
   const std::optional<std::string> current = files::readUtf8(file);
   if (!current) return false;
   const std::optional<std::string> edited = withConfigLine(*current, key, value);

@@ -40,6 +40,7 @@ bool namesRealmHost(std::string_view text) {
 
 void ensureRealmList(const Paths& paths) {
   const auto file = realmListPath(paths);
+  if (!files::resolvesInside(paths.installDir, file)) return;
   const std::optional<std::string> current = files::readUtf8(file);
   if (current && namesRealmHost(*current)) return;
   std::error_code ec;

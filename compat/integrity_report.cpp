@@ -130,6 +130,7 @@ bool write(const fs::path& installDir, std::chrono::system_clock::time_point whe
         ClientFiles::parseManifest(Markers::readManifest(installDir));
     const Result result = check(installDir, entries);
     const fs::path target = file(installDir);
+    if (!files::resolvesInside(installDir, target)) return false;
     fs::create_directories(target.parent_path(), ec);
     return !files::writeAtomic(target, render(result, Markers::readVersion(installDir), when));
   } catch (const std::exception&) {

@@ -97,4 +97,18 @@ void setWriteFailureForTesting(std::optional<std::error_code> failure) {
   injectedFailure = failure;
 }
 
+bool resolvesInside(const std::filesystem::path& root, const std::filesystem::path& path) {
+  std::error_code ec;
+  std::string top = std::filesystem::weakly_canonical(root, ec).string();
+  if (ec || top.empty()) return false;
+  std::string resolved = std::filesystem::weakly_canonical(path, ec).string();
+  if (ec) return false;
+  for (std::string* p : {&top, &resolved}) {
+    while (p->size() > 1 && p->back() == '/') p->pop_back();
+  }
+  if (resolved == top || top == "/") return true;
+  return resolved.size() > top.size() && resolved.compare(0, top.size(), top) == 0 &&
+         resolved[top.size()] == '/';
+}
+
 }  // namespace files

@@ -21,6 +21,12 @@ std::optional<std::string> readUtf8(const std::filesystem::path& file);
 // untouched, no temporary is left, and the error is returned.
 std::error_code writeAtomic(const std::filesystem::path& file, std::string_view bytes);
 
+// Whether `path`, with every symbolic link on its way resolved (the part that
+// does not exist yet taken as written), is `root` or lies below it. A client
+// folder may hold links anywhere; nothing is read, written or deleted through
+// one that leads out. False when either cannot be resolved.
+bool resolvesInside(const std::filesystem::path& root, const std::filesystem::path& path);
+
 // Test seam: when set, writeAtomic fails with this error before writing.
 void setWriteFailureForTesting(std::optional<std::error_code> failure);
 

@@ -5,13 +5,25 @@
 
 namespace Markers {
 
+namespace {
+
+// The markers are the launcher's own files; one that is a link out of the
+// client folder is not read.
+std::optional<std::string> readMarker(const std::filesystem::path& installDir, const char* name) {
+  const std::filesystem::path file = installDir / name;
+  if (!files::resolvesInside(installDir, file)) return std::nullopt;
+  return files::readUtf8(file);
+}
+
+}  // namespace
+
 std::string readVersion(const std::filesystem::path& installDir) {
-  const auto bytes = files::readUtf8(installDir / versionFile);
+  const auto bytes = readMarker(installDir, versionFile);
   return bytes ? text::trimWhitespace(*bytes) : std::string();
 }
 
 std::string readManifest(const std::filesystem::path& installDir) {
-  return files::readUtf8(installDir / manifestFile).value_or(std::string());
+  return readMarker(installDir, manifestFile).value_or(std::string());
 }
 
 bool write(const std::filesystem::path& installDir, const std::string& version,
