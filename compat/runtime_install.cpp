@@ -109,6 +109,13 @@ QCoro::Task<> Runtime::install(StatusCallback status) {
   QCoro::Task<> unquarantine = onWorker([dir] { platform::clearQuarantine(dir); });
   co_await unquarantine;
 
+  // The archive may carry links (its libraries need them), but what the
+  // launcher runs, loads or copies must lie in the runtime folder itself.
+  const std::string wineserver = fs::path(spec.wineBin).replace_filename("wineserver").string();
+  for (const std::optional<std::string>& item :
+       {std::optional(spec.wineBin), std::optional(wineserver), spec.libDir, spec.dxvkDll}) {
+    if (item && !files::resolvesInside(dir, dir / *item)) throw RuntimeError::missingBinary(*item);
+  }
   if (!isExecutableFile(dir / spec.wineBin)) throw RuntimeError::missingBinary(spec.wineBin);
   QCoro::Task<> finish = onWorker([root, archiveFile, dir, id = spec.id] {
     std::error_code ignored;

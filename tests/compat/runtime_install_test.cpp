@@ -202,6 +202,22 @@ TEST_F(RuntimeInstallTest, NoDescriptionDoesNothing) {
   EXPECT_TRUE(net->calls.empty());
 }
 
+TEST_F(RuntimeInstallTest, AWineThatLinksOutOfTheRuntimeIsNeverRun) {
+  writeScript(dir / "outside/wine", "echo ran > \"$(dirname \"$0\")/ran\"\n");
+  net->archiveSource = dir.write(
+      "linked.tar.xz", tarBytes({{"rt/bin/wine", '2', "", (dir / "outside/wine").string()},
+                                 {"rt/lib/libwine.dylib", '0', "lib"}}));
+  Runtime runtime = make();
+  try {
+    install(runtime);
+    ADD_FAILURE() << "a wine outside the runtime was accepted";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.kind(), RuntimeError::Kind::missingBinary);
+  }
+  EXPECT_FALSE(runtime.isInstalled());
+  EXPECT_FALSE(fs::exists(dir / "outside/ran"));
+}
+
 // --- archives that try to write outside the runtime folder ---
 
 struct HostileCase {
