@@ -24,9 +24,11 @@ tsan: setup
 	@ctest --preset tsan
 
 # The fault campaign over 200 seeds (tests/reliability); its summary is the last line.
+# Seeds mostly wait on stalls and time-outs, so SOAK_JOBS processes share them.
 SOAK_SEEDS ?= 200
+SOAK_JOBS ?= 4
 soak: build
-	@build/bin/qh-soak --seeds $(SOAK_SEEDS)
+	@build/bin/qh-soak --seeds $(SOAK_SEEDS) --jobs $(SOAK_JOBS)
 
 # libFuzzer targets with clang in build-fuzz/, each run FUZZ_SECONDS over its
 # committed seeds; new inputs go to build-fuzz/corpus, crashes and inputs that
