@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "compat/game_process.h"
-#include "core/async.h"
 #include "core/files.h"
 #include "core/handover.h"
 #include "model/launcher_model.h"
@@ -114,18 +113,13 @@ void LauncherModel::primaryAction() {
     return;
   }
   paths_.installDir = folder;
+  files::writeAtomic(paths_.stateDir / "install_path.txt", paths_.installDir.string());
   // Working from the press on, so a second press cannot start a second install.
   setPhase(Phase::working);
   resolveAndSync();
 }
 
 QCoro::Task<> LauncherModel::resolveAndSync() {
-  // Flushed to disk, so written on a worker.
-  QCoro::Task<> remember =
-      onWorker([file = paths_.stateDir / "install_path.txt", dir = paths_.installDir.string()] {
-        files::writeAtomic(file, dir);
-      });
-  co_await remember;
   if (services_.resolveRuntimeSpec) {
     QCoro::Task<> resolve = services_.resolveRuntimeSpec(*this);
     co_await resolve;

@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <QThread>
+#include <csignal>
 #include <random>
 #include <thread>
 
@@ -278,15 +281,28 @@ TEST_F(DownloaderTest, AnUnwritablePartFailsClearlyAndKeepsTheOldFile) {
 
 TEST_F(DownloaderTest, AFullDiskFailsClearlyAndKeepsTheOldFile) {
   dir.write("client/Data/f.bin", "old contents");
-  fs::create_symlink("/dev/full", part);  // every write fails with ENOSPC
+  // No room past 100,000 bytes: writes beyond fail as on a full disk (with
+  // EFBIG rather than ENOSPC). A ".part" linked to /dev/full would not do: a
+  // linked ".part" is replaced, never written through.
+  struct rlimit old {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit room = old;
+  room.rlim_cur = 100000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &room), 0);
+  std::optional<std::system_error> failure;
   try {
     fetch("/f.bin", 300000);
-    FAIL() << "no error";
   } catch (const std::system_error& e) {
-    EXPECT_EQ(e.code(), std::errc::no_space_on_device);
-    EXPECT_THAT(e.what(), HasSubstr("write " + part.string()));
+    failure = e;
   }
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  ASSERT_TRUE(failure) << "no error";
+  EXPECT_EQ(failure->code(), std::errc::file_too_large);
+  EXPECT_THAT(failure->what(), HasSubstr("write " + part.string()));
   EXPECT_EQ(slurp(dest), "old contents");
+  EXPECT_EQ(fs::file_size(part), 100000u);
 }
 
 TEST_F(DownloaderTest, AFolderThatCannotBeMadeFailsBeforeAnyRequest) {
