@@ -100,7 +100,11 @@ Plan makePlan(const Remote& remote, const Paths& paths, bool force) {
   plan.unchanged = !force && !remote.version.empty() && remote.version == localVersion &&
                    gameExeExists(paths) &&
                    normalisedManifest(localManifest) == normalisedManifest(remote.manifest);
-  if (!plan.unchanged) {
+  if (plan.unchanged) {
+    // Nothing to compare: the list is freed here rather than on the main thread.
+    plan.entries.resize(1);
+    plan.entries.shrink_to_fit();
+  } else {
     plan.known = Compare::knownChecksums(ClientFiles::parseManifest(localManifest));
   }
   return plan;
