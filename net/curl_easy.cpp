@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
-#include <vector>
 
 #include "core/qh.h"
 #include "net/net_error.h"
@@ -29,8 +28,7 @@ void unlockShare(CURL*, curl_lock_data data, void*) {
 
 // Name lookups and TLS sessions outlive one transfer, so a run of downloads
 // from one server resolves once and resumes its TLS sessions. (Connections
-// are not shared this way: curl's shared connection cache is not safe across
-// threads. They stay with their handle instead; see HandlePool.)
+// are not shared: curl's shared connection cache is not safe across threads.)
 CURLSH* share() {
   static CURLSH* const s = [] {
     CURLSH* h = curl_share_init();
@@ -41,53 +39,6 @@ CURLSH* share() {
     return h;
   }();
   return s;
-}
-
-// Handles of finished requests, kept with their open connections: the next
-// request to the same server goes out on one of them instead of a new
-// connection. A handle serves one request at a time; the pool hands each to
-// one owner.
-class HandlePool {
- public:
-  CURL* take() {
-    {
-      std::lock_guard lock(mutex_);
-      if (!idle_.empty()) {
-        CURL* h = idle_.back();
-        idle_.pop_back();
-        return h;
-      }
-    }
-    return curl_easy_init();
-  }
-  // `h` after a request that ended well; any other is closed, since a server
-  // in trouble may have left stray bytes on the connection.
-  void give(CURL* h, bool keep) {
-    if (!keep) {
-      curl_easy_cleanup(h);
-      return;
-    }
-    // Forget every option (and the pointers into the request's own state)
-    // at once; connections and caches stay.
-    curl_easy_reset(h);
-    std::lock_guard lock(mutex_);
-    if (idle_.size() < maxIdle) {
-      idle_.push_back(h);
-      return;
-    }
-    curl_easy_cleanup(h);
-  }
-
- private:
-  static constexpr size_t maxIdle = 4;
-  std::mutex mutex_;
-  std::vector<CURL*> idle_;
-};
-
-HandlePool& handles() {
-  // Never destroyed: handles may be given back by threads that outlive main().
-  static HandlePool* const pool = new HandlePool;
-  return *pool;
 }
 
 // curl sends bytes past ASCII raw; servers expect them percent-encoded.
@@ -122,7 +73,7 @@ CurlEasy::CurlEasy(const std::string& url, const Timing& timing) {
     curl_url_cleanup(url_);
     throw NetError::shortMessage("bad URL " + url);
   }
-  curl_ = handles().take();
+  curl_ = curl_easy_init();
   if (!curl_) {
     curl_url_cleanup(url_);
     throw std::bad_alloc();
@@ -152,16 +103,13 @@ CurlEasy::CurlEasy(const std::string& url, const Timing& timing) {
 }
 
 CurlEasy::~CurlEasy() {
-  handles().give(curl_, wellEnded_);
+  curl_easy_cleanup(curl_);
   curl_url_cleanup(url_);
 }
 
 CURLcode CurlEasy::perform() {
   error_[0] = '\0';
-  const CURLcode rc = curl_easy_perform(curl_);
-  const int code = status();
-  wellEnded_ = rc == CURLE_OK && (code == 200 || code == 206);
-  return rc;
+  return curl_easy_perform(curl_);
 }
 
 std::string CurlEasy::message(CURLcode code) const {

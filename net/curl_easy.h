@@ -31,6 +31,4 @@ class CurlEasy {
   CURL* curl_ = nullptr;
   CURLU* url_ = nullptr;
   char error_[CURL_ERROR_SIZE] = {};
-  // The last request succeeded in full, so its connection may serve another.
-  bool wellEnded_ = false;
 };
