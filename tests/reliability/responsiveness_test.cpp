@@ -30,7 +30,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double kLongestStallMs = 50.0;
+// A stall a player would notice. Sanitizers make every step several times
+// slower, so under them the bound the flows must keep grows with it.
+constexpr double kNoticeableMs = 50.0;
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr double kLongestStallMs = 4 * kNoticeableMs;
+#else
+constexpr double kLongestStallMs = kNoticeableMs;
+#endif
 constexpr const char* kEmptySha1 = "da39a3ee5e6b4b0d3255bfef95601890afd80709";
 
 int64_t hashFileBytes() {
@@ -182,7 +189,7 @@ TEST_F(Responsiveness, TheMonitorSeesWorkOnTheMainThread) {
   });
   ASSERT_TRUE(spinUntil([&] { return done; }, 60000));
   std::printf("hashing on the main thread: %.1f ms stall\n", monitor.longestMs());
-  EXPECT_GT(monitor.longestMs(), kLongestStallMs);
+  EXPECT_GT(monitor.longestMs(), kNoticeableMs);
 }
 
 }  // namespace
