@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "core/timing.h"
 #include "net/speed_limit.h"
@@ -56,6 +57,34 @@ std::function<void(int64_t)> action(int64_t done, double start, int64_t total, s
     const bool limited = SpeedLimit::steps[SpeedLimit::step()] > 0;
     sink(statusText(label, got, total, clock->now() - start, limited), fraction(got, total));
   };
+}
+
+Pacer::Pacer(Sink sink, std::shared_ptr<Clock> clock, double interval)
+    : sink_(std::move(sink)),
+      clock_(std::move(clock)),
+      interval_(interval),
+      lastSent_(-std::numeric_limits<double>::infinity()) {}
+
+void Pacer::report(const std::string& status, std::optional<double> progress) {
+  status_ = status;
+  progress_ = progress;
+  reported_ = true;
+  held_ = true;
+  const double now = clock_->now();
+  if (now - lastSent_ < interval_) return;
+  lastSent_ = now;
+  flush();
+}
+
+void Pacer::progress(std::optional<double> progress) {
+  if (!reported_ || progress == progress_) return;
+  report(status_, progress);
+}
+
+void Pacer::flush() {
+  if (!held_) return;
+  held_ = false;
+  sink_(status_, progress_);
 }
 
 }  // namespace DownloadProgress

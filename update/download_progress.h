@@ -34,4 +34,29 @@ std::function<void(int64_t bytesPresent)> action(int64_t done, double start, int
                                                  std::string label, std::shared_ptr<Clock> clock,
                                                  Sink sink);
 
+// Passes a run of files' reports on at most once per `interval`, across
+// files: a run of small files ends a transfer every few milliseconds, and
+// each report the window gets costs it a redraw. A report held back is passed
+// on by the next one due or by flush(), so the last state always arrives.
+// Thread-safety: one thread at a time (the run's own).
+class Pacer {
+ public:
+  Pacer(Sink sink, std::shared_ptr<Clock> clock, double interval);
+  void report(const std::string& status, std::optional<double> progress);
+  // The last status with a new fraction, when it differs from the last one;
+  // nothing before the first report.
+  void progress(std::optional<double> progress);
+  void flush();
+
+ private:
+  Sink sink_;
+  std::shared_ptr<Clock> clock_;
+  double interval_;
+  double lastSent_;
+  bool reported_ = false;
+  bool held_ = false;
+  std::string status_;
+  std::optional<double> progress_;
+};
+
 }  // namespace DownloadProgress

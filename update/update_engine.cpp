@@ -10,6 +10,7 @@
 #include "net/downloader.h"
 #include "net/net.h"
 #include "net/net_error.h"
+#include "net/own_thread.h"
 #include "update/compare.h"
 #include "update/download_log.h"
 #include "update/download_progress.h"
@@ -135,39 +136,99 @@ struct Outcome {
   std::string lastError;
 };
 
+std::string downloadLabel(size_t index, size_t count) {
+  return "Downloading " + std::to_string(index + 1) + " of " + std::to_string(count);
+}
+
+// Where a run of first attempts stopped: at `index` (the number of needed
+// files when all of them arrived), with that file's first outcome.
+struct Stop {
+  size_t index = 0;
+  bool notFound = false;
+  std::string error;
+};
+
+// The first attempt at each of needed[from...], one after another on the
+// calling thread, until one fails. Most files arrive at their first attempt,
+// and a run of small files goes as fast as the connection allows only when
+// nothing waits for the main thread between them.
+Stop firstAttempts(const std::vector<ManifestEntry>& needed, size_t from, int64_t done,
+                   int64_t total, double start, const Paths& paths, const Timing& timing,
+                   const UpdateHost::UiSink& sink) {
+  auto pacer =
+      std::make_shared<DownloadProgress::Pacer>(sink, timing.clock, timing.progressInterval);
+  const DownloadProgress::Sink paced = [pacer](const std::string& status,
+                                               std::optional<double> progress) {
+    pacer->report(status, progress);
+  };
+  Stop stop;
+  for (stop.index = from; stop.index < needed.size(); ++stop.index) {
+    const ManifestEntry& entry = needed[stop.index];
+    const Downloader::Progress progress = DownloadProgress::action(
+        done, start, total, downloadLabel(stop.index, needed.size()), timing.clock, paced);
+    try {
+      Downloader::fetchBlocking(fileUrl(paths.base, entry, 1), paths.installDir / entry.rel,
+                                entry.size, entry.sha1, std::nullopt, progress, timing);
+    } catch (const NetError& e) {
+      stop.notFound = e.kind() == NetError::Kind::http && e.status() == 404;
+      stop.error = e.what();
+      break;
+    } catch (const std::exception& e) {
+      stop.error = e.what();
+      break;
+    }
+    done = addSize(done, entry.size);
+    pacer->progress(DownloadProgress::fraction(done, total));
+  }
+  pacer->flush();
+  return stop;
+}
+
 QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host,
-                                 std::vector<ManifestEntry> needed) {
+                                 std::vector<ManifestEntry> list) {
+  const auto needed = std::make_shared<const std::vector<ManifestEntry>>(std::move(list));
   const Paths paths = host->paths();
   const Timing timing = host->timing();
   int64_t total = 0;
-  for (const ManifestEntry& e : needed) total = addSize(total, e.size);
+  for (const ManifestEntry& e : *needed) total = addSize(total, e.size);
   int64_t done = 0;
   Outcome out;
   const double start = timing.clock->now();
   const UpdateHost::UiSink sink = host->uiSink();
-  for (size_t i = 0; i < needed.size(); ++i) {
-    const ManifestEntry& entry = needed[i];
-    const std::string label =
-        "Downloading " + std::to_string(i + 1) + " of " + std::to_string(needed.size());
-    for (int attempt = 1; attempt <= attempts; ++attempt) {
-      Downloader::Progress progress =
-          DownloadProgress::action(done, start, total, label, timing.clock, sink);
-      std::string error;
-      bool skippedNow = false;
-      try {
-        QCoro::Task<> fetch =
-            Downloader::fetch(fileUrl(paths.base, entry, attempt), paths.installDir / entry.rel,
-                              entry.size, entry.sha1, std::nullopt, progress, timing);
-        co_await fetch;
-        break;
-      } catch (const NetError& e) {
-        skippedNow = e.kind() == NetError::Kind::http && e.status() == 404;
-        error = e.what();
-      } catch (const std::exception& e) {
-        error = e.what();
+  for (size_t i = 0; i < needed->size(); ++i) {
+    QCoro::Task<Stop> run = onOwnThread([needed, i, done, total, start, paths, timing, sink] {
+      return firstAttempts(*needed, i, done, total, start, paths, timing, sink);
+    });
+    const Stop stop = co_await run;
+    for (; i < stop.index; ++i) done = addSize(done, (*needed)[i].size);
+    host->setProgress(DownloadProgress::fraction(done, total));
+    if (i == needed->size()) break;
+
+    // The file at i failed its first attempt; the next ones are made from here.
+    const ManifestEntry& entry = (*needed)[i];
+    const std::string label = downloadLabel(i, needed->size());
+    bool notFound = stop.notFound;
+    std::string error = stop.error;
+    for (int attempt = 1;; ++attempt) {
+      if (attempt > 1) {
+        notFound = false;
+        Downloader::Progress progress =
+            DownloadProgress::action(done, start, total, label, timing.clock, sink);
+        try {
+          QCoro::Task<> fetch =
+              Downloader::fetch(fileUrl(paths.base, entry, attempt), paths.installDir / entry.rel,
+                                entry.size, entry.sha1, std::nullopt, progress, timing);
+          co_await fetch;
+          break;
+        } catch (const NetError& e) {
+          notFound = e.kind() == NetError::Kind::http && e.status() == 404;
+          error = e.what();
+        } catch (const std::exception& e) {
+          error = e.what();
+        }
       }
       // Written after the handler: a coroutine cannot suspend inside one.
-      if (skippedNow) {
+      if (notFound) {
         ++out.skipped;
         QCoro::Task<> log =
             appendLog(paths.stateDir, entry.rel, attempt, "404 not on server, skipped");

@@ -220,6 +220,29 @@ TEST_F(EngineTest, FourFailuresWaitRetryLogAndKeepTheMarkers) {
   EXPECT_EQ(client("Wow.exe"), "MZ");
 }
 
+TEST_F(EngineTest, AFailureMidwayIsRetriedInItsPlaceAndTheRestFollow) {
+  publish("Data/a.MPQ", "aaaa");
+  publish("Data/b.MPQ", "bbbb");
+  publish("Data/c.MPQ", std::string(5000, 'c'));
+  server.fault("/Data/b.MPQ", {.status = 503}, 1);
+  sync();
+  std::vector<std::string> files;
+  for (const std::string& t : targets()) {
+    if (t.starts_with("/Data/"))
+      files.push_back(t.substr(0, t.find('?')) +
+                      (t.find("&r=") != std::string::npos ? " again" : ""));
+  }
+  EXPECT_EQ(files, (std::vector<std::string>{"/Data/a.MPQ", "/Data/b.MPQ", "/Data/b.MPQ again",
+                                             "/Data/c.MPQ"}));
+  EXPECT_EQ(clock->waits(), std::vector<double>{1.2});
+  EXPECT_EQ(client("Data/c.MPQ"), std::string(5000, 'c'));
+  EXPECT_EQ(host->finishes.at(0).summary, "Installed");
+  EXPECT_EQ(host->progress, 1.0);
+  ASSERT_FALSE(host->uiProgress.empty());
+  EXPECT_EQ(host->uiProgress.back(), 1.0);
+  EXPECT_TRUE(host->sawStatus("Downloading 3 of 3   0.0 / 0.0 GB"));
+}
+
 TEST_F(EngineTest, WrongBytesOnTheServerAreRetriedThenReported) {
   publish("Wow.exe", "MZ");
   publish("Data/short.MPQ", "12345678");

@@ -70,6 +70,30 @@ TEST(ProgressAction, AddsEarlierBytesAndReadsTheSpeedStepEachCall) {
   EXPECT_EQ(seen[1].first, "Downloading 2 of 2   0.0 / 0.0 GB   8.0 MB/s (limited)   1s left");
 }
 
+TEST(Pacer, PassesOnAtMostOncePerIntervalAndTheLastOnFlush) {
+  auto clock = std::make_shared<FakeClock>();
+  std::vector<std::pair<std::string, std::optional<double>>> seen;
+  DownloadProgress::Pacer pacer(
+      [&](const std::string& s, std::optional<double> p) { seen.emplace_back(s, p); }, clock, 0.1);
+  pacer.progress(0.05);
+  pacer.flush();
+  EXPECT_TRUE(seen.empty()) << "a fraction alone has no status to go with";
+  pacer.report("a", 0.1);
+  pacer.report("b", 0.2);
+  pacer.progress(0.3);
+  clock->advance(0.1);
+  pacer.report("c", 0.4);
+  pacer.progress(0.4);
+  pacer.flush();
+  pacer.report("d", 0.5);
+  pacer.progress(0.6);
+  using Seen = std::vector<std::pair<std::string, std::optional<double>>>;
+  EXPECT_EQ(seen, (Seen{{"a", 0.1}, {"c", 0.4}}));
+  pacer.flush();
+  pacer.flush();
+  EXPECT_EQ(seen, (Seen{{"a", 0.1}, {"c", 0.4}, {"d", 0.6}}));
+}
+
 TEST(DownloadLog, RecordBytes) {
   EXPECT_EQ(DownloadLog::record(1796416808, "Data/a b.MPQ", 2, "HTTP 500 for http://x/a"),
             "2026-12-04 20:40:08 +0000  v3  attempt 2/4  Data/a b.MPQ  HTTP 500 for http://x/a\n");
