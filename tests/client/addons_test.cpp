@@ -1,13 +1,8 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
-#include <fstream>
 
 #include "client/addons.h"
-#include "client_files.h"
+#include "support/client_folder.h"
+#include "support/read_only_folder.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -16,41 +11,6 @@ namespace {
 
 const std::vector<std::string> official = {"Questie", "pfUI"};
 const std::string officialList = "Questie: enabled\r\npfUI: enabled\r\n";
-
-// A file inside `folder` that nobody may remove while this lives, so the
-// folder cannot be deleted: immutable for root, a read-only folder otherwise.
-class Undeletable {
- public:
-  explicit Undeletable(const fs::path& folder) : folder_(folder), file_(folder / "pinned") {
-    std::ofstream(file_) << "x";
-    immutable_ = setImmutable(true);
-    if (!immutable_ && geteuid() != 0) {
-      fs::permissions(folder_, fs::perms::owner_write, fs::perm_options::remove);
-      readOnly_ = true;
-    }
-  }
-  ~Undeletable() {
-    if (immutable_) setImmutable(false);
-    if (readOnly_) fs::permissions(folder_, fs::perms::owner_write, fs::perm_options::add);
-  }
-  bool works() const { return immutable_ || readOnly_; }
-
- private:
-  bool setImmutable(bool on) {
-    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    int flags = 0;
-    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (ok) {
-      flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-      ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return ok;
-  }
-  fs::path folder_, file_;
-  bool immutable_ = false, readOnly_ = false;
-};
 
 class Reconcile : public ::testing::Test {
  protected:
@@ -144,9 +104,9 @@ TEST_F(Reconcile, EachHalfWorksWithoutTheOther) {
 TEST_F(Reconcile, CountsOnlyFoldersThatWereDeleted) {
   folder(addons() / "One");
   folder(addons() / "Two");
-  folder(addons() / "Stuck");
-  Undeletable pin(addons() / "Stuck");
-  if (!pin.works()) GTEST_SKIP() << "no way to make a folder undeletable here";
+  client.write("Interface/AddOns/Stuck/pinned", "x");
+  ReadOnlyFolder pin(addons() / "Stuck");
+  if (!pin.done()) GTEST_SKIP() << "no way to make a folder undeletable here";
   EXPECT_EQ(reconcile(), 2);
   EXPECT_EQ(namesIn(addons()), std::set<std::string>{"Stuck"});
 }

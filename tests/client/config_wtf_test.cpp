@@ -3,8 +3,8 @@
 #include <optional>
 
 #include "client/config_wtf.h"
-#include "client_files.h"
 #include "core/qh.h"
+#include "support/client_folder.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -2,9 +2,9 @@
 
 #include <QObject>
 
-#include "client_files.h"
 #include "core/qh.h"
 #include "model/launcher_model.h"
+#include "support/client_folder.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "client/realm_list.h"
-#include "client_files.h"
 #include "core/qh.h"
+#include "support/client_folder.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

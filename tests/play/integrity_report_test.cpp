@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "compat/integrity_report.h"
-#include "core/files.h"
+#include "support/client_folder.h"
 #include "support/temp_dir.h"
 #include "update/markers.h"
 
@@ -132,9 +132,10 @@ TEST(IntegrityReport, NeverRecreatesAVanishedClientFolderAndLosesNothingOnFailur
   EXPECT_FALSE(fs::exists(dir / "gone"));
 
   dir.write("WTF/SavedVariables/QuellhavenIntegrity.lua", "old");
-  files::setWriteFailureForTesting(std::make_error_code(std::errc::no_space_on_device));
-  EXPECT_FALSE(IntegrityReport::write(dir.path(), kWhen));
-  files::setWriteFailureForTesting(std::nullopt);
+  {
+    FullDisk full;
+    EXPECT_FALSE(IntegrityReport::write(dir.path(), kWhen));
+  }
   EXPECT_EQ(slurp(dir / "WTF/SavedVariables/QuellhavenIntegrity.lua"), "old");
 }
 

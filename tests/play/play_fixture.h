@@ -37,12 +37,6 @@ inline QCoro::Task<std::string> serve(std::string url, std::string runtimeText) 
   co_return runtimeText;
 }
 
-inline void writeExecutable(const fs::path& file, const std::string& text) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << text;
-  fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
-}
-
 // "A=B" lines of `env` output as a table, without what sh adds itself.
 inline std::map<std::string, std::string> parseEnv(const std::string& text) {
   std::map<std::string, std::string> env;

@@ -22,12 +22,6 @@ namespace {
 
 constexpr int kSlow = 900000;  // wineboot on a loaded machine
 
-void executable(const fs::path& file, const std::string& text) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file) << text;
-  fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
-}
-
 // The shim the launcher ships; without it Wine's own version.dll stands in as
 // the native DLL beside the client, and there is no shim log to look at.
 std::optional<fs::path> shimSource() {
@@ -60,9 +54,9 @@ TEST(PlayE2E, InstallThenCrashEarlyThenPlayToTheEnd) {
   const auto published =
       runTool(QH_PUBLISH, {(home / "source").string(), (home / "www").string(), "--version", "5"});
   ASSERT_EQ(published.exitCode, 0) << published.err;
-  executable(home / "pack/qh-test-wine/bin/wine", "#!/bin/sh\nexec /usr/bin/wine \"$@\"\n");
-  executable(home / "pack/qh-test-wine/bin/wineserver",
-             "#!/bin/sh\nexec /usr/bin/wineserver \"$@\"\n");
+  writeExecutable(home / "pack/qh-test-wine/bin/wine", "#!/bin/sh\nexec /usr/bin/wine \"$@\"\n");
+  writeExecutable(home / "pack/qh-test-wine/bin/wineserver",
+                  "#!/bin/sh\nexec /usr/bin/wineserver \"$@\"\n");
   fs::create_directories(home / "www/mac/runtime");
   const auto packed =
       runTool("/usr/bin/tar", {"-cJf", (home / "www/mac/runtime/qh-test-wine.tar.xz").string(),

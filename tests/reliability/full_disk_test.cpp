@@ -15,7 +15,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <random>
 
 #include "net/download_seams.h"
 #include "net/hash.h"
@@ -34,13 +33,6 @@ using ::testing::StartsWith;
 namespace {
 
 constexpr size_t KiB = 1024;
-
-std::string randomBytes(size_t n, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(rng());
-  return s;
-}
 
 // A disk the install folder lives on, with about `free` bytes left, and a way
 // to free space afterwards.

@@ -2,8 +2,6 @@
 // the ".part", and the next start resumes from what arrived.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "net/downloader.h"
 #include "net/hash.h"
 #include "net/net_error.h"
@@ -14,13 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string randomBytes(size_t n) {
-  std::mt19937 rng(11);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(rng());
-  return s;
-}
 
 class QuitTest : public ::testing::Test {
  protected:
@@ -41,7 +32,7 @@ class QuitTest : public ::testing::Test {
     return task;
   }
 
-  const std::string body = randomBytes(3 << 20);
+  const std::string body = randomBytes(3 << 20, 11);
   TempDir dir;
   TestServer server;
   fs::path dest = dir / "client/Data/big.bin";

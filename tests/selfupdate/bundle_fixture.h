@@ -34,16 +34,10 @@ inline std::filesystem::path makeBundle(const std::filesystem::path& folder,
                                         const std::string& label) {
   namespace fs = std::filesystem;
   const fs::path bundle = folder / name;
-  fs::create_directories(bundle / "Contents/MacOS");
-  fs::create_directories(bundle / "Contents/Resources/shim");
-  std::ofstream(bundle / "Contents/Info.plist", std::ios::binary) << infoPlist(identifier);
-  const fs::path exe = bundle / "Contents/MacOS/quellhaven-launcher";
-  std::ofstream(exe, std::ios::binary)
-      << "#!/bin/sh\necho \"" << label << " started\" >> \"$QH_STUB_RECORD\"\n";
-  fs::permissions(exe, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                           fs::perms::others_read | fs::perms::others_exec);
-  std::ofstream(bundle / "Contents/Resources/shim/version.dll", std::ios::binary)
-      << "MZ shim of " << label;
+  writeFile(bundle / "Contents/Info.plist", infoPlist(identifier));
+  writeExecutable(bundle / "Contents/MacOS/quellhaven-launcher",
+                  "#!/bin/sh\necho \"" + label + " started\" >> \"$QH_STUB_RECORD\"\n");
+  writeFile(bundle / "Contents/Resources/shim/version.dll", "MZ shim of " + label);
   fs::create_directory_symlink("shim", bundle / "Contents/Resources/current");
   return bundle;
 }

@@ -5,8 +5,26 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <string_view>
+
+// Writes `bytes` to `file`, creating parent folders.
+inline std::filesystem::path writeFile(const std::filesystem::path& file, std::string_view bytes) {
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << bytes;
+  return file;
+}
+
+// Writes `text` to `file` as a program anyone may run, creating parent folders.
+inline std::filesystem::path writeExecutable(const std::filesystem::path& file,
+                                             std::string_view text) {
+  namespace fs = std::filesystem;
+  writeFile(file, text);
+  fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+  return file;
+}
 
 class TempDir {
  public:
@@ -28,10 +46,7 @@ class TempDir {
 
   // Writes `bytes` to `rel`, creating parent folders.
   std::filesystem::path write(const std::filesystem::path& rel, std::string_view bytes) const {
-    const auto file = path_ / rel;
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
-    return file;
+    return writeFile(path_ / rel, bytes);
   }
 
  private:
@@ -42,4 +57,12 @@ class TempDir {
 inline std::string slurp(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// `n` bytes that look random and are the same for the same `seed`.
+inline std::string randomBytes(size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(rng());
+  return s;
 }

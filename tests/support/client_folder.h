@@ -1,4 +1,4 @@
-// Helpers for tests on a client folder.
+// Helpers for tests on a client folder: its paths, its names, a full disk.
 #pragma once
 
 #include <filesystem>
