@@ -2,6 +2,7 @@
 // there reads, writes or deletes anything through them.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 #include "client/addons.h"
@@ -29,12 +30,9 @@ class HostileLinks : public ::testing::Test {
     dir.write("elsewhere/Shared/keep.lua", "mine");
     dir.write("elsewhere/Notes/todo.txt", "mine");
     dir.write("elsewhere/creaturecache.wdb", "mine");
+    dir.write("elsewhere/Config.wtf", "SET gxWindow \"0\"\r\n");
+    dir.write("elsewhere/AddOns/Other/Other.toc", "mine");
     fs::create_directories(paths.installDir);
-  }
-  bool untouched() {
-    return slurp(dir / "elsewhere/Shared/keep.lua") == "mine" &&
-           slurp(dir / "elsewhere/Notes/todo.txt") == "mine" &&
-           slurp(dir / "elsewhere/creaturecache.wdb") == "mine";
   }
   // Every file and folder below "elsewhere" with its bytes.
   std::map<std::string, std::string> elsewhere() {
@@ -53,63 +51,76 @@ class HostileLinks : public ::testing::Test {
   Paths paths;
 };
 
-TEST_F(HostileLinks, AddonReconciliationDeletesNothingThroughALinkedAddOnsFolder) {
-  fs::create_directories(paths.installDir / "Interface");
-  fs::create_directory_symlink(dir / "elsewhere", paths.installDir / "Interface/AddOns");
-  ClientFiles::reconcileAddons(paths, {"Quests"});
-  EXPECT_TRUE(untouched());
-}
+struct LinkCase {
+  const char* name;
+  // Links to make: what below "elsewhere" ("" for itself) -> where in the client.
+  std::vector<std::pair<std::string, std::string>> links;
+  // What the launcher does there, with the checks of its own result.
+  std::function<void(const Paths&)> act;
+};
 
-TEST_F(HostileLinks, AddonReconciliationDeletesNothingThroughALinkedInterfaceFolder) {
-  dir.write("elsewhere/AddOns/Other/Other.toc", "mine");
-  fs::create_directory_symlink(dir / "elsewhere", paths.installDir / "Interface");
-  ClientFiles::reconcileAddons(paths, {"Quests"});
-  EXPECT_EQ(slurp(dir / "elsewhere/AddOns/Other/Other.toc"), "mine");
-}
+class LinkedOut : public HostileLinks, public ::testing::WithParamInterface<LinkCase> {};
 
-TEST_F(HostileLinks, UnofficialAddonLinksLoseOnlyTheLink) {
-  dir.write("client/Interface/AddOns/Quests/Quests.toc", "official");
-  fs::create_directory_symlink(dir / "elsewhere/Shared",
-                               paths.installDir / "Interface/AddOns/Shared");
-  ClientFiles::reconcileAddons(paths, {"Quests"});
-  EXPECT_TRUE(untouched());
-  EXPECT_EQ(slurp(dir / "client/Interface/AddOns/Quests/Quests.toc"), "official");
-}
-
-TEST_F(HostileLinks, CacheClearingDeletesNothingThroughLinks) {
-  fs::create_directories(paths.installDir / "Cache");
-  fs::create_directory_symlink(dir / "elsewhere", paths.installDir / "Cache/WDB");
-  EXPECT_EQ(ClientFiles::clearWdbCache(paths), 0);
-  EXPECT_TRUE(untouched());
-  fs::remove(paths.installDir / "Cache/WDB");
-  fs::remove(paths.installDir / "Cache");
-  fs::create_directory_symlink(dir / "elsewhere", paths.installDir / "Cache");
-  EXPECT_EQ(ClientFiles::clearWdbCache(paths), 0);
-  ClientFiles::clearCache(paths);
-  EXPECT_TRUE(untouched());
-  EXPECT_FALSE(fs::exists(fs::symlink_status(paths.installDir / "Cache")));
-}
-
-// The client's settings are neither read from nor written to a folder or file
-// the links lead to.
-TEST_F(HostileLinks, ConfigWtfGoesNowhereThroughALinkedWtfFolder) {
-  dir.write("elsewhere/Config.wtf", "SET gxWindow \"0\"\r\n");
-  link(dir / "elsewhere", "WTF");
+TEST_P(LinkedOut, ChangesNothingOutside) {
+  for (const auto& [target, rel] : GetParam().links) link(dir / "elsewhere" / target, rel);
   const auto before = elsewhere();
-  ClientFiles::ensureConfigWtf(paths);
-  EXPECT_FALSE(ClientFiles::setConfigWtfLine(paths, "gxWindow", "1"));
+  GetParam().act(paths);
   EXPECT_EQ(elsewhere(), before);
 }
 
-TEST_F(HostileLinks, ConfigWtfLinkedOutIsLeftAlone) {
-  dir.write("elsewhere/Config.wtf", "SET gxWindow \"0\"\r\n");
-  link(dir / "elsewhere/Config.wtf", "WTF/Config.wtf");
-  const auto before = elsewhere();
-  ClientFiles::ensureConfigWtf(paths);
-  EXPECT_FALSE(ClientFiles::setConfigWtfLine(paths, "gxWindow", "1"));
-  EXPECT_EQ(elsewhere(), before);
-  EXPECT_FALSE(fs::exists(paths.installDir / "WTF/Config.wtf.qhbak"));
-}
+const auto reconcile = [](const Paths& p) { ClientFiles::reconcileAddons(p, {"Quests"}); };
+
+// The settings are neither read from nor written to what the links lead to.
+const auto editConfig = [](const Paths& p) {
+  ClientFiles::ensureConfigWtf(p);
+  EXPECT_FALSE(ClientFiles::setConfigWtfLine(p, "gxWindow", "1"));
+  EXPECT_FALSE(fs::exists(p.installDir / "WTF/Config.wtf.qhbak"));
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, LinkedOut,
+    ::testing::Values(
+        LinkCase{"AddOnsFolder", {{"", "Interface/AddOns"}}, reconcile},
+        LinkCase{"InterfaceFolder", {{"", "Interface"}}, reconcile},
+        LinkCase{"UnofficialAddon",
+                 {{"Shared", "Interface/AddOns/Shared"}},
+                 [](const Paths& p) {
+                   writeFile(p.installDir / "Interface/AddOns/Quests/Quests.toc", "ok");
+                   ClientFiles::reconcileAddons(p, {"Quests"});
+                   EXPECT_EQ(slurp(p.installDir / "Interface/AddOns/Quests/Quests.toc"), "ok");
+                 }},
+        LinkCase{"WdbFolder",
+                 {{"", "Cache/WDB"}},
+                 [](const Paths& p) { EXPECT_EQ(ClientFiles::clearWdbCache(p), 0); }},
+        LinkCase{"CacheFolder",
+                 {{"", "Cache"}},
+                 [](const Paths& p) {
+                   EXPECT_EQ(ClientFiles::clearWdbCache(p), 0);
+                   ClientFiles::clearCache(p);
+                   EXPECT_FALSE(fs::exists(fs::symlink_status(p.installDir / "Cache")));
+                 }},
+        LinkCase{"WtfFolder", {{"", "WTF"}}, editConfig},
+        LinkCase{"ConfigWtf", {{"Config.wtf", "WTF/Config.wtf"}}, editConfig},
+        LinkCase{"RealmListData",
+                 {{"", "Data"}},
+                 [](const Paths& p) { ClientFiles::ensureRealmList(p); }},
+        LinkCase{"RealmListEnUs",
+                 {{"", "Data/enUS"}},
+                 [](const Paths& p) { ClientFiles::ensureRealmList(p); }},
+        LinkCase{"OneAccount",
+                 {{"", "WTF/Account/LINKED"}},
+                 [](const Paths& p) {
+                   const fs::path real = p.installDir / "WTF/Account/REAL";
+                   writeFile(real / "Realm/Char/AddOns.txt", "Old: enabled\r\n");
+                   ClientFiles::reconcileAddons(p, {"Quests"});
+                   EXPECT_EQ(slurp(real / "AddOns.txt"), "Quests: enabled\r\n");
+                   EXPECT_EQ(slurp(real / "Realm/Char/AddOns.txt"), "Quests: enabled\r\n");
+                 }},
+        LinkCase{"AccountFolder", {{"", "WTF/Account"}}, reconcile},
+        LinkCase{"SavedVariables",
+                 {{"", "WTF/SavedVariables"}},
+                 [](const Paths& p) { EXPECT_FALSE(IntegrityReport::write(p.installDir)); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HostileLinks, LinksInsideTheClientAreFollowed) {
   fs::create_directories(paths.installDir / "Settings");
@@ -118,39 +129,6 @@ TEST_F(HostileLinks, LinksInsideTheClientAreFollowed) {
   EXPECT_TRUE(ClientFiles::setConfigWtfLine(paths, "gxResolution", "1280x800"));
   EXPECT_NE(slurp(paths.installDir / "Settings/Config.wtf").find("SET gxResolution \"1280x800\""),
             std::string::npos);
-}
-
-TEST_F(HostileLinks, RealmListGoesNowhereThroughALinkedFolder) {
-  link(dir / "elsewhere", "Data");
-  const auto before = elsewhere();
-  ClientFiles::ensureRealmList(paths);
-  EXPECT_EQ(elsewhere(), before);
-  fs::remove(paths.installDir / "Data");
-  link(dir / "elsewhere", "Data/enUS");
-  ClientFiles::ensureRealmList(paths);
-  EXPECT_EQ(elsewhere(), before);
-}
-
-TEST_F(HostileLinks, AddonListsGoNowhereThroughLinkedAccountFolders) {
-  link(dir / "elsewhere", "WTF/Account/LINKED");
-  dir.write("client/WTF/Account/REAL/Realm/Char/AddOns.txt", "Old: enabled\r\n");
-  const auto before = elsewhere();
-  ClientFiles::reconcileAddons(paths, {"Quests"});
-  EXPECT_EQ(elsewhere(), before);
-  EXPECT_EQ(slurp(dir / "client/WTF/Account/REAL/AddOns.txt"), "Quests: enabled\r\n");
-  EXPECT_EQ(slurp(dir / "client/WTF/Account/REAL/Realm/Char/AddOns.txt"), "Quests: enabled\r\n");
-
-  fs::remove_all(paths.installDir / "WTF");
-  link(dir / "elsewhere", "WTF/Account");
-  ClientFiles::reconcileAddons(paths, {"Quests"});
-  EXPECT_EQ(elsewhere(), before);
-}
-
-TEST_F(HostileLinks, IntegrityReportGoesNowhereThroughALinkedFolder) {
-  link(dir / "elsewhere", "WTF/SavedVariables");
-  const auto before = elsewhere();
-  EXPECT_FALSE(IntegrityReport::write(paths.installDir));
-  EXPECT_EQ(elsewhere(), before);
 }
 
 // What the update engine finds in the client folder as links leading out.
