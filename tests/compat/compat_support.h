@@ -16,6 +16,7 @@
 #include "compat/runtime.h"
 #include "compat/shell.h"
 #include "net/net_error.h"
+#include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
 namespace compat_test {
@@ -24,10 +25,7 @@ namespace fs = std::filesystem;
 
 // Writes an executable "/bin/sh" script at `file`.
 inline fs::path writeScript(const fs::path& file, const std::string& body) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << "#!/bin/sh\n" << body;
-  fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
-  return file;
+  return writeExecutable(file, "#!/bin/sh\n" + body);
 }
 
 // One member of a hand-made ustar archive.
@@ -132,27 +130,6 @@ inline Runtime::Network network(std::shared_ptr<FakeNetwork> net) {
                      std::move(progress));
   };
   return n;
-}
-
-// Awaits `task` from plain test code and rethrows what it threw (QCoro's own
-// waitFor never returns from a task that throws).
-struct Caught {
-  std::exception_ptr error;
-};
-
-inline QCoro::Task<Caught> captured(QCoro::Task<> task) {
-  Caught caught;
-  try {
-    co_await task;
-  } catch (...) {
-    caught.error = std::current_exception();
-  }
-  co_return caught;
-}
-
-inline void await(QCoro::Task<> task) {
-  Caught caught = QCoro::waitFor(captured(std::move(task)));
-  if (caught.error) std::rethrow_exception(caught.error);
 }
 
 // Status reports in order.

@@ -97,10 +97,10 @@ TEST_F(RuntimeArchiveTest, ServedRuntimeInstallsWithLinksAndModes) {
   TestServer server;
   server.serveFolder(out);
   Runtime runtime = runtimeAgainst(server);
-  await(runtime.resolveSpec());
+  runTask(runtime.resolveSpec());
   ASSERT_TRUE(runtime.spec());
   EXPECT_EQ(runtime.spec()->url, server.url("/mac/runtime/qh-wine-test-1.tar.xz"));
-  await(runtime.install(status.callback()));
+  runTask(runtime.install(status.callback()));
   EXPECT_TRUE(runtime.isInstalled());
   const fs::path installed = dir / "state/runtime/qh-wine-test-1/qh-wine-test-1";
   EXPECT_EQ(fs::read_symlink(installed / "Frameworks/libMoltenVK.dylib"), "libMoltenVK.1.dylib");
@@ -117,8 +117,8 @@ TEST_F(RuntimeArchiveTest, DroppedConnectionResumesOnTheNextAttempt) {
   server.serveFolder(out);
   server.fault("/mac/runtime/qh-wine-test-1.tar.xz", {.dropAfter = 4000}, 1);
   Runtime runtime = runtimeAgainst(server);
-  await(runtime.resolveSpec());
-  await(runtime.install(status.callback()));
+  runTask(runtime.resolveSpec());
+  runTask(runtime.install(status.callback()));
   EXPECT_TRUE(runtime.isInstalled());
   EXPECT_EQ(clock->waits(), std::vector<double>{1.5});
   EXPECT_NE(slurp(dir / "launcher.log").find("runtime download attempt 1: "), std::string::npos);
@@ -136,8 +136,8 @@ TEST_F(RuntimeArchiveTest, ChecksumMismatchFailsAllFourAttempts) {
   server.serveFolder(out);
   server.setFile("/mac/runtime.txt", text);
   Runtime runtime = runtimeAgainst(server);
-  await(runtime.resolveSpec());
-  EXPECT_THROW(await(runtime.install(status.callback())), NetError);
+  runTask(runtime.resolveSpec());
+  EXPECT_THROW(runTask(runtime.install(status.callback())), NetError);
   EXPECT_EQ(clock->waits(), (std::vector<double>{1.5, 3.0, 4.5, 6.0}));
   EXPECT_EQ(server.requests("/mac/runtime/qh-wine-test-1.tar.xz").size(), 4u);
   EXPECT_FALSE(runtime.isInstalled());

@@ -3,8 +3,8 @@
 
 #include "compat/runtime.h"
 #include "compat_support.h"
-#include "core/files.h"
 #include "core/log.h"
+#include "support/client_folder.h"
 #include "support/fake_clock.h"
 
 namespace {
@@ -57,11 +57,11 @@ class RuntimePrefixTest : public ::testing::Test {
                                   std::to_string(winebootStatus) + "; fi\nexit 0\n");
     writeScript(bin / "wineserver", record + "exit 0\n");
     Runtime runtime(Paths{"https://dist.example", state, dir / "client"}, Timing{}, network(net));
-    await(runtime.resolveSpec());
+    runTask(runtime.resolveSpec());
     return runtime;
   }
   fs::path calls() const { return dir / "calls.txt"; }
-  void prepare(Runtime& runtime) { await(runtime.preparePrefix(status.callback())); }
+  void prepare(Runtime& runtime) { runTask(runtime.preparePrefix(status.callback())); }
 
   TempDir dir;
   fs::path state = dir / "state";
@@ -71,6 +71,7 @@ class RuntimePrefixTest : public ::testing::Test {
 };
 
 TEST_F(RuntimePrefixTest, PreparesInOrderImportsTheRegistryAndMarks) {
+  dir.write("state/wine.log", "earlier\n");
   Runtime runtime = make();
   prepare(runtime);
   const fs::path reg = state / "qh_prefix.reg";
@@ -84,21 +85,8 @@ TEST_F(RuntimePrefixTest, PreparesInOrderImportsTheRegistryAndMarks) {
   EXPECT_EQ(slurp(state / "prefix-rt-2/.qh_prefix_rt-2"), "");
   EXPECT_EQ(status.all(), (std::vector<StatusLog::Report>{{kPreparing, std::nullopt}}));
   EXPECT_EQ(slurp(state / "wine.log"),
-            "out wine wineboot\nerr wine wineboot\nout wineserver -w\nerr wineserver -w\n"
+            "earlier\nout wine wineboot\nerr wine wineboot\nout wineserver -w\nerr wineserver -w\n"
             "out wine regedit\nerr wine regedit\nout wineserver -w\nerr wineserver -w\n");
-}
-
-TEST(RuntimeRegistryTest, FileIsThe333BytesOfRegedit4) {
-  EXPECT_EQ(kRegistry.size(), 333u);
-  EXPECT_TRUE(kRegistry.starts_with("REGEDIT4\r\n"));
-  EXPECT_NE(kRegistry.find("\r\n\"VideoMemorySize\"=\"2048\"\r\n"), std::string::npos);
-}
-
-TEST_F(RuntimePrefixTest, WineLogKeepsEarlierContent) {
-  dir.write("state/wine.log", "earlier\n");
-  Runtime runtime = make();
-  prepare(runtime);
-  EXPECT_TRUE(slurp(state / "wine.log").starts_with("earlier\nout wine wineboot\n"));
 }
 
 TEST_F(RuntimePrefixTest, WinebootFailureThrowsAfterTheServerStopped) {
@@ -147,9 +135,10 @@ TEST_F(RuntimePrefixTest, FolderWithoutMarkerIsPreparedAgain) {
 
 TEST_F(RuntimePrefixTest, RegistryWriteFailureIsThrownWithoutMarker) {
   Runtime runtime = make();
-  files::setWriteFailureForTesting(std::make_error_code(std::errc::no_space_on_device));
-  EXPECT_THROW(prepare(runtime), std::system_error);
-  files::setWriteFailureForTesting(std::nullopt);
+  {
+    FullDisk full;
+    EXPECT_THROW(prepare(runtime), std::system_error);
+  }
   EXPECT_FALSE(runtime.prefixReady());
   EXPECT_EQ(slurp(calls()), "wine wineboot --init\nwineserver -w\n");
 }
@@ -175,7 +164,7 @@ TEST_F(RuntimePrefixTest, SuccessRemovesOtherPrefixesOnly) {
 
 TEST_F(RuntimePrefixTest, NoDescriptionDoesNothing) {
   Runtime runtime(Paths{"not a url", state, dir / "client"}, Timing{}, network(net));
-  await(runtime.resolveSpec());
+  runTask(runtime.resolveSpec());
   prepare(runtime);
   EXPECT_TRUE(status.all().empty());
 }

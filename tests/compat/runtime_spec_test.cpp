@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "compat/runtime_error.h"
 #include "core/qh.h"
 
 namespace {
@@ -120,25 +119,6 @@ TEST(RuntimeSpecFromTest, UnparseableBaseGivesNone) {
   EXPECT_FALSE(RuntimeSpec::from(QH::fallbackRuntime(), "not a url/mac"));
   EXPECT_FALSE(RuntimeSpec::from({}, kBase));
 }
-
-TEST(RuntimeErrorTest, DescriptionsAreTheUsersText) {
-  EXPECT_STREQ(RuntimeError::missingBinary("a/b/wine").what(),
-               "The compatibility layer is incomplete (missing a/b/wine). Use Tools > Reset "
-               "compatibility layer.");
-  EXPECT_STREQ(RuntimeError::extractFailed(2).what(),
-               "Unpacking the compatibility layer failed (tar exit 2).");
-  EXPECT_STREQ(RuntimeError::wineboot(-1).what(),
-               "Setting up the Windows environment failed (wineboot exit -1). See wine.log in "
-               "Tools > Open logs.");
-  EXPECT_STREQ(RuntimeError::rosettaMissing().what(),
-               "Rosetta 2 is required on Apple Silicon Macs and is not installed.");
-  EXPECT_EQ(RuntimeError::extractFailed(2).kind(), RuntimeError::Kind::extractFailed);
-  EXPECT_EQ(RuntimeError::wineboot(1).status(), 1);
-}
-
-}  // namespace
-
-namespace {
 
 TEST(RuntimeSpecFromTest, PathsThatLeaveTheirFoldersAreNoDescription) {
   const std::map<std::string, std::string> good = {{"wine_id", "w1"},

@@ -23,7 +23,7 @@ class RuntimeTest : public ::testing::Test {
     timing.clock = clock;
     return Runtime(paths, timing, network(net));
   }
-  void resolve(Runtime& runtime) { await(runtime.resolveSpec()); }
+  void resolve(Runtime& runtime) { runTask(runtime.resolveSpec()); }
 
   TempDir dir;
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
@@ -72,44 +72,7 @@ TEST_F(RuntimeTest, UnparseableBaseLeavesNoDescription) {
   EXPECT_FALSE(runtime.spec());
 }
 
-TEST_F(RuntimeTest, LocationsWithoutDescription) {
-  Runtime runtime = make();
-  const fs::path s = dir / "state";
-  EXPECT_EQ(runtime.prefixDir(), s / "prefix-none");
-  EXPECT_EQ(runtime.prefixMarker(), s / "prefix-none" / ".qh_prefix_");
-  EXPECT_FALSE(runtime.wine());
-  EXPECT_FALSE(runtime.runtimeDir());
-  EXPECT_FALSE(runtime.dxvkSource());
-  EXPECT_FALSE(runtime.isInstalled());
-  EXPECT_EQ(runtime.cachedSpecFile(), s / "runtime.txt");
-  EXPECT_EQ(runtime.registryFile(), s / "qh_prefix.reg");
-  EXPECT_EQ(runtime.wineLog(), s / "wine.log");
-  EXPECT_EQ(runtime.dxvkCacheDir(), s / "dxvk-cache");
-}
-
-TEST_F(RuntimeTest, LocationsOfADescription) {
-  net->runtimeTxt = kText;
-  Runtime runtime = make();
-  resolve(runtime);
-  const fs::path s = dir / "state";
-  const fs::path r = s / "runtime" / "qh-wine-9";
-  EXPECT_EQ(runtime.runtimesDir(), s / "runtime");
-  EXPECT_EQ(runtime.runtimeDir(), r);
-  EXPECT_EQ(runtime.archive(), s / "runtime" / "qh-wine-9.tar.xz");
-  EXPECT_EQ(runtime.completionMarker(), r / ".qh_complete");
-  EXPECT_EQ(runtime.wine(), r / "qh-wine-9/bin/wine");
-  EXPECT_EQ(runtime.wineserver(), r / "qh-wine-9/bin/wineserver");
-  EXPECT_EQ(runtime.libraryDir(), r / "qh-wine-9/lib");
-  EXPECT_EQ(runtime.prefixDir(), s / "prefix-qh-wine-9");
-  EXPECT_EQ(runtime.prefixMarker(), s / "prefix-qh-wine-9" / ".qh_prefix_qh-wine-9");
-  // DXVK counts only while its file is there.
-  EXPECT_FALSE(runtime.dxvkSource());
-  dir.write("state/runtime/qh-wine-9/qh-wine-9/dxvk/d3d9.dll", "MZ");
-  EXPECT_EQ(runtime.dxvkSource(), r / "qh-wine-9/dxvk/d3d9.dll");
-}
-
 TEST(RuntimeWindowsPathTest, MapsToDriveZ) {
-  EXPECT_EQ(Runtime::windowsPath("/Users/a/b/qh_prefix.reg"), "Z:\\Users\\a\\b\\qh_prefix.reg");
   EXPECT_EQ(Runtime::windowsPath("/Users/a/Games/Q/Wow.exe"), "Z:\\Users\\a\\Games\\Q\\Wow.exe");
 }
 

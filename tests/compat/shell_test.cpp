@@ -71,12 +71,6 @@ TEST_F(ShellTest, LogIsCreatedAndAppendedByConsecutiveRuns) {
   EXPECT_EQ(slurp(log), "first\nerr1\nsecond\n");
 }
 
-TEST_F(ShellTest, ExistingLogKeepsItsContent) {
-  const auto log = dir.write("wine.log", "earlier\n");
-  Shell::runBlocking("/bin/echo", {"later"}, std::nullopt, log);
-  EXPECT_EQ(slurp(log), "earlier\nlater\n");
-}
-
 TEST_F(ShellTest, GivenEnvironmentIsTheWholeEnvironment) {
   ASSERT_NE(std::getenv("PATH"), nullptr);
   const auto log = dir / "env.log";
@@ -160,11 +154,6 @@ TEST_F(ShellTest, AwaitingLeavesTheMainThreadRunning) {
     gate << "7\n";
   }
   EXPECT_EQ(runTask(std::move(task)), 7);
-}
-
-TEST_F(ShellTest, AwaitedMissingProgramGivesMinusOne) {
-  QCoro::Task<int> task = Shell::run(dir / "absent", {}, std::nullopt, std::nullopt);
-  EXPECT_EQ(runTask(std::move(task)), -1);
 }
 
 }  // namespace

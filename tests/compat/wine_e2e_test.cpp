@@ -59,9 +59,9 @@ TEST_F(WineE2ETest, PreparesAPrefixAndTheShimForwardsToTheRealVersionDll) {
       "wine_bin=bin/wine\n";
   runtime = std::make_unique<Runtime>(Paths{"https://dist.example", state, client}, Timing{},
                                       network(net));
-  await(runtime->resolveSpec());
+  runTask(runtime->resolveSpec());
 
-  await(runtime->preparePrefix({}));
+  runTask(runtime->preparePrefix({}));
   ASSERT_TRUE(runtime->prefixReady()) << slurp(state / "wine.log");
   EXPECT_TRUE(fs::is_directory(runtime->prefixDir() / "drive_c/windows/syswow64"));
   const std::string userReg = slurp(runtime->prefixDir() / "user.reg");
