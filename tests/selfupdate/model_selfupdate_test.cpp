@@ -41,8 +41,4 @@ TEST(ModelSelfUpdate, StartUpEndsWhenTheLauncherAskedToQuit) {
             (std::vector<std::string>{"selfUpdate", "getString", "resolveSpec"}));
 }
 
-TEST(ModelSelfUpdate, ProductionWiringRunsTheSelfUpdate) {
-  EXPECT_TRUE(makeServices().selfUpdate);
-}
-
 }  // namespace
