@@ -29,17 +29,6 @@ TEST(NetBust, IsTheWallClockInMilliseconds) {
   EXPECT_LE(t, after);
 }
 
-TEST(NetError, DescriptionsAreTheUserFacingTexts) {
-  const NetError http = NetError::http(404, "https://h/x?t=1");
-  EXPECT_STREQ(http.what(), "HTTP 404 for https://h/x?t=1");
-  EXPECT_EQ(http.kind(), NetError::Kind::http);
-  EXPECT_EQ(http.status(), 404);
-  EXPECT_EQ(http.url(), "https://h/x?t=1");
-  EXPECT_STREQ(NetError::http(0, "").what(), "HTTP 0 for ");
-  EXPECT_STREQ(NetError::integrity("Size mismatch").what(), "Size mismatch");
-  EXPECT_EQ(NetError::shortMessage("bad URL x").kind(), NetError::Kind::shortMessage);
-}
-
 class BadUrl : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(BadUrl, IsRejectedWithoutARequest) {
