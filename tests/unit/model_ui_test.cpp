@@ -45,15 +45,4 @@ TEST(ModelUi, StatusIsSetBeforeProgressInOneUpdate) {
   EXPECT_EQ(statusWhenProgressChanged, "Downloading");
 }
 
-TEST(ModelUi, AlertIsShownAndDismissed) {
-  TempDir home;
-  setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-  LauncherModel model(ModelServices{});
-  model.showAlert("Title", "Body");
-  EXPECT_TRUE(model.hasAlert());
-  EXPECT_EQ(model.alertBody(), "Body");
-  model.dismissAlert();
-  EXPECT_FALSE(model.hasAlert());
-}
-
 }  // namespace
