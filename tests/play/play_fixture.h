@@ -57,9 +57,14 @@ inline std::map<std::string, std::string> parseEnv(const std::string& text) {
 class PlayFixture : public ::testing::Test {
  protected:
   PlayFixture() {
-    clock = std::make_shared<FakeClock>();
     Timing timing;
     timing.clock = clock;
+    makeModel(timing);
+  }
+
+  // A model over this fixture's folders and recorders; `rosetta` stands in
+  // for the Mac's.
+  void makeModel(Timing timing, std::optional<RosettaHost> rosetta = std::nullopt) {
     ModelServices services;
     services.getString = [this](std::string url) { return serve(std::move(url), runtimeText); };
     services.prepareRuntime = &LauncherModel::runRuntimePreparation;
@@ -68,6 +73,7 @@ class PlayFixture : public ::testing::Test {
     services.activateApp = [this] { events.push_back("activate"); };
     services.quitApp = [this] { events.push_back("quit"); };
     services.resourcesDir = [this]() -> std::optional<fs::path> { return resources; };
+    if (rosetta) services.rosetta = *rosetta;
     model = std::make_unique<LauncherModel>(std::move(services), timing);
     model->paths().stateDir = state.path();
     model->paths().installDir = client.path();
@@ -183,7 +189,7 @@ class PlayFixture : public ::testing::Test {
   std::string runtimeText =
       "wine_id=stub\nwine_url=runtime/stub.tar.xz\nwine_sha256=\nwine_bin=bin/wine\n"
       "dxvk_dll=dxvk/d3d9.dll\n";
-  std::shared_ptr<FakeClock> clock;
+  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
   std::vector<std::string> events;
   std::vector<std::string> statuses;
   std::unique_ptr<LauncherModel> model;

@@ -74,23 +74,14 @@ TEST_F(Play, ShortHideDelayGivesTheThreeSecondCrash) {
   Timing timing;
   timing.clock = clock;
   timing.gameHideDelay = 1.0;
-  // A model of its own for the shorter delay, over the same folders.
-  ModelServices services;
-  services.getString = [this](std::string url) { return serve(std::move(url), runtimeText); };
-  services.resourcesDir = [this]() -> std::optional<fs::path> { return resources; };
-  services.unhideApp = [this] { events.push_back("unhide"); };
-  services.prepareRuntime = &LauncherModel::runRuntimePreparation;
-  model = std::make_unique<LauncherModel>(std::move(services), timing);
-  model->paths().stateDir = state.path();
-  model->paths().installDir = client.path();
-  Log::setUrl(state / "launcher.log");
+  makeModel(timing);
   readyToPlay();
   runTask(model->play(false));
   clock->advance(2.0);
   release(1);
   waitForExit();
   EXPECT_NE(logText().find("game exited code=1 lived=3s"), std::string::npos);
-  EXPECT_EQ(events, std::vector<std::string>{"unhide"});
+  EXPECT_EQ(events, (std::vector<std::string>{"hide", "unhide", "activate"}));
   EXPECT_EQ(model->status(), kCrashStatus);
 }
 

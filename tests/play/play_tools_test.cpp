@@ -116,19 +116,9 @@ struct FakeMac {
 class PlayRosetta : public PlayFixture {
  protected:
   void useMac() {
-    ModelServices services;
-    services.getString = [this](std::string url) { return serve(std::move(url), runtimeText); };
-    services.resourcesDir = [this]() -> std::optional<fs::path> { return resources; };
-    services.rosetta = mac.host();
-    services.prepareRuntime = &LauncherModel::runRuntimePreparation;
     Timing timing;
     timing.clock = clock;
-    model = std::make_unique<LauncherModel>(std::move(services), timing);
-    model->paths().stateDir = state.path();
-    model->paths().installDir = client.path();
-    Log::setUrl(state / "launcher.log");
-    QObject::connect(model.get(), &LauncherModel::statusChanged,
-                     [this] { statuses.push_back(model->status().toStdString()); });
+    makeModel(timing, mac.host());
   }
   FakeMac mac;
 };
