@@ -8,14 +8,9 @@
 #include <string_view>
 
 #include "client/config_wtf.h"
+#include "fuzz_support.h"
 
-namespace {
-
-void require(bool holds) {
-  if (!holds) std::abort();
-}
-
-}  // namespace
+using fuzz::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);

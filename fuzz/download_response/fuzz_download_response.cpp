@@ -6,17 +6,14 @@
 // Checks: success means exactly the right bytes at the destination and no
 // ".part"; a refused status leaves the ".part" as it was; a failure never
 // leaves a file with a wrong checksum under the destination's name.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <system_error>
 
+#include "fuzz_support.h"
 #include "net/downloader.h"
 #include "net/hash.h"
 #include "net/net_error.h"
@@ -24,11 +21,11 @@
 
 namespace fs = std::filesystem;
 
-namespace {
+using fuzz::put;
+using fuzz::require;
+using fuzz::slurp;
 
-void require(bool holds) {
-  if (!holds) std::abort();
-}
+namespace {
 
 std::string content() {
   std::string s;
@@ -36,45 +33,23 @@ std::string content() {
   return s;
 }
 
-std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void put(const fs::path& file, std::string_view bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
+// Made once: the transport and the reference file outlive every input.
 struct World {
   FakeTransport net;
-  fs::path dir;
+  fs::path dir = fuzz::scratchDir();
   std::string body = content();
   std::string sha1;
   World() {
-    char tmpl[] = "/tmp/qh-fuzz-dl-XXXXXX";
-    dir = mkdtemp(tmpl);
     put(dir / "reference", body);
     sha1 = Hash::sha1(dir / "reference");
-    std::atexit([] {
-      std::error_code ec;
-      fs::remove_all(world().dir, ec);
-    });
   }
-  static World& world();
 };
-
-World& World::world() {
-  // Never destroyed: the clean-up at exit still reads it.
-  static World& w = *new World;
-  return w;
-}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
-  World& w = World::world();
+  static World& w = *new World;
   const size_t already = data[0] % (w.body.size() + 2);
   const bool knownSize = data[1] & 1, knownSha = data[1] & 2;
   w.net.answer(std::string(reinterpret_cast<const char*>(data) + 2, size - 2));

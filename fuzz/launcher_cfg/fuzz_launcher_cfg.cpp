@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,33 +16,24 @@
 #include "core/paths.h"
 #include "core/qh.h"
 #include "core/text.h"
+#include "fuzz_support.h"
 
 namespace fs = std::filesystem;
 
+using fuzz::put;
+using fuzz::require;
+
 namespace {
 
-void require(bool holds) {
-  if (!holds) std::abort();
-}
-
+// The private home the launcher's files are read from.
 const fs::path& supportDir() {
   static const fs::path dir = [] {
-    char tmpl[] = "/tmp/qh-fuzz-cfg-XXXXXX";
-    const fs::path home = mkdtemp(tmpl);
+    const fs::path home = fuzz::scratchDir();
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    std::atexit([] {
-      std::error_code ec;
-      fs::remove_all(fs::path(getenv("HOME")), ec);
-    });
     return home / "data" / "Quellhaven";
   }();
   return dir;
-}
-
-void put(const fs::path& file, std::string_view bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace

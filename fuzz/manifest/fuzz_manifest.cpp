@@ -9,16 +9,11 @@
 #include <string_view>
 
 #include "core/text.h"
+#include "fuzz_support.h"
 #include "update/install_tree.h"
 #include "update/manifest.h"
 
-namespace {
-
-void require(bool holds) {
-  if (!holds) std::abort();
-}
-
-}  // namespace
+using fuzz::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -8,12 +8,11 @@
 #include <string_view>
 
 #include "compat/runtime_spec.h"
+#include "fuzz_support.h"
+
+using fuzz::require;
 
 namespace {
-
-void require(bool holds) {
-  if (!holds) std::abort();
-}
 
 bool staysInside(const std::string& rel) {
   return !rel.empty() && rel.front() != '/' &&

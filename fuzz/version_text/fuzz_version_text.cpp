@@ -9,15 +9,10 @@
 #include <string_view>
 
 #include "core/text.h"
+#include "fuzz_support.h"
 #include "selfupdate/self_update.h"
 
-namespace {
-
-void require(bool holds) {
-  if (!holds) std::abort();
-}
-
-}  // namespace
+using fuzz::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view raw(reinterpret_cast<const char*>(data), size);
