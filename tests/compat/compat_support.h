@@ -2,6 +2,7 @@
 // archives and an in-memory network for Runtime.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <qcoro/qcorotask.h>
 
 #include <cstdio>
@@ -15,7 +16,9 @@
 
 #include "compat/runtime.h"
 #include "compat/shell.h"
+#include "core/log.h"
 #include "net/net_error.h"
+#include "support/fake_clock.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
@@ -151,6 +154,36 @@ struct StatusLog {
     std::lock_guard lock(*mutex);
     return *reports;
   }
+};
+
+// A runtime over a fresh state folder, a fake clock and the in-memory network.
+class RuntimeFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Log::setUrl(dir / "launcher.log");
+    fs::create_directories(state);
+  }
+  void TearDown() override { Log::setUrl(std::nullopt); }
+
+  Runtime unresolved(const std::string& base = "https://dist.example") {
+    Timing timing;
+    timing.clock = clock;
+    return Runtime(Paths{base, state, dir / "client"}, timing, network(net));
+  }
+  // The runtime the server describes with `text` (none: it does not answer).
+  Runtime resolved(std::optional<std::string> text,
+                   const std::string& base = "https://dist.example") {
+    net->runtimeTxt = std::move(text);
+    Runtime runtime = unresolved(base);
+    runTask(runtime.resolveSpec());
+    return runtime;
+  }
+
+  TempDir dir;
+  fs::path state = dir / "state";
+  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+  std::shared_ptr<FakeNetwork> net = std::make_shared<FakeNetwork>();
+  StatusLog status;
 };
 
 }  // namespace compat_test

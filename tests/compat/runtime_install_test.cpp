@@ -2,9 +2,7 @@
 
 #include "compat/runtime.h"
 #include "compat_support.h"
-#include "core/log.h"
-#include "support/fake_clock.h"
-#include "support/qt_wait.h"
+#include "support/client_folder.h"
 
 namespace {
 
@@ -13,25 +11,13 @@ using namespace compat_test;
 const std::string kDownloading = "Downloading the Mac compatibility layer (one time)...";
 const std::string kUnpacking = "Unpacking the compatibility layer...";
 
-class RuntimeInstallTest : public ::testing::Test {
+class RuntimeInstallTest : public RuntimeFixture {
  protected:
-  void SetUp() override {
-    Log::setUrl(dir / "launcher.log");
-    fs::create_directories(state);
-  }
-  void TearDown() override { Log::setUrl(std::nullopt); }
-
-  // A runtime whose description has `size` and whose archive holds `tree`.
+  // A runtime whose description has `size` and names `wineBin`.
   Runtime make(int64_t size = -1, const std::string& wineBin = "rt/bin/wine") {
-    net->runtimeTxt =
-        "wine_id=rt-1\nwine_url=https://cdn.example/rt-1.tar.xz\nwine_sha256=\n"
-        "wine_bin=" +
-        wineBin + "\nwine_size=" + std::to_string(size) + "\n";
-    Timing timing;
-    timing.clock = clock;
-    Runtime runtime(Paths{"https://dist.example", state, dir / "client"}, timing, network(net));
-    runTask(runtime.resolveSpec());
-    return runtime;
+    return resolved(
+        "wine_id=rt-1\nwine_url=https://cdn.example/rt-1.tar.xz\nwine_sha256=\nwine_bin=" +
+        wineBin + "\nwine_size=" + std::to_string(size) + "\n");
   }
   // The usual archive: an executable wine and a library.
   void archiveWithWine() {
@@ -40,18 +26,6 @@ class RuntimeInstallTest : public ::testing::Test {
     net->archiveSource = packTree(dir / "tree", dir / "source.tar.xz");
   }
   void install(Runtime& runtime) { runTask(runtime.install(status.callback())); }
-  std::vector<std::string> entries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-  TempDir dir;
-  fs::path state = dir / "state";
-  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-  std::shared_ptr<FakeNetwork> net = std::make_shared<FakeNetwork>();
-  StatusLog status;
 };
 
 TEST_F(RuntimeInstallTest, InstallsMarksAndRemovesEverythingElse) {
@@ -63,7 +37,7 @@ TEST_F(RuntimeInstallTest, InstallsMarksAndRemovesEverythingElse) {
   install(runtime);
 
   EXPECT_TRUE(runtime.isInstalled());
-  EXPECT_EQ(entries(state / "runtime"), std::vector<std::string>{"rt-1"});
+  EXPECT_EQ(namesIn(state / "runtime"), std::set<std::string>{"rt-1"});
   EXPECT_EQ(slurp(state / "runtime/rt-1/.qh_complete"), "rt-1");
   EXPECT_EQ(slurp(state / "runtime/rt-1/rt/lib/libwine.dylib"), "lib");
   ASSERT_EQ(net->calls.size(), 1u);
@@ -194,12 +168,15 @@ TEST_F(RuntimeInstallTest, RuntimesFolderThatCannotBeMadeIsThrown) {
   EXPECT_TRUE(net->calls.empty());
 }
 
-TEST_F(RuntimeInstallTest, NoDescriptionDoesNothing) {
-  Runtime runtime(Paths{"not a url", state, dir / "client"}, Timing{}, network(net));
-  runTask(runtime.resolveSpec());
+TEST_F(RuntimeInstallTest, WithoutADescriptionNothingIsInstalledOrPrepared) {
+  // The server does not answer, and the built-in one cannot be placed below that base.
+  Runtime runtime = resolved(std::nullopt, "not a url");
+  EXPECT_FALSE(runtime.spec());
   install(runtime);
+  runTask(runtime.preparePrefix(status.callback()));
   EXPECT_TRUE(status.all().empty());
   EXPECT_TRUE(net->calls.empty());
+  EXPECT_FALSE(fs::exists(runtime.prefixDir()));
 }
 
 TEST_F(RuntimeInstallTest, AWineThatLinksOutOfTheRuntimeIsNeverRun) {

@@ -3,9 +3,7 @@
 
 #include "compat/runtime.h"
 #include "compat_support.h"
-#include "core/log.h"
 #include "support/client_folder.h"
-#include "support/fake_clock.h"
 
 namespace {
 
@@ -30,19 +28,9 @@ const std::string kRegistry =
 // Stub wine and wineserver that append "<program> <args>" to calls.txt and
 // their WINEPREFIX and WINEDEBUG to env.txt, say something on both streams,
 // and end with the chosen status (wineboot also makes the prefix's folders).
-class RuntimePrefixTest : public ::testing::Test {
+class RuntimePrefixTest : public RuntimeFixture {
  protected:
-  void SetUp() override {
-    Log::setUrl(dir / "launcher.log");
-    fs::create_directories(state);
-  }
-  void TearDown() override { Log::setUrl(std::nullopt); }
-
   Runtime make(int winebootStatus = 0, bool withDxvk = false) {
-    net->runtimeTxt =
-        "wine_id=rt-2\nwine_url=https://cdn.example/rt-2.tar.xz\nwine_sha256=\n"
-        "wine_bin=rt/bin/wine\n" +
-        std::string(withDxvk ? "dxvk_dll=rt/dxvk/d3d9.dll\n" : "");
     const std::string record =
         "printf '%s' \"$(basename \"$0\")\" >> '" + calls().string() +
         "'\nfor a in \"$@\"; do printf ' %s' \"$a\" >> '" + calls().string() +
@@ -56,18 +44,15 @@ class RuntimePrefixTest : public ::testing::Test {
                                   "\"$WINEPREFIX/drive_c/windows/syswow64\"; exit " +
                                   std::to_string(winebootStatus) + "; fi\nexit 0\n");
     writeScript(bin / "wineserver", record + "exit 0\n");
-    Runtime runtime(Paths{"https://dist.example", state, dir / "client"}, Timing{}, network(net));
-    runTask(runtime.resolveSpec());
-    return runtime;
+    return resolved(
+        "wine_id=rt-2\nwine_url=https://cdn.example/rt-2.tar.xz\nwine_sha256=\n"
+        "wine_bin=rt/bin/wine\n" +
+        std::string(withDxvk ? "dxvk_dll=rt/dxvk/d3d9.dll\n" : ""));
   }
   fs::path calls() const { return dir / "calls.txt"; }
   void prepare(Runtime& runtime) { runTask(runtime.preparePrefix(status.callback())); }
 
-  TempDir dir;
-  fs::path state = dir / "state";
   fs::path bin = state / "runtime/rt-2/rt/bin";
-  std::shared_ptr<FakeNetwork> net = std::make_shared<FakeNetwork>();
-  StatusLog status;
 };
 
 TEST_F(RuntimePrefixTest, PreparesInOrderImportsTheRegistryAndMarks) {
@@ -160,13 +145,6 @@ TEST_F(RuntimePrefixTest, SuccessRemovesOtherPrefixesOnly) {
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"my-prefix-x", "prefix-rt-2", "prefix_other",
                                              "prefixes", "qh_prefix.reg"}));
-}
-
-TEST_F(RuntimePrefixTest, NoDescriptionDoesNothing) {
-  Runtime runtime(Paths{"not a url", state, dir / "client"}, Timing{}, network(net));
-  runTask(runtime.resolveSpec());
-  prepare(runtime);
-  EXPECT_TRUE(status.all().empty());
 }
 
 // --- the copies made before each launch ---

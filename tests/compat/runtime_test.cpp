@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "compat_support.h"
-#include "support/fake_clock.h"
-#include "support/qt_wait.h"
 
 namespace {
 
@@ -14,26 +12,12 @@ const std::string kText =
     "wine_id=qh-wine-9\nwine_url=runtime/qh-wine-9.tar.xz\nwine_sha256=abc\n"
     "wine_bin=qh-wine-9/bin/wine\nwine_libs=qh-wine-9/lib\ndxvk_dll=qh-wine-9/dxvk/d3d9.dll\n";
 
-class RuntimeTest : public ::testing::Test {
- protected:
-  Runtime make() {
-    Paths paths{"http://127.0.0.1:9/base", dir / "state", dir / "Client Folder"};
-    fs::create_directories(paths.stateDir);
-    Timing timing;
-    timing.clock = clock;
-    return Runtime(paths, timing, network(net));
-  }
-  void resolve(Runtime& runtime) { runTask(runtime.resolveSpec()); }
+const std::string kBase = "http://127.0.0.1:9/base";
 
-  TempDir dir;
-  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-  std::shared_ptr<FakeNetwork> net = std::make_shared<FakeNetwork>();
-};
+using RuntimeTest = RuntimeFixture;
 
 TEST_F(RuntimeTest, ServerDescriptionIsUsedAndCachedVerbatim) {
-  net->runtimeTxt = "# from the server\r\n" + kText;
-  Runtime runtime = make();
-  resolve(runtime);
+  Runtime runtime = resolved("# from the server\r\n" + kText, kBase);
   ASSERT_TRUE(runtime.spec());
   EXPECT_EQ(runtime.spec()->id, "qh-wine-9");
   EXPECT_EQ(runtime.spec()->url, "http://127.0.0.1:9/base/mac/runtime/qh-wine-9.tar.xz");
@@ -47,10 +31,8 @@ TEST_F(RuntimeTest, UnusableServerTextFallsBackToTheUntouchedCache) {
   const std::string cached =
       "wine_id=cached\nwine_url=https://h/c.tar.xz\nwine_sha256=\nwine_bin=c/wine\n";
   dir.write("state/runtime.txt", cached);
-  net->runtimeTxt =
-      "wine_id=new\nwine_url=https://h/n.tar.xz\nwine_bin=n/wine\n";  // no wine_sha256
-  Runtime runtime = make();
-  resolve(runtime);
+  // No wine_sha256.
+  Runtime runtime = resolved("wine_id=new\nwine_url=https://h/n.tar.xz\nwine_bin=n/wine\n", kBase);
   ASSERT_TRUE(runtime.spec());
   EXPECT_EQ(runtime.spec()->id, "cached");
   EXPECT_EQ(slurp(dir / "state" / "runtime.txt"), cached);
@@ -58,18 +40,11 @@ TEST_F(RuntimeTest, UnusableServerTextFallsBackToTheUntouchedCache) {
 
 TEST_F(RuntimeTest, FailedFetchAndUnreadableCacheGiveTheBuiltInDescription) {
   dir.write("state/runtime.txt", std::string("wine_id=x\xff\n", 11));
-  Runtime runtime = make();
-  resolve(runtime);
+  Runtime runtime = resolved(std::nullopt, kBase);
   ASSERT_TRUE(runtime.spec());
   EXPECT_EQ(runtime.spec()->id, "qh-wine-cx23.7.1-2");
   EXPECT_EQ(runtime.spec()->url, "http://127.0.0.1:9/base/mac/runtime/qh-wine-cx23.7.1-2.tar.xz");
   EXPECT_EQ(runtime.spec()->size, -1);
-}
-
-TEST_F(RuntimeTest, UnparseableBaseLeavesNoDescription) {
-  Runtime runtime(Paths{"not a url", dir / "state", dir / "c"}, Timing{}, network(net));
-  resolve(runtime);
-  EXPECT_FALSE(runtime.spec());
 }
 
 TEST(RuntimeWindowsPathTest, MapsToDriveZ) {
@@ -89,6 +64,7 @@ struct EnvCase {
 class RuntimeEnvironmentTest : public RuntimeTest, public ::testing::WithParamInterface<EnvCase> {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     savedPath_ =
         std::getenv("PATH") ? std::optional<std::string>(std::getenv("PATH")) : std::nullopt;
     setenv("WINEDEBUG", "inherited", 1);
@@ -98,15 +74,14 @@ class RuntimeEnvironmentTest : public RuntimeTest, public ::testing::WithParamIn
     if (savedPath_) setenv("PATH", savedPath_->c_str(), 1);
     unsetenv("WINEDEBUG");
     unsetenv("QH_ENV_MARK");
+    RuntimeTest::TearDown();
   }
   std::optional<std::string> savedPath_;
 };
 
 TEST_P(RuntimeEnvironmentTest, BuildsTheTable) {
   const EnvCase& c = GetParam();
-  net->runtimeTxt = kText;
-  Runtime runtime = make();
-  resolve(runtime);
+  Runtime runtime = resolved(kText, kBase);
   if (c.dxvk) dir.write("state/runtime/qh-wine-9/qh-wine-9/dxvk/d3d9.dll", "MZ");
   if (c.inheritedPath) {
     setenv("PATH", c.inheritedPath->c_str(), 1);
@@ -166,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RuntimeTest, EnvironmentWithoutDescriptionSetsNoPathOrDxvk) {
   unsetenv("DXVK_HUD");
   const char* path = std::getenv("PATH");
-  Runtime runtime = make();
+  Runtime runtime = unresolved(kBase);
   auto env = runtime.environment(true);
   EXPECT_EQ(env["WINEPREFIX"], (dir / "state" / "prefix-none").string());
   EXPECT_FALSE(env.contains("DYLD_FALLBACK_LIBRARY_PATH"));
