@@ -92,18 +92,6 @@ TEST(ZipGuard, UnpackedLinksMustStayInside) {
   EXPECT_TRUE(ZipGuard::checkUnpacked(dir / "x"));
 }
 
-TEST(PlatformUnzip, UnpacksModesAndLinks) {
-  TempDir dir;
-  const auto zip =
-      dir.write("a.zip", makeZip({zipFolder("A.app/"), zipFile("A.app/run", "#!/bin/sh\n", 0100755),
-                                  zipFile("A.app/data", "bytes"), zipLink("A.app/cur", "data")}));
-  ASSERT_EQ(platform::unzip(zip, dir / "x", SelfUpdate::maxUnpackedBytes), 0);
-  EXPECT_EQ(slurp(dir / "x/A.app/data"), "bytes");
-  EXPECT_EQ(fs::status(dir / "x/A.app/run").permissions() & fs::perms::owner_exec,
-            fs::perms::owner_exec);
-  EXPECT_EQ(fs::read_symlink(dir / "x/A.app/cur"), "data");
-}
-
 TEST(PlatformUnzip, FailsOnWhatIsNotAZip) {
   TempDir dir;
   const auto zip = dir.write("a.zip", "<html>404 not found</html>");

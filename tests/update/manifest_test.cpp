@@ -101,12 +101,6 @@ TEST(ParseManifestRandom, AgreesWithTheTextHelpers) {
   }
 }
 
-TEST(ParseManifestCrLf, SameAsLf) {
-  const std::string lf = "a\t1\tx/y\nb\t2\tz\n";
-  const std::string crlf = "a\t1\tx/y\r\nb\t2\tz\r\n";
-  EXPECT_EQ(ClientFiles::parseManifest(crlf), ClientFiles::parseManifest(lf));
-}
-
 TEST(OfficialAddons, FirstCaseWinsAndLooseFilesAreIgnored) {
   const auto entries = ClientFiles::parseManifest(
       "a\t1\tInterface/AddOns/Foo/a.lua\n"
