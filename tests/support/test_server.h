@@ -8,12 +8,12 @@
 //   fetch(server.url("/a/b.bin?v=1"));
 //   server.requests();                         // what the client sent, in order
 //
-// Files are served with open-ended ("bytes=N-"), closed ("bytes=N-M") and
-// suffix ("bytes=-N") ranges as 206 with "Content-Range", 416 with
-// "Content-Range: bytes */<size>" for a range past the end, and 200 for
-// everything else (several ranges included); a "Range" the library cannot
-// parse gets a bare 416 from the library itself. Unknown paths answer 404. Bodies
-// go out as "application/octet-stream", never compressed.
+// Files are served with an open-ended range ("bytes=N-", the only kind the
+// launcher asks for) as 206 with "Content-Range", 416 with "Content-Range:
+// bytes */<size>" for a range past the end, and 200 for everything else; a
+// "Range" the library cannot parse gets a bare 416 from the library itself.
+// Unknown paths answer 404. Bodies go out as "application/octet-stream",
+// never compressed.
 //
 // Faults match the request's path without its query ("/a/b.bin"); each applies
 // to a number of requests (or all), and the oldest still active wins.
@@ -45,8 +45,6 @@ class TestServer {
   struct Fault {
     // Answer this status (with a short text body) instead of the file.
     int status = 0;
-    // Ignore "Range" and send the whole file with 200.
-    bool ignoreRange = false;
     // Close the connection after this many body bytes.
     std::optional<size_t> dropAfter = std::nullopt;
     // After this many body bytes send nothing more until releaseStalls() or
@@ -56,8 +54,6 @@ class TestServer {
     // body: the whole body is sent anyway; longer: the connection is closed
     // after the body.
     std::optional<size_t> contentLength = std::nullopt;
-    // Send this "Content-Range" value on a 206 instead of the true one.
-    std::optional<std::string> contentRange = std::nullopt;
     // Extra response headers.
     std::map<std::string, std::string> headers = {};
   };
@@ -108,14 +104,12 @@ class TestServer {
 
   // Serves `bytes` at `path` (exact, decoded, starting with "/").
   void setFile(const std::string& path, std::string bytes);
-  void removeFile(const std::string& path);
   // Serves every file under `folder`; memory files win over it.
   void serveFolder(const std::filesystem::path& folder);
   // Turns range support off (every answer a whole-file 200) or back on.
   void setRangeSupport(bool on);
   // Applies `fault` to the next `times` requests of `path` (-1: all of them).
   void fault(const std::string& path, Fault fault, int times = -1);
-  void clearFaults();
   // Lets every stalled answer continue.
   void releaseStalls();
 
