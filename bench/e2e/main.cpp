@@ -44,8 +44,27 @@ std::string percentEncoded(const std::string& rel) {
   return out;
 }
 
+// When the launcher's autopilot told each step, in seconds from its start:
+// its window is built ("start", before the first frame), the first file is on
+// its way (after the first frame, the start-up requests and the comparison),
+// the files are in (the compatibility layer comes next), and "ready"; -1
+// until seen.
+struct Steps {
+  double window = -1, download = -1, finishing = -1, ready = -1;
+  // From the launcher's own log, seconds from its main().
+  double firstFrame = -1;
+};
+
+// "first frame shown after N ms" from the launcher's log, in seconds, or -1.
+double firstFrame(const fs::path& home) {
+  const std::string log = files::read(home / "data/Quellhaven/launcher.log").value_or("");
+  const std::string key = "first frame shown after ";
+  const size_t at = log.find(key);
+  return at == std::string::npos ? -1 : std::atof(log.c_str() + at + key.size()) / 1000.0;
+}
+
 // Seconds from the launcher's start to its autopilot's "ready" line, or -1.
-double launcherToReady(const fs::path& home, const std::string& url, std::FILE* log) {
+double launcherToReady(const fs::path& home, const std::string& url, std::FILE* log, Steps& steps) {
   fs::create_directories(home / "data/Quellhaven");
   fs::create_directories(home / "run");
   fs::permissions(home / "run", fs::perms::owner_all);
@@ -66,7 +85,12 @@ double launcherToReady(const fs::path& home, const std::string& url, std::FILE* 
   QElapsedTimer clock;
   clock.start();
   launcher.start(QStringLiteral(QH_BUNDLE "/Contents/MacOS/quellhaven-launcher"), {});
-  double ready = -1;
+  double& ready = steps.ready;
+  const auto mark = [&](double& step, const std::string& line, const char* text) {
+    if (step < 0 && line.find(text) != std::string::npos) {
+      step = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    }
+  };
   std::string pending;
   while (launcher.state() != QProcess::NotRunning || launcher.bytesAvailable() > 0) {
     if (launcher.bytesAvailable() == 0) launcher.waitForReadyRead(1000);
@@ -74,14 +98,16 @@ double launcherToReady(const fs::path& home, const std::string& url, std::FILE* 
     for (size_t nl; (nl = pending.find('\n')) != std::string::npos; pending.erase(0, nl + 1)) {
       const std::string line = pending.substr(0, nl);
       if (log) std::fprintf(log, "%s\n", line.c_str());
-      if (ready < 0 && line.find("] ready ") != std::string::npos) {
-        ready = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-      }
+      mark(steps.window, line, "] start ");
+      mark(steps.download, line, "] status Downloading 1 of ");
+      mark(steps.finishing, line, "compatibility layer");
+      mark(ready, line, "] ready ");
       if (line.find("FAILED") != std::string::npos) std::fprintf(stderr, "%s\n", line.c_str());
     }
     if (clock.elapsed() > 3600 * 1000) launcher.kill();
   }
   launcher.waitForFinished();
+  steps.firstFrame = firstFrame(home);
   if (launcher.exitStatus() != QProcess::NormalExit || launcher.exitCode() != 0) return -1;
   return ready;
 }
@@ -160,7 +186,8 @@ int main(int argc, char** argv) {
         fs::remove_all(curlDir);
         if (log) std::fprintf(log, "--- run %d\n", run);
         const fs::path home = root / ("home" + std::to_string(run));
-        const double launcher = launcherToReady(home, server.url(), log);
+        Steps steps;
+        const double launcher = launcherToReady(home, server.url(), log, steps);
         fs::remove_all(home);
         ok = curl > 0 && launcher > 0;
         if (!ok) break;
@@ -168,6 +195,14 @@ int main(int argc, char** argv) {
         launchers.push_back(launcher);
         std::printf("run %d: curl %.2f s (%.1f MB/s), launcher %.2f s (%.1f MB/s), ratio %.2f\n",
                     run, curl, mb / curl, launcher, mb / launcher, launcher / curl);
+        if (steps.window >= 0 && steps.download >= steps.window &&
+            steps.finishing >= steps.download) {
+          std::printf(
+              "  launcher: window built %.2f s (first frame %.2f s after main), start-up %.2f s, "
+              "files %.2f s, compatibility layer %.2f s\n",
+              steps.window, steps.firstFrame, steps.download - steps.window,
+              steps.finishing - steps.download, launcher - steps.finishing);
+        }
         std::fflush(stdout);
       }
       server.stop();
