@@ -8,16 +8,22 @@
 #include <string>
 
 #include "core/timing.h"
+#include "net/curl_library.h"
 
 class CurlEasy {
  public:
-  // Throws NetError::shortMessage("bad URL " + url) when url does not parse.
+  // Throws NetError::shortMessage("bad URL " + url) when url does not parse,
+  // TransportError when libcurl cannot be loaded.
   CurlEasy(const std::string& url, const Timing& timing);
   ~CurlEasy();
   CurlEasy(const CurlEasy&) = delete;
   CurlEasy& operator=(const CurlEasy&) = delete;
 
-  CURL* get() const { return curl_; }
+  // Sets one of curl's options on the handle (curl_easy_setopt).
+  template <class T>
+  void set(CURLoption option, T value) {
+    lib_.easySetopt(curl_, option, value);
+  }
   // Runs the transfer; the result code, CURLE_OK on success.
   CURLcode perform();
   // curl's text for `code`, with the detail of the error buffer when it has one.
@@ -28,6 +34,7 @@ class CurlEasy {
   std::string effectiveUrl() const;
 
  private:
+  const CurlLibrary& lib_;
   CURL* curl_ = nullptr;
   CURLU* url_ = nullptr;
   char error_[CURL_ERROR_SIZE] = {};

@@ -123,26 +123,25 @@ void Transfer::run(const std::string& url) {
   }
   CurlEasy easy(url, timing_);
   easy_ = &easy;
-  CURL* curl = easy.get();
-  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, receiveBuffer);
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onData);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+  easy.set(CURLOPT_BUFFERSIZE, receiveBuffer);
+  easy.set(CURLOPT_HEADERFUNCTION, onHeader);
+  easy.set(CURLOPT_HEADERDATA, this);
+  easy.set(CURLOPT_WRITEFUNCTION, onData);
+  easy.set(CURLOPT_WRITEDATA, this);
   // Called about once a second even while nothing arrives, so a cancel ends a stall too.
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onTick);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  easy.set(CURLOPT_XFERINFOFUNCTION, onTick);
+  easy.set(CURLOPT_XFERINFODATA, this);
+  easy.set(CURLOPT_NOPROGRESS, 0L);
   if (seams_ && !seams_->socketName.empty()) {
-    curl_easy_setopt(curl, CURLOPT_ABSTRACT_UNIX_SOCKET, seams_->socketName.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+    easy.set(CURLOPT_ABSTRACT_UNIX_SOCKET, seams_->socketName.c_str());
+    easy.set(CURLOPT_NOPROXY, "*");
   }
   if (seams_ && seams_->connected) {
-    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, beforeRequest);
-    curl_easy_setopt(curl, CURLOPT_PREREQDATA, const_cast<DownloadSeams*>(seams_.get()));
+    easy.set(CURLOPT_PREREQFUNCTION, beforeRequest);
+    easy.set(CURLOPT_PREREQDATA, const_cast<DownloadSeams*>(seams_.get()));
   }
   const std::string range = std::to_string(already_) + "-";
-  if (already_ > 0) curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
+  if (already_ > 0) easy.set(CURLOPT_RANGE, range.c_str());
 
   const CURLcode rc = easy.perform();
   // An answer without a body still decides what becomes of the ".part".

@@ -29,10 +29,10 @@ std::string bust(std::string_view url) {
 std::string getStringBlocking(const std::string& url, const Timing& timing) {
   CurlEasy easy(url, timing);
   std::string body;
-  curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, collect);
-  curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &body);
+  easy.set(CURLOPT_WRITEFUNCTION, collect);
+  easy.set(CURLOPT_WRITEDATA, &body);
   // Text compresses well; let the server choose among what curl can decode.
-  curl_easy_setopt(easy.get(), CURLOPT_ACCEPT_ENCODING, "");
+  easy.set(CURLOPT_ACCEPT_ENCODING, "");
   const CURLcode rc = easy.perform();
   if (rc != CURLE_OK) throw TransportError(easy.message(rc));
   const int status = easy.status();
