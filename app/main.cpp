@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   Shell::rememberFrame(window);
   Shell::installMenu(window);
   Shell::reopenOnActivate(window);
-  window.show();
+  window.showWhenLoaded();
   Shell::styleWindow(window);
 
   DemoAutopilot::attachIfRequested(model, &window);

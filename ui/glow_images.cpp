@@ -2,7 +2,9 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QQuickTextureFactory>
 #include <QRadialGradient>
+#include <QRunnable>
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -45,10 +47,43 @@ QRadialGradient radialFade(const QColor& color, QPointF centre, double radius, d
   return gradient;
 }
 
+// Makes one picture on a pool thread and hands it over through `done`.
+class Job : public QObject, public QRunnable {
+  Q_OBJECT
+ public:
+  Job(GlowImages& owner, QString id, QSize requested)
+      : owner_(owner), id_(std::move(id)), requested_(requested) {}
+  void run() override { emit done(owner_.render(id_, requested_)); }
+
+ signals:
+  void done(QImage image);
+
+ private:
+  GlowImages& owner_;
+  QString id_;
+  QSize requested_;
+};
+
+// The engine's side: receives the picture on its own thread, so one the
+// engine cancels and deletes first simply never hears from the job.
+class Response : public QQuickImageResponse {
+  Q_OBJECT
+ public:
+  void deliver(QImage image) {
+    image_ = std::move(image);
+    emit finished();
+  }
+  QQuickTextureFactory* textureFactory() const override {
+    return QQuickTextureFactory::textureFactoryForImage(image_);
+  }
+
+ private:
+  QImage image_;
+};
+
 }  // namespace
 
-GlowImages::GlowImages(QUrl logo)
-    : QQuickImageProvider(QQuickImageProvider::Image), logo_(std::move(logo)) {}
+GlowImages::GlowImages(QUrl logo) : logo_(std::move(logo)) {}
 
 QImage GlowImages::shadow(const QImage& mask, const QColor& color, double radius) {
   const int pad = int(std::ceil(2 * radius));
@@ -84,7 +119,7 @@ QImage GlowImages::logoImage() {
   return *logoImage_;
 }
 
-QImage GlowImages::requestImage(const QString& id, QSize* size, const QSize& requested) {
+QImage GlowImages::render(const QString& id, const QSize& requested) {
   const QStringList part = id.split('/');
   QImage image;
   if (part.size() == 3 && part[0] == "radial") {
@@ -138,6 +173,15 @@ QImage GlowImages::requestImage(const QString& id, QSize* size, const QSize& req
     if (!image.isNull() && requested.isValid() && requested != image.size())
       image = image.scaled(requested, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   }
-  if (size) *size = image.size();
   return image;
 }
+
+QQuickImageResponse* GlowImages::requestImageResponse(const QString& id, const QSize& requested) {
+  auto* response = new Response;
+  auto* job = new Job(*this, id, requested);
+  QObject::connect(job, &Job::done, response, &Response::deliver);
+  pool_.start(job);
+  return response;
+}
+
+#include "glow_images.moc"

@@ -10,19 +10,25 @@
 //   "logoglow/RADIUS/RRGGBB"        the logo's shadow at 210 × 210
 //   "logo"                          the logo itself (at the requested size)
 // Shadows are padded by 2 × RADIUS on each side. The logo file is decoded once
-// for both logo pictures. Thread-safety: any thread.
+// for both logo pictures. Pictures are made on threads of the provider's own,
+// several at once, while the main thread builds the rest of the window.
+// Thread-safety: any thread.
 #pragma once
 
 #include <QImage>
 #include <QMutex>
-#include <QQuickImageProvider>
+#include <QQuickAsyncImageProvider>
+#include <QThreadPool>
 #include <QUrl>
 #include <optional>
 
-class GlowImages : public QQuickImageProvider {
+class GlowImages : public QQuickAsyncImageProvider {
  public:
   explicit GlowImages(QUrl logo);
-  QImage requestImage(const QString& id, QSize* size, const QSize& requestedSize) override;
+  QQuickImageResponse* requestImageResponse(const QString& id, const QSize& requestedSize) override;
+
+  // The picture `id` names (see above), made at once; null for an unknown id.
+  QImage render(const QString& id, const QSize& requestedSize);
 
   // `mask`'s alpha blurred like a drop shadow of blur radius `radius`
   // (Gaussian, sigma radius ÷ 2), filled with `color`. Padded by 2 × radius.
@@ -35,4 +41,7 @@ class GlowImages : public QQuickImageProvider {
   QUrl logo_;
   QMutex logoLock_;
   std::optional<QImage> logoImage_;
+  // Last, so it is destroyed first: its destructor waits for pictures in the
+  // making, which use the members above.
+  QThreadPool pool_;
 };

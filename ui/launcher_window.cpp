@@ -4,6 +4,8 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
+#include <QTimer>
+#include <functional>
 
 #include "core/log.h"
 #include "core/phase.h"
@@ -46,9 +48,62 @@ LauncherWindow::LauncherWindow(LauncherModel& model, Theme& theme, QWindow* pare
   for (const QQmlError& e : errors()) Log::line("window: " + e.toString().toStdString());
 }
 
+namespace {
+
+// QQuickImageBase::Status::Loading; the class is private to Qt Quick.
+constexpr int loadingStatus = 2;
+
+void forEachPicture(QQuickItem* item, const std::function<void(QQuickItem*)>& visit) {
+  if (!item) return;
+  if (item->inherits("QQuickImageBase")) visit(item);
+  for (QQuickItem* child : item->childItems()) forEachPicture(child, visit);
+}
+
+}  // namespace
+
 QObject* LauncherWindow::find(const QString& objectName) const {
   QQuickItem* root = rootObject();
   if (!root) return nullptr;
   if (root->objectName() == objectName) return root;
   return root->findChild<QObject*>(objectName);
+}
+
+bool LauncherWindow::picturesLoading() const {
+  bool loading = false;
+  forEachPicture(rootObject(), [&loading](QQuickItem* picture) {
+    loading = loading || picture->property("status").toInt() == loadingStatus;
+  });
+  return loading;
+}
+
+void LauncherWindow::showWhenLoaded(int limitMs) {
+  if (!picturesLoading()) {
+    show();
+    return;
+  }
+  // Queued: a picture that arrives can start another (the logo's glow waits
+  // for the logo), and its binding has run by the time this checks.
+  const QMetaMethod check = metaObject()->method(metaObject()->indexOfSlot("showIfLoaded()"));
+  forEachPicture(rootObject(), [this, &check](QQuickItem* picture) {
+    const QMetaObject* meta = picture->metaObject();
+    const QMetaMethod changed = meta->property(meta->indexOfProperty("status")).notifySignal();
+    connect(picture, changed, this, check, Qt::QueuedConnection);
+  });
+  showLimit_ = new QTimer(this);
+  showLimit_->setSingleShot(true);
+  connect(showLimit_, &QTimer::timeout, this, [this] {
+    Log::line("window: shown before its pictures were in");
+    showIfLoaded();
+  });
+  showLimit_->start(limitMs);
+}
+
+void LauncherWindow::showIfLoaded() {
+  if (!showLimit_ || (showLimit_->isActive() && picturesLoading())) return;
+  showLimit_->stop();
+  showLimit_->deleteLater();
+  showLimit_ = nullptr;
+  forEachPicture(rootObject(),
+                 [this](QQuickItem* picture) { disconnect(picture, nullptr, this, nullptr); });
+  show();
 }

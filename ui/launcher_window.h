@@ -5,6 +5,8 @@
 
 #include <QQuickView>
 
+class QTimer;
+
 class LauncherModel;
 class Theme;
 
@@ -21,4 +23,17 @@ class LauncherWindow : public QQuickView {
 
   // The view's item named `objectName`, or null.
   QObject* find(const QString& objectName) const;
+
+  // Shows the window once every picture of the view is in, so its first
+  // frame is whole; after `limitMs` it shows regardless. Pictures load on
+  // other threads while the main thread builds the rest of the window.
+  void showWhenLoaded(int limitMs = 1000);
+  // Whether a picture of the view is still loading.
+  bool picturesLoading() const;
+
+ private slots:
+  void showIfLoaded();
+
+ private:
+  QTimer* showLimit_ = nullptr;
 };

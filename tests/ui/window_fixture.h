@@ -44,13 +44,16 @@ class WindowTest : public ::testing::Test {
         pictures ? std::filesystem::path(QH_RESOURCES) : home / "no-resources", false);
     window = std::make_unique<LauncherWindow>(*model, *theme);
     window->resize(size);
-    window->show();
+    window->showWhenLoaded();
+    EXPECT_TRUE(spinUntil([&] { return window->isVisible() && !window->picturesLoading(); }));
     drainEvents();
   }
 
-  // Renders the window, keeps it as <name>.png in the shots folder.
+  // Renders the window once its pictures are in, keeps it as <name>.png in
+  // the shots folder.
   QImage shot(const std::string& name) {
     drainEvents();
+    EXPECT_TRUE(spinUntil([&] { return !window->picturesLoading(); }));
     QImage image = window->grabWindow();
     std::filesystem::create_directories(QH_UI_SHOTS);
     image.save(QString::fromStdString(std::string(QH_UI_SHOTS) + "/" + name + ".png"));

@@ -174,6 +174,24 @@ TEST_F(WindowTest, AlertShowsUntilDismissedWithOk) {
   EXPECT_FALSE(popup->property("visible").toBool());
 }
 
+// Pictures are made on other threads; the window waits for them, so even its
+// first frame shows the logo, its glow, the backdrop and the button's glow.
+TEST_F(WindowTest, TheFirstFrameHasEveryPicture) {
+  theme = std::make_unique<Theme>(std::filesystem::path(QH_RESOURCES), false);
+  window = std::make_unique<LauncherWindow>(*model, *theme);
+  EXPECT_TRUE(window->picturesLoading());
+  std::optional<bool> loadingAtFirstFrame;
+  QObject::connect(window.get(), &QQuickWindow::frameSwapped, window.get(), [&] {
+    if (!loadingAtFirstFrame) loadingAtFirstFrame = window->picturesLoading();
+  });
+  window->showWhenLoaded();
+  ASSERT_TRUE(spinUntil([&] { return loadingAtFirstFrame.has_value(); }));
+  EXPECT_FALSE(*loadingAtFirstFrame);
+  EXPECT_TRUE(visible("logo"));
+  EXPECT_TRUE(visible("tunnel"));
+  EXPECT_GT(item("primaryGlow")->width(), 0);
+}
+
 TEST_F(WindowTest, MissingPicturesLeaveTheLayoutCentred) {
   open(false);
   driveTo(Phase::needInstall, "Choose where to install Quellhaven, then press Install.");
@@ -218,6 +236,7 @@ TEST_F(WindowTest, WispAtTimeZeroIsAtItsBaseAndHalfBright) {
   std::unique_ptr<QObject> root(component.create(window->rootContext()));
   ASSERT_TRUE(root) << component.errorString().toStdString();
   QObject* wisp = root->findChild<QObject*>("w");
+  ASSERT_TRUE(spinUntil([&] { return wisp->property("status").toInt() == 1; })) << "Ready";
   auto centreX = [&] {
     return wisp->property("x").toDouble() + wisp->property("width").toDouble() / 2;
   };

@@ -38,6 +38,8 @@ Item {
             objectName: "tunnel"
             anchors.fill: parent
             source: theme.tunnel
+            // Decoded on Qt's loader thread while the window is built.
+            asynchronous: true
             fillMode: Image.PreserveAspectCrop
             // Decoded no larger than it is drawn: the design size serves every
             // window up to it, so a start decodes the picture at that size once.
