@@ -280,25 +280,6 @@ Live& live() {
   return *registry;
 }
 
-class Registration {
- public:
-  explicit Registration(Downloader::Cancel flag) : flag_(std::move(flag)) {
-    std::lock_guard lock(live().mutex);
-    live().flags.push_back(flag_);
-  }
-  ~Registration() {
-    std::lock_guard lock(live().mutex);
-    auto& flags = live().flags;
-    flags.erase(std::find(flags.begin(), flags.end(), flag_));
-    live().none.notify_all();
-  }
-  Registration(const Registration&) = delete;
-  Registration& operator=(const Registration&) = delete;
-
- private:
-  Downloader::Cancel flag_;
-};
-
 std::string lowered(const std::optional<std::string>& digest) {
   return digest ? text::lower(*digest) : std::string();
 }
@@ -315,7 +296,7 @@ void Downloader::fetchBlocking(const std::string& url, const fs::path& to, int64
                                std::optional<std::string> sha1, std::optional<std::string> sha256,
                                Progress progress, const Timing& timing, Cancel cancel) {
   if (!cancel) cancel = std::make_shared<std::atomic<bool>>(false);
-  const Registration registered(cancel);
+  const Hold registered(cancel);
   if (to.has_parent_path()) fs::create_directories(to.parent_path());
   const fs::path part = partFile(to);
   const std::string wantSha1 = lowered(sha1), wantSha256 = lowered(sha256);
@@ -358,6 +339,18 @@ void Downloader::fetchBlocking(const std::string& url, const fs::path& to, int64
   fs::rename(part, to);
   // A wrong-sized file stays in place; the next comparison finds it by its size.
   if (wrongSize) throw *wrongSize;
+}
+
+Downloader::Hold::Hold(Cancel cancel) : cancel_(std::move(cancel)) {
+  std::lock_guard lock(live().mutex);
+  live().flags.push_back(cancel_);
+}
+
+Downloader::Hold::~Hold() {
+  std::lock_guard lock(live().mutex);
+  auto& flags = live().flags;
+  flags.erase(std::find(flags.begin(), flags.end(), cancel_));
+  live().none.notify_all();
 }
 
 bool Downloader::cancelAll(double seconds) {

@@ -62,6 +62,20 @@ class Downloader {
   // Thread-safety: any thread.
   static bool cancelAll(double seconds);
 
+  // Puts `cancel` among the transfers cancelAll stops, for as long as it
+  // lives: a thread fetching files one after another is then stopped between
+  // two of them as well, not only during one. Check the flag before each.
+  class Hold {
+   public:
+    explicit Hold(Cancel cancel);
+    ~Hold();
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+   private:
+    Cancel cancel_;
+  };
+
   // "<to>.part": the same folder, the same name followed by ".part".
   static std::filesystem::path partFile(const std::filesystem::path& to);
 };

@@ -161,14 +161,20 @@ Stop firstAttempts(const std::vector<ManifestEntry>& needed, size_t from, int64_
                                                std::optional<double> progress) {
     pacer->report(status, progress);
   };
+  const Downloader::Cancel cancel = std::make_shared<std::atomic<bool>>(false);
+  const Downloader::Hold held(cancel);
   Stop stop;
   for (stop.index = from; stop.index < needed.size(); ++stop.index) {
+    if (cancel->load()) {
+      stop.error = "Download cancelled";
+      break;
+    }
     const ManifestEntry& entry = needed[stop.index];
     const Downloader::Progress progress = DownloadProgress::action(
         done, start, total, downloadLabel(stop.index, needed.size()), timing.clock, paced);
     try {
       Downloader::fetchBlocking(fileUrl(paths.base, entry, 1), paths.installDir / entry.rel,
-                                entry.size, entry.sha1, std::nullopt, progress, timing);
+                                entry.size, entry.sha1, std::nullopt, progress, timing, cancel);
     } catch (const NetError& e) {
       stop.notFound = e.kind() == NetError::Kind::http && e.status() == 404;
       stop.error = e.what();

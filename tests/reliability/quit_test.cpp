@@ -75,6 +75,17 @@ TEST_F(QuitTest, EveryRunningDownloadStops) {
   EXPECT_EQ(fs::file_size(Downloader::partFile(otherDest)), 50000u);
 }
 
+// A run of files fetched one after another holds its flag between two files
+// too, where no transfer is running: quitting then must still stop the run.
+TEST_F(QuitTest, AHeldRunIsStoppedBetweenTwoFiles) {
+  const Downloader::Cancel flag = std::make_shared<std::atomic<bool>>(false);
+  auto held = std::make_unique<Downloader::Hold>(flag);
+  EXPECT_FALSE(Downloader::cancelAll(0.0));
+  EXPECT_TRUE(flag->load());
+  held.reset();
+  EXPECT_TRUE(Downloader::cancelAll(0.0));
+}
+
 TEST_F(QuitTest, FinishedDownloadsAreNotWaitedFor) {
   runTask(Downloader::fetch(server.url("/big.bin"), dest, static_cast<int64_t>(body.size()), sha1,
                             std::nullopt, {}));
