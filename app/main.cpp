@@ -7,12 +7,14 @@
 #include "core/log.h"
 #include "model/launcher_model.h"
 #include "net/downloader.h"
+#include "platform/platform.h"
 #include "ui/launcher_window.h"
 #include "ui/theme.h"
 
 int main(int argc, char** argv) {
   QElapsedTimer sinceStart;
   sinceStart.start();
+  const std::jthread fonts = platform::readFontsAhead();
   QGuiApplication app(argc, argv);
   QCoreApplication::setOrganizationName("Quellhaven");
   QCoreApplication::setApplicationName("Quellhaven Launcher");

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 
 namespace platform {
 
@@ -45,6 +46,12 @@ int limitSpawnInheritance(posix_spawnattr_t* attr, posix_spawn_file_actions_t* a
 // (QWindow::winId()): transparent title bar with the title hidden, content
 // beneath it, movable by its background, dark appearance. Linux: nothing.
 void styleLauncherWindow(uintptr_t nativeView);
+
+// Starts reading the system's font configuration on a thread of its own while
+// the application object and the window are made, so the window's first text
+// finds it ready. Call first thing; the returned thread is joined when it is
+// destroyed. macOS: nothing to read ahead (an empty thread).
+std::jthread readFontsAhead();
 
 // Installs the application ("About", "Hide", "Quit" + `appName`), "Edit" (Cut,
 // Copy, Paste, Select All) and "Window" (Minimize, Close) menus with their

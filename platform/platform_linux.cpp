@@ -1,3 +1,4 @@
+#include <fontconfig/fontconfig.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -20,6 +21,13 @@ std::filesystem::path applicationSupportDir() {
 
 // A Linux window keeps its window manager's decoration and has no menu bar.
 void styleLauncherWindow(uintptr_t) {}
+
+// Qt's font database starts with FcInit, which parses every configuration
+// file; fontconfig keeps one loaded configuration for the process and makes
+// it safely from any thread, so Qt's own call then finds it done.
+std::jthread readFontsAhead() {
+  return std::jthread([] { FcInit(); });
+}
 
 bool installMainMenu(const std::string&) {
   return false;

@@ -32,6 +32,11 @@ NSMenuItem* submenuItem(NSMenu* bar, NSMenu* menu) {
 
 }  // namespace
 
+// Core Text needs no configuration read ahead.
+std::jthread readFontsAhead() {
+  return {};
+}
+
 void styleLauncherWindow(uintptr_t nativeView) {
   NSView* view = reinterpret_cast<NSView*>(nativeView);
   NSWindow* window = view.window;
