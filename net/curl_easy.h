@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 
 #include <string>
+#include <type_traits>
 
 #include "core/timing.h"
 #include "net/curl_library.h"
@@ -22,6 +23,11 @@ class CurlEasy {
   // Sets one of curl's options on the handle (curl_easy_setopt).
   template <class T>
   void set(CURLoption option, T value) {
+    // curl reads the value by the option's type; anything else passed through
+    // its variadic setter is read wrongly.
+    static_assert(std::is_same_v<T, long> || std::is_same_v<T, curl_off_t> ||
+                      std::is_pointer_v<T> || std::is_null_pointer_v<T>,
+                  "a curl option takes a long, a curl_off_t or a pointer");
     lib_.easySetopt(curl_, option, value);
   }
   // Runs the transfer; the result code, CURLE_OK on success.
