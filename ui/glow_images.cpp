@@ -7,7 +7,12 @@
 #include <QRunnable>
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <mutex>
+#include <string>
 #include <vector>
+
+#include "core/handover.h"
 
 namespace {
 
@@ -47,28 +52,25 @@ QRadialGradient radialFade(const QColor& color, QPointF centre, double radius, d
   return gradient;
 }
 
-// Makes one picture on a pool thread and hands it over through `done`.
-class Job : public QObject, public QRunnable {
-  Q_OBJECT
- public:
-  Job(GlowImages& owner, QString id, QSize requested)
-      : owner_(owner), id_(std::move(id)), requested_(requested) {}
-  void run() override { emit done(owner_.render(id_, requested_)); }
+class Response;
 
- signals:
-  void done(QImage image);
-
- private:
-  GlowImages& owner_;
-  QString id_;
-  QSize requested_;
+// The engine's response while it lives; the job finds it gone when the engine
+// cancelled and deleted it first.
+struct Receiver {
+  std::mutex lock;
+  Response* response = nullptr;
 };
 
-// The engine's side: receives the picture on its own thread, so one the
-// engine cancels and deletes first simply never hears from the job.
+// The engine's side: receives the picture on its own thread.
 class Response : public QQuickImageResponse {
   Q_OBJECT
  public:
+  Response() : receiver_(std::make_shared<Receiver>()) { receiver_->response = this; }
+  ~Response() override {
+    const std::lock_guard lock(receiver_->lock);
+    receiver_->response = nullptr;
+  }
+  std::shared_ptr<Receiver> receiver() const { return receiver_; }
   void deliver(QImage image) {
     image_ = std::move(image);
     emit finished();
@@ -78,12 +80,49 @@ class Response : public QQuickImageResponse {
   }
 
  private:
+  std::shared_ptr<Receiver> receiver_;
   QImage image_;
+};
+
+// Makes one picture on a pool thread and posts it to the response, if that
+// still exists. No QObject and no shared Qt string cross threads with it:
+// the pool's hand-over is marked, and the picture goes through a posted call.
+class Job : public QRunnable {
+ public:
+  Job(GlowImages& owner, const QString& id, QSize requested, std::shared_ptr<Receiver> receiver)
+      : owner_(owner),
+        id_(id.toStdString()),
+        requested_(requested),
+        receiver_(std::move(receiver)) {
+    Handover::give(this);
+  }
+  void run() override {
+    Handover::take(this);
+    QImage image = owner_.render(QString::fromStdString(id_), requested_);
+    Handover::give(&owner_);  // its destructor waits for the pool
+    const std::lock_guard lock(receiver_->lock);
+    if (Response* const response = receiver_->response) {
+      Handover::post(response, [response, image = std::move(image)]() mutable {
+        response->deliver(std::move(image));
+      });
+    }
+  }
+
+ private:
+  GlowImages& owner_;
+  std::string id_;
+  QSize requested_;
+  std::shared_ptr<Receiver> receiver_;
 };
 
 }  // namespace
 
 GlowImages::GlowImages(QUrl logo) : logo_(std::move(logo)) {}
+
+GlowImages::~GlowImages() {
+  pool_.waitForDone();
+  Handover::take(this);
+}
 
 QImage GlowImages::shadow(const QImage& mask, const QColor& color, double radius) {
   const int pad = int(std::ceil(2 * radius));
@@ -114,7 +153,7 @@ QImage GlowImages::shadow(const QImage& mask, const QColor& color, double radius
 }
 
 QImage GlowImages::logoImage() {
-  QMutexLocker lock(&logoLock_);
+  const std::lock_guard lock(logoLock_);
   if (!logoImage_) logoImage_ = logo_.isLocalFile() ? QImage(logo_.toLocalFile()) : QImage();
   return *logoImage_;
 }
@@ -178,9 +217,7 @@ QImage GlowImages::render(const QString& id, const QSize& requested) {
 
 QQuickImageResponse* GlowImages::requestImageResponse(const QString& id, const QSize& requested) {
   auto* response = new Response;
-  auto* job = new Job(*this, id, requested);
-  QObject::connect(job, &Job::done, response, &Response::deliver);
-  pool_.start(job);
+  pool_.start(new Job(*this, id, requested, response->receiver()));
   return response;
 }
 

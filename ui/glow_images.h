@@ -16,15 +16,16 @@
 #pragma once
 
 #include <QImage>
-#include <QMutex>
 #include <QQuickAsyncImageProvider>
 #include <QThreadPool>
 #include <QUrl>
+#include <mutex>
 #include <optional>
 
 class GlowImages : public QQuickAsyncImageProvider {
  public:
   explicit GlowImages(QUrl logo);
+  ~GlowImages() override;
   QQuickImageResponse* requestImageResponse(const QString& id, const QSize& requestedSize) override;
 
   // The picture `id` names (see above), made at once; null for an unknown id.
@@ -39,7 +40,7 @@ class GlowImages : public QQuickAsyncImageProvider {
   QImage logoImage();
 
   QUrl logo_;
-  QMutex logoLock_;
+  std::mutex logoLock_;
   std::optional<QImage> logoImage_;
   // Last, so it is destroyed first: its destructor waits for pictures in the
   // making, which use the members above.
