@@ -64,6 +64,10 @@ TEST_F(ModelClient, WithoutReconcilingAddonsStayButFilesAreEnsured) {
 }
 
 TEST_F(ModelClient, ResetVideoSettingsReportsWhetherWindowedModeChanged) {
+  model.resetVideoSettings();  // no Config.wtf: none is made
+  EXPECT_EQ(model.status(), "Video settings already windowed; resolution reset.");
+  EXPECT_FALSE(fs::exists(client / "WTF"));
+
   client.write("WTF/Config.wtf", "SET gxWindow \"0\"\r\nSET gxResolution \"1920x1080\"\r\n");
   model.resetVideoSettings();
   EXPECT_EQ(model.status(), "Video settings reset to windowed mode.");
@@ -75,12 +79,6 @@ TEST_F(ModelClient, ResetVideoSettingsReportsWhetherWindowedModeChanged) {
   EXPECT_EQ(model.status(), "Video settings already windowed; resolution reset.");
   EXPECT_EQ(slurp(client / "WTF/Config.wtf"),
             "SET gxWindow \"1\"\nSET gxMaximize \"1\"\nSET gxResolution \"1280x800\"\n");
-}
-
-TEST_F(ModelClient, ResetVideoSettingsWithoutConfigCreatesNothing) {
-  model.resetVideoSettings();
-  EXPECT_EQ(model.status(), "Video settings already windowed; resolution reset.");
-  EXPECT_FALSE(fs::exists(client / "WTF"));
 }
 
 }  // namespace

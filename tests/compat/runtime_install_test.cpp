@@ -54,7 +54,7 @@ TEST_F(RuntimeInstallTest, InstallsMarksAndRemovesEverythingElse) {
   EXPECT_TRUE(clock->waits().empty());
 }
 
-TEST_F(RuntimeInstallTest, UnknownSizeReportsNoTotalAndNoFraction) {
+TEST_F(RuntimeInstallTest, UnknownSizeThenLeftAloneUntilItsWineIsNoLongerExecutable) {
   archiveWithWine();
   Runtime runtime = make(-1);
   net->progressReports = {3 * 1048576 / 2};
@@ -64,23 +64,9 @@ TEST_F(RuntimeInstallTest, UnknownSizeReportsNoTotalAndNoFraction) {
                               {kDownloading + "  2 / 0 MB", std::nullopt},
                               {kUnpacking, std::nullopt},
                           }));
-}
-
-TEST_F(RuntimeInstallTest, InstalledRuntimeIsLeftAloneWithoutReports) {
-  archiveWithWine();
-  Runtime runtime = make();
   install(runtime);
-  const auto before = net->calls.size();
-  const auto reports = status.all().size();
-  install(runtime);
-  EXPECT_EQ(net->calls.size(), before);
-  EXPECT_EQ(status.all().size(), reports);
-}
-
-TEST_F(RuntimeInstallTest, MarkerWithoutExecutableWineInstallsAgain) {
-  archiveWithWine();
-  Runtime runtime = make();
-  install(runtime);
+  EXPECT_EQ(net->calls.size(), 1u);
+  EXPECT_EQ(status.all().size(), 3u);
   fs::permissions(*runtime.wine(), fs::perms::owner_read);
   EXPECT_FALSE(runtime.isInstalled());
   install(runtime);
@@ -90,20 +76,18 @@ TEST_F(RuntimeInstallTest, MarkerWithoutExecutableWineInstallsAgain) {
 
 TEST_F(RuntimeInstallTest, FourFailuresAreLoggedWaitedForAndTheLastThrown) {
   Runtime runtime = make();
-  net->outcomes = {"fail one", "fail two", "fail three", "fail four"};
+  net->outcomes = {"fail 1", "fail 2", "fail 3", "fail 4"};
   try {
     install(runtime);
     FAIL() << "no error";
   } catch (const NetError& e) {
-    EXPECT_STREQ(e.what(), "fail four");
+    EXPECT_STREQ(e.what(), "fail 4");
   }
   EXPECT_EQ(clock->waits(), (std::vector<double>{1.5, 3.0, 4.5, 6.0}));
   const std::string log = slurp(dir / "launcher.log");
-  for (int n = 1; n <= 4; ++n) {
-    const char* words[] = {"one", "two", "three", "four"};
-    EXPECT_NE(
-        log.find("runtime download attempt " + std::to_string(n) + ": fail " + words[n - 1] + "\n"),
-        std::string::npos)
+  for (const char* n : {"1", "2", "3", "4"}) {
+    EXPECT_NE(log.find(std::string("runtime download attempt ") + n + ": fail " + n + "\n"),
+              std::string::npos)
         << log;
   }
   EXPECT_FALSE(runtime.isInstalled());
@@ -116,9 +100,7 @@ TEST_F(RuntimeInstallTest, SucceedsOnTheThirdAttempt) {
   install(runtime);
   EXPECT_TRUE(runtime.isInstalled());
   EXPECT_EQ(clock->waits(), (std::vector<double>{1.5, 3.0}));
-  const std::string log = slurp(dir / "launcher.log");
-  EXPECT_NE(log.find("runtime download attempt 2: dropped"), std::string::npos);
-  EXPECT_EQ(log.find("runtime download attempt 3"), std::string::npos);
+  EXPECT_EQ(slurp(dir / "launcher.log").find("runtime download attempt 3"), std::string::npos);
 }
 
 TEST_F(RuntimeInstallTest, CorruptArchiveFailsWithTarsStatusAndStays) {
@@ -154,13 +136,6 @@ TEST_F(RuntimeInstallTest, ArchiveWithoutWineNamesTheRelativePath) {
   EXPECT_FALSE(fs::exists(state / "runtime/rt-1/.qh_complete"));
 }
 
-TEST_F(RuntimeInstallTest, NonExecutableWineIsMissing) {
-  dir.write("tree/rt/bin/wine", "not executable");
-  net->archiveSource = packTree(dir / "tree", dir / "source.tar.xz");
-  Runtime runtime = make();
-  EXPECT_THROW(install(runtime), RuntimeError);
-}
-
 TEST_F(RuntimeInstallTest, RuntimesFolderThatCannotBeMadeIsThrown) {
   dir.write("state/runtime", "a file in the way");
   Runtime runtime = make();
@@ -179,19 +154,21 @@ TEST_F(RuntimeInstallTest, WithoutADescriptionNothingIsInstalledOrPrepared) {
   EXPECT_FALSE(fs::exists(runtime.prefixDir()));
 }
 
-TEST_F(RuntimeInstallTest, AWineThatLinksOutOfTheRuntimeIsNeverRun) {
+TEST_F(RuntimeInstallTest, AWineThatLinksOutOfTheRuntimeOrCannotRunIsMissing) {
   writeScript(dir / "outside/wine", "echo ran > \"$(dirname \"$0\")/ran\"\n");
-  net->archiveSource = dir.write(
-      "linked.tar.xz", tarBytes({{"rt/bin/wine", '2', "", (dir / "outside/wine").string()},
-                                 {"rt/lib/libwine.dylib", '0', "lib"}}));
-  Runtime runtime = make();
-  try {
-    install(runtime);
-    ADD_FAILURE() << "a wine outside the runtime was accepted";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.kind(), RuntimeError::Kind::missingBinary);
+  for (const TarEntry& wine : {TarEntry{"rt/bin/wine", '2', "", (dir / "outside/wine").string()},
+                               TarEntry{"rt/bin/wine", '0', "#!/bin/sh\n"}}) {
+    net->archiveSource =
+        dir.write("wine.tar", tarBytes({wine, {"rt/lib/libwine.dylib", '0', "l"}}));
+    Runtime runtime = make();
+    try {
+      install(runtime);
+      ADD_FAILURE() << "accepted a wine that is a " << wine.type;
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.kind(), RuntimeError::Kind::missingBinary);
+    }
+    EXPECT_FALSE(runtime.isInstalled());
   }
-  EXPECT_FALSE(runtime.isInstalled());
   EXPECT_FALSE(fs::exists(dir / "outside/ran"));
 }
 
@@ -199,7 +176,7 @@ TEST_F(RuntimeInstallTest, AWineThatLinksOutOfTheRuntimeIsNeverRun) {
 
 struct HostileCase {
   const char* name;
-  std::vector<TarEntry> (*entries)(const fs::path& outside);
+  std::vector<TarEntry> entries;  // "@" in a name or link stands for the outside folder
 };
 
 class HostileArchiveTest : public RuntimeInstallTest,
@@ -207,9 +184,13 @@ class HostileArchiveTest : public RuntimeInstallTest,
 
 TEST_P(HostileArchiveTest, WritesNothingOutsideTheRuntimeFolder) {
   const fs::path outside = dir / "outside";
-  fs::create_directories(outside);
   dir.write("outside/existing.txt", "precious");
-  auto entries = GetParam().entries(outside);
+  auto entries = GetParam().entries;
+  for (TarEntry& e : entries) {
+    for (std::string* s : {&e.name, &e.link}) {
+      if (s->starts_with("@")) s->replace(0, 1, outside.string());
+    }
+  }
   entries.push_back({"rt/bin/wine", '0', "#!/bin/sh\n", "", 0755});
   net->archiveSource = dir.write("hostile.tar.xz", tarBytes(entries));
   Runtime runtime = make();
@@ -218,10 +199,7 @@ TEST_P(HostileArchiveTest, WritesNothingOutsideTheRuntimeFolder) {
   } catch (const RuntimeError&) {
     // Refusing the archive is one right answer; writing outside is never one.
   }
-  std::vector<std::string> names;
-  for (const auto& e : fs::recursive_directory_iterator(outside))
-    names.push_back(e.path().filename());
-  EXPECT_EQ(names, std::vector<std::string>{"existing.txt"});
+  EXPECT_EQ(namesIn(outside), std::set<std::string>{"existing.txt"});
   EXPECT_EQ(slurp(outside / "existing.txt"), "precious");
   EXPECT_FALSE(fs::exists(state / "escaped.txt"));
   EXPECT_FALSE(fs::exists(state / "runtime" / "escaped.txt"));
@@ -230,37 +208,16 @@ TEST_P(HostileArchiveTest, WritesNothingOutsideTheRuntimeFolder) {
 INSTANTIATE_TEST_SUITE_P(
     Archives, HostileArchiveTest,
     ::testing::Values(
-        HostileCase{"absolutePath",
-                    [](const fs::path& out) {
-                      return std::vector<TarEntry>{{(out / "abs.txt").string(), '0', "x"}};
-                    }},
+        HostileCase{"absolutePath", {{"@/abs.txt", '0', "x"}}},
         HostileCase{"dotDot",
-                    [](const fs::path&) {
-                      return std::vector<TarEntry>{{"../escaped.txt", '0', "x"},
-                                                   {"rt/../../../escaped.txt", '0', "x"}};
-                    }},
-        HostileCase{"symlinkThenWriteThrough",
-                    [](const fs::path& out) {
-                      return std::vector<TarEntry>{{"door", '2', "", out.string()},
-                                                   {"door/planted.txt", '0', "x"}};
-                    }},
+                    {{"../escaped.txt", '0', "x"}, {"rt/../../../escaped.txt", '0', "x"}}},
+        HostileCase{"symlinkThenWriteThrough", {{"door", '2', "", "@"}, {"door/planted.txt", '0'}}},
         HostileCase{"relativeSymlinkThenWriteThrough",
-                    [](const fs::path&) {
-                      return std::vector<TarEntry>{{"door", '2', "", "../../../outside"},
-                                                   {"door/planted.txt", '0', "x"}};
-                    }},
+                    {{"door", '2', "", "../../../outside"}, {"door/planted.txt", '0'}}},
         HostileCase{"symlinkThenOverwriteTarget",
-                    [](const fs::path& out) {
-                      return std::vector<TarEntry>{
-                          {"link", '2', "", (out / "existing.txt").string()},
-                          {"link", '0', "overwritten"}};
-                    }},
+                    {{"link", '2', "", "@/existing.txt"}, {"link", '0', "overwritten"}}},
         HostileCase{"hardLinkToOutside",
-                    [](const fs::path& out) {
-                      return std::vector<TarEntry>{
-                          {"hard", '1', "", (out / "existing.txt").string()},
-                          {"hard", '0', "overwritten"}};
-                    }}),
+                    {{"hard", '1', "", "@/existing.txt"}, {"hard", '0', "overwritten"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -11,20 +11,6 @@ using namespace compat_test;
 
 const std::string kPreparing = "Setting up the Windows environment (first run takes a minute)...";
 
-const std::string kRegistry =
-    "REGEDIT4\r\n\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Wine\\Mac Driver]\r\n"
-    "\"LeftOptionIsAlt\"=\"y\"\r\n"
-    "\"RightOptionIsAlt\"=\"y\"\r\n"
-    "\"CaptureDisplaysForFullscreen\"=\"n\"\r\n\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Wine\\Direct3D]\r\n"
-    "\"renderer\"=\"gl\"\r\n"
-    "\"VideoMemorySize\"=\"2048\"\r\n\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]\r\n"
-    "\"winemenubuilder.exe\"=\"\"\r\n"
-    "\"mscoree\"=\"\"\r\n"
-    "\"mshtml\"=\"\"\r\n";
-
 // Stub wine and wineserver that append "<program> <args>" to calls.txt and
 // their WINEPREFIX and WINEDEBUG to env.txt, say something on both streams,
 // and end with the chosen status (wineboot also makes the prefix's folders).
@@ -65,7 +51,8 @@ TEST_F(RuntimePrefixTest, PreparesInOrderImportsTheRegistryAndMarks) {
   const std::string prefix = (state / "prefix-rt-2").string();
   EXPECT_EQ(slurp(dir / "env.txt"),
             prefix + "|-all\n" + prefix + "|-all\n" + prefix + "|-all\n" + prefix + "|-all\n");
-  EXPECT_EQ(slurp(reg), kRegistry);
+  // What it holds is checked where a real Wine imports it (wine_e2e_test).
+  EXPECT_TRUE(slurp(reg).starts_with("REGEDIT4\r\n"));
   EXPECT_TRUE(runtime.prefixReady());
   EXPECT_EQ(slurp(state / "prefix-rt-2/.qh_prefix_rt-2"), "");
   EXPECT_EQ(status.all(), (std::vector<StatusLog::Report>{{kPreparing, std::nullopt}}));
@@ -86,36 +73,31 @@ TEST_F(RuntimePrefixTest, WinebootFailureThrowsAfterTheServerStopped) {
   EXPECT_EQ(slurp(calls()), "wine wineboot --init\nwineserver -w\n");
   EXPECT_FALSE(fs::exists(state / "qh_prefix.reg"));
   EXPECT_FALSE(runtime.prefixReady());
-}
 
-TEST_F(RuntimePrefixTest, WineThatCannotStartIsWinebootMinusOne) {
-  Runtime runtime = make();
+  // A wine that cannot start at all is wineboot's -1.
   fs::permissions(bin / "wine", fs::perms::owner_read);
   try {
     prepare(runtime);
     FAIL() << "no error";
   } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.status(), -1);
     EXPECT_STREQ(e.what(),
                  "Setting up the Windows environment failed (wineboot exit -1). See wine.log in "
                  "Tools > Open logs.");
   }
 }
 
-TEST_F(RuntimePrefixTest, MarkedPrefixStartsNothingAndReportsNothing) {
-  Runtime runtime = make();
-  dir.write("state/prefix-rt-2/.qh_prefix_rt-2", "");
-  prepare(runtime);
-  EXPECT_FALSE(fs::exists(calls()));
-  EXPECT_TRUE(status.all().empty());
-}
-
-TEST_F(RuntimePrefixTest, FolderWithoutMarkerIsPreparedAgain) {
+TEST_F(RuntimePrefixTest, OnlyTheMarkerSaysPrepared) {
   Runtime runtime = make();
   dir.write("state/prefix-rt-2/drive_c/keep.txt", "kept");
   prepare(runtime);
   EXPECT_TRUE(runtime.prefixReady());
   EXPECT_EQ(slurp(state / "prefix-rt-2/drive_c/keep.txt"), "kept");
+  // Marked now: nothing starts, nothing is reported.
+  fs::remove(calls());
+  const auto reports = status.all().size();
+  prepare(runtime);
+  EXPECT_FALSE(fs::exists(calls()));
+  EXPECT_EQ(status.all().size(), reports);
 }
 
 TEST_F(RuntimePrefixTest, RegistryWriteFailureIsThrownWithoutMarker) {
@@ -149,16 +131,12 @@ TEST_F(RuntimePrefixTest, SuccessRemovesOtherPrefixesOnly) {
 
 // --- the copies made before each launch ---
 
-TEST_F(RuntimePrefixTest, DxvkWithoutSourceIsFalseWithoutLogLine) {
-  Runtime runtime = make(0, true);  // named, but no file there
-  EXPECT_FALSE(runtime.installDxvk());
+TEST_F(RuntimePrefixTest, DxvkNeedsItsSourceAndTheSyswow64Folder) {
   Runtime plain = make();
   EXPECT_FALSE(plain.installDxvk());
+  Runtime runtime = make(0, true);  // named, but no file there
+  EXPECT_FALSE(runtime.installDxvk());
   EXPECT_EQ(slurp(dir / "launcher.log"), "");
-}
-
-TEST_F(RuntimePrefixTest, DxvkWithoutSyswow64IsSkippedWithLogLine) {
-  Runtime runtime = make(0, true);
   dir.write("state/runtime/rt-2/rt/dxvk/d3d9.dll", "dxvk");
   EXPECT_FALSE(runtime.installDxvk());
   EXPECT_NE(slurp(dir / "launcher.log")
@@ -167,54 +145,36 @@ TEST_F(RuntimePrefixTest, DxvkWithoutSyswow64IsSkippedWithLogLine) {
             std::string::npos);
 }
 
-TEST_F(RuntimePrefixTest, DxvkIsCopiedOnceAndTheCacheFolderMade) {
+TEST_F(RuntimePrefixTest, DxvkReplacesWineOwnCopyAndNeedsItsCacheFolder) {
   Runtime runtime = make(0, true);
   dir.write("state/runtime/rt-2/rt/dxvk/d3d9.dll", "dxvk v1");
   prepare(runtime);
   const fs::path target = state / "prefix-rt-2/drive_c/windows/syswow64/d3d9.dll";
-  EXPECT_TRUE(runtime.installDxvk());
-  EXPECT_EQ(slurp(target), "dxvk v1");
-  EXPECT_TRUE(fs::is_directory(state / "dxvk-cache"));
-  // A stale copy is replaced.
   dir.write("state/prefix-rt-2/drive_c/windows/syswow64/d3d9.dll", "wine's own d3d9");
   EXPECT_TRUE(runtime.installDxvk());
   EXPECT_EQ(slurp(target), "dxvk v1");
-}
-
-TEST_F(RuntimePrefixTest, DxvkCacheFolderFailureIsFalseWithLogLine) {
-  Runtime runtime = make(0, true);
-  dir.write("state/runtime/rt-2/rt/dxvk/d3d9.dll", "dxvk");
-  prepare(runtime);
+  EXPECT_TRUE(fs::is_directory(state / "dxvk-cache"));
+  fs::remove(state / "dxvk-cache");
   dir.write("state/dxvk-cache", "a file in the way");
   EXPECT_FALSE(runtime.installDxvk());
   EXPECT_NE(slurp(dir / "launcher.log").find("dxvk install failed: "), std::string::npos);
 }
 
-TEST_F(RuntimePrefixTest, IdenticalShimIsLeftUntouched) {
+TEST_F(RuntimePrefixTest, TheShimIsCopiedOnlyWhenItDiffers) {
   Runtime runtime = make();
   const fs::path shim = dir.write("bundle/shim/version.dll", "MZ shim");
-  const fs::path target = dir.write("client/version.dll", "MZ shim");
+  fs::create_directories(dir / "client");
+  EXPECT_THROW(runtime.installShim(dir / "bundle/missing.dll"), std::system_error);
+  runtime.installShim(shim);
+  const fs::path target = dir / "client/version.dll";
+  EXPECT_EQ(slurp(target), "MZ shim");
   const auto old = fs::last_write_time(target) - std::chrono::hours(1);
   fs::last_write_time(target, old);
   runtime.installShim(shim);
   EXPECT_EQ(fs::last_write_time(target), old);
-}
-
-TEST_F(RuntimePrefixTest, DifferentOrMissingShimIsCopied) {
-  Runtime runtime = make();
-  const fs::path shim = dir.write("bundle/shim/version.dll", "MZ new shim");
-  fs::create_directories(dir / "client");
-  runtime.installShim(shim);
-  EXPECT_EQ(slurp(dir / "client/version.dll"), "MZ new shim");
   dir.write("client/version.dll", "MZ old");
   runtime.installShim(shim);
-  EXPECT_EQ(slurp(dir / "client/version.dll"), "MZ new shim");
-}
-
-TEST_F(RuntimePrefixTest, ShimThatCannotBeCopiedThrows) {
-  Runtime runtime = make();
-  fs::create_directories(dir / "client");
-  EXPECT_THROW(runtime.installShim(dir / "bundle/missing.dll"), std::system_error);
+  EXPECT_EQ(slurp(target), "MZ shim");
 }
 
 }  // namespace

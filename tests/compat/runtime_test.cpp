@@ -47,10 +47,6 @@ TEST_F(RuntimeTest, FailedFetchAndUnreadableCacheGiveTheBuiltInDescription) {
   EXPECT_EQ(runtime.spec()->size, -1);
 }
 
-TEST(RuntimeWindowsPathTest, MapsToDriveZ) {
-  EXPECT_EQ(Runtime::windowsPath("/Users/a/Games/Q/Wow.exe"), "Z:\\Users\\a\\Games\\Q\\Wow.exe");
-}
-
 // --- environment ---
 
 struct EnvCase {
@@ -118,9 +114,6 @@ INSTANTIATE_TEST_SUITE_P(
                               with({{"WINEDEBUG", "-all"},
                                     {"PATH",
                                      "@/runtime/qh-wine-9/qh-wine-9/bin:/opt/x:/usr/bin"}})},
-                      EnvCase{"verboseNoDxvk", true, false, "/usr/bin",
-                              with({{"WINEDEBUG", "err+all,warn+seh,+loaddll,fixme-all"},
-                                    {"PATH", "@/runtime/qh-wine-9/qh-wine-9/bin:/usr/bin"}})},
                       EnvCase{"quietDxvk", false, true, "/usr/bin",
                               with({{"WINEDEBUG", "-all"},
                                     {"DXVK_ASYNC", "1"},

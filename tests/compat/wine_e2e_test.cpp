@@ -68,8 +68,9 @@ TEST_F(WineE2ETest, PreparesAPrefixAndTheShimForwardsToTheRealVersionDll) {
   for (const char* expected :
        {"[Software\\\\Wine\\\\Direct3D]", "\"VideoMemorySize\"=\"2048\"", "\"renderer\"=\"gl\"",
         "[Software\\\\Wine\\\\Mac Driver]", "\"LeftOptionIsAlt\"=\"y\"",
-        "\"CaptureDisplaysForFullscreen\"=\"n\"", "[Software\\\\Wine\\\\DllOverrides]",
-        "\"winemenubuilder.exe\"=\"\"", "\"mshtml\"=\"\""}) {
+        "\"RightOptionIsAlt\"=\"y\"", "\"CaptureDisplaysForFullscreen\"=\"n\"",
+        "[Software\\\\Wine\\\\DllOverrides]", "\"winemenubuilder.exe\"=\"\"", "\"mscoree\"=\"\"",
+        "\"mshtml\"=\"\""}) {
     EXPECT_NE(userReg.find(expected), std::string::npos) << expected;
   }
 

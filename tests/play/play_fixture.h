@@ -40,15 +40,9 @@ inline QCoro::Task<std::string> serve(std::string url, std::string runtimeText) 
 // "A=B" lines of `env` output as a table, without what sh adds itself.
 inline std::map<std::string, std::string> parseEnv(const std::string& text) {
   std::map<std::string, std::string> env;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
+  for (const std::string& line : text::splitLines(text)) {
     const size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    env[line.substr(0, eq)] = line.substr(eq + 1);
+    if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
   }
   for (const char* shellOwn : {"PWD", "OLDPWD", "SHLVL", "_"}) env.erase(shellOwn);
   return env;
@@ -96,52 +90,32 @@ class PlayFixture : public ::testing::Test {
   // The installed stub runtime with its prefix; `gate`: the stub waits for
   // its exit code on a pipe, else it exits at once with `code`.
   void installRuntime(bool gate = true, int code = 0) {
-    const fs::path rt = state.path() / "runtime" / "stub";
-    writeExecutable(rt / "bin" / "wine", wineScript(gate, code));
-    writeExecutable(rt / "bin" / "wineserver",
-                    "#!/bin/sh\n"
-                    "echo \"$*\" >> '" +
-                        (rec / "wineserver.calls").string() +
-                        "'\n"
-                        "if [ \"$1\" = -k ] && [ -f '" +
-                        (rec / "pid").string() +
-                        "' ]; then\n"
-                        "  /bin/kill \"$(/bin/cat '" +
-                        (rec / "pid").string() +
-                        "')\"\n"
-                        "fi\n");
+    std::string wine = R"sh(#!/bin/sh
+echo $$ > {rec}/pid
+echo start >> {rec}/starts
+printf '%s\n' "$#" "$@" > {rec}/args
+pwd > {rec}/cwd
+/usr/bin/env > {rec}/env
+echo 'stub wine says hello'
+echo 'stub wine complains' >&2
+)sh";
+    wine += gate ? "read code < {rec}/gate\nexit \"$code\"\n" : "exit " + std::to_string(code);
+    const std::string server = R"sh(#!/bin/sh
+echo "$*" >> {rec}/wineserver.calls
+if [ "$1" = -k ] && [ -f {rec}/pid ]; then /bin/kill "$(/bin/cat {rec}/pid)"; fi
+)sh";
+    writeExecutable(state / "runtime/stub/bin/wine", withRec(wine));
+    writeExecutable(state / "runtime/stub/bin/wineserver", withRec(server));
     state.write("runtime/stub/.qh_complete", "stub");
     state.write("prefix-stub/.qh_prefix_stub", "");
     if (gate) ::mkfifo((rec / "gate").c_str(), 0600);
   }
 
-  std::string wineScript(bool gate, int code) const {
-    const std::string r = rec.path().string();
-    std::string s =
-        "#!/bin/sh\n"
-        "echo $$ > '" +
-        r +
-        "/pid'\n"
-        "echo start >> '" +
-        r +
-        "/starts'\n"
-        "printf '%s\\n' \"$#\" \"$@\" > '" +
-        r +
-        "/args'\n"
-        "pwd > '" +
-        r +
-        "/cwd'\n"
-        "/usr/bin/env > '" +
-        r +
-        "/env'\n"
-        "echo 'stub wine says hello'\n"
-        "echo 'stub wine complains' >&2\n";
-    if (gate) {
-      s += "read code < '" + r + "/gate'\nexit \"$code\"\n";
-    } else {
-      s += "exit " + std::to_string(code) + "\n";
-    }
-    return s;
+  std::string withRec(std::string script) const {
+    const std::string quoted = "'" + rec.path().string() + "'";
+    for (size_t at; (at = script.find("{rec}")) != std::string::npos;)
+      script.replace(at, 5, quoted);
+    return script;
   }
 
   void installClient() {

@@ -11,33 +11,9 @@ const char* const kCrashDetail =
 
 class Play : public PlayFixture {};
 
-TEST_F(Play, EarlyExitBringsTheLauncherBackWithTheCrashTexts) {
-  readyToPlay();
-  runTask(model->play(false));
-  ASSERT_TRUE(model->game());
-  EXPECT_EQ(model->phase(), Phase::working);
-  // The fake clock takes the four seconds at once, the game still runs.
-  EXPECT_EQ(clock->waits(), std::vector<double>{4.0});
-  EXPECT_EQ(model->status(), "Quellhaven is running.");
-  EXPECT_EQ(events, std::vector<std::string>{"hide"});
-  const std::vector<std::string> expected = {"Verifying client files...", "Starting Quellhaven...",
-                                             "Quellhaven is running."};
-  EXPECT_TRUE(std::search(statuses.begin(), statuses.end(), expected.begin(), expected.end()) !=
-              statuses.end());
-
-  clock->advance(7.5);  // 11.5 s in all
-  release(1);
-  waitForExit();
-  EXPECT_EQ(model->phase(), Phase::ready);
-  EXPECT_FALSE(model->game());
-  EXPECT_EQ(model->status(), kCrashStatus);
-  EXPECT_EQ(model->detail(), kCrashDetail);
-  EXPECT_EQ(events, (std::vector<std::string>{"hide", "unhide", "activate"}));
-  EXPECT_NE(logText().find("  game exited code=1 lived=11s\n"), std::string::npos) << logText();
-}
-
 struct Lifetime {
-  double extra;  // after the four seconds the hide check takes
+  double hideDelay;
+  double extra;  // after the hide delay
   int code;
   bool quits;
   const char* line;
@@ -45,45 +21,47 @@ struct Lifetime {
 
 class PlayLifetime : public PlayFixture, public ::testing::WithParamInterface<Lifetime> {};
 
-TEST_P(PlayLifetime, TwelveSecondsOrMoreQuitsWhateverTheExitStatus) {
+TEST_P(PlayLifetime, TwelveSecondsOrMoreQuitsWhateverTheExitStatusShorterIsACrash) {
   const Lifetime c = GetParam();
+  Timing timing;
+  timing.clock = clock;
+  timing.gameHideDelay = c.hideDelay;
+  makeModel(timing);
   readyToPlay();
   runTask(model->play(false));
+  ASSERT_TRUE(model->game());
+  EXPECT_EQ(model->phase(), Phase::working);
+  // The fake clock takes the hide delay at once, the game still runs.
+  EXPECT_EQ(clock->waits(), std::vector<double>{c.hideDelay});
+  EXPECT_EQ(events, std::vector<std::string>{"hide"});
+  const std::vector<std::string> expected = {"Verifying client files...", "Starting Quellhaven...",
+                                             "Quellhaven is running."};
+  EXPECT_TRUE(std::search(statuses.begin(), statuses.end(), expected.begin(), expected.end()) !=
+              statuses.end());
+
   clock->advance(c.extra);
   release(c.code);
   waitForExit();
   EXPECT_NE(logText().find(c.line), std::string::npos) << logText();
   EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_FALSE(model->game());
   if (c.quits) {
     EXPECT_EQ(events, (std::vector<std::string>{"hide", "quit"}));
     EXPECT_EQ(model->status(), "Quellhaven is running.");
   } else {
     EXPECT_EQ(events, (std::vector<std::string>{"hide", "unhide", "activate"}));
     EXPECT_EQ(model->status(), kCrashStatus);
+    EXPECT_EQ(model->detail(), kCrashDetail);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Lifetimes, PlayLifetime,
-                         ::testing::Values(Lifetime{7.99, 0, false, "code=0 lived=11s"},
-                                           Lifetime{8.0, 0, true, "code=0 lived=12s"},
-                                           Lifetime{8.0, 5, true, "code=5 lived=12s"},
-                                           Lifetime{3596.0, 0, true, "code=0 lived=3600s"},
-                                           Lifetime{3596.0, 139, true, "code=139 lived=3600s"}));
-
-TEST_F(Play, ShortHideDelayGivesTheThreeSecondCrash) {
-  Timing timing;
-  timing.clock = clock;
-  timing.gameHideDelay = 1.0;
-  makeModel(timing);
-  readyToPlay();
-  runTask(model->play(false));
-  clock->advance(2.0);
-  release(1);
-  waitForExit();
-  EXPECT_NE(logText().find("game exited code=1 lived=3s"), std::string::npos);
-  EXPECT_EQ(events, (std::vector<std::string>{"hide", "unhide", "activate"}));
-  EXPECT_EQ(model->status(), kCrashStatus);
-}
+                         ::testing::Values(Lifetime{4, 7.99, 0, false,
+                                                    "  game exited code=0 lived=11s\n"},
+                                           Lifetime{4, 8.0, 0, true, "code=0 lived=12s"},
+                                           Lifetime{4, 8.0, 5, true, "code=5 lived=12s"},
+                                           Lifetime{4, 3596.0, 139, true, "code=139 lived=3600s"},
+                                           Lifetime{1, 2.0, 1, false, "code=1 lived=3s"}));
 
 TEST_F(Play, TheChildGetsExactlyTheLaunchEnvironmentOneArgumentAndTheClientFolder) {
   readyToPlay();
@@ -147,8 +125,13 @@ TEST_F(Play, DiagnosticsWithDxvkInPlace) {
   EXPECT_NE(logText().find("launch: dxvk=true runtime=stub"), std::string::npos);
 }
 
-TEST_F(Play, PressingPlayAgainNeverStartsASecondClient) {
+TEST_F(Play, OnlyReadyPlaysAndPressingPlayAgainNeverStartsASecondClient) {
   readyToPlay();
+  model->setPhase(Phase::needInstall);
+  runTask(model->play(false));
+  EXPECT_EQ(model->phase(), Phase::needInstall);
+  EXPECT_EQ(starts(), 0);
+  model->setPhase(Phase::ready);
   runTask(model->play(false));
   ASSERT_TRUE(spinUntil([this] { return starts() == 1; }));
   runTask(model->play(false));  // working: nothing
@@ -216,24 +199,6 @@ TEST_F(Play, AClientFolderDeletedAfterFinishingFailsTheLaunchAndStaysDeleted) {
   EXPECT_EQ(model->phase(), Phase::ready);
   EXPECT_EQ(starts(), 0);
   EXPECT_FALSE(fs::exists(client.path()));
-}
-
-TEST_F(Play, WithoutARuntimeDescriptionPlayFetchesOne) {
-  readyToPlay();
-  ASSERT_FALSE(model->runtime()->spec());
-  runTask(model->play(false));
-  ASSERT_TRUE(model->runtime()->spec());
-  EXPECT_EQ(model->runtime()->spec()->id, "stub");
-  release(0);
-  waitForExit();
-}
-
-TEST_F(Play, OnlyReadyPlays) {
-  readyToPlay();
-  model->setPhase(Phase::needInstall);
-  runTask(model->play(false));
-  EXPECT_EQ(model->phase(), Phase::needInstall);
-  EXPECT_EQ(starts(), 0);
 }
 
 }  // namespace

@@ -60,15 +60,19 @@ std::optional<std::string> refusal(const fs::path& zip) {
   return ZipGuard::inspect(zip, SelfUpdate::maxUnpackedBytes).refused;
 }
 
-TEST(ZipGuard, RefusesWhatIsNotAZip) {
+TEST(ZipGuard, WhatIsNotAZipIsRefusedAndFailsToUnzip) {
   TempDir dir;
-  EXPECT_TRUE(refusal(dir.write("t.zip", "just text, long enough to look for a record")));
+  const auto text =
+      dir.write("t.zip", "<html>404 not found, long enough to look for a record</html>");
+  EXPECT_TRUE(refusal(text));
   EXPECT_TRUE(refusal(dir.write("e.zip", "")));
   EXPECT_TRUE(refusal(dir / "missing.zip"));
   // A valid end record pointing past the file's end.
   std::string cut = makeZip({zipFile("a", "hello")});
   cut.erase(10, 20);
   EXPECT_TRUE(refusal(dir.write("cut.zip", cut)));
+  EXPECT_NE(platform::unzip(text, dir / "x", SelfUpdate::maxUnpackedBytes), 0);
+  EXPECT_NE(platform::unzip(dir / "missing.zip", dir / "x", SelfUpdate::maxUnpackedBytes), 0);
 }
 
 TEST(ZipGuard, SumsWhatTheEntriesDeclare) {
@@ -90,13 +94,6 @@ TEST(ZipGuard, UnpackedLinksMustStayInside) {
   fs::remove(dir / "x/A.app/Contents/up");
   fs::create_symlink("/etc/passwd", dir / "x/A.app/abs");
   EXPECT_TRUE(ZipGuard::checkUnpacked(dir / "x"));
-}
-
-TEST(PlatformUnzip, FailsOnWhatIsNotAZip) {
-  TempDir dir;
-  const auto zip = dir.write("a.zip", "<html>404 not found</html>");
-  EXPECT_NE(platform::unzip(zip, dir / "x", SelfUpdate::maxUnpackedBytes), 0);
-  EXPECT_NE(platform::unzip(dir / "missing.zip", dir / "x", SelfUpdate::maxUnpackedBytes), 0);
 }
 
 TEST(PlatformUnzip, NeverWritesOutsideEvenWithoutTheGuard) {
@@ -159,47 +156,8 @@ TEST(Bundle, OpensOnlyFoldersWithTheirExecutable) {
   EXPECT_FALSE(platform::openBundle(c));
 }
 
-TEST(Bundle, RunningBundleFollowsTheTestOverride) {
-  TempDir dir;
-  const auto a = makeBundle(dir.path(), "A.app", "net.example.a", "a");
-  platform::setRunningBundleForTesting(a);
-  EXPECT_EQ(platform::runningBundle(), a);
-  EXPECT_EQ(platform::runningBundleIdentifier(), "net.example.a");
-  EXPECT_EQ(slurp(*platform::resourcesDir() / "shim/version.dll"), "MZ shim of a");
-  platform::setRunningBundleForTesting(std::nullopt);
-  // This test binary is not inside a bundle.
-  EXPECT_FALSE(platform::runningBundle());
-  EXPECT_FALSE(platform::runningBundleIdentifier());
-  EXPECT_FALSE(platform::resourcesDir());
-}
-
-// Run by the next test from a copy of this binary placed inside a bundle.
-TEST(Bundle, FindsTheBundleItRunsFrom) {
-  const char* expected = std::getenv("QH_EXPECTED_BUNDLE");
-  if (!expected) GTEST_SKIP() << "only meaningful inside a bundle";
-  EXPECT_EQ(platform::runningBundle(), fs::path(expected));
-  EXPECT_EQ(platform::runningBundleIdentifier(), "net.example.self");
-}
-
-TEST(Bundle, AnExecutableInsideABundleFindsItsBundle) {
-  TempDir dir;
-  const auto bundle = makeBundle(dir.path(), "Self Test.app", "net.example.self", "self");
-  const fs::path exe = bundle / "Contents/MacOS/quellhaven-launcher";
-  fs::remove(exe);
-  fs::copy_file(fs::read_symlink("/proc/self/exe"), exe);
-  const std::string cmd = "QH_EXPECTED_BUNDLE='" + bundle.string() + "' '" + exe.string() +
-                          "' --gtest_filter=Bundle.FindsTheBundleItRunsFrom >/dev/null 2>&1";
-  EXPECT_EQ(std::system(cmd.c_str()), 0);
-}
-
-TEST(Bundle, BuildAssemblesTheLauncherBundle) {
-  const fs::path bundle = fs::path(QH_BUILD_DIR) / "Quellhaven Launcher.app";
-  const auto info = platform::openBundle(bundle);
-  ASSERT_TRUE(info) << bundle;
-  EXPECT_EQ(info->identifier, QH_BUNDLE_ID_VALUE);
-  EXPECT_EQ(info->executable.filename(), "quellhaven-launcher");
-  EXPECT_TRUE(fs::is_directory(bundle / "Contents/Resources"));
-}
+// How the built bundle finds itself, its identifier and its executable is
+// checked by selfupdate_launcher_test, which starts a copy of it.
 
 TEST(LauncherArchive, PublishesTheBundleAtTheTopLevelWithModesAndLinks) {
   TempDir dir;

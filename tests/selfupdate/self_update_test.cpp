@@ -154,8 +154,10 @@ TEST_F(SelfUpdateFlow, SwapsInThePublishedBundleAndTheRelaunchStartsIt) {
 }
 
 // The tools of the release: qh-publish writes the archive, qh-serve's server
-// serves it, and the launcher in the temporary folder replaces itself.
-TEST_F(SelfUpdateFlow, UpdatesFromWhatQhPublishWroteAndQhServeServes) {
+// serves it, and the launcher in the temporary folder replaces itself, by a
+// copy as when the download folder is on another volume.
+TEST_F(SelfUpdateFlow, UpdatesFromWhatQhPublishWroteAndQhServeServesByCopying) {
+  BundleMove::setCopyAlwaysForTesting(true);
   root.write("client/Wow.exe", "MZ");
   const std::string cmd = std::string("'") + QH_PUBLISH_BIN + "' '" + (root / "client").string() +
                           "' '" + (root / "served").string() +
@@ -171,12 +173,6 @@ TEST_F(SelfUpdateFlow, UpdatesFromWhatQhPublishWroteAndQhServeServes) {
   EXPECT_EQ(slurp(targetMarker()), "4");
   expectSwappedTo(published);
   EXPECT_TRUE(spinUntil([&] { return slurp(record) == "build 4 started\n"; }, 5000));
-}
-
-TEST_F(SelfUpdateFlow, CopiesTheBundleWhenItCannotBeRenamedAcrossVolumes) {
-  BundleMove::setCopyAlwaysForTesting(true);
-  run();
-  expectSwappedTo(published);
 }
 
 struct VersionCase {
@@ -197,6 +193,7 @@ TEST_P(VersionTexts, OnlyANewerPlainIntegerStartsAnUpdate) {
     EXPECT_EQ(statuses, std::vector<std::string>{updating});
     expectFailure("HTTP 404 for " + server.url() + "/mac/Quellhaven-mac.zip\\?v=\\d+");
     EXPECT_EQ(slurp(targetMarker()), "2");  // a failed attempt leaves the marker alone
+    EXPECT_TRUE(fs::is_directory(state / "selfupdate"));
   } else {
     EXPECT_TRUE(zipRequests().empty());
     EXPECT_TRUE(statuses.empty());
@@ -208,20 +205,19 @@ TEST_P(VersionTexts, OnlyANewerPlainIntegerStartsAnUpdate) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, VersionTexts,
-                         ::testing::Values(VersionCase{"4\n", true},
-                                           VersionCase{" \t4\r\n\n", true}, VersionCase{"+5", true},
-                                           VersionCase{"12345", true}, VersionCase{"3", false},
-                                           VersionCase{"2\n", false}, VersionCase{"-4", false},
-                                           VersionCase{"", false}, VersionCase{"v4", false},
-                                           VersionCase{"4.0", false}, VersionCase{"4 5", false},
-                                           VersionCase{"0x10", false}, VersionCase{"+", false},
-                                           VersionCase{"<html>4</html>", false}),
-                         [](const auto& info) {
-                           std::string n = std::to_string(info.index) + "_";
-                           for (const char c : std::string(info.param.text))
-                             n += isalnum(c) ? c : '_';
-                           return n;
-                         });
+                         ::testing::Values(VersionCase{" \t4\r\n\n", true}, VersionCase{"3", false},
+                                           VersionCase{"<html>4</html>", false}));
+
+TEST(SelfUpdateBuild, IsAnOptionalSignAndDigitsOnly) {
+  for (const auto& [text, value] : {std::pair{"4", 4}, {"+5", 5}, {"-4", -4}, {"12345", 12345}}) {
+    EXPECT_EQ(SelfUpdate::parseBuild(text).value, value) << text;
+  }
+  for (const char* text : {"", "v4", "4.0", "4 5", "0x10", "+", "+-5", "4\n", "<html>4</html>"}) {
+    EXPECT_FALSE(SelfUpdate::parseBuild(text).value) << text;
+    EXPECT_FALSE(SelfUpdate::parseBuild(text).outOfRange) << text;
+  }
+  EXPECT_TRUE(SelfUpdate::parseBuild(std::string(30, '7')).outOfRange);
+}
 
 TEST_F(SelfUpdateFlow, TheMarkerOfTheInstalledBuildStopsARepeat) {
   for (const char* marker : {"4", " 5\n"}) {
@@ -293,14 +289,6 @@ TEST_F(SelfUpdateFlow, AReadOnlyFolderOnlyPointsToTheWebsite) {
   expectUntouched();
 }
 
-TEST_F(SelfUpdateFlow, AFailedDownloadIsRecordedAndLeavesTheWorkingFolder) {
-  answer("/mac/Quellhaven-mac.zip", 404);
-  run();
-  expectFailure("HTTP 404 for " + server.url() + "/mac/Quellhaven-mac.zip\\?v=4");
-  EXPECT_EQ(statuses, std::vector<std::string>{updating});
-  EXPECT_TRUE(fs::is_directory(state / "selfupdate"));
-}
-
 TEST_F(SelfUpdateFlow, ALauncherOutsideABundleRecordsWhyItCannotUpdate) {
   platform::setRunningBundleForTesting(std::nullopt);
   run();
@@ -335,8 +323,6 @@ const std::string app = "Quellhaven Launcher.app/";
 INSTANTIATE_TEST_SUITE_P(
     Archives, HostileArchives,
     ::testing::Values(
-        ArchiveCase{"NotAZip", [] { return std::string("<html>Moved</html>"); }},
-        ArchiveCase{"Empty", [] { return std::string(); }},
         ArchiveCase{"HonestBomb",
                     [] {
                       return makeZip({zipFolder(app), zipZeros(app + "zeros", 2049, std::nullopt)});
