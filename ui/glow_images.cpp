@@ -1,5 +1,7 @@
 #include "ui/glow_images.h"
 
+#include <QImageReader>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QQuickTextureFactory>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "core/handover.h"
+#include "ui/theme.h"
 
 namespace {
 
@@ -59,6 +62,8 @@ class Response;
 struct Receiver {
   std::mutex lock;
   Response* response = nullptr;
+  // The engine no longer wants the picture (its source changed before it came).
+  bool cancelled = false;
 };
 
 // The engine's side: receives the picture on its own thread.
@@ -71,6 +76,10 @@ class Response : public QQuickImageResponse {
     receiver_->response = nullptr;
   }
   std::shared_ptr<Receiver> receiver() const { return receiver_; }
+  void cancel() override {
+    const std::lock_guard lock(receiver_->lock);
+    receiver_->cancelled = true;
+  }
   void deliver(QImage image) {
     image_ = std::move(image);
     emit finished();
@@ -98,8 +107,16 @@ class Job : public QRunnable {
   }
   void run() override {
     Handover::take(this);
-    QImage image = owner_.render(QString::fromStdString(id_), requested_);
+    bool wanted;
+    {
+      // A window being resized asks for a backdrop at each size; only the
+      // ones still wanted by the time a thread is free are made.
+      const std::lock_guard lock(receiver_->lock);
+      wanted = receiver_->response && !receiver_->cancelled;
+    }
+    QImage image = wanted ? owner_.render(QString::fromStdString(id_), requested_) : QImage();
     Handover::give(&owner_);  // its destructor waits for the pool
+    if (!wanted) return;
     const std::lock_guard lock(receiver_->lock);
     if (Response* const response = receiver_->response) {
       Handover::post(response, [response, image = std::move(image)]() mutable {
@@ -117,7 +134,8 @@ class Job : public QRunnable {
 
 }  // namespace
 
-GlowImages::GlowImages(QUrl logo) : logo_(std::move(logo)) {}
+GlowImages::GlowImages(QUrl logo, QUrl tunnel)
+    : logo_(std::move(logo)), tunnel_(std::move(tunnel)) {}
 
 GlowImages::~GlowImages() {
   pool_.waitForDone();
@@ -156,6 +174,58 @@ QImage GlowImages::logoImage() {
   const std::lock_guard lock(logoLock_);
   if (!logoImage_) logoImage_ = logo_.isLocalFile() ? QImage(logo_.toLocalFile()) : QImage();
   return *logoImage_;
+}
+
+QImage GlowImages::backdrop(QSize size) const {
+  if (size.isEmpty() || size.width() > 8192 || size.height() > 8192) return {};
+  const double w = size.width(), h = size.height();
+  // Opaque, so the window copies it rather than blending it.
+  QImage image(size, QImage::Format_RGB32);
+  QPainter p(&image);
+  // Corner to corner in the unit square stretched over the window: the other
+  // two corners share the middle colour.
+  const double k = 2 * w * h / (w * w + h * h);
+  QLinearGradient base(0, 0, k * h, k * w);
+  base.setColorAt(0, Theme::bgTop());
+  base.setColorAt(1, Theme::bgBottom());
+  p.fillRect(image.rect(), base);
+
+  if (!tunnel_.isLocalFile()) return image;
+  // Decoded no larger than it is drawn: the design size serves every window
+  // up to it, so most starts decode the picture at that size.
+  QImageReader reader(tunnel_.toLocalFile());
+  const QSize full = reader.size();
+  if (full.isEmpty()) return image;
+  const QSize design(Theme::width(), Theme::height());
+  const QSize decode = size.width() <= design.width() && size.height() <= design.height()
+                           ? full.scaled(design, Qt::KeepAspectRatioByExpanding)
+                           : full;
+  if (decode != full) reader.setScaledSize(decode);
+  const QImage tunnel = reader.read();
+  if (tunnel.isNull()) return image;
+  // Scaled to fill the window, centred: the part of the picture with the
+  // window's shape, as large as fits.
+  const QSizeF part = QSizeF(size).scaled(tunnel.size(), Qt::KeepAspectRatio);
+  const QRectF source(
+      QPointF((tunnel.width() - part.width()) / 2, (tunnel.height() - part.height()) / 2), part);
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  p.setOpacity(0.34);
+  p.drawImage(QRectF(image.rect()), tunnel, source);
+  p.setOpacity(1);
+
+  QLinearGradient shade(0, 0, 0, h);
+  shade.setColorAt(0, Theme::alpha(Theme::bgTop(), 0.6));
+  shade.setColorAt(0.42, Theme::alpha(Theme::bgTop(), 0.16));
+  shade.setColorAt(0.78, Theme::alpha(Theme::bgBottom(), 0.47));
+  shade.setColorAt(1, Theme::alpha(Theme::bgBottom(), 0.92));
+  p.fillRect(image.rect(), shade);
+
+  QRadialGradient vignette(QPointF(w / 2, h / 2), 760);
+  vignette.setColorAt(0, Qt::transparent);
+  vignette.setColorAt(280.0 / 760, Qt::transparent);
+  vignette.setColorAt(1, Theme::alpha(Theme::bgBottom(), 0.78));
+  p.fillRect(image.rect(), vignette);
+  return image;
 }
 
 QImage GlowImages::render(const QString& id, const QSize& requested) {
@@ -207,6 +277,8 @@ QImage GlowImages::render(const QString& id, const QSize& requested) {
     if (!logo.isNull())
       image = shadow(logo.scaled(210, 210, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
                      hexColor(part[2]), part[1].toDouble());
+  } else if (part.size() == 3 && part[0] == "backdrop") {
+    image = backdrop(QSize(part[1].toInt(), part[2].toInt()));
   } else if (part.size() == 1 && part[0] == "logo") {
     image = logoImage();
     if (!image.isNull() && requested.isValid() && requested != image.size())

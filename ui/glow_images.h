@@ -9,6 +9,11 @@
 //   "glow/W/H/CORNER/RADIUS/RRGGBB" a W × H rounded rectangle's shadow
 //   "logoglow/RADIUS/RRGGBB"        the logo's shadow at 210 × 210
 //   "logo"                          the logo itself (at the requested size)
+//   "backdrop/W/H"                  everything behind the ambient layer at
+//                                  W × H: the corner-to-corner gradient and,
+//                                  when the tunnel picture decodes, that
+//                                  picture scaled to fill with its shade and
+//                                  vignette; opaque
 // Shadows are padded by 2 × RADIUS on each side. The logo file is decoded once
 // for both logo pictures. Pictures are made on threads of the provider's own,
 // several at once, while the main thread builds the rest of the window.
@@ -24,7 +29,8 @@
 
 class GlowImages : public QQuickAsyncImageProvider {
  public:
-  explicit GlowImages(QUrl logo);
+  // `logo` and `tunnel` are the picture files (empty: absent).
+  GlowImages(QUrl logo, QUrl tunnel);
   ~GlowImages() override;
   QQuickImageResponse* requestImageResponse(const QString& id, const QSize& requestedSize) override;
 
@@ -36,10 +42,13 @@ class GlowImages : public QQuickAsyncImageProvider {
   static QImage shadow(const QImage& mask, const QColor& color, double radius);
 
  private:
+  // The "backdrop" picture at `size`.
+  QImage backdrop(QSize size) const;
   // The decoded logo file; null when it cannot be read.
   QImage logoImage();
 
   QUrl logo_;
+  QUrl tunnel_;
   std::mutex logoLock_;
   std::optional<QImage> logoImage_;
   // Last, so it is destroyed first: its destructor waits for pictures in the

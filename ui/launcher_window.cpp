@@ -38,7 +38,7 @@ LauncherWindow::LauncherWindow(LauncherModel& model, Theme& theme, QWindow* pare
   setMaximumSize({Theme::maxWidth(), Theme::maxHeight()});
   resize(Theme::width(), Theme::height());
   setResizeMode(QQuickView::SizeRootObjectToView);
-  engine()->addImageProvider(QStringLiteral("qh"), new GlowImages(theme.logo()));
+  engine()->addImageProvider(QStringLiteral("qh"), new GlowImages(theme.logo(), theme.tunnel()));
   rootContext()->setContextProperty(QStringLiteral("launcher"), &model);
   rootContext()->setContextProperty(QStringLiteral("theme"), &theme);
   connect(engine(), &QQmlEngine::warnings, this, [](const QList<QQmlError>& warnings) {

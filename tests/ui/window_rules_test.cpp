@@ -132,4 +132,36 @@ TEST(GlowImages, ShadowSpreadsBeyondTheShapeAndFades) {
   EXPECT_NEAR(c.red() * 255.0 / inside, Theme::accent().red(), 3);
 }
 
+int colourDistance(QColor a, QColor b) {
+  return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                   std::abs(a.blue() - b.blue())});
+}
+
+// The backdrop is the corner-to-corner gradient, with the tunnel picture over
+// it only when that picture decodes.
+TEST(GlowImages, BackdropShowsTheTunnelOnlyWhenItDecodes) {
+  TempDir dir;
+  const fs::path broken = dir / "tunnel.jpg";
+  std::ofstream(broken) << "\xff\xd8\xff\xe0 not really a picture";
+  const QImage plain = GlowImages(QUrl(), QUrl()).render("backdrop/300/200", {});
+  ASSERT_EQ(plain.size(), QSize(300, 200));
+  EXPECT_FALSE(plain.hasAlphaChannel());
+  EXPECT_LE(colourDistance(plain.pixelColor(0, 0), Theme::bgTop()), 1);
+  EXPECT_LE(colourDistance(plain.pixelColor(299, 199), Theme::bgBottom()), 1);
+  // The other two corners share the middle colour.
+  EXPECT_LE(colourDistance(plain.pixelColor(299, 0), plain.pixelColor(0, 199)), 1);
+
+  const QUrl brokenUrl = QUrl::fromLocalFile(QString::fromStdString(broken.string()));
+  EXPECT_EQ(GlowImages(QUrl(), brokenUrl).render("backdrop/300/200", {}), plain);
+
+  const QUrl tunnel = QUrl::fromLocalFile(QStringLiteral(QH_RESOURCES "/tunnel.jpg"));
+  const QImage withTunnel = GlowImages(QUrl(), tunnel).render("backdrop/300/200", {});
+  ASSERT_EQ(withTunnel.size(), QSize(300, 200));
+  int changed = 0;
+  for (int y = 0; y < 200; y += 10)
+    for (int x = 0; x < 300; x += 10)
+      changed += colourDistance(withTunnel.pixelColor(x, y), plain.pixelColor(x, y)) > 2;
+  EXPECT_GT(changed, 100) << "of 600 samples";
+}
+
 }  // namespace

@@ -1,79 +1,27 @@
-// Everything behind the ambient layer. It changes only with the window's size,
-// so it is rendered once into a layer and composited from there.
+// Everything behind the ambient layer: the gradient and, when it loads, the
+// tunnel picture with its shade and vignette. It changes only with the
+// window's size, so it is made as one opaque picture on another thread and
+// the window only copies it. While the picture for a new size is being made,
+// the last one stays, stretched over the window.
 import QtQuick
-import QtQuick.Shapes
 
 Item {
     id: backdrop
-    layer.enabled: true
+    readonly property string wanted: width > 0 && height > 0
+        ? "image://qh/backdrop/%1/%2".arg(Math.round(width)).arg(Math.round(height)) : ""
 
-    Shape {
+    Image {
+        id: shown
+        objectName: "backdropPicture"
         anchors.fill: parent
-        ShapePath {
-            strokeColor: "transparent"
-            // Corner to corner in the unit square stretched over the window:
-            // the other two corners share the middle colour.
-            fillGradient: LinearGradient {
-                readonly property real k: 2 * backdrop.width * backdrop.height
-                    / (backdrop.width * backdrop.width + backdrop.height * backdrop.height)
-                x1: 0; y1: 0
-                x2: k * backdrop.height; y2: k * backdrop.width
-                GradientStop { position: 0; color: theme.bgTop }
-                GradientStop { position: 1; color: theme.bgBottom }
-            }
-            PathPolyline {
-                path: [Qt.point(0, 0), Qt.point(backdrop.width, 0), Qt.point(backdrop.width, backdrop.height),
-                       Qt.point(0, backdrop.height), Qt.point(0, 0)]
-            }
-        }
+        smooth: true
     }
 
-    Item {
-        objectName: "tunnelLayers"
-        anchors.fill: parent
-        visible: tunnel.status === Image.Ready
-
-        Image {
-            id: tunnel
-            objectName: "tunnel"
-            anchors.fill: parent
-            source: theme.tunnel
-            // Decoded on Qt's loader thread while the window is built.
-            asynchronous: true
-            fillMode: Image.PreserveAspectCrop
-            // Decoded no larger than it is drawn: the design size serves every
-            // window up to it, so a start decodes the picture at that size once.
-            sourceSize: backdrop.width <= theme.width && backdrop.height <= theme.height
-                ? Qt.size(theme.width, theme.height) : undefined
-            opacity: 0.34
-            smooth: true
-        }
-        Rectangle {
-            anchors.fill: parent
-            gradient: Gradient {
-                GradientStop { position: 0; color: theme.alpha(theme.bgTop, 0.6) }
-                GradientStop { position: 0.42; color: theme.alpha(theme.bgTop, 0.16) }
-                GradientStop { position: 0.78; color: theme.alpha(theme.bgBottom, 0.47) }
-                GradientStop { position: 1; color: theme.alpha(theme.bgBottom, 0.92) }
-            }
-        }
-        Shape {
-            anchors.fill: parent
-            ShapePath {
-                strokeColor: "transparent"
-                fillGradient: RadialGradient {
-                    centerX: backdrop.width / 2; centerY: backdrop.height / 2
-                    focalX: centerX; focalY: centerY
-                    centerRadius: 760
-                    GradientStop { position: 0; color: "transparent" }
-                    GradientStop { position: 280 / 760; color: "transparent" }
-                    GradientStop { position: 1; color: theme.alpha(theme.bgBottom, 0.78) }
-                }
-                PathPolyline {
-                    path: [Qt.point(0, 0), Qt.point(backdrop.width, 0), Qt.point(backdrop.width, backdrop.height),
-                           Qt.point(0, backdrop.height), Qt.point(0, 0)]
-                }
-            }
-        }
+    Image {
+        id: next
+        visible: false
+        source: backdrop.wanted
+        // The engine keeps the picture, so the shown copy is the same one.
+        onStatusChanged: if (status === Image.Ready) shown.source = source
     }
 }

@@ -33,7 +33,7 @@ Item {
                     // Padded by twice the glow radius on each side.
                     x: -56
                     y: -56
-                    source: parent.visible ? "image://qh/logoglow/28/e0ac4e" : ""
+                    source: theme.logo.toString() !== "" ? "image://qh/logoglow/28/e0ac4e" : ""
                     opacity: 0.45
                 }
                 Image {
