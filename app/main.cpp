@@ -20,13 +20,18 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("Quellhaven Launcher");
   Shell::quitOnTerminate();
 
+  // The pictures are made on other threads while the model and the window
+  // are built.
+  Theme theme;
+  const QRect frame = Shell::savedFrame();
+  GlowImages* const pictures = LauncherWindow::startPictures(theme, frame.size());
+
   LauncherModel model;
   Log::line("launcher started, server " + model.paths().base);
 
-  Theme theme;
-  LauncherWindow window(model, theme);
+  LauncherWindow window(model, theme, pictures, frame.size());
   Shell::logFirstFrame(window, sinceStart);
-  Shell::restoreFrame(window);
+  window.setGeometry(frame);
   Shell::rememberFrame(window);
   Shell::installMenu(window);
   Shell::reopenOnActivate(window);

@@ -55,13 +55,13 @@ QRect initialFrame(std::optional<QRect> saved, const QRect& screen) {
   return frame;
 }
 
-void restoreFrame(QWindow& window) {
+QRect savedFrame(QScreen* screen) {
   std::optional<QRect> saved;
   const QVariant value = QSettings().value(frameKey);
   if (value.canConvert<QRect>()) saved = value.toRect();
-  QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+  if (!screen) screen = QGuiApplication::primaryScreen();
   const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-  window.setGeometry(initialFrame(saved, available));
+  return initialFrame(saved, available);
 }
 
 void rememberFrame(QWindow& window) {

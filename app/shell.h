@@ -9,6 +9,7 @@
 #include <optional>
 
 class QQuickWindow;
+class QScreen;
 class QWindow;
 
 namespace Shell {
@@ -21,8 +22,9 @@ inline constexpr const char* frameKey = "QuellhavenLauncherWindow";
 // size centred on `screen`.
 QRect initialFrame(std::optional<QRect> saved, const QRect& screen);
 
-// Places the window by initialFrame() and the frame stored under frameKey.
-void restoreFrame(QWindow& window);
+// The frame to open the window with on `screen` (the primary screen when
+// null), by initialFrame() and the frame stored under frameKey.
+QRect savedFrame(QScreen* screen = nullptr);
 // Stores the frame whenever a move or resize settles, and when the app quits.
 void rememberFrame(QWindow& window);
 // The native main menu where there is one; otherwise the same shortcuts

@@ -57,8 +57,8 @@ QRadialGradient radialFade(const QColor& color, QPointF centre, double radius, d
 
 class Response;
 
-// The engine's response while it lives; the job finds it gone when the engine
-// cancelled and deleted it first.
+// The engine's response while it lives; a picture made later finds it gone
+// when the engine cancelled and deleted it first.
 struct Receiver {
   std::mutex lock;
   Response* response = nullptr;
@@ -93,44 +93,85 @@ class Response : public QQuickImageResponse {
   QImage image_;
 };
 
-// Makes one picture on a pool thread and posts it to the response, if that
-// still exists. No QObject and no shared Qt string cross threads with it:
-// the pool's hand-over is marked, and the picture goes through a posted call.
+// Posts `image` to the receiver's response, if that still wants it. No
+// QObject crosses threads: the picture goes through a posted call.
+void deliverTo(const std::shared_ptr<Receiver>& receiver, const QImage& image) {
+  const std::lock_guard lock(receiver->lock);
+  Response* const response = receiver->response;
+  if (!response || receiver->cancelled) return;
+  Handover::post(response, [response, image]() mutable { response->deliver(std::move(image)); });
+}
+
+}  // namespace
+
+// One picture in the making and the responses waiting for it.
+struct GlowImages::Making {
+  std::mutex lock;
+  bool done = false;
+  QImage image;
+  std::vector<std::shared_ptr<Receiver>> waiting;
+
+  void attach(std::shared_ptr<Receiver> receiver) {
+    const std::lock_guard hold(lock);
+    if (done)
+      deliverTo(receiver, image);
+    else
+      waiting.push_back(std::move(receiver));
+  }
+  bool wanted() {
+    const std::lock_guard hold(lock);
+    return std::any_of(waiting.begin(), waiting.end(), [](const std::shared_ptr<Receiver>& r) {
+      const std::lock_guard hold(r->lock);
+      return r->response && !r->cancelled;
+    });
+  }
+  void finish(QImage made) {
+    const std::lock_guard hold(lock);
+    done = true;
+    image = std::move(made);
+    for (const auto& receiver : waiting) deliverTo(receiver, image);
+    waiting.clear();
+  }
+};
+
+namespace {
+
+// Makes one picture on a pool thread. No shared Qt string crosses threads
+// with it, and the pool's hand-over is marked.
 class Job : public QRunnable {
  public:
-  Job(GlowImages& owner, const QString& id, QSize requested, std::shared_ptr<Receiver> receiver)
+  Job(GlowImages& owner, const QString& id, QSize requested,
+      std::shared_ptr<GlowImages::Making> making, bool early)
       : owner_(owner),
         id_(id.toStdString()),
         requested_(requested),
-        receiver_(std::move(receiver)) {
+        making_(std::move(making)),
+        early_(early) {
     Handover::give(this);
   }
   void run() override {
     Handover::take(this);
-    bool wanted;
-    {
-      // A window being resized asks for a backdrop at each size; only the
-      // ones still wanted by the time a thread is free are made.
-      const std::lock_guard lock(receiver_->lock);
-      wanted = receiver_->response && !receiver_->cancelled;
-    }
+    // A window being resized asks for a backdrop at each size; only the ones
+    // still wanted by the time a thread is free are made. One started early
+    // is made for the view that is about to ask.
+    const bool wanted = early_ || making_->wanted();
     QImage image = wanted ? owner_.render(QString::fromStdString(id_), requested_) : QImage();
     Handover::give(&owner_);  // its destructor waits for the pool
-    if (!wanted) return;
-    const std::lock_guard lock(receiver_->lock);
-    if (Response* const response = receiver_->response) {
-      Handover::post(response, [response, image = std::move(image)]() mutable {
-        response->deliver(std::move(image));
-      });
-    }
+    making_->finish(std::move(image));
   }
 
  private:
   GlowImages& owner_;
   std::string id_;
   QSize requested_;
-  std::shared_ptr<Receiver> receiver_;
+  std::shared_ptr<GlowImages::Making> making_;
+  bool early_;
 };
+
+std::string keyOf(const QString& id, QSize requested) {
+  return id.toStdString() + '@' + std::to_string(requested.width()) + 'x' +
+         std::to_string(requested.height());
+}
 
 }  // namespace
 
@@ -234,12 +275,12 @@ QImage GlowImages::render(const QString& id, const QSize& requested) {
   if (part.size() == 3 && part[0] == "radial") {
     // Drawn at the size it is shown at, so compositing never rescales it.
     const int d = requested.isValid() ? std::max(requested.width(), 1) : 256;
+    const double inner = std::clamp(part[2].toDouble() / (d / 2.0), 0.0, 1.0);
     image = QImage(d, d, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setPen(Qt::NoPen);
-    p.setBrush(radialFade(hexColor(part[1]), QPointF(d / 2.0, d / 2.0), d / 2.0,
-                          std::clamp(part[2].toDouble(), 0.0, 1.0)));
+    p.setBrush(radialFade(hexColor(part[1]), QPointF(d / 2.0, d / 2.0), d / 2.0, inner));
     p.drawEllipse(0, 0, d, d);
   } else if (part.size() == 5 && part[0] == "wisp") {
     // The wisp's ellipse with its squash and rotation baked in: at run time it
@@ -287,9 +328,49 @@ QImage GlowImages::render(const QString& id, const QSize& requested) {
   return image;
 }
 
+void GlowImages::startEarly(const QString& id, QSize requested) {
+  auto making = std::make_shared<Making>();
+  {
+    const std::lock_guard lock(earlyLock_);
+    if (!early_.emplace(keyOf(id, requested), making).second) return;
+  }
+  pool_.start(new Job(*this, id, requested, making, true));
+}
+
+QStringList GlowImages::unclaimed() const {
+  const std::lock_guard lock(earlyLock_);
+  QStringList names;
+  for (const auto& entry : early_) names << QString::fromStdString(entry.first);
+  return names;
+}
+
+QStringList GlowImages::unforeseen() const {
+  const std::lock_guard lock(earlyLock_);
+  QStringList names;
+  for (const std::string& name : unforeseen_) names << QString::fromStdString(name);
+  return names;
+}
+
 QQuickImageResponse* GlowImages::requestImageResponse(const QString& id, const QSize& requested) {
   auto* response = new Response;
-  pool_.start(new Job(*this, id, requested, response->receiver()));
+  const std::string key = keyOf(id, requested);
+  std::shared_ptr<Making> making;
+  {
+    const std::lock_guard lock(earlyLock_);
+    if (const auto it = early_.find(key); it != early_.end()) {
+      making = it->second;
+      early_.erase(it);
+    } else {
+      unforeseen_.push_back(key);
+    }
+  }
+  if (making) {
+    making->attach(response->receiver());
+    return response;
+  }
+  making = std::make_shared<Making>();
+  making->attach(response->receiver());
+  pool_.start(new Job(*this, id, requested, making, false));
   return response;
 }
 

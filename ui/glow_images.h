@@ -3,7 +3,7 @@
 // once per id and cached by the QML engine.
 //   "radial/RRGGBB/INNER"          a disc (256 across, or the requested width)
 //                                  fading from the colour to clear, solid out to
-//                                  INNER (a fraction of the radius)
+//                                  INNER pixels from its centre
 //   "wisp/RRGGBB/W/H/ANGLE"        that fade squashed to a W × H ellipse and
 //                                  rotated by ANGLE degrees, on its bounding box
 //   "glow/W/H/CORNER/RADIUS/RRGGBB" a W × H rounded rectangle's shadow
@@ -16,7 +16,8 @@
 //                                  vignette; opaque
 // Shadows are padded by 2 × RADIUS on each side. The logo file is decoded once
 // for both logo pictures. Pictures are made on threads of the provider's own,
-// several at once, while the main thread builds the rest of the window.
+// several at once, while the main thread builds the rest of the window; those
+// the window's first frame needs can be started before the view asks.
 // Thread-safety: any thread.
 #pragma once
 
@@ -24,8 +25,12 @@
 #include <QQuickAsyncImageProvider>
 #include <QThreadPool>
 #include <QUrl>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <vector>
 
 class GlowImages : public QQuickAsyncImageProvider {
  public:
@@ -34,12 +39,22 @@ class GlowImages : public QQuickAsyncImageProvider {
   ~GlowImages() override;
   QQuickImageResponse* requestImageResponse(const QString& id, const QSize& requestedSize) override;
 
+  // Starts making `id` at `requested` size now, for the view to ask for later.
+  void startEarly(const QString& id, QSize requested = {});
+  // The pictures started early that the view has not asked for yet, and the
+  // ones it asked for that were not started early ("id@WxH").
+  QStringList unclaimed() const;
+  QStringList unforeseen() const;
+
   // The picture `id` names (see above), made at once; null for an unknown id.
   QImage render(const QString& id, const QSize& requestedSize);
 
   // `mask`'s alpha blurred like a drop shadow of blur radius `radius`
   // (Gaussian, sigma radius ÷ 2), filled with `color`. Padded by 2 × radius.
   static QImage shadow(const QImage& mask, const QColor& color, double radius);
+
+  // A picture in the making (private to the provider's threads).
+  struct Making;
 
  private:
   // The "backdrop" picture at `size`.
@@ -49,6 +64,9 @@ class GlowImages : public QQuickAsyncImageProvider {
 
   QUrl logo_;
   QUrl tunnel_;
+  mutable std::mutex earlyLock_;
+  std::map<std::string, std::shared_ptr<Making>> early_;
+  std::vector<std::string> unforeseen_;
   std::mutex logoLock_;
   std::optional<QImage> logoImage_;
   // Last, so it is destroyed first: its destructor waits for pictures in the

@@ -29,16 +29,43 @@ void LauncherWindow::prepareApplication() {
                                    QStringLiteral("LauncherPhase is an enumeration"));
 }
 
-LauncherWindow::LauncherWindow(LauncherModel& model, Theme& theme, QWindow* parent)
-    : QQuickView(parent) {
+GlowImages* LauncherWindow::startPictures(const Theme& theme, QSize size) {
+  auto* pictures = new GlowImages(theme.logo(), theme.tunnel());
+  // The ids LauncherView asks for at its first frame; a test keeps the two in step.
+  pictures->startEarly(QStringLiteral("backdrop/%1/%2").arg(size.width()).arg(size.height()));
+  pictures->startEarly(QStringLiteral("radial/%1/10").arg(Theme::aura().name().mid(1)), {720, 720});
+  for (const Theme::Wisp& w : Theme::wisps()) {
+    pictures->startEarly(QStringLiteral("wisp/%1/%2/%3/%4")
+                             .arg(w.tint.name().mid(1))
+                             .arg(w.width)
+                             .arg(w.height)
+                             .arg(w.angle));
+  }
+  pictures->startEarly(QStringLiteral("glow/190/58/12/16/%1").arg(Theme::accent().name().mid(1)));
+  if (!theme.logo().isEmpty()) {
+    pictures->startEarly(QStringLiteral("logo"), {420, 420});
+    pictures->startEarly(QStringLiteral("logoglow/28/%1").arg(Theme::accent().name().mid(1)));
+  }
+  return pictures;
+}
+
+LauncherWindow::LauncherWindow(LauncherModel& model, Theme& theme, GlowImages* pictures, QSize size,
+                               QWindow* parent)
+    : QQuickView(parent),
+      pictures_(pictures ? pictures : new GlowImages(theme.logo(), theme.tunnel())) {
   prepareApplication();
   setTitle(QStringLiteral("Quellhaven"));
   setColor(Theme::bgBottom());
   setMinimumSize({Theme::minWidth(), Theme::minHeight()});
   setMaximumSize({Theme::maxWidth(), Theme::maxHeight()});
-  resize(Theme::width(), Theme::height());
+  // Sized before the view loads, and the view made at that size, so it asks
+  // for its pictures at this size only.
+  const QSize initial = size.isEmpty() ? QSize(Theme::width(), Theme::height()) : size;
+  resize(initial);
+  setInitialProperties({{QStringLiteral("width"), initial.width()},
+                        {QStringLiteral("height"), initial.height()}});
   setResizeMode(QQuickView::SizeRootObjectToView);
-  engine()->addImageProvider(QStringLiteral("qh"), new GlowImages(theme.logo(), theme.tunnel()));
+  engine()->addImageProvider(QStringLiteral("qh"), pictures_);
   rootContext()->setContextProperty(QStringLiteral("launcher"), &model);
   rootContext()->setContextProperty(QStringLiteral("theme"), &theme);
   connect(engine(), &QQmlEngine::warnings, this, [](const QList<QQmlError>& warnings) {

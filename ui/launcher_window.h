@@ -7,6 +7,7 @@
 
 class QTimer;
 
+class GlowImages;
 class LauncherModel;
 class Theme;
 
@@ -17,9 +18,16 @@ class LauncherWindow : public QQuickView {
   // and the model's enumerations for QML. Needs the application object.
   static void prepareApplication();
 
-  // Loads the view; `model` and `theme` must outlive the window. QML errors go
-  // to the launcher log.
-  LauncherWindow(LauncherModel& model, Theme& theme, QWindow* parent = nullptr);
+  // The view's pictures for `theme`, with those its first frame shows in a
+  // window of `size` already being made on other threads, so they are ready
+  // by the time the rest of the window is built. Give it to the window.
+  static GlowImages* startPictures(const Theme& theme, QSize size);
+
+  // Loads the view at `size` (the design size when empty); `model` and `theme`
+  // must outlive the window. QML errors go to the launcher log. The window
+  // owns `pictures` (made for `theme` when null).
+  LauncherWindow(LauncherModel& model, Theme& theme, GlowImages* pictures = nullptr,
+                 QSize size = {}, QWindow* parent = nullptr);
 
   // The view's item named `objectName`, or null.
   QObject* find(const QString& objectName) const;
@@ -30,10 +38,12 @@ class LauncherWindow : public QQuickView {
   void showWhenLoaded(int limitMs = 1000);
   // Whether a picture of the view is still loading.
   bool picturesLoading() const;
+  GlowImages& pictures() const { return *pictures_; }
 
  private slots:
   void showIfLoaded();
 
  private:
   QTimer* showLimit_ = nullptr;
+  GlowImages* pictures_;  // owned by the engine
 };

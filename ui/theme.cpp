@@ -76,6 +76,31 @@ QColor Theme::alpha(const QColor& color, double alpha) {
   return c;
 }
 
+std::vector<Theme::Wisp> Theme::wisps() {
+  return {{520, 130, -12, -30, -40, 70, 18, 21, mist(), 0.31},
+          {640, 110, 8, 40, 30, -90, 14, 27, aura(), 0.27},
+          {420, 150, -26, 130, -10, 60, 26, 24, mist(), 0.25},
+          {560, 90, 18, -110, 70, 80, 12, 31, aura(), 0.23},
+          {360, 120, -4, 10, 110, -60, 16, 19, mist(), 0.21}};
+}
+
+QVariantList Theme::wispList() {
+  QVariantList list;
+  for (const Wisp& w : wisps()) {
+    list.push_back(QVariantMap{{"width", w.width},
+                               {"height", w.height},
+                               {"angle", w.angle},
+                               {"x", w.x},
+                               {"y", w.y},
+                               {"driftX", w.driftX},
+                               {"driftY", w.driftY},
+                               {"seconds", w.seconds},
+                               {"tint", w.tint},
+                               {"alpha", w.alpha}});
+  }
+  return list;
+}
+
 QPalette Theme::palette() {
   QPalette p;
   p.setColor(QPalette::Window, surface());

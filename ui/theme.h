@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QVariantList>
 #include <filesystem>
+#include <vector>
 
 class Theme : public QObject {
   Q_OBJECT
@@ -39,6 +40,7 @@ class Theme : public QObject {
   Q_PROPERTY(QString discordURL READ discordURL CONSTANT)
   Q_PROPERTY(bool animate READ animate CONSTANT)
   Q_PROPERTY(QString monoFamily READ monoFamily CONSTANT)
+  Q_PROPERTY(QVariantList wisps READ wispList CONSTANT)
 
  public:
   // Pictures come from `resourceDir` ("logo.png", "tunnel.jpg"); each is left
@@ -87,6 +89,18 @@ class Theme : public QObject {
   Q_INVOKABLE static double pointSize(double pixels);
   // `color` at opacity `alpha`.
   Q_INVOKABLE static QColor alpha(const QColor& color, double alpha);
+
+  // One of the ambient layer's five wisps: its size, angle (degrees), base
+  // offset from the window's centre, drift amplitudes, base period (seconds),
+  // tint and peak opacity.
+  struct Wisp {
+    int width, height, angle, x, y, driftX, driftY, seconds;
+    QColor tint;
+    double alpha;
+  };
+  static std::vector<Wisp> wisps();
+  // The same for the view: maps with those names.
+  static QVariantList wispList();
 
   // The dark palette the stock controls (menu, dialogs) draw with.
   static QPalette palette();

@@ -5,6 +5,7 @@
 #include <QQmlEngine>
 #include <cmath>
 
+#include "ui/glow_images.h"
 #include "window_fixture.h"
 
 namespace {
@@ -174,11 +175,13 @@ TEST_F(WindowTest, AlertShowsUntilDismissedWithOk) {
   EXPECT_FALSE(popup->property("visible").toBool());
 }
 
-// Pictures are made on other threads; the window waits for them, so even its
-// first frame shows the logo, its glow, the backdrop and the button's glow.
+// Pictures are made on other threads, started before the view asks for them;
+// the window waits for them, so even its first frame shows the logo, its glow,
+// the backdrop and the button's glow.
 TEST_F(WindowTest, TheFirstFrameHasEveryPicture) {
   theme = std::make_unique<Theme>(std::filesystem::path(QH_RESOURCES), false);
-  window = std::make_unique<LauncherWindow>(*model, *theme);
+  window = std::make_unique<LauncherWindow>(*model, *theme,
+                                            LauncherWindow::startPictures(*theme, {900, 560}));
   EXPECT_TRUE(window->picturesLoading());
   std::optional<bool> loadingAtFirstFrame;
   int backdropAtFirstFrame = -1;
@@ -195,6 +198,21 @@ TEST_F(WindowTest, TheFirstFrameHasEveryPicture) {
   EXPECT_GT(item("primaryGlow")->width(), 0);
   // The tunnel picture darkens the corner the bare gradient leaves at bgTop.
   EXPECT_GT(colourDistance(pixel(shot("first-frame"), {2, 2}), Theme::bgTop()), 2);
+  // Exactly the pictures the view showed were started early.
+  EXPECT_EQ(window->pictures().unclaimed(), QStringList());
+  EXPECT_EQ(window->pictures().unforeseen(), QStringList());
+}
+
+TEST_F(WindowTest, WithoutPicturesNoneIsStartedForNothing) {
+  theme = std::make_unique<Theme>(home / "no-resources", false);
+  window = std::make_unique<LauncherWindow>(
+      *model, *theme, LauncherWindow::startPictures(*theme, {1000, 600}), QSize(1000, 600));
+  window->showWhenLoaded();
+  ASSERT_TRUE(spinUntil([&] { return window->isVisible() && !window->picturesLoading(); }));
+  drainEvents();
+  EXPECT_FALSE(visible("logo"));
+  EXPECT_EQ(window->pictures().unclaimed(), QStringList());
+  EXPECT_EQ(window->pictures().unforeseen(), QStringList());
 }
 
 TEST_F(WindowTest, MissingPicturesLeaveTheLayoutCentred) {

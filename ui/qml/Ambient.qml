@@ -17,7 +17,8 @@ Item {
 
     Image {
         objectName: "glow"
-        source: "image://qh/radial/3abeaa/%1".arg(10 / 360)
+        // A disc 720 across, solid out to 10 pixels from its centre.
+        source: "image://qh/radial/3abeaa/10"
         sourceSize: Qt.size(720, 720)
         x: ambient.width * 0.5 - 360
         y: ambient.height * 0.34 - 360
@@ -25,24 +26,18 @@ Item {
     }
 
     Repeater {
-        model: [
-            [520, 130, -12, -30, -40, 70, 18, 21, theme.mist, 0.31],
-            [640, 110, 8, 40, 30, -90, 14, 27, theme.aura, 0.27],
-            [420, 150, -26, 130, -10, 60, 26, 24, theme.mist, 0.25],
-            [560, 90, 18, -110, 70, 80, 12, 31, theme.aura, 0.23],
-            [360, 120, -4, 10, 110, -60, 16, 19, theme.mist, 0.21]
-        ]
+        model: theme.wisps
         Wisp {
-            wispWidth: modelData[0]
-            wispHeight: modelData[1]
-            angle: modelData[2]
-            offsetX: modelData[3]
-            offsetY: modelData[4]
-            driftX: modelData[5]
-            driftY: modelData[6]
-            seconds: modelData[7]
-            tint: modelData[8]
-            alpha: modelData[9]
+            wispWidth: modelData.width
+            wispHeight: modelData.height
+            angle: modelData.angle
+            offsetX: modelData.x
+            offsetY: modelData.y
+            driftX: modelData.driftX
+            driftY: modelData.driftY
+            seconds: modelData.seconds
+            tint: modelData.tint
+            alpha: modelData.alpha
             time: ambient.t
         }
     }
