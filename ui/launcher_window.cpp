@@ -62,8 +62,8 @@ LauncherWindow::LauncherWindow(LauncherModel& model, Theme& theme, GlowImages* p
   // for its pictures at this size only.
   const QSize initial = size.isEmpty() ? QSize(Theme::width(), Theme::height()) : size;
   resize(initial);
-  setInitialProperties({{QStringLiteral("width"), initial.width()},
-                        {QStringLiteral("height"), initial.height()}});
+  setInitialProperties(
+      {{QStringLiteral("width"), initial.width()}, {QStringLiteral("height"), initial.height()}});
   setResizeMode(QQuickView::SizeRootObjectToView);
   engine()->addImageProvider(QStringLiteral("qh"), pictures_);
   rootContext()->setContextProperty(QStringLiteral("launcher"), &model);
