@@ -52,7 +52,9 @@ TEST_F(Reconcile, DeletesOnlyUnofficialFoldersAndNeverFollowsLinks) {
 }
 
 TEST_F(Reconcile, AccountListsAreWrittenAtTheTopAndReplacedBelowOnlyWhereTheyExist) {
-  folder(account("ALICE/Realm/Hero"));  // no list at all
+  folder(account("ALICE/Realm/Hero"));        // no list at all
+  folder(account("CAROL/AddOns.txt/inner"));  // a folder where the list goes: passed over
+  client.write("WTF/Account/CAROL/Realm/Char/AddOns.txt", "old\n");
   client.write("WTF/Account/ALICE/Realm/Mage/AddOns.txt", "Old: enabled\r\n");
   client.write("WTF/Account/ALICE/Realm/Rogue/addons.txt", "other case\n");
   client.write("WTF/Account/ALICE/.hidden/deep/AddOns.txt", "Old: disabled\n");
@@ -64,8 +66,9 @@ TEST_F(Reconcile, AccountListsAreWrittenAtTheTopAndReplacedBelowOnlyWhereTheyExi
   fs::create_directory_symlink(outside / "acct", account("LINKED"));
 
   EXPECT_EQ(reconcile(), 0);
-  for (const char* rel : {"ALICE/AddOns.txt", "ALICE/Realm/Mage/AddOns.txt",
-                          "ALICE/.hidden/deep/AddOns.txt", ".bob/AddOns.txt"}) {
+  for (const char* rel :
+       {"ALICE/AddOns.txt", "ALICE/Realm/Mage/AddOns.txt", "ALICE/.hidden/deep/AddOns.txt",
+        ".bob/AddOns.txt", "CAROL/Realm/Char/AddOns.txt"}) {
     EXPECT_EQ(slurp(account(rel)), officialList) << rel;
   }
   // An account linked out of the client is not the launcher's to write.
@@ -73,6 +76,7 @@ TEST_F(Reconcile, AccountListsAreWrittenAtTheTopAndReplacedBelowOnlyWhereTheyExi
   EXPECT_EQ(slurp(outside / "acct/Realm/Char/AddOns.txt"), "linked below\n");
   EXPECT_EQ(namesIn(account("ALICE/Realm/Hero")), std::set<std::string>{});
   EXPECT_EQ(namesIn(account("ALICE/Realm")), (std::set<std::string>{"Hero", "Mage", "Rogue"}));
+  EXPECT_TRUE(fs::is_directory(account("CAROL/AddOns.txt/inner")));
   EXPECT_EQ(slurp(account("ALICE/Realm/Rogue/addons.txt")), "other case\n");
   EXPECT_EQ(namesIn(account("ALICE/Realm/Rogue")), std::set<std::string>{"addons.txt"});
   EXPECT_EQ(slurp(account("SavedVariables/AddOns.txt")), "untouched\n");
@@ -123,14 +127,6 @@ TEST_F(Reconcile, FailedWritesKeepTheOldListsAndLeaveNoTemporaries) {
   EXPECT_EQ(slurp(account("ALICE/Realm/Char/AddOns.txt")), "Bagnon: enabled\n");
   EXPECT_EQ(namesIn(account("ALICE")), (std::set<std::string>{"AddOns.txt", "Realm"}));
   EXPECT_EQ(namesIn(account("ALICE/Realm/Char")), std::set<std::string>{"AddOns.txt"});
-}
-
-TEST_F(Reconcile, AListPathThatIsAFolderIsPassedOver) {
-  folder(account("ALICE/AddOns.txt/inner"));
-  client.write("WTF/Account/ALICE/Realm/Char/AddOns.txt", "old\n");
-  EXPECT_EQ(reconcile(), 0);
-  EXPECT_TRUE(fs::is_directory(account("ALICE/AddOns.txt/inner")));
-  EXPECT_EQ(slurp(account("ALICE/Realm/Char/AddOns.txt")), officialList);
 }
 
 }  // namespace

@@ -59,12 +59,7 @@ TEST_F(ShellTest, ArgumentsArePassedInOrderWithoutAProgramName) {
   EXPECT_EQ(slurp(log), "[zero][a b][][c]");
 }
 
-TEST_F(ShellTest, LogIsCreatedAndAppendedByConsecutiveRuns) {
-  const auto log = dir / "wine.log";
-  Shell::runBlocking("/bin/sh", {"-c", "echo first; echo err1 >&2"}, std::nullopt, log);
-  Shell::runBlocking("/bin/sh", {"-c", "echo second"}, std::nullopt, log);
-  EXPECT_EQ(slurp(log), "first\nerr1\nsecond\n");
-}
+// Appending both streams of each run to the log: runtime_prefix_test's wine.log.
 
 TEST_F(ShellTest, AGivenEnvironmentIsTheWholeOneAndNoneIsInherited) {
   ASSERT_NE(std::getenv("PATH"), nullptr);

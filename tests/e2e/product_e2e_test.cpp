@@ -140,24 +140,24 @@ TEST(ProductEndToEnd, InstallPlayToTheEndThenUpToDateThenACrash) {
   stopWine();
   EXPECT_EQ(first.exitCode, 0) << first.out;
   EXPECT_EQ(first.out.find("FAILED"), std::string::npos);
-  const size_t install = find(first.out, "press", "INSTALL");
-  ASSERT_NE(install, std::string::npos);
-  const size_t unpack = find(first.out, "status", "Unpacking the compatibility layer...", install);
-  const size_t wineboot = find(first.out, "status", "Setting up the Windows environment", unpack);
-  const size_t ready = find(first.out, "status", "Installed - ready to play!", wineboot);
-  const size_t play = find(first.out, "press", "PLAY", ready);
-  const size_t starting = find(first.out, "status", "Starting Quellhaven...", play);
-  const size_t running = find(first.out, "status", "Quellhaven is running.", starting);
-  const size_t ended = find(first.out, "game", "the game ended normally", running);
-  const size_t quit = find(first.out, "quit", "the launcher quits", ended);
-  EXPECT_NE(unpack, std::string::npos);
-  EXPECT_NE(wineboot, std::string::npos);
-  EXPECT_NE(ready, std::string::npos);
-  EXPECT_NE(play, std::string::npos);
-  EXPECT_NE(starting, std::string::npos);
-  EXPECT_NE(running, std::string::npos);
-  EXPECT_NE(ended, std::string::npos);
-  EXPECT_NE(quit, std::string::npos);
+  // Each step in this order, one after another.
+  size_t at = 0;
+  for (const auto& [what, text] : std::vector<std::pair<std::string, std::string>>{
+           {"press", "INSTALL"},
+           {"status", "Unpacking the compatibility layer..."},
+           {"status", "Setting up the Windows environment"},
+           {"status", "Installed - ready to play!"},
+           {"press", "PLAY"},
+           {"status", "Starting Quellhaven..."},
+           {"status", "Quellhaven is running."},
+           {"game", "the game ended normally"},
+           {"quit", "the launcher quits"}}) {
+    at = find(first.out, what, text, at);
+    if (at == std::string::npos) {
+      ADD_FAILURE() << "no " << what << " " << text << " after the steps before it";
+      break;
+    }
+  }
   EXPECT_EQ(first.out.find("closed unexpectedly"), std::string::npos);
 
   // The install folder holds the published tree byte for byte; only the WDB

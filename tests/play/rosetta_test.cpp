@@ -67,11 +67,4 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"zeroButMissing", true, false, false, 0, false, true, false, {su, osa}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RosettaHost, ThisMachineIsNeverAppleSiliconOnLinux) {
-#ifndef __APPLE__
-  EXPECT_FALSE(Runtime::rosettaNeeded(RosettaHost::system()));
-#endif
-  EXPECT_FALSE(Runtime::rosettaNeeded(RosettaHost{}));
-}
-
 }  // namespace

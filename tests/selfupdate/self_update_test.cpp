@@ -298,13 +298,13 @@ TEST_F(SelfUpdateFlow, ALauncherOutsideABundleRecordsWhyItCannotUpdate) {
 
 struct ArchiveCase {
   const char* name;
-  std::function<std::string()> bytes;
+  std::vector<ZipEntry> entries;
 };
 
 class HostileArchives : public SelfUpdateFlow, public ::testing::WithParamInterface<ArchiveCase> {};
 
 TEST_P(HostileArchives, EndAsUnzipFailureWithNothingWrittenOutside) {
-  publishZip(GetParam().bytes());
+  publishZip(makeZip(GetParam().entries));
   run();
   expectFailure("unzip failed");
   EXPECT_EQ(statuses, std::vector<std::string>{updating});
@@ -323,31 +323,31 @@ const std::string app = "Quellhaven Launcher.app/";
 INSTANTIATE_TEST_SUITE_P(
     Archives, HostileArchives,
     ::testing::Values(
-        ArchiveCase{"HonestBomb",
-                    [] {
-                      return makeZip({zipFolder(app), zipZeros(app + "zeros", 2049, std::nullopt)});
-                    }},
-        ArchiveCase{"LyingBomb",
-                    [] {
-                      return makeZip({zipFolder(app), zipZeros(app + "zeros", 2049, 4096)});
-                    }},
+        ArchiveCase{"HonestBomb", {zipFolder(app), zipZeros(app + "zeros", 2049, std::nullopt)}},
+        ArchiveCase{"LyingBomb", {zipFolder(app), zipZeros(app + "zeros", 2049, 4096)}},
         ArchiveCase{"LinkOutOfTheBundle",
-                    [] {
-                      return makeZip({zipFolder(app), zipLink(app + "l", "../../../../outside")});
-                    }}),
+                    {zipFolder(app), zipLink(app + "l", "../../../../outside")}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct BundleCase {
   const char* name;
-  // Builds the content of root/"alt" and returns the top-level names to zip.
-  std::function<std::vector<std::string>(const fs::path& alt)> make;
+  std::string rel;  // below the archive's top
+  std::optional<std::string> identifier;
+  std::string shape = "bundle";  // or "no executable", or "file"
 };
 
 class InvalidBundles : public SelfUpdateFlow, public ::testing::WithParamInterface<BundleCase> {};
 
 TEST_P(InvalidBundles, AreRejectedAndTheRunningBundleStays) {
-  fs::create_directories(root / "alt");
-  publishBundles(GetParam().make(root / "alt"));
+  const BundleCase& c = GetParam();
+  const fs::path at = root / "alt" / c.rel;
+  if (c.shape == "file") {
+    writeFile(at, "not a folder");
+  } else {
+    makeBundle(at.parent_path(), at.filename(), c.identifier, "build 4");
+    if (c.shape == "no executable") fs::remove(at / "Contents/MacOS/quellhaven-launcher");
+  }
+  publishBundles({fs::path(c.rel).begin()->string()});
   run();
   expectFailure(notValid);
   EXPECT_EQ(statuses, std::vector<std::string>{updating});
@@ -356,37 +356,12 @@ TEST_P(InvalidBundles, AreRejectedAndTheRunningBundleStays) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bundles, InvalidBundles,
-    ::testing::Values(BundleCase{"NoApp",
-                                 [](const fs::path& alt) {
-                                   makeBundle(alt, "Quellhaven Launcher", id, "build 4");
-                                   return std::vector<std::string>{"Quellhaven Launcher"};
-                                 }},
-                      BundleCase{"AppOneLevelDown",
-                                 [](const fs::path& alt) {
-                                   makeBundle(alt / "folder", appName, id, "build 4");
-                                   return std::vector<std::string>{"folder"};
-                                 }},
-                      BundleCase{"OtherIdentifier",
-                                 [](const fs::path& alt) {
-                                   makeBundle(alt, appName, "com.example.other", "build 4");
-                                   return std::vector<std::string>{appName};
-                                 }},
-                      BundleCase{"NoIdentifier",
-                                 [](const fs::path& alt) {
-                                   makeBundle(alt, appName, std::nullopt, "build 4");
-                                   return std::vector<std::string>{appName};
-                                 }},
-                      BundleCase{"ExecutableMissing",
-                                 [](const fs::path& alt) {
-                                   const auto b = makeBundle(alt, appName, id, "build 4");
-                                   fs::remove(b / "Contents/MacOS/quellhaven-launcher");
-                                   return std::vector<std::string>{appName};
-                                 }},
-                      BundleCase{"AppIsAFile",
-                                 [](const fs::path& alt) {
-                                   std::ofstream(alt / "Quellhaven.app") << "not a folder";
-                                   return std::vector<std::string>{"Quellhaven.app"};
-                                 }}),
+    ::testing::Values(BundleCase{"NoApp", "Quellhaven Launcher", id},
+                      BundleCase{"AppOneLevelDown", "folder/" + appName, id},
+                      BundleCase{"OtherIdentifier", appName, "com.example.other"},
+                      BundleCase{"NoIdentifier", appName, std::nullopt},
+                      BundleCase{"ExecutableMissing", appName, id, "no executable"},
+                      BundleCase{"AppIsAFile", "Quellhaven.app", id, "file"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SelfUpdateFlow, TwoMissingIdentifiersCountAsEqual) {

@@ -11,30 +11,30 @@
 
 struct ZipEntry {
   std::string name;
-  std::string data;
-  // Unix type and permission bits; 0100755 for an executable file.
-  uint32_t mode = 0100644;
-  // The uncompressed size the headers claim; the real one when absent.
-  std::optional<uint32_t> declaredSize;
-  // Deflate-compressed payload standing for `realSize` bytes (data unused).
-  std::string deflated;
-  uint32_t realSize = 0;
+  std::string payload;      // the bytes as stored
+  uint32_t mode = 0100644;  // Unix type and permission bits
+  uint32_t size = 0;        // the uncompressed size the headers claim
   uint32_t crc = 0;
+  uint16_t method = 0;  // 0 stored, 8 deflated
 };
 
 inline ZipEntry zipFile(std::string name, std::string data, uint32_t mode = 0100644) {
-  return ZipEntry{std::move(name), std::move(data), mode, std::nullopt, {}, 0, 0};
+  const auto size = static_cast<uint32_t>(data.size());
+  const auto crc = static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+  return ZipEntry{std::move(name), std::move(data), mode, size, crc};
 }
 inline ZipEntry zipFolder(std::string name) {
-  return ZipEntry{std::move(name), {}, 040755, std::nullopt, {}, 0, 0};
+  return ZipEntry{std::move(name), {}, 040755};
 }
 inline ZipEntry zipLink(std::string name, std::string target) {
-  return ZipEntry{std::move(name), std::move(target), 0120777, std::nullopt, {}, 0, 0};
+  return zipFile(std::move(name), std::move(target), 0120777);
 }
-
 // A one-byte file whose headers claim `declared` bytes.
 inline ZipEntry zipClaiming(std::string name, uint32_t declared) {
-  return ZipEntry{std::move(name), "x", 0100644, declared, {}, 0, 0};
+  ZipEntry e = zipFile(std::move(name), "x");
+  e.size = declared;
+  return e;
 }
 
 // `megabytes` MiB of zeros as one raw deflate stream, built from one
@@ -55,11 +55,10 @@ inline ZipEntry zipZeros(std::string name, uint32_t megabytes, std::optional<uin
     return out;
   };
   const std::string block = deflateOnce(zeros, Z_FULL_FLUSH);
-  ZipEntry e{std::move(name), {}, 0100644, declared, {}, 0, 0};
-  e.deflated.reserve(block.size() * megabytes + 8);
-  for (uint32_t i = 0; i < megabytes; ++i) e.deflated += block;
-  e.deflated += deflateOnce("", Z_FINISH);
-  e.realSize = megabytes << 20;
+  ZipEntry e{std::move(name), {}, 0100644, declared.value_or(megabytes << 20), 0, 8};
+  e.payload.reserve(block.size() * megabytes + 8);
+  for (uint32_t i = 0; i < megabytes; ++i) e.payload += block;
+  e.payload += deflateOnce("", Z_FINISH);
   const uLong mib = crc32(0, reinterpret_cast<const Bytef*>(zeros.data()), 1 << 20);
   uLong crc = 0;
   for (uint32_t i = 0; i < megabytes; ++i) crc = crc32_combine(crc, mib, 1 << 20);
@@ -73,36 +72,26 @@ inline std::string makeZip(const std::vector<ZipEntry>& entries) {
   };
   std::string body, directory;
   for (const auto& e : entries) {
-    const bool deflated = !e.deflated.empty();
-    const std::string& payload = deflated ? e.deflated : e.data;
-    const uint32_t crc =
-        deflated ? e.crc
-                 : static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(e.data.data()),
-                                               static_cast<uInt>(e.data.size())));
-    const uint32_t size =
-        e.declaredSize.value_or(deflated ? e.realSize : static_cast<uint32_t>(e.data.size()));
     const uint32_t offset = static_cast<uint32_t>(body.size());
     auto common = [&](std::string& s) {
-      put(s, 20, 2);                // version needed
-      put(s, 0, 2);                 // flags
-      put(s, deflated ? 8 : 0, 2);  // method
-      put(s, 0, 4);                 // time and date
-      put(s, crc, 4);
-      put(s, static_cast<uint32_t>(payload.size()), 4);
-      put(s, size, 4);
+      put(s, 20, 2);  // version needed
+      put(s, 0, 2);   // flags
+      put(s, e.method, 2);
+      put(s, 0, 4);  // time and date
+      put(s, e.crc, 4);
+      put(s, static_cast<uint32_t>(e.payload.size()), 4);
+      put(s, e.size, 4);
       put(s, static_cast<uint32_t>(e.name.size()), 2);
       put(s, 0, 2);  // extra length
     };
     put(body, 0x04034b50, 4);
     common(body);
-    body += e.name;
-    body += payload;
+    body += e.name + e.payload;
 
     put(directory, 0x02014b50, 4);
     put(directory, 0x0314, 2);  // made by Unix, version 2.0
     common(directory);
-    put(directory, 0, 2);  // comment length
-    put(directory, 0, 2);  // disk
+    put(directory, 0, 4);  // comment length, disk
     put(directory, 0, 2);  // internal attributes
     put(directory, e.mode << 16, 4);
     put(directory, offset, 4);
