@@ -6,9 +6,7 @@
 
 #include "compat/runtime.h"
 #include "compat_support.h"
-#include "core/log.h"
 #include "net/hash.h"
-#include "support/fake_clock.h"
 #include "support/run_tool.h"
 #include "support/test_server.h"
 
@@ -16,10 +14,10 @@ namespace {
 
 using namespace compat_test;
 
-class RuntimeArchiveTest : public ::testing::Test {
+class RuntimeArchiveTest : public RuntimeFixture {
  protected:
   void SetUp() override {
-    Log::setUrl(dir / "launcher.log");
+    RuntimeFixture::SetUp();
     writeScript(tree / "wswine.bundle/bin/wine", "exit 0\n");
     writeScript(tree / "wswine.bundle/bin/wineserver", "exit 0\n");
     writeScript(tree / "tools/old/wine", "exit 0\n");  // deeper: not chosen
@@ -32,20 +30,15 @@ class RuntimeArchiveTest : public ::testing::Test {
     dir.write("rt/dxvk/d3d9.dll", "dxvk d3d9");
     dir.write("rt/wswine.bundle/lib/wine/i386-windows/d3d9.dll", "wine's own d3d9");
   }
-  void TearDown() override { Log::setUrl(std::nullopt); }
-
   Runtime runtimeAgainst(const TestServer& server) {
     Timing timing;
     timing.clock = clock;
     Runtime::Network network = Runtime::Network::standard();
-    return Runtime(Paths{server.url(), dir / "state", dir / "client"}, timing, network);
+    return Runtime(Paths{server.url(), state, dir / "client"}, timing, network);
   }
 
-  TempDir dir;
   fs::path tree = dir / "rt";
   fs::path out = dir / "out";
-  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-  StatusLog status;
 };
 
 TEST_F(RuntimeArchiveTest, FindsWineLibrariesAndDxvk) {
