@@ -1,9 +1,12 @@
 // The real thing: Debian's Wine behind a runtime whose bin/wine hands over to
-// it, a fresh prefix, the registry import, and the shim answering a
-// mingw-built program's version.dll calls.
+// it, a fresh prefix, the registry import, the shim answering a mingw-built
+// program's version.dll calls, and the stand-in game's early crash.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+
+#include "compat/game_process.h"
 #include "compat/runtime.h"
 #include "compat_support.h"
 #include "core/qh.h"
@@ -114,6 +117,19 @@ TEST_F(WineE2ETest, PreparesAPrefixAndTheShimForwardsToTheRealVersionDll) {
   EXPECT_NE(log[1].find("Z unload pid="), std::string::npos) << log[1];
   EXPECT_TRUE(log[1].ends_with(build)) << log[1];
   EXPECT_FALSE(fs::exists(dir / "plain/Logs"));
+
+  // The stand-in game, crashing at once: its exit status comes through Wine
+  // to the launcher's watcher. (The launcher's answer to a short life is
+  // play_test's, on the fake clock.)
+  fs::copy_file(QH_GAME_EXE, client / "QuellhavenGame.exe");
+  writeFile(client / "qh_exit.txt", "0 3\n");
+  const auto game = runtime->launchGame(fs::path(QH_SHIM_DIR) / arch / "version.dll", false);
+  const auto status = std::make_shared<std::atomic<int>>(-1);
+  game->setExitHandler([status](int s) { *status = s; });
+  ASSERT_TRUE(spinUntil([&] { return *status != -1; }, 600000));
+  EXPECT_EQ(*status, 3) << slurp(state / "wine.log");
+  EXPECT_NE(slurp(client / "Logs/client.log").find("client exits with 3"), std::string::npos)
+      << slurp(client / "Logs/client.log");
 }
 
 }  // namespace
