@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QSettings>
 #include <numeric>
 
 #include "net/speed_limit.h"
@@ -10,6 +11,22 @@
 namespace {
 
 constexpr int64_t MiB = 1024 * 1024;
+
+class SpeedLimitStored : public ::testing::TestWithParam<std::pair<int, int>> {
+ protected:
+  void TearDown() override { SpeedLimit::store(0); }
+};
+
+TEST_P(SpeedLimitStored, ReadsBackInRangeOrAsUnlimited) {
+  const auto [stored, read] = GetParam();
+  SpeedLimit::store(stored);
+  EXPECT_EQ(SpeedLimit::step(), read);
+  EXPECT_EQ(QSettings().value("downloadSpeedStep").toInt(), stored);  // kept as given
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, SpeedLimitStored,
+                         ::testing::Values(std::pair{0, 0}, std::pair{5, 5}, std::pair{6, 0},
+                                           std::pair{-1, 0}));
 
 class ThrottleTest : public ::testing::Test {
  protected:
@@ -27,12 +44,6 @@ class ThrottleTest : public ::testing::Test {
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
   Timing timing;
 };
-
-TEST_F(ThrottleTest, UnlimitedNeverSleeps) {
-  Throttle throttle(timing);
-  for (int i = 0; i < 100; ++i) throttle.chunk(MiB);
-  EXPECT_TRUE(clock->sleeps().empty());
-}
 
 TEST_F(ThrottleTest, ABurstSleepsAtMostOneSecondPerChunkAndPaysTheRestLater) {
   SpeedLimit::store(5);  // 256 KB/s: 1 MiB is due to take 4 s
@@ -85,21 +96,6 @@ TEST_F(ThrottleTest, HoldsTheRateOverManyWindows) {
   }
   const double rate = 400.0 * 64 * 1024 / (clock->now() - start);
   EXPECT_NEAR(rate / 1048576, 1.0, 0.02);
-}
-
-TEST_F(ThrottleTest, AnInjectedLimitIsReadAtEveryChunk) {
-  int64_t limit = 1000;
-  int reads = 0;
-  Throttle throttle(timing, [&] {
-    ++reads;
-    return limit;
-  });
-  throttle.chunk(500);
-  EXPECT_EQ(clock->sleeps(), std::vector<double>{0.5});
-  limit = 0;
-  throttle.chunk(500);
-  EXPECT_EQ(reads, 2);
-  EXPECT_EQ(clock->sleeps().size(), 1u);
 }
 
 }  // namespace

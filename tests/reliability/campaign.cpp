@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <random>
@@ -16,9 +17,9 @@
 
 #include "core/files.h"
 #include "core/text.h"
-#include "faulty_server.h"
 #include "net/hash.h"
 #include "support/run_tool.h"
+#include "support/test_server.h"
 #include "tools/sample/sample_client.h"
 
 extern char** environ;
@@ -106,7 +107,8 @@ int verifyInstall(const Published& pub, const fs::path& client,
   return corrupt;
 }
 
-// The seeded misbehaviour of one seed's server.
+// The seeded misbehaviour of one seed's server; `kill` and `stall` are the
+// hooks it hands out.
 class Saboteur {
  public:
   Saboteur(const Published& pub, uint64_t seed, const Options& options)
@@ -128,64 +130,54 @@ class Saboteur {
     return faults_ + static_cast<int>(missing_.size());
   }
 
-  FaultyServer::Plan plan(const FaultyServer::Request& r, int64_t size) {
-    using Kind = FaultyServer::Plan::Kind;
+  TestServer::Fault plan(const TestServer::Request& r, size_t size) {
+    using Fault = TestServer::Fault;
     std::lock_guard lock(mutex_);
     const int64_t index = ++requests_;
-    const bool text = r.path.ends_with(".txt");
-    if (missingPaths_.count(r.path)) return {Kind::status, 404, 0};
-    if (size < 0) return {};
-    const int64_t start = r.rangeStart.value_or(0);
+    if (missingPaths_.count(r.path)) return {.status = 404};
+    const std::string range = r.header("Range");
+    const size_t start = range.starts_with("bytes=") ? std::stoull(range.substr(6)) : 0;
     if (start > size) return {};
-    const int64_t length = size - start;
-    const auto anyByte = [&](int64_t n) {
-      return n <= 0 ? int64_t{0} : static_cast<int64_t>(rng_() % static_cast<uint64_t>(n));
-    };
+    const size_t length = size - start;
+    const auto anyByte = [&](size_t n) { return n == 0 ? size_t{0} : rng_() % n; };
     if (killAt_.count(index)) {
-      switch (rng_() % 3) {
-        case 0:
-          return {Kind::hook, 0, -1};
-        case 1:
-          return {Kind::hook, 0, anyByte(length + 1)};
-        default:
-          return {Kind::hook, 0, length};
-      }
+      const uint64_t when = rng_() % 3;
+      if (when == 0) return {.hook = kill};
+      return {.hook = kill, .hookAfter = when == 1 ? anyByte(length + 1) : length};
     }
-    const double rate = r.rangeStart ? options_.rangeFaultRate : options_.faultRate;
+    const double rate = range.empty() ? options_.faultRate : options_.rangeFaultRate;
     if (budget_ <= 0 || std::uniform_real_distribution<double>(0, 1)(rng_) >= rate) return {};
     // Weighted choice among the faults that mean something for this request.
-    std::vector<std::pair<int, FaultyServer::Plan>> menu = {
-        {10, {Kind::status, 500, 0}},
-        {5, {Kind::status, 503, 0}},
-    };
-    if (length > 0) {
-      menu.push_back({20, {Kind::drop, 0, anyByte(length)}});
-      menu.push_back({8, {Kind::reset, 0, anyByte(length)}});
+    std::vector<std::pair<int, Fault>> menu = {{10, {.status = 500}}, {5, {.status = 503}}};
+    if (length > 0) menu.push_back({28, {.dropAfter = anyByte(length)}});
+    if (stalls_ > 0) {
+      menu.push_back({3, rng_() % 2 ? Fault{.hook = stall} : Fault{.stallAfter = anyByte(length)}});
     }
-    if (stalls_ > 0) menu.push_back({3, {Kind::stall, 0, rng_() % 2 ? -1 : anyByte(length)}});
-    if (!text) {
-      if (r.rangeStart) {
-        menu.push_back({15, {Kind::ignoreRange, 0, 0}});
-        menu.push_back({8, {Kind::badRange, 0, 0}});
+    if (!r.path.ends_with(".txt")) {
+      if (!range.empty()) {
+        menu.push_back({15, {.ignoreRange = true}});
+        menu.push_back({8, {.rangeEarly = 1}});
       }
-      menu.push_back({8, {Kind::longBody, 0, 1 + anyByte(4096)}});
+      menu.push_back({8, {.resize = size + 1 + anyByte(4096)}});
       if (length > 0) {
-        menu.push_back({8, {Kind::shortBody, 0, 1 + anyByte(length)}});
-        menu.push_back({12, {Kind::corrupt, 0, anyByte(length)}});
+        menu.push_back({8, {.resize = size - 1 - anyByte(length)}});
+        menu.push_back({12, {.flipAt = start + anyByte(length)}});
       }
     }
     int total = 0;
-    for (const auto& [weight, plan] : menu) total += weight;
+    for (const auto& [weight, fault] : menu) total += weight;
     int roll = static_cast<int>(rng_() % static_cast<uint64_t>(total));
-    for (const auto& [weight, plan] : menu) {
+    for (const auto& [weight, fault] : menu) {
       if ((roll -= weight) >= 0) continue;
-      if (plan.kind == Kind::stall) --stalls_;
+      if (fault.hook || fault.stallAfter) --stalls_;
       --budget_;
       ++faults_;
-      return plan;
+      return fault;
     }
     return {};
   }
+
+  std::function<void()> kill, stall;
 
  private:
   mutable std::mutex mutex_;
@@ -293,11 +285,14 @@ SeedReport runSeed(const Published& pub, const fs::path& work, uint64_t seed,
   const auto homeBefore = snapshot(home);
   const auto publishedBefore = snapshot(pub.dir);
 
-  Saboteur saboteur(pub, seed, options);
   DriverProcess runner(options.driver, home);
-  FaultyServer server(
-      pub.dir, [&](const FaultyServer::Request& r, int64_t size) { return saboteur.plan(r, size); },
-      [&](const FaultyServer::Request&) { runner.kill(); });
+  Saboteur saboteur(pub, seed, options);
+  TestServer server;  // gone first: its handlers call into the two above
+  saboteur.kill = [&] { runner.kill(); };
+  saboteur.stall = [&] { server.stall(); };
+  server.serveFolder(pub.dir);
+  server.setPlanner(
+      [&](const TestServer::Request& r, size_t size) { return saboteur.plan(r, size); });
   for (const ManifestEntry& e : pub.entries) {
     if (!saboteur.missing().count(e.rel)) report.minimumBytes += e.size;
   }
@@ -334,7 +329,9 @@ SeedReport runSeed(const Published& pub, const fs::path& work, uint64_t seed,
   diffSnapshots("home", homeBefore, snapshot(home), report.problems);
   diffSnapshots("published tree", publishedBefore, snapshot(pub.dir), report.problems);
   report.serverFaults = saboteur.faults();
-  report.bytesSent = server.fileBytesSent();
+  for (const auto& [path, bytes] : server.bytesSent()) {
+    if (!path.ends_with(".txt")) report.bytesSent += static_cast<int64_t>(bytes);
+  }
   report.survived = report.problems.empty();
   if (report.survived) fs::remove_all(root);
   return report;

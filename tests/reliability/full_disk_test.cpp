@@ -12,13 +12,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <mutex>
 
 #include "net/download_seams.h"
-#include "net/hash.h"
-#include "support/fake_clock.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
@@ -48,22 +45,18 @@ class Disk {
 class TmpfsDisk final : public Disk {
  public:
   ~TmpfsDisk() override {
-    if (!mountPoint_.empty()) ::umount2(mountPoint_.c_str(), MNT_DETACH);
+    if (!ballast_.empty()) ::umount2(ballast_.parent_path().c_str(), MNT_DETACH);
   }
   fs::path prepare(const fs::path& scratch, size_t free, std::string* why) override {
     const fs::path point = scratch / "disk";
     fs::create_directories(point);
-    const size_t size = 512 * KiB;
-    const std::string options = "size=" + std::to_string(size);
-    if (::mount("tmpfs", point.c_str(), "tmpfs", 0, options.c_str()) != 0) {
+    if (::mount("tmpfs", point.c_str(), "tmpfs", 0, "size=524288") != 0) {
       *why = std::string("cannot mount a tmpfs here (") + std::strerror(errno) +
              "); the write-seam disk covers the same path";
       return {};
     }
-    mountPoint_ = point;
-    ballast_ = point / "ballast";
-    std::ofstream(ballast_, std::ios::binary) << std::string(size - free, 'b');
-    if (fs::file_size(ballast_) != size - free) {
+    ballast_ = writeFile(point / "ballast", std::string(512 * KiB - free, 'b'));
+    if (fs::file_size(ballast_) != 512 * KiB - free) {
       *why = "the tmpfs took less ballast than asked";
       return {};
     }
@@ -72,7 +65,6 @@ class TmpfsDisk final : public Disk {
   void freeSpace() override { fs::remove(ballast_); }
 
  private:
-  fs::path mountPoint_;
   fs::path ballast_;
 };
 
@@ -106,20 +98,12 @@ class SeamDisk final : public Disk {
   std::unique_ptr<DownloadSeams::Scope> scope_;
 };
 
-struct DiskCase {
-  const char* name;
-  std::function<std::unique_ptr<Disk>()> make;
-};
-
-void PrintTo(const DiskCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
-class FullDisk : public ::testing::TestWithParam<DiskCase> {};
+class FullDisk : public ::testing::TestWithParam<bool> {};
 
 TEST_P(FullDisk, EndsClearlyKeepsWhatArrivedAndResumesOnceFreed) {
   TempDir dir;
-  const std::unique_ptr<Disk> disk = GetParam().make();
+  const std::unique_ptr<Disk> disk =
+      GetParam() ? std::unique_ptr<Disk>(new TmpfsDisk) : std::make_unique<SeamDisk>();
   std::string why;
   const fs::path install = disk->prepare(dir.path(), 160 * KiB, &why);
   if (install.empty()) GTEST_SKIP() << why;
@@ -128,26 +112,16 @@ TEST_P(FullDisk, EndsClearlyKeepsWhatArrivedAndResumesOnceFreed) {
   const std::string exe = randomBytes(8 * KiB, 1), small = randomBytes(40 * KiB, 2),
                     large = randomBytes(400 * KiB, 3);
   TestServer server;
-  server.setFile("/Wow.exe", exe);
-  server.setFile("/Data/a.MPQ", small);
-  server.setFile("/Data/b.MPQ", large);
-  dir.write("src/Wow.exe", exe);
-  dir.write("src/a.MPQ", small);
-  dir.write("src/b.MPQ", large);
+  std::string manifest;
+  for (const auto& [rel, bytes] : {std::pair<std::string, std::string>{"Wow.exe", exe},
+                                   {"Data/a.MPQ", small},
+                                   {"Data/b.MPQ", large}}) {
+    server.setFile("/" + rel, bytes);
+    manifest += manifestLine(rel, bytes);
+  }
   server.setFile("/version.txt", "2.1\n");
-  const auto line = [&](const std::string& rel, const std::string& bytes, const char* src) {
-    return Hash::sha1(dir / "src" / src) + "\t" + std::to_string(bytes.size()) + "\t" + rel + "\n";
-  };
-  server.setFile("/manifest.txt", line("Wow.exe", exe, "Wow.exe") +
-                                      line("Data/a.MPQ", small, "a.MPQ") +
-                                      line("Data/b.MPQ", large, "b.MPQ"));
-
-  auto host = std::make_shared<FakeHost>();
-  host->paths_.base = server.url();
-  host->paths_.installDir = install;
-  host->paths_.stateDir = dir / "state";
-  fs::create_directories(dir / "state");
-  host->timing_.clock = std::make_shared<FakeClock>();
+  server.setFile("/manifest.txt", manifest);
+  auto host = FakeHost::make(server.url(), install, dir / "state");
 
   runTask(UpdateEngine::sync(host, false));
 
@@ -184,10 +158,7 @@ TEST_P(FullDisk, EndsClearlyKeepsWhatArrivedAndResumesOnceFreed) {
   EXPECT_TRUE(server.requests("/Wow.exe").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Disks, FullDisk,
-    ::testing::Values(DiskCase{"Tmpfs", [] { return std::make_unique<TmpfsDisk>(); }},
-                      DiskCase{"WriteSeam", [] { return std::make_unique<SeamDisk>(); }}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Disks, FullDisk, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Tmpfs" : "WriteSeam"; });
 
 }  // namespace

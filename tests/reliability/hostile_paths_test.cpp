@@ -10,8 +10,6 @@
 #include "client/config_wtf.h"
 #include "client/realm_list.h"
 #include "compat/integrity_report.h"
-#include "net/hash.h"
-#include "support/fake_clock.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
@@ -138,16 +136,12 @@ class HostileUpdateLinks : public HostileLinks {
     HostileLinks::SetUp();
     server.setFile("/version.txt", "5\n");
     server.setFile("/Data/a.MPQ", "new bytes");
-    manifest = Hash::sha1(dir.write("a.MPQ", "new bytes")) + "\t9\tData/a.MPQ\n";
     server.setFile("/manifest.txt", manifest);
-    host->paths_ = paths;
-    host->paths_.base = server.url();
-    host->timing_.clock = std::make_shared<FakeClock>();
-    fs::create_directories(paths.stateDir);
+    host = FakeHost::make(server.url(), paths.installDir, paths.stateDir);
   }
   TestServer server;
-  std::shared_ptr<FakeHost> host = std::make_shared<FakeHost>();
-  std::string manifest;
+  std::shared_ptr<FakeHost> host;
+  const std::string manifest = manifestLine("Data/a.MPQ", "new bytes");
 };
 
 TEST_F(HostileUpdateLinks, APartFileLinkedOutIsReplacedNotWrittenThrough) {

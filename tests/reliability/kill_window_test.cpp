@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "campaign.h"
-#include "faulty_server.h"
 #include "net/hash.h"
 #include "support/temp_dir.h"
+#include "support/test_server.h"
 #include "tools/sample/sample_client.h"
 
 namespace fs = std::filesystem;
@@ -82,14 +82,9 @@ TEST(KillWindow, AFileUnderItsFinalNameIsAlwaysVerified) {
   fs::create_directories(client / "Data");
 
   // The first answer for the big file carries one wrong byte.
-  std::atomic<int> bigRequests{0};
-  FaultyServer http(server, [&](const FaultyServer::Request& r, int64_t) {
-    using Kind = FaultyServer::Plan::Kind;
-    if (r.path == "/Data/big.MPQ" && bigRequests++ == 0) {
-      return FaultyServer::Plan{Kind::corrupt, 0, 40 * 1024 * 1024};
-    }
-    return FaultyServer::Plan{};
-  });
+  TestServer http;
+  http.serveFolder(server);
+  http.fault("/Data/big.MPQ", {.flipAt = 40 * 1024 * 1024}, 1);
   Campaign::DriverProcess driver(QH_FAULT_DRIVER, home);
   const std::vector<std::string> args = {http.url(), client.string(), (dir / "state").string()};
   fs::create_directories(dir / "state");

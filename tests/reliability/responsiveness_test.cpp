@@ -128,6 +128,8 @@ TEST_F(Responsiveness, ComparingAHundredThousandFiles) {
   report(monitor);
   EXPECT_LT(monitor.longestMs(), kLongestStallMs);
   EXPECT_EQ(host->status, "An update is available, but the game is running.");
+  EXPECT_EQ(host->detail, "Close Quellhaven and press RETRY to update.");
+  EXPECT_EQ(server.requests().size(), 2u);  // version and manifest, no file
 }
 
 TEST_F(Responsiveness, StartingWithAHundredThousandFilesUnchanged) {
@@ -150,9 +152,8 @@ TEST_F(Responsiveness, VerifyingALargeFile) {
   // A damaged file of the right size, found only by its checksum.
   dir.write("client/Data/small.MPQ", "damaged!");
   server.setFile("/Data/small.MPQ", "original");
-  dir.write("original", "original");
-  server.setFile("/manifest.txt", line(digest, size, "Data/big.MPQ") +
-                                      line(Hash::sha1(dir / "original"), 8, "Data/small.MPQ"));
+  server.setFile("/manifest.txt",
+                 line(digest, size, "Data/big.MPQ") + manifestLine("Data/small.MPQ", "original"));
 
   EXPECT_LT(monitoredSync(true), kLongestStallMs);
   EXPECT_EQ(model->status(), "Installed - ready to play!");
@@ -162,9 +163,8 @@ TEST_F(Responsiveness, VerifyingALargeFile) {
 
 TEST_F(Responsiveness, WaitingOnAStalledServer) {
   const std::string body(256 * 1024, 's');
-  dir.write("body", body);
   server.setFile("/Data/slow.bin", body);
-  server.setFile("/manifest.txt", line(Hash::sha1(dir / "body"), 256 * 1024, "Data/slow.bin"));
+  server.setFile("/manifest.txt", manifestLine("Data/slow.bin", body));
   // The first answer stops after 1000 bytes; the engine gives up on it after
   // the idle time-out and resumes.
   server.fault("/Data/slow.bin", {.stallAfter = 1000}, 1);

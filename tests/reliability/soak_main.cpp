@@ -77,37 +77,32 @@ int main(int argc, char** argv) {
   options.driver = QH_FAULT_DRIVER;
   std::vector<Campaign::SeedReport> reports;
 
-  if (jobs == 1) {
-    for (int i = 0; i < seeds; ++i)
-      reports.push_back(runOne(published, work.path(), first + i, options));
-  } else {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return 2;
-    std::vector<pid_t> workers;
-    for (int job = 0; job < jobs; ++job) {
-      const pid_t pid = ::fork();
-      if (pid < 0) return 2;
-      if (pid == 0) {
-        ::close(pipeFds[0]);
-        for (int i = job; i < seeds; i += jobs) {
-          const std::string line = encode(runOne(published, work.path(), first + i, options));
-          // Lines shorter than PIPE_BUF arrive whole, whatever the others write.
-          [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], line.data(), line.size());
-        }
-        ::_exit(0);
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return 2;
+  std::vector<pid_t> workers;
+  for (int job = 0; job < jobs; ++job) {
+    const pid_t pid = ::fork();
+    if (pid < 0) return 2;
+    if (pid == 0) {
+      ::close(pipeFds[0]);
+      for (int i = job; i < seeds; i += jobs) {
+        const std::string line = encode(runOne(published, work.path(), first + i, options));
+        // Lines shorter than PIPE_BUF arrive whole, whatever the others write.
+        [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], line.data(), line.size());
       }
-      workers.push_back(pid);
+      ::_exit(0);
     }
-    ::close(pipeFds[1]);
-    FILE* in = ::fdopen(pipeFds[0], "r");
-    char line[256];
-    while (in && std::fgets(line, sizeof line, in)) {
-      Campaign::SeedReport r;
-      if (decode(line, r)) reports.push_back(r);
-    }
-    if (in) std::fclose(in);
-    for (const pid_t pid : workers) ::waitpid(pid, nullptr, 0);
+    workers.push_back(pid);
   }
+  ::close(pipeFds[1]);
+  FILE* in = ::fdopen(pipeFds[0], "r");
+  char line[256];
+  while (in && std::fgets(line, sizeof line, in)) {
+    Campaign::SeedReport r;
+    if (decode(line, r)) reports.push_back(r);
+  }
+  if (in) std::fclose(in);
+  for (const pid_t pid : workers) ::waitpid(pid, nullptr, 0);
 
   bool ok = static_cast<int>(reports.size()) == seeds;
   for (const Campaign::SeedReport& r : reports) ok = ok && r.survived;

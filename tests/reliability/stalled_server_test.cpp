@@ -4,11 +4,11 @@
 
 #include "core/log.h"
 #include "core/paths.h"
-#include "faulty_server.h"
 #include "selfupdate/self_update.h"
 #include "support/fake_clock.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
+#include "support/test_server.h"
 #include "update/fake_host.h"
 #include "update/update_engine.h"
 
@@ -16,14 +16,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Kind = FaultyServer::Plan::Kind;
-
 struct StallCase {
-  const char* path;  // the request that stalls
-  int64_t at;        // after this many body bytes; before the headers when < 0
+  const char* path;                 // the request that stalls
+  std::optional<size_t> bodyBytes;  // after this many body bytes; before the headers when none
 };
 
 class StalledServer : public ::testing::TestWithParam<StallCase> {};
+
+// Stalls `path` of a server that serves `folder`, as `c` says.
+void stallOn(TestServer& server, const fs::path& folder, const StallCase& c) {
+  server.serveFolder(folder);
+  if (c.bodyBytes) {
+    server.fault(c.path, {.stallAfter = c.bodyBytes});
+  } else {
+    server.fault(c.path, {.hook = [&server] { server.stall(); }});
+  }
+}
 
 TEST_P(StalledServer, EndsWithTheTimeOutAsTheProblem) {
   TempDir dir;
@@ -32,16 +40,9 @@ TEST_P(StalledServer, EndsWithTheTimeOutAsTheProblem) {
             "0123456789012345678901234567890123456789\t4\tWow.exe\n"
             "0123456789012345678901234567890123456789\t4\tData/a.MPQ\n");
   dir.write("server/Wow.exe", "MZMZ");
-  const StallCase c = GetParam();
-  FaultyServer server(dir / "server", [&](const FaultyServer::Request& r, int64_t) {
-    return r.path == c.path ? FaultyServer::Plan{Kind::stall, 0, c.at} : FaultyServer::Plan{};
-  });
-  auto host = std::make_shared<FakeHost>();
-  host->paths_.base = server.url();
-  host->paths_.installDir = dir / "client";
-  host->paths_.stateDir = dir / "state";
-  fs::create_directories(dir / "state");
-  host->timing_.clock = std::make_shared<FakeClock>();
+  TestServer server;
+  stallOn(server, dir / "server", GetParam());
+  auto host = FakeHost::make(server.url(), dir / "client", dir / "state");
   host->timing_.requestIdleTimeout = 1.0;
   runTask(UpdateEngine::sync(host, false));
   EXPECT_EQ(host->status.rfind("Problem: Timeout was reached", 0), 0u) << host->status;
@@ -50,7 +51,7 @@ TEST_P(StalledServer, EndsWithTheTimeOutAsTheProblem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Requests, StalledServer,
-                         ::testing::Values(StallCase{"/version.txt", -1},
+                         ::testing::Values(StallCase{"/version.txt", std::nullopt},
                                            StallCase{"/manifest.txt", 3}));
 
 // The launcher's own version check waits no longer than the host allows
@@ -58,10 +59,8 @@ INSTANTIATE_TEST_SUITE_P(Requests, StalledServer,
 TEST(StalledServer, TheLauncherVersionCheckKeepsTheIdleTimeOut) {
   TempDir dir;
   dir.write("server/mac/launcher_version.txt", "999\n");
-  FaultyServer server(dir / "server", [](const FaultyServer::Request& r, int64_t) {
-    return r.path == "/mac/launcher_version.txt" ? FaultyServer::Plan{Kind::stall, 0, -1}
-                                                 : FaultyServer::Plan{};
-  });
+  TestServer server;
+  stallOn(server, dir / "server", {"/mac/launcher_version.txt", std::nullopt});
   Paths paths;
   paths.base = server.url();
   paths.installDir = dir / "client";

@@ -1,18 +1,13 @@
 #include "support/test_server.h"
 
-#include <arpa/inet.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -49,61 +44,6 @@ Slice slice(const std::string& range, size_t size) {
 std::string TestServer::Request::header(const std::string& name) const {
   const auto it = headers.find(lower(name));
   return it == headers.end() ? std::string() : it->second;
-}
-
-bool TestServer::Request::hasHeader(const std::string& name) const {
-  return headers.count(lower(name)) > 0;
-}
-
-std::string TestServer::RawResponse::header(const std::string& name) const {
-  const auto it = headers.find(lower(name));
-  return it == headers.end() ? std::string() : it->second;
-}
-
-TestServer::RawResponse TestServer::rawGet(
-    int port, const std::string& target,
-    const std::vector<std::pair<std::string, std::string>>& headers) {
-  RawResponse out;
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return out;
-  timeval timeout{5, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
-    return out;
-  }
-  std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
-  for (const auto& [name, value] : headers) {
-    if (!value.empty()) request += name + ": " + value + "\r\n";
-  }
-  request += "\r\n";
-  ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-  char buffer[65536];
-  for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-    out.raw.append(buffer, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  const size_t end = out.raw.find("\r\n\r\n");
-  if (end == std::string::npos) return out;
-  out.body = out.raw.substr(end + 4);
-  size_t line = out.raw.find("\r\n");
-  if (const size_t sp = out.raw.find(' '); sp < line)
-    out.status = std::atoi(out.raw.c_str() + sp + 1);
-  while (line < end) {
-    const size_t next = out.raw.find("\r\n", line + 2);
-    const std::string h = out.raw.substr(line + 2, next - line - 2);
-    if (const size_t colon = h.find(':'); colon != std::string::npos) {
-      size_t v = colon + 1;
-      while (v < h.size() && h[v] == ' ') ++v;
-      out.headers.emplace(lower(h.substr(0, colon)), h.substr(v));
-    }
-    line = next;
-  }
-  return out;
 }
 
 TestServer::TestServer() : server_(std::make_unique<httplib::Server>()) {
@@ -180,6 +120,25 @@ void TestServer::releaseStalls() {
   released_.notify_all();
 }
 
+void TestServer::setPlanner(Planner planner) {
+  std::lock_guard lock(mutex_);
+  planner_ = std::move(planner);
+}
+
+void TestServer::stall() {
+  uint64_t generation;
+  {
+    std::lock_guard lock(mutex_);
+    generation = stallGeneration_;
+  }
+  waitForRelease(generation);
+}
+
+std::map<std::string, uint64_t> TestServer::bytesSent() const {
+  std::lock_guard lock(mutex_);
+  return sent_;
+}
+
 std::vector<TestServer::Request> TestServer::requests() const {
   std::lock_guard lock(mutex_);
   return requests_;
@@ -198,33 +157,38 @@ void TestServer::clearRequests() {
   requests_.clear();
 }
 
-std::optional<std::shared_ptr<const std::string>> TestServer::content(
-    const std::string& path) const {
+std::shared_ptr<const std::string> TestServer::content(const std::string& path) const {
   std::optional<std::filesystem::path> folder;
   {
     std::lock_guard lock(mutex_);
     if (const auto it = files_.find(path); it != files_.end()) return it->second;
     folder = folder_;
   }
-  if (!folder || path.find("..") != std::string::npos) return std::nullopt;
+  if (!folder || path.find("..") != std::string::npos) return nullptr;
   const std::filesystem::path file = *folder / std::filesystem::path(path).relative_path();
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
+  const auto size = std::filesystem::file_size(file, ec);
   std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::make_shared<const std::string>(std::istreambuf_iterator<char>(in),
-                                             std::istreambuf_iterator<char>());
+  if (ec || !std::filesystem::is_regular_file(file, ec) || !in) return nullptr;
+  // Read in one piece: a file of tens of megabytes must not hold the answer back.
+  auto bytes = std::make_shared<std::string>(size, '\0');
+  if (!in.read(bytes->data(), static_cast<std::streamsize>(size))) return nullptr;
+  return bytes;
 }
 
-std::optional<TestServer::Fault> TestServer::takeFault(const std::string& path) {
-  std::lock_guard lock(mutex_);
-  for (auto it = faults_.begin(); it != faults_.end(); ++it) {
-    if (it->path != path) continue;
-    Fault f = it->fault;
-    if (it->remaining > 0 && --it->remaining == 0) faults_.erase(it);
-    return f;
+TestServer::Fault TestServer::takeFault(const Request& request, const std::string* body) {
+  Planner planner;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto it = faults_.begin(); it != faults_.end(); ++it) {
+      if (it->path != request.path) continue;
+      Fault f = it->fault;
+      if (it->remaining > 0 && --it->remaining == 0) faults_.erase(it);
+      return f;
+    }
+    planner = planner_;
   }
-  return std::nullopt;
+  return planner && body ? planner(request, body->size()) : Fault{};
 }
 
 void TestServer::waitForRelease(uint64_t generation) {
@@ -233,13 +197,9 @@ void TestServer::waitForRelease(uint64_t generation) {
 }
 
 void TestServer::handle(const httplib::Request& req, httplib::Response& res) {
-  Request seen{req.method, req.target, req.path, {}, {}};
-  if (const size_t q = req.target.find('?'); q != std::string::npos) {
-    seen.query = req.target.substr(q + 1);
-  }
+  Request seen{req.target, req.path, {}};
   for (const auto& [name, value] : req.headers) {
-    if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" &&
-        name != "LOCAL_PORT") {
+    if (!name.starts_with("REMOTE_") && !name.starts_with("LOCAL_")) {
       seen.headers.emplace(lower(name), value);
     }
   }
@@ -249,24 +209,31 @@ void TestServer::handle(const httplib::Request& req, httplib::Response& res) {
     requests_.push_back(seen);
     ranges = ranges_;
   }
-  const Fault fault = takeFault(req.path).value_or(Fault{});
+  std::shared_ptr<const std::string> body = content(req.path);
+  Fault fault = takeFault(seen, body.get());
   for (const auto& [name, value] : fault.headers) res.set_header(name, value);
-  if (fault.status != 0) {
-    res.status = fault.status;
-    res.set_content("status " + std::to_string(fault.status) + "\n", "text/plain");
+  if (fault.status != 0 || !body) {
+    res.status = fault.status != 0 ? fault.status : 404;
+    res.set_content("status " + std::to_string(res.status) + "\n", "text/plain");
     return;
   }
-  const auto body = content(req.path);
-  if (!body) {
-    res.status = 404;
-    res.set_content("not found\n", "text/plain");
-    return;
+  if (fault.resize || fault.flipAt) {
+    auto changed = std::make_shared<std::string>(*body);
+    if (fault.resize) changed->resize(*fault.resize, '#');
+    if (fault.flipAt && *fault.flipAt < changed->size()) (*changed)[*fault.flipAt] ^= 0x5A;
+    body = changed;
   }
-  const size_t size = (*body)->size();
+  const size_t size = body->size();
   Slice part{200, 0, size};
-  if (ranges && req.has_header("Range")) {
+  if (ranges && !fault.ignoreRange && req.has_header("Range")) {
     part = slice(req.get_header_value("Range"), size);
   }
+  if (part.status == 206) {
+    const size_t early = std::min(fault.rangeEarly, part.first);
+    part.first -= early;
+    part.count += early;
+  }
+  if (fault.hook && (!fault.hookAfter || part.count == 0)) std::exchange(fault.hook, nullptr)();
   res.status = part.status;
   if (part.status == 416) {
     res.set_header("Content-Range", "bytes */" + std::to_string(size));
@@ -290,10 +257,13 @@ void TestServer::handle(const httplib::Request& req, httplib::Response& res) {
   // `sent` counts body bytes; the library's offset stops at `announced`.
   auto sent = std::make_shared<size_t>(0);
   auto stalled = std::make_shared<bool>(false);
+  auto hook = std::make_shared<std::function<void()>>(fault.hook);
   res.set_content_provider(
       announced, "application/octet-stream",
-      [this, body = *body, part, fault, announced, sent, stalled, generation](
+      [this, body, part, fault, announced, sent, stalled, hook, generation, path = req.path](
           size_t, size_t, httplib::DataSink& sink) {
+        const auto hookDue = [&] { return *hook && *sent >= *fault.hookAfter; };
+        if (hookDue()) std::exchange(*hook, nullptr)();
         const char* data = body->data() + part.first;
         if (*sent >= part.count) return false;  // announced more than there is
         if (fault.stallAfter && !*stalled && *sent >= *fault.stallAfter) {
@@ -306,12 +276,18 @@ void TestServer::handle(const httplib::Request& req, httplib::Response& res) {
         size_t end = part.count;
         if (fault.dropAfter) end = std::min(end, *fault.dropAfter);
         if (fault.stallAfter && !*stalled) end = std::min(end, *fault.stallAfter);
+        if (*hook) end = std::min(end, *fault.hookAfter);
         // Past the announced length the library would stop asking, so a body
         // longer than announced goes out in one piece.
         size_t n = announced < part.count ? end - *sent : std::min<size_t>(end - *sent, 65536);
         if (n == 0) return true;
         if (!sink.write(data + *sent, n)) return false;
         *sent += n;
+        {
+          std::lock_guard lock(mutex_);
+          sent_[path] += n;
+        }
+        if (hookDue()) std::exchange(*hook, nullptr)();
         return true;
       });
 }

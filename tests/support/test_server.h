@@ -10,22 +10,23 @@
 //
 // Files are served with an open-ended range ("bytes=N-", the only kind the
 // launcher asks for) as 206 with "Content-Range", 416 with "Content-Range:
-// bytes */<size>" for a range past the end, and 200 for everything else; a
-// "Range" the library cannot parse gets a bare 416 from the library itself.
+// bytes */<size>" for a range past the end, and 200 for everything else.
 // Unknown paths answer 404. Bodies go out as "application/octet-stream",
 // never compressed.
 //
 // Faults match the request's path without its query ("/a/b.bin"); each applies
-// to a number of requests (or all), and the oldest still active wins.
+// to a number of requests (or all), and the oldest still active wins; a
+// planner, when set, picks the fault of every other request for a file.
 //
 // Thread-safety: every member may be called from any thread while the server
-// runs; handlers run on the server's own threads. The destructor releases
-// stalled answers and stops the server.
+// runs; handlers, hooks and the planner run on the server's own threads. The
+// destructor releases stalled answers and stops the server.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -56,34 +57,26 @@ class TestServer {
     std::optional<size_t> contentLength = std::nullopt;
     // Extra response headers.
     std::map<std::string, std::string> headers = {};
+    // Serve the file as if it were this long (cut short or padded), with one
+    // byte flipped, or answering a range with the whole file or with a 206
+    // that starts `rangeEarly` bytes before the asked offset.
+    std::optional<size_t> resize = std::nullopt;
+    std::optional<size_t> flipAt = std::nullopt;
+    bool ignoreRange = false;
+    size_t rangeEarly = 0;
+    // Called before the answer, or once `hookAfter` body bytes are out.
+    std::function<void()> hook = nullptr;
+    std::optional<size_t> hookAfter = std::nullopt;
   };
 
   // One request as it arrived.
   struct Request {
-    std::string method;
     std::string target;  // path and query as sent, still percent-encoded
     std::string path;    // decoded path, no query
-    std::string query;   // the text after "?", "" when none
     std::multimap<std::string, std::string> headers;  // names lower-cased
     // The first value of header `name` (any case), "" when absent.
     std::string header(const std::string& name) const;
-    bool hasHeader(const std::string& name) const;
   };
-
-  // An answer read off a plain socket by rawGet().
-  struct RawResponse {
-    int status = 0;
-    std::multimap<std::string, std::string> headers;  // names lower-cased
-    std::string body;  // every byte after the header block, until the server closed
-    std::string raw;   // the whole answer as received
-    std::string header(const std::string& name) const;
-  };
-
-  // Sends one plain-HTTP GET of `target` with "Connection: close" to
-  // 127.0.0.1:`port` and reads until the server closes (or 5 s of silence).
-  // It trusts no length, so it shows faults a real client would refuse.
-  static RawResponse rawGet(int port, const std::string& target,
-                            const std::vector<std::pair<std::string, std::string>>& headers = {});
 
   struct Tls {
     std::filesystem::path certificateFile;  // PEM, the server's chain
@@ -98,7 +91,6 @@ class TestServer {
   TestServer(const TestServer&) = delete;
   TestServer& operator=(const TestServer&) = delete;
 
-  int port() const { return port_; }
   // "http://127.0.0.1:<port>" (or https) followed by `pathAndQuery`.
   std::string url(const std::string& pathAndQuery = "") const;
 
@@ -110,13 +102,20 @@ class TestServer {
   void setRangeSupport(bool on);
   // Applies `fault` to the next `times` requests of `path` (-1: all of them).
   void fault(const std::string& path, Fault fault, int times = -1);
+  // Picks the fault of each request for a file that no fault() matched.
+  using Planner = std::function<Fault(const Request& request, size_t size)>;
+  void setPlanner(Planner planner);
   // Lets every stalled answer continue.
   void releaseStalls();
+  // Blocks the calling hook until releaseStalls() or the server stops.
+  void stall();
 
   std::vector<Request> requests() const;
   // The requests of one path (decoded, without query).
   std::vector<Request> requests(const std::string& path) const;
   void clearRequests();
+  // Body bytes sent so far, by path.
+  std::map<std::string, uint64_t> bytesSent() const;
 
  private:
   struct ActiveFault {
@@ -127,8 +126,8 @@ class TestServer {
 
   void start();
   void handle(const httplib::Request& req, httplib::Response& res);
-  std::optional<std::shared_ptr<const std::string>> content(const std::string& path) const;
-  std::optional<Fault> takeFault(const std::string& path);
+  std::shared_ptr<const std::string> content(const std::string& path) const;
+  Fault takeFault(const Request& request, const std::string* body);
   // Blocks until the stall generation moves past `generation` or the server stops.
   void waitForRelease(uint64_t generation);
 
@@ -145,5 +144,7 @@ class TestServer {
   std::map<std::string, std::shared_ptr<const std::string>> files_;
   std::optional<std::filesystem::path> folder_;
   std::vector<ActiveFault> faults_;
+  Planner planner_;
   std::vector<Request> requests_;
+  std::map<std::string, uint64_t> sent_;
 };

@@ -21,10 +21,6 @@ TEST(ClearWdbCache, DeletesWdbAtAnyDepthInAnyCase) {
   EXPECT_TRUE(fs::exists(dir / "Cache/other.wdb"));
   EXPECT_FALSE(fs::exists(dir / "Cache/WDB/enUS/itemcache.WDB"));
   EXPECT_FALSE(fs::exists(dir / "Cache/WDB/odd.wdb"));
-}
-
-TEST(ClearWdbCache, NothingToDo) {
-  TempDir dir;
   EXPECT_EQ(ClientFiles::clearWdbCache(pathsAt(dir.path())), 0);
   EXPECT_EQ(ClientFiles::clearWdbCache(pathsAt(dir / "missing")), 0);
 }

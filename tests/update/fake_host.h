@@ -1,9 +1,21 @@
-// An UpdateHost that records everything the engine publishes.
+// An UpdateHost that records everything the engine publishes, and the
+// manifest line of a published file.
 #pragma once
 
+#include <filesystem>
+#include <memory>
 #include <mutex>
 
+#include "net/hash.h"
+#include "support/fake_clock.h"
 #include "update/update_host.h"
+
+// "SHA-1 TAB size TAB rel" and a line end, as a manifest lists `bytes` at `rel`.
+inline std::string manifestLine(const std::string& rel, const std::string& bytes) {
+  Hash::Digest sha1(Hash::Algorithm::sha1);
+  sha1.update(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  return sha1.hex() + "\t" + std::to_string(bytes.size()) + "\t" + rel + "\n";
+}
 
 class FakeHost final : public UpdateHost {
  public:
@@ -11,6 +23,20 @@ class FakeHost final : public UpdateHost {
     std::string version, summary;
     bool reconcile;
   };
+
+  // A host that installs from `base` into `installDir`, keeps its state in
+  // `stateDir` (made here) and waits on a fake clock.
+  static std::shared_ptr<FakeHost> make(const std::string& base,
+                                        const std::filesystem::path& installDir,
+                                        const std::filesystem::path& stateDir) {
+    auto host = std::make_shared<FakeHost>();
+    host->paths_.base = base;
+    host->paths_.installDir = installDir;
+    host->paths_.stateDir = stateDir;
+    std::filesystem::create_directories(stateDir);
+    host->timing_.clock = std::make_shared<FakeClock>();
+    return host;
+  }
 
   Paths paths_;
   Timing timing_;

@@ -145,13 +145,4 @@ TEST_F(ModelUpdateTest, SixSpeedStepsComeBackToTheStart) {
   SpeedLimit::store(0);
 }
 
-TEST_F(ModelUpdateTest, LogDownloadAppendsToTheSupportFolder) {
-  LauncherModel model(ModelServices{});
-  model.logDownload("Data/a.MPQ", 2, "HTTP 500 for x");
-  model.logDownload("Data/b.MPQ", 1, "404 not on server, skipped");
-  const std::string log = slurp(home / "data/Quellhaven/download_errors.log");
-  EXPECT_NE(log.find("  v3  attempt 2/4  Data/a.MPQ  HTTP 500 for x\n"), std::string::npos);
-  EXPECT_TRUE(log.ends_with("  v3  attempt 1/4  Data/b.MPQ  404 not on server, skipped\n"));
-}
-
 }  // namespace
