@@ -1,8 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "net/net.h"
 #include "net/net_error.h"
 #include "support/qt_wait.h"
@@ -58,12 +56,6 @@ TEST_F(GetStringTest, EveryStatusButTwoHundredIsAnHttpErrorWithTheRequestedUrl) 
   }
 }
 
-TEST_F(GetStringTest, FollowsRedirects) {
-  server.setFile("/new.txt", "moved");
-  server.fault("/old.txt", {.status = 302, .headers = {{"Location", server.url("/new.txt")}}});
-  EXPECT_EQ(Net::getStringBlocking(server.url("/old.txt")), "moved");
-}
-
 TEST_F(GetStringTest, TransportFailuresKeepCurlsMessage) {
   std::string url;
   {
@@ -75,19 +67,6 @@ TEST_F(GetStringTest, TransportFailuresKeepCurlsMessage) {
     FAIL() << "no error";
   } catch (const TransportError& e) {
     EXPECT_THAT(e.what(), HasSubstr("Couldn't connect to server"));
-  }
-}
-
-TEST_F(GetStringTest, AStalledAnswerTimesOutAfterTheIdleTime) {
-  server.setFile("/t", "0123456789");
-  server.fault("/t", {.stallAfter = 2});
-  Timing timing;
-  timing.requestIdleTimeout = 1;  // curl counts it in whole seconds
-  try {
-    Net::getStringBlocking(server.url("/t"), timing);
-    FAIL() << "no error";
-  } catch (const TransportError& e) {
-    EXPECT_THAT(e.what(), HasSubstr("Timeout was reached"));
   }
 }
 

@@ -15,10 +15,10 @@
 #include <set>
 #include <stdexcept>
 
-#include "core/files.h"
 #include "core/text.h"
 #include "net/hash.h"
 #include "support/run_tool.h"
+#include "support/temp_dir.h"
 #include "support/test_server.h"
 #include "tools/sample/sample_client.h"
 
@@ -28,10 +28,6 @@ namespace fs = std::filesystem;
 
 namespace Campaign {
 namespace {
-
-std::string readAll(const fs::path& file) {
-  return files::read(file).value_or(std::string());
-}
 
 // Every entry below `dir` (links not followed) with its kind, size, time and
 // content digest, so any change shows as a different text.
@@ -56,11 +52,7 @@ void diffSnapshots(const std::string& what, const std::map<std::string, std::str
                    std::vector<std::string>& problems) {
   for (const auto& [rel, desc] : before) {
     const auto it = after.find(rel);
-    if (it == after.end()) {
-      problems.push_back(what + ": " + rel + " vanished");
-    } else if (it->second != desc) {
-      problems.push_back(what + ": " + rel + " changed");
-    }
+    if (it == after.end() || it->second != desc) problems.push_back(what + ": " + rel + " changed");
   }
   for (const auto& [rel, desc] : after) {
     if (!before.count(rel)) problems.push_back(what + ": " + rel + " appeared");
@@ -86,7 +78,7 @@ int verifyInstall(const Published& pub, const fs::path& client,
     expected.insert(e.rel);
     if (!fs::is_regular_file(fs::symlink_status(file, ec))) {
       problems.push_back(when + ": " + e.rel + " is missing");
-    } else if (readAll(file) != readAll(pub.dir / e.rel)) {
+    } else if (slurp(file) != slurp(pub.dir / e.rel)) {
       ++corrupt;
       problems.push_back(when + ": " + e.rel + " differs from the published file");
     }
@@ -98,10 +90,10 @@ int verifyInstall(const Published& pub, const fs::path& client,
     if (!expected.count(rel)) problems.push_back(when + ": unexpected file " + rel);
   }
   if (!markers) return corrupt;
-  if (text::trimWhitespace(readAll(client / ".qhversion")) != pub.version) {
+  if (text::trimWhitespace(slurp(client / ".qhversion")) != pub.version) {
     problems.push_back(when + ": .qhversion is not the published version");
   }
-  if (readAll(client / ".qhmanifest") != pub.manifest) {
+  if (slurp(client / ".qhmanifest") != pub.manifest) {
     problems.push_back(when + ": .qhmanifest is not the published manifest");
   }
   return corrupt;
@@ -260,8 +252,8 @@ Published publishSample(const fs::path& work, int files, int64_t bytes,
   if (published.exitCode != 0) throw std::runtime_error("qh-publish failed: " + published.err);
   Published pub;
   pub.dir = out;
-  pub.version = text::trimWhitespace(readAll(out / "version.txt"));
-  pub.manifest = readAll(out / "manifest.txt");
+  pub.version = text::trimWhitespace(slurp(out / "version.txt"));
+  pub.manifest = slurp(out / "manifest.txt");
   pub.entries = ClientFiles::parseManifest(pub.manifest);
   if (pub.entries.size() < static_cast<size_t>(files)) {
     throw std::runtime_error("the published manifest lists too few files");

@@ -20,21 +20,11 @@
 
 class StallMonitor {
  public:
-  explicit StallMonitor(int periodMs = 2) {
+  StallMonitor() {
     timer_.setTimerType(Qt::PreciseTimer);
-    timer_.setInterval(periodMs);
+    timer_.setInterval(2);
     QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
-    reset();
     timer_.start();
-  }
-
-  // Forgets what was measured so far and starts again from now.
-  void reset() {
-    lastWall_ = wallNs();
-    lastWait_ = runQueueWaitNs();
-    longestNs_ = 0;
-    longestRawNs_ = 0;
-    ticks_ = 0;
   }
 
   // The longest gap between ticks less the CPU wait in it.
@@ -42,8 +32,6 @@ class StallMonitor {
   // The longest gap as the wall clock saw it, for the record.
   double longestRawMs() const { return static_cast<double>(longestRawNs_) / 1e6; }
   int ticks() const { return ticks_; }
-  // Whether the run-queue wait can be read here; without it stalls are raw gaps.
-  static bool schedulerWaitKnown() { return runQueueWaitNs() >= 0; }
 
  private:
   static int64_t wallNs() {
@@ -73,8 +61,8 @@ class StallMonitor {
   }
 
   QTimer timer_;
-  int64_t lastWall_ = 0;
-  int64_t lastWait_ = 0;
+  int64_t lastWall_ = wallNs();
+  int64_t lastWait_ = runQueueWaitNs();
   int64_t longestNs_ = 0;
   int64_t longestRawNs_ = 0;
   int ticks_ = 0;

@@ -15,14 +15,11 @@ class LogTest : public ::testing::Test {
   TempDir dir;
 };
 
-TEST_F(LogTest, NothingIsWrittenBeforeTheUrlIsSet) {
+TEST_F(LogTest, RecordFormatIsExactAndNothingIsWrittenBeforeTheUrlIsSet) {
+  const auto file = dir / "launcher.log";
   Log::setUrl(std::nullopt);
   Log::line("lost");
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-}
-
-TEST_F(LogTest, RecordFormatIsExact) {
-  const auto file = dir / "launcher.log";
   Log::setUrl(file);
   Log::line("hello world");
   Log::line("");

@@ -145,21 +145,18 @@ TEST_F(EngineTest, FastPathLooksAtNoFileAndForcedVerifyFindsACorruptByte) {
   EXPECT_EQ(host->finishes.at(0).summary, "Installed");
 }
 
-TEST_F(EngineTest, WtfFilesAreSuppliedOnceAndNeverReplaced) {
+// WTF files are supplied once and never replaced; the launcher's own files
+// are never touched.
+TEST_F(EngineTest, WtfFilesAreSuppliedOnceAndLauncherFilesNeverTouched) {
   publish("Wow.exe", "MZ");
   publish("WTF/Config.wtf", "SET gxWindow \"1\"\n");
   publish("wtf/Account/x.txt", "x");
+  publish("Quellhaven.exe", "launcher");
+  publish("Tools/QuellhavenLauncher-Setup.zip", "setup");
   dir.write("client/WTF/Config.wtf", "the player's own settings");
   sync(true);
   EXPECT_EQ(client("WTF/Config.wtf"), "the player's own settings");
   EXPECT_EQ(client("wtf/Account/x.txt"), "x");
-}
-
-TEST_F(EngineTest, LauncherFilesAreNeverTouched) {
-  publish("Wow.exe", "MZ");
-  publish("Quellhaven.exe", "launcher");
-  publish("Tools/QuellhavenLauncher-Setup.zip", "setup");
-  sync();
   EXPECT_FALSE(fs::exists(dir / "client/Quellhaven.exe"));
   EXPECT_FALSE(fs::exists(dir / "client/Tools"));
 }
