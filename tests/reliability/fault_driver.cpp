@@ -5,46 +5,10 @@
 // fault campaign kills it at random moments and starts it again.
 #include <QCoreApplication>
 #include <cstdio>
-#include <mutex>
 
 #include "core/log.h"
+#include "update/fake_host.h"
 #include "update/update_engine.h"
-
-namespace {
-
-class DriverHost final : public UpdateHost {
- public:
-  DriverHost(Paths paths, Timing timing) : paths_(std::move(paths)), timing_(std::move(timing)) {}
-
-  Paths paths() const override { return paths_; }
-  Timing timing() const override { return timing_; }
-  void setPhase(Phase) override {}
-  void setStatus(const std::string& s) override { status = s; }
-  void setDetail(const std::string& d) override { detail = d; }
-  void setProgress(std::optional<double>) override {}
-  void setOfficialAddons(std::vector<std::string>) override {}
-  bool gameRunning() const override { return false; }
-  QCoro::Task<> finishReady(std::string version, std::string summary, bool) override {
-    finished = true;
-    status = summary + " " + version;
-    co_return;
-  }
-  UiSink uiSink() override {
-    return [](const std::string&, std::optional<double>) {};
-  }
-  StatusSink statusSink() override {
-    return [](const std::string&) {};
-  }
-
-  bool finished = false;
-  std::string status, detail;
-
- private:
-  Paths paths_;
-  Timing timing_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 4) {
@@ -54,18 +18,16 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setOrganizationName("Quellhaven");
   QCoreApplication::setApplicationName("Quellhaven Fault Driver");
-  Paths paths;
-  paths.base = argv[1];
-  paths.installDir = argv[2];
-  paths.stateDir = argv[3];
-  Log::setUrl(paths.stateDir / "launcher.log");
-  Timing timing;
+  auto host = std::make_shared<FakeHost>();
+  host->paths_.base = argv[1];
+  host->paths_.installDir = argv[2];
+  host->paths_.stateDir = argv[3];
+  Log::setUrl(host->paths_.stateDir / "launcher.log");
   // A stalled server is given up after a second, a failed file is retried at once.
-  timing.requestIdleTimeout = 1.0;
-  timing.transferTimeout = 120.0;
-  timing.downloadRetryStep = 0.01;
-  auto host = std::make_shared<DriverHost>(paths, timing);
+  host->timing_.requestIdleTimeout = 1.0;
+  host->timing_.transferTimeout = 120.0;
+  host->timing_.downloadRetryStep = 0.01;
   QCoro::waitFor(UpdateEngine::sync(host, false));
   std::printf("%s\n%s\n", host->status.c_str(), host->detail.c_str());
-  return host->finished ? 0 : 1;
+  return host->finishes.empty() ? 1 : 0;
 }

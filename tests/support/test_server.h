@@ -1,26 +1,17 @@
-// An in-process HTTP(S) server on 127.0.0.1 and a random free port, for tests
-// that need a real server which misbehaves on demand.
+// An in-process HTTP(S) server on 127.0.0.1 and a free port that misbehaves
+// on demand:
 //
-//   TestServer server;                         // plain HTTP; see TestServer(Tls) for HTTPS
-//   server.setFile("/manifest.txt", "...");    // served from memory
-//   server.serveFolder(dir);                   // or from a folder: /a/b.bin -> dir/a/b.bin
+//   TestServer server;                                // TestServer(Tls) for HTTPS
+//   server.setFile("/manifest.txt", "...");           // or serveFolder(dir)
 //   server.fault("/a/b.bin", {.dropAfter = 100}, 1);  // the next request only
-//   fetch(server.url("/a/b.bin?v=1"));
-//   server.requests();                         // what the client sent, in order
+//   server.requests();                                // what the client sent, in order
 //
-// Files are served with an open-ended range ("bytes=N-", the only kind the
-// launcher asks for) as 206 with "Content-Range", 416 with "Content-Range:
-// bytes */<size>" for a range past the end, and 200 for everything else.
-// Unknown paths answer 404. Bodies go out as "application/octet-stream",
-// never compressed.
-//
-// Faults match the request's path without its query ("/a/b.bin"); each applies
-// to a number of requests (or all), and the oldest still active wins; a
-// planner, when set, picks the fault of every other request for a file.
-//
-// Thread-safety: every member may be called from any thread while the server
-// runs; handlers, hooks and the planner run on the server's own threads. The
-// destructor releases stalled answers and stops the server.
+// Files answer an open-ended range ("bytes=N-", the only kind the launcher
+// asks for) with 206 and "Content-Range", one past the end with 416 and
+// "bytes */<size>", anything else with 200; unknown paths 404. Faults match
+// the path without its query; the oldest still active wins.
+// Thread-safety: any member from any thread; handlers, hooks and the planner
+// run on the server's threads. The destructor releases stalls and stops it.
 #pragma once
 
 #include <condition_variable>
