@@ -213,46 +213,51 @@ QImage GlowImages::shadow(const QImage& mask, const QColor& color, double radius
 
 QImage GlowImages::logoImage() {
   const std::lock_guard lock(logoLock_);
-  if (!logoImage_) logoImage_ = logo_.isLocalFile() ? QImage(logo_.toLocalFile()) : QImage();
+  if (!logoImage_) {
+    QImageReader reader;
+    if (logo_.isLocalFile()) Theme::openPicture(reader, logo_.toLocalFile());
+    logoImage_ = logo_.isLocalFile() ? reader.read() : QImage();
+  }
   return *logoImage_;
 }
 
 QImage GlowImages::backdrop(QSize size) const {
   if (size.isEmpty() || size.width() > 8192 || size.height() > 8192) return {};
   const double w = size.width(), h = size.height();
-  // Opaque, so the window copies it rather than blending it.
-  QImage image(size, QImage::Format_RGB32);
-  QPainter p(&image);
   // Corner to corner in the unit square stretched over the window: the other
   // two corners share the middle colour.
   const double k = 2 * w * h / (w * w + h * h);
   QLinearGradient base(0, 0, k * h, k * w);
   base.setColorAt(0, Theme::bgTop());
   base.setColorAt(1, Theme::bgBottom());
-  p.fillRect(image.rect(), base);
 
-  if (!tunnel_.isLocalFile()) return image;
-  // Decoded no larger than it is drawn: the design size serves every window
-  // up to it, so most starts decode the picture at that size.
-  QImageReader reader(tunnel_.toLocalFile());
-  const QSize full = reader.size();
-  if (full.isEmpty()) return image;
-  const QSize design(Theme::width(), Theme::height());
-  const QSize decode = size.width() <= design.width() && size.height() <= design.height()
-                           ? full.scaled(design, Qt::KeepAspectRatioByExpanding)
-                           : full;
-  if (decode != full) reader.setScaledSize(decode);
-  const QImage tunnel = reader.read();
-  if (tunnel.isNull()) return image;
-  // Scaled to fill the window, centred: the part of the picture with the
-  // window's shape, as large as fits.
-  const QSizeF part = QSizeF(size).scaled(tunnel.size(), Qt::KeepAspectRatio);
-  const QRectF source(
-      QPointF((tunnel.width() - part.width()) / 2, (tunnel.height() - part.height()) / 2), part);
-  p.setRenderHint(QPainter::SmoothPixmapTransform);
-  p.setOpacity(0.34);
-  p.drawImage(QRectF(image.rect()), tunnel, source);
-  p.setOpacity(1);
+  // Opaque, so the window copies it rather than blending it. Fresh memory is
+  // costly to touch, so a tunnel picture decoded at the window's size becomes
+  // the backdrop itself: the gradient at 66 % over the picture is the
+  // picture at 34 % over the gradient.
+  QImage image = tunnelAt(size);
+  QPainter p;
+  if (image.size() == size && image.format() == QImage::Format_RGB32) {
+    p.begin(&image);
+    p.setOpacity(0.66);
+    p.fillRect(image.rect(), base);
+    p.setOpacity(1);
+  } else {
+    const QImage tunnel = std::move(image);
+    image = QImage(size, QImage::Format_RGB32);
+    p.begin(&image);
+    p.fillRect(image.rect(), base);
+    if (tunnel.isNull()) return image;
+    // Scaled to fill the window, centred: the part of the picture with the
+    // window's shape, as large as fits.
+    const QSizeF part = QSizeF(size).scaled(tunnel.size(), Qt::KeepAspectRatio);
+    const QRectF source(
+        QPointF((tunnel.width() - part.width()) / 2, (tunnel.height() - part.height()) / 2), part);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.setOpacity(0.34);
+    p.drawImage(QRectF(image.rect()), tunnel, source);
+    p.setOpacity(1);
+  }
 
   QLinearGradient shade(0, 0, 0, h);
   shade.setColorAt(0, Theme::alpha(Theme::bgTop(), 0.6));
@@ -269,13 +274,29 @@ QImage GlowImages::backdrop(QSize size) const {
   return image;
 }
 
+QImage GlowImages::tunnelAt(QSize size) const {
+  if (!tunnel_.isLocalFile()) return {};
+  // Decoded no larger than it is drawn: the design size serves every window
+  // up to it, so most starts decode the picture at the window's size.
+  QImageReader reader;
+  Theme::openPicture(reader, tunnel_.toLocalFile());
+  const QSize full = reader.size();
+  if (full.isEmpty()) return {};
+  const QSize design(Theme::width(), Theme::height());
+  const QSize decode = size.width() <= design.width() && size.height() <= design.height()
+                           ? full.scaled(design, Qt::KeepAspectRatioByExpanding)
+                           : full;
+  if (decode != full) reader.setScaledSize(decode);
+  return reader.read();
+}
+
 QImage GlowImages::render(const QString& id, const QSize& requested) {
   const QStringList part = id.split('/');
   QImage image;
-  if (part.size() == 3 && part[0] == "radial") {
-    // Drawn at the size it is shown at, so compositing never rescales it.
+  if (part.size() == 4 && part[0] == "radial") {
     const int d = requested.isValid() ? std::max(requested.width(), 1) : 256;
-    const double inner = std::clamp(part[2].toDouble() / (d / 2.0), 0.0, 1.0);
+    const double outer = part[3].toDouble();
+    const double inner = outer > 0 ? std::clamp(part[2].toDouble() / outer, 0.0, 1.0) : 0.0;
     image = QImage(d, d, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);

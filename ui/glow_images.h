@@ -1,9 +1,9 @@
 // Soft pictures the window composites instead of computing blurs each frame:
 // the wisp sprite, the primary button's glow and the logo's glow. Each is made
 // once per id and cached by the QML engine.
-//   "radial/RRGGBB/INNER"          a disc (256 across, or the requested width)
+//   "radial/RRGGBB/INNER/OUTER"    a disc (256 across, or the requested width)
 //                                  fading from the colour to clear, solid out to
-//                                  INNER pixels from its centre
+//                                  INNER ÷ OUTER of its radius
 //   "wisp/RRGGBB/W/H/ANGLE"        that fade squashed to a W × H ellipse and
 //                                  rotated by ANGLE degrees, on its bounding box
 //   "glow/W/H/CORNER/RADIUS/RRGGBB" a W × H rounded rectangle's shadow
@@ -59,6 +59,8 @@ class GlowImages : public QQuickAsyncImageProvider {
  private:
   // The "backdrop" picture at `size`.
   QImage backdrop(QSize size) const;
+  // The tunnel picture decoded for a backdrop of `size`; null when absent.
+  QImage tunnelAt(QSize size) const;
   // The decoded logo file; null when it cannot be read.
   QImage logoImage();
 

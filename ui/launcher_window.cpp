@@ -11,6 +11,7 @@
 #include "core/phase.h"
 #include "model/launcher_model.h"
 #include "ui/glow_images.h"
+#include "ui/symbol_icon.h"
 #include "ui/theme.h"
 
 void LauncherWindow::prepareApplication() {
@@ -24,6 +25,7 @@ void LauncherWindow::prepareApplication() {
   if (qEnvironmentVariableIsEmpty("QT_QUICK_CONTROLS_STYLE"))
     qputenv("QT_QUICK_CONTROLS_STYLE", "Basic");
   QGuiApplication::setPalette(Theme::palette());
+  SymbolIcon::registerType();
   qmlRegisterUncreatableMetaObject(LauncherPhase::staticMetaObject, "Quellhaven.Model", 1, 0,
                                    "LauncherPhase",
                                    QStringLiteral("LauncherPhase is an enumeration"));
@@ -33,7 +35,8 @@ GlowImages* LauncherWindow::startPictures(const Theme& theme, QSize size) {
   auto* pictures = new GlowImages(theme.logo(), theme.tunnel());
   // The ids LauncherView asks for at its first frame; a test keeps the two in step.
   pictures->startEarly(QStringLiteral("backdrop/%1/%2").arg(size.width()).arg(size.height()));
-  pictures->startEarly(QStringLiteral("radial/%1/10").arg(Theme::aura().name().mid(1)), {720, 720});
+  pictures->startEarly(QStringLiteral("radial/%1/10/360").arg(Theme::aura().name().mid(1)),
+                       {360, 360});
   for (const Theme::Wisp& w : Theme::wisps()) {
     pictures->startEarly(QStringLiteral("wisp/%1/%2/%3/%4")
                              .arg(w.tint.name().mid(1))

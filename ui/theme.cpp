@@ -18,8 +18,8 @@ namespace {
 // full decode happens once, in the view, off the start-up path's double work.
 QUrl pictureUrl(const std::filesystem::path& file) {
   const QString name = QString::fromStdString(file.string());
-  // Named by its type, so the reader does not load every image plugin to ask.
-  QImageReader reader(name, QFileInfo(name).suffix().toLatin1());
+  QImageReader reader;
+  Theme::openPicture(reader, name);
   if (!reader.canRead() || reader.size().isEmpty()) return {};
   return QUrl::fromLocalFile(name);
 }
@@ -74,6 +74,14 @@ QColor Theme::alpha(const QColor& color, double alpha) {
   QColor c = color;
   c.setAlphaF(float(alpha));
   return c;
+}
+
+void Theme::openPicture(QImageReader& reader, const QString& file) {
+  reader.setFileName(file);
+  // Read as the type its name says: a reader left to guess loads every image
+  // plugin installed to ask each one.
+  reader.setFormat(QFileInfo(file).suffix().toLatin1());
+  reader.setAutoDetectImageFormat(false);
 }
 
 std::vector<Theme::Wisp> Theme::wisps() {

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <vector>
 
+class QImageReader;
+
 class Theme : public QObject {
   Q_OBJECT
   Q_PROPERTY(int width READ width CONSTANT)
@@ -102,6 +104,9 @@ class Theme : public QObject {
   // The same for the view: maps with those names.
   static QVariantList wispList();
 
+  // Points `reader` at the picture `file`, read as the type its name says.
+  static void openPicture(QImageReader& reader, const QString& file);
+
   // The dark palette the stock controls (menu, dialogs) draw with.
   static QPalette palette();
 
@@ -109,11 +114,6 @@ class Theme : public QObject {
   // `maxLines` lines of `width` pixels in the default font at `pixelSize`.
   Q_INVOKABLE static QString elideMiddle(const QString& text, int pixelSize, double width,
                                          int maxLines);
-
-  // The layers of the symbol icon `name` drawn on a 24 × 24 grid, each a map of
-  // "d" (SVG path data), "fill" (true: filled, false: stroked), "width" (stroke
-  // width) and "round" (round caps). Empty for an unknown name.
-  Q_INVOKABLE static QVariantList symbol(const QString& name);
 
  private:
   static QColor rgb(int r, int g, int b) { return QColor(r, g, b); }

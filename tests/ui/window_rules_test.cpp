@@ -11,6 +11,7 @@
 #include "model/launcher_model.h"
 #include "support/temp_dir.h"
 #include "ui/glow_images.h"
+#include "ui/symbol_icon.h"
 #include "ui/theme.h"
 
 namespace fs = std::filesystem;
@@ -162,6 +163,55 @@ TEST(GlowImages, BackdropShowsTheTunnelOnlyWhenItDecodes) {
     for (int x = 0; x < 300; x += 10)
       changed += colourDistance(withTunnel.pixelColor(x, y), plain.pixelColor(x, y)) > 2;
   EXPECT_GT(changed, 100) << "of 600 samples";
+}
+
+struct PathCase {
+  const char* d;
+  QRectF bounds;  // empty: the data is refused
+};
+
+class SymbolPath : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(SymbolPath, ParsesTheCommandsTheIconsUse) {
+  const PathCase c = GetParam();
+  const QPainterPath path = SymbolIcon::parsePath(c.d);
+  if (c.bounds.isEmpty()) {
+    EXPECT_TRUE(path.isEmpty()) << c.d;
+    return;
+  }
+  const QRectF b = path.boundingRect();
+  EXPECT_NEAR(b.left(), c.bounds.left(), 0.05) << c.d;
+  EXPECT_NEAR(b.top(), c.bounds.top(), 0.05) << c.d;
+  EXPECT_NEAR(b.right(), c.bounds.right(), 0.05) << c.d;
+  EXPECT_NEAR(b.bottom(), c.bounds.bottom(), 0.05) << c.d;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SymbolPath,
+    ::testing::Values(PathCase{"M3 12 A9 9 0 1 0 21 12 A9 9 0 1 0 3 12 Z", QRectF(3, 3, 18, 18)},
+                      // The small arc above the chord, then the large one below it.
+                      PathCase{"M2 12 A10 10 0 0 1 22 12", QRectF(2, 2, 20, 10)},
+                      PathCase{"M2 12 A10 10 0 1 0 22 12", QRectF(2, 12, 20, 10)},
+                      // Radii too small to reach the end grow until they do.
+                      PathCase{"M0 0 A1 1 0 0 1 10 0", QRectF(0, -5, 10, 5)},
+                      PathCase{"M7 4.2 L19.8 12 L7 19.8 Z", QRectF(7, 4.2, 12.8, 15.6)},
+                      PathCase{"m1 1 l2 0 v3 h-2 z", QRectF(1, 1, 2, 3)},
+                      PathCase{"M1,1 2,2 3,1", QRectF(1, 1, 2, 1)},
+                      PathCase{"M1 1 C 2 2 3 3 4 4", QRectF()}, PathCase{"L1 1", QRectF()},
+                      PathCase{"M1 x", QRectF()}));
+
+TEST(SymbolIcon, EverySymbolTheWindowNamesHasLayers) {
+  for (const char* name :
+       {"globe", "bubble.left.and.bubble.right", "wrench.and.screwdriver", "folder", "play.fill",
+        "arrow.clockwise", "arrow.down.circle.fill", "arrow.triangle.2.circlepath"}) {
+    const auto& layers = SymbolIcon::layers(name);
+    ASSERT_FALSE(layers.empty()) << name;
+    for (const auto& layer : layers) {
+      EXPECT_FALSE(layer.path.isEmpty()) << name;
+      EXPECT_TRUE(QRectF(0, 0, 24, 24).contains(layer.path.boundingRect())) << name;
+    }
+  }
+  EXPECT_TRUE(SymbolIcon::layers("no.such.symbol").empty());
 }
 
 }  // namespace

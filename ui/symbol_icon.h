@@ -1,0 +1,62 @@
+// A symbol icon by its system name, drawn from the project's SVG in any
+// colour as vectors: the software renderer paints its paths straight into the
+// window at whatever scale the icon is shown, other renderers through a
+// texture. The view's QML uses it as `SymbolIcon` (module Quellhaven.Symbols).
+// Thread-safety: main thread only, except the render node, which runs where
+// the scene graph renders.
+#pragma once
+
+#include <QColor>
+#include <QPainterPath>
+#include <QQuickPaintedItem>
+#include <QString>
+#include <vector>
+
+class SymbolIcon : public QQuickPaintedItem {
+  Q_OBJECT
+  Q_PROPERTY(QString name READ name WRITE setName NOTIFY nameChanged)
+  Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged)
+
+ public:
+  // One layer of a symbol on its 24 × 24 grid: filled (`width` < 0) or stroked.
+  struct Layer {
+    QPainterPath path;
+    double width = -1;
+    bool roundCap = false;
+  };
+
+  explicit SymbolIcon(QQuickItem* parent = nullptr);
+
+  // Makes the type known to QML; call once before the view loads.
+  static void registerType();
+
+  // `d`, SVG path data with the commands M, L, H, V, A and Z (absolute or
+  // relative), as a path; empty when the data holds anything else.
+  static QPainterPath parsePath(const QString& d);
+  // The layers of the symbol `name`, parsed once per name; empty when unknown.
+  // The reference holds until the next call: keep a copy.
+  static const std::vector<Layer>& layers(const QString& name);
+
+  QString name() const { return name_; }
+  void setName(const QString& name);
+  QColor color() const { return color_; }
+  void setColor(const QColor& color);
+
+  void paint(QPainter* painter) override;
+
+  // Draws `layers` scaled from their 24 × 24 grid to `size` with `painter`'s
+  // current transform; strokes keep their width.
+  static void drawLayers(QPainter& painter, const std::vector<Layer>& layers, QSizeF size,
+                         const QColor& color);
+
+ signals:
+  void nameChanged();
+  void colorChanged();
+
+ protected:
+  QSGNode* updatePaintNode(QSGNode* old, UpdatePaintNodeData* data) override;
+
+ private:
+  QString name_;
+  QColor color_ = Qt::black;
+};
