@@ -124,20 +124,16 @@ TEST(ProductEndToEnd, InstallPlayToTheEndThenUpToDate) {
   fs::create_directories(support);
   std::ofstream(support / "launcher.cfg") << nginx.url() << "\n";
 
-  // Leaves no Wine server of the game's prefix behind, whatever happened.
-  const fs::path installed = support / "runtime" / kRuntimeId;
-  const auto stopWine = [&] {
-    if (fs::exists(installed / kRuntimeId / "bin/wineserver")) {
-      runTool("/usr/bin/env", {"WINEPREFIX=" + prefix.string(),
-                               (installed / kRuntimeId / "bin/wineserver").string(), "-k"});
-    }
-  };
-
   // First start: nothing installed. INSTALL, PLAY, and the launcher quits
   // after the game's normal exit (15 s, past the 12 s of a crash).
   const LauncherRun first = runLauncher(home, "1", 900000);
   std::cout << first.out;
-  stopWine();
+  // Leave no Wine server of the game's prefix behind, whatever happened.
+  const fs::path installed = support / "runtime" / kRuntimeId;
+  if (fs::exists(installed / kRuntimeId / "bin/wineserver")) {
+    runTool("/usr/bin/env", {"WINEPREFIX=" + prefix.string(),
+                             (installed / kRuntimeId / "bin/wineserver").string(), "-k"});
+  }
   EXPECT_EQ(first.exitCode, 0) << first.out;
   EXPECT_EQ(first.out.find("FAILED"), std::string::npos);
   // Each step in this order, one after another.

@@ -116,6 +116,13 @@ class SelfUpdateFlow : public ::testing::Test {
     ASSERT_TRUE(spinUntil([&] { return fs::exists(record) && !fs::exists(backup()); }, 15000));
   }
 
+  void expectOnlyAnnounced(const std::string& text) {
+    EXPECT_EQ(statuses, std::vector<std::string>{text});
+    EXPECT_TRUE(zipRequests().empty());
+    EXPECT_FALSE(fs::exists(state / "selfupdate_last_error.txt"));
+    expectUntouched();
+  }
+
   void expectUntouched() {
     EXPECT_EQ(treeOf(running), runningTree);
     EXPECT_FALSE(fs::exists(backup()));
@@ -269,24 +276,18 @@ TEST_F(SelfUpdateFlow, ATranslocatedLauncherOnlyAsksToBeMoved) {
   running = translocated / appName;
   platform::setRunningBundleForTesting(running);
   run();
-  EXPECT_EQ(statuses, std::vector<std::string>{
-                          "A launcher update is available. Move Quellhaven to your Applications "
-                          "folder so it can update itself."});
-  EXPECT_TRUE(zipRequests().empty());
-  EXPECT_FALSE(fs::exists(state / "selfupdate_last_error.txt"));
-  expectUntouched();
+  expectOnlyAnnounced(
+      "A launcher update is available. Move Quellhaven to your Applications folder so it can "
+      "update itself.");
 }
 
 TEST_F(SelfUpdateFlow, AReadOnlyFolderOnlyPointsToTheWebsite) {
   ReadOnlyFolder readOnly(running.parent_path());
   if (!readOnly.done()) GTEST_SKIP() << "cannot make a folder read-only here";
   run();
-  EXPECT_EQ(statuses, std::vector<std::string>{
-                          "A launcher update is available, but this folder is read-only. Download "
-                          "the new launcher from the website."});
-  EXPECT_TRUE(zipRequests().empty());
-  EXPECT_FALSE(fs::exists(state / "selfupdate_last_error.txt"));
-  expectUntouched();
+  expectOnlyAnnounced(
+      "A launcher update is available, but this folder is read-only. Download the new launcher "
+      "from the website.");
 }
 
 TEST_F(SelfUpdateFlow, ALauncherOutsideABundleRecordsWhyItCannotUpdate) {
