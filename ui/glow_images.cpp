@@ -350,11 +350,20 @@ QImage GlowImages::render(const QString& id, const QSize& requested) {
   return image;
 }
 
+void GlowImages::stop() {
+  {
+    const std::lock_guard lock(earlyLock_);
+    stopped_ = true;
+  }
+  pool_.clear();
+  pool_.waitForDone();
+}
+
 void GlowImages::startEarly(const QString& id, QSize requested) {
   auto making = std::make_shared<Making>();
   {
     const std::lock_guard lock(earlyLock_);
-    if (!early_.emplace(keyOf(id, requested), making).second) return;
+    if (stopped_ || !early_.emplace(keyOf(id, requested), making).second) return;
   }
   pool_.start(new Job(*this, id, requested, making, true));
 }
@@ -379,6 +388,8 @@ QQuickImageResponse* GlowImages::requestImageResponse(const QString& id, const Q
   std::shared_ptr<Making> making;
   {
     const std::lock_guard lock(earlyLock_);
+    // Never answered: the engine cancels it as it goes.
+    if (stopped_) return response;
     if (const auto it = early_.find(key); it != early_.end()) {
       making = it->second;
       early_.erase(it);

@@ -40,6 +40,11 @@ class GlowImages : public QQuickAsyncImageProvider {
   ~GlowImages() override;
   QQuickImageResponse* requestImageResponse(const QString& id, const QSize& requestedSize) override;
 
+  // Makes no more pictures: drops those not yet started and waits for the
+  // rest. The engine may keep the provider past the application's end; its
+  // pictures must not outlive the application.
+  void stop();
+
   // Starts making `id` at `requested` size now, for the view to ask for later.
   void startEarly(const QString& id, QSize requested = {});
   // The pictures started early that the view has not asked for yet, and the
@@ -70,6 +75,7 @@ class GlowImages : public QQuickAsyncImageProvider {
   mutable std::mutex earlyLock_;
   std::map<std::string, std::shared_ptr<Making>> early_;
   std::vector<std::string> unforeseen_;
+  bool stopped_ = false;  // guarded by earlyLock_
   std::mutex logoLock_;
   std::optional<QImage> logoImage_;
   // Last, so it is destroyed first: its destructor waits for pictures in the

@@ -78,6 +78,12 @@ LauncherWindow::LauncherWindow(LauncherModel& model, Theme& theme, GlowImages* p
   for (const QQmlError& e : errors()) Log::line("window: " + e.toString().toStdString());
 }
 
+LauncherWindow::~LauncherWindow() {
+  // A picture still in the making (a backdrop for the last size) must not
+  // be drawn after the application is gone.
+  pictures_->stop();
+}
+
 namespace {
 
 // QQuickImageBase::Status::Loading; the class is private to Qt Quick.

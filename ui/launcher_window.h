@@ -28,6 +28,7 @@ class LauncherWindow : public QQuickView {
   // owns `pictures` (made for `theme` when null).
   LauncherWindow(LauncherModel& model, Theme& theme, GlowImages* pictures = nullptr,
                  QSize size = {}, QWindow* parent = nullptr);
+  ~LauncherWindow() override;
 
   // The view's item named `objectName`, or null.
   QObject* find(const QString& objectName) const;
