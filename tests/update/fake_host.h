@@ -47,14 +47,11 @@ class FakeHost final : public UpdateHost {
   std::optional<double> progress;
   std::vector<std::string> addons;
   std::vector<Finish> finishes;
-  std::vector<std::string> statuses, details, phases;
+  std::vector<std::string> statuses, details;
 
   Paths paths() const override { return paths_; }
   Timing timing() const override { return timing_; }
-  void setPhase(Phase p) override {
-    phase = p;
-    phases.push_back(p == Phase::ready ? "ready" : p == Phase::working ? "working" : "needInstall");
-  }
+  void setPhase(Phase p) override { phase = p; }
   void setStatus(const std::string& s) override {
     std::lock_guard lock(mutex_);
     status = s;

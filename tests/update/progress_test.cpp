@@ -41,14 +41,10 @@ TEST(StatusText, SpeedAndTimeOnlyAfterHalfASecond) {
             "Downloading 2 of 3   0.0 / 0.0 GB   5.0 MB/s   2s left");
   EXPECT_EQ(DownloadProgress::statusText("Downloading 3 of 3", GiB, GiB + 180 * MiB, 1024, true),
             "Downloading 3 of 3   1.0 / 1.2 GB   1.0 MB/s (limited)   3 min left");
+  EXPECT_EQ(DownloadProgress::fraction(5, 0), std::nullopt);
   // Skipped files can push got past total; the time left never goes negative.
   EXPECT_EQ(DownloadProgress::statusText("Downloading 1 of 1", 4 * MiB, 2 * MiB, 1, false),
             "Downloading 1 of 1   0.0 / 0.0 GB   4.0 MB/s   almost done");
-}
-
-TEST(StatusText, FractionAbsentWithoutTotal) {
-  EXPECT_EQ(DownloadProgress::fraction(5, 0), std::nullopt);
-  EXPECT_EQ(DownloadProgress::fraction(1, 4), 0.25);
 }
 
 TEST(ProgressAction, AddsEarlierBytesAndReadsTheSpeedStepEachCall) {
