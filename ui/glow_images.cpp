@@ -303,12 +303,11 @@ QImage GlowImages::render(const QString& id, const QSize& requested) {
     p.setPen(Qt::NoPen);
     p.setBrush(radialFade(hexColor(part[1]), QPointF(d / 2.0, d / 2.0), d / 2.0, inner));
     p.drawEllipse(0, 0, d, d);
-  } else if ((part.size() == 5 || part.size() == 6) && part[0] == "wisp") {
+  } else if (part.size() == 5 && part[0] == "wisp") {
     // The wisp's ellipse with its squash and rotation baked in: at run time it
     // only moves and fades, the cheapest thing to composite.
-    const double divisor = part.size() == 6 ? std::clamp(part[5].toDouble(), 1.0, 8.0) : 1.0;
-    const double w = part[2].toDouble() / divisor;
-    const double h = part[3].toDouble() / divisor;
+    const double w = part[2].toDouble();
+    const double h = part[3].toDouble();
     const double angle = part[4].toDouble() * M_PI / 180;
     const double a = w / 2, b = h / 2;
     const int bw = int(std::ceil(2 * std::sqrt(a * a * std::cos(angle) * std::cos(angle) +

@@ -4,9 +4,8 @@
 //   "radial/RRGGBB/INNER/OUTER"    a disc (256 across, or the requested width)
 //                                  fading from the colour to clear, solid out to
 //                                  INNER ÷ OUTER of its radius
-//   "wisp/RRGGBB/W/H/ANGLE[/DIV]"  that fade squashed to a W × H ellipse and
-//                                  rotated by ANGLE degrees, on its bounding box;
-//                                  at 1/DIV of that size when DIV is given
+//   "wisp/RRGGBB/W/H/ANGLE"        that fade squashed to a W × H ellipse and
+//                                  rotated by ANGLE degrees, on its bounding box
 //   "glow/W/H/CORNER/RADIUS/RRGGBB" a W × H rounded rectangle's shadow
 //   "logoglow/RADIUS/RRGGBB"        the logo's shadow at 210 × 210
 //   "logo"                          the logo itself (at the requested size)

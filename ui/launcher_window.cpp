@@ -38,7 +38,7 @@ GlowImages* LauncherWindow::startPictures(const Theme& theme, QSize size) {
   pictures->startEarly(QStringLiteral("radial/%1/10/360").arg(Theme::aura().name().mid(1)),
                        {360, 360});
   for (const Theme::Wisp& w : Theme::wisps()) {
-    pictures->startEarly(QStringLiteral("wisp/%1/%2/%3/%4/2")
+    pictures->startEarly(QStringLiteral("wisp/%1/%2/%3/%4")
                              .arg(w.tint.name().mid(1))
                              .arg(w.width)
                              .arg(w.height)

@@ -21,14 +21,10 @@ Image {
     readonly property real driftedX: offsetX + Math.sin(2 * Math.PI * (time / seconds) / 6) * driftX
     readonly property real driftedY: offsetY + Math.sin(2 * Math.PI * (time / (seconds * 1.3)) / 6) * driftY
 
-    // Made at half size and drawn stretched: a soft fade loses nothing, and a
-    // quarter of the memory starts sooner.
-    source: "image://qh/wisp/%1/%2/%3/%4/2".arg(tint.toString().substring(1)).arg(wispWidth).arg(wispHeight).arg(angle)
-    width: 2 * implicitWidth
-    height: 2 * implicitHeight
+    source: "image://qh/wisp/%1/%2/%3/%4".arg(tint.toString().substring(1)).arg(wispWidth).arg(wispHeight).arg(angle)
     // Whole pixels and 8-bit opacity steps: a tick that changes nothing
     // visible leaves the scene untouched, so nothing is redrawn.
-    x: Math.round(parent.width / 2 + driftedX - width / 2)
-    y: Math.round(parent.height / 2 + driftedY - height / 2)
+    x: Math.round(parent.width / 2 + driftedX - implicitWidth / 2)
+    y: Math.round(parent.height / 2 + driftedY - implicitHeight / 2)
     opacity: Math.round(brightness * alpha * 255) / 255
 }
