@@ -108,8 +108,6 @@ class LauncherModel : public QObject {
   Q_INVOKABLE void clearUpdateCache();
   // Brings the install folder in line with the server (services.sync).
   QCoro::Task<> sync(bool force);
-  // Appends one event to "download_errors.log". Never fails.
-  void logDownload(const std::string& rel, int attempt, const std::string& message);
   // Whether the game the launcher started is still running.
   bool gameRunning() const;
   // The update engine over this model: the production services.sync.

@@ -11,7 +11,6 @@
 #include "model/launcher_model.h"
 #include "net/speed_limit.h"
 #include "platform/platform.h"
-#include "update/download_log.h"
 #include "update/markers.h"
 #include "update/update_engine.h"
 
@@ -81,10 +80,6 @@ QCoro::Task<> LauncherModel::sync(bool force) {
 
 bool LauncherModel::gameRunning() const {
   return game_ && game_->running();
-}
-
-void LauncherModel::logDownload(const std::string& rel, int attempt, const std::string& message) {
-  DownloadLog::append(paths_.stateDir, rel, attempt, message);
 }
 
 void LauncherModel::primaryAction() {
