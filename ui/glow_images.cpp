@@ -181,6 +181,12 @@ GlowImages::GlowImages(QUrl logo, QUrl tunnel)
 GlowImages::~GlowImages() {
   pool_.waitForDone();
   Handover::take(this);
+  // The engine's reader thread asked for pictures under this lock; it has
+  // ended, but only inside Qt, so taking the lock is what orders its last
+  // request before the maps go.
+  const std::lock_guard lock(earlyLock_);
+  early_.clear();
+  unforeseen_.clear();
 }
 
 QImage GlowImages::shadow(const QImage& mask, const QColor& color, double radius) {
