@@ -25,7 +25,7 @@ namespace detail {
 template <typename F, typename R>
 class Job {
  public:
-  explicit Job(F work) : work_(std::move(work)) { promise_.start(); }
+  explicit Job(F work) : work_(std::in_place, std::move(work)) { promise_.start(); }
 
   QFuture<void> future() { return promise_.future(); }
 
@@ -33,13 +33,16 @@ class Job {
   void run() {
     try {
       if constexpr (std::is_void_v<R>) {
-        work_();
+        (*work_)();
       } else {
-        value_.emplace(work_());
+        value_.emplace((*work_)());
       }
     } catch (...) {
       error_ = std::current_exception();
     }
+    // What the work holds (a list of a hundred thousand files) is freed here,
+    // not on whichever thread drops the job last, which may be the main one.
+    work_.reset();
     Handover::give(this);
     promise_.finish();
   }
@@ -54,7 +57,7 @@ class Job {
   }
 
  private:
-  F work_;
+  std::optional<F> work_;
   QPromise<void> promise_;
   std::conditional_t<std::is_void_v<R>, bool, std::optional<R>> value_{};
   std::exception_ptr error_;
