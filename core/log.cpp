@@ -14,8 +14,17 @@
 namespace Log {
 namespace {
 
-std::mutex urlMutex;
-std::shared_ptr<const std::filesystem::path> current;
+struct State {
+  std::mutex mutex;
+  std::shared_ptr<const std::filesystem::path> file;
+};
+
+// Never freed: a detached thread may still log while statics are destroyed
+// at exit, and copying a destroyed shared_ptr would free its block twice.
+State& state() {
+  static State* s = new State;
+  return *s;
+}
 
 std::string timestamp() {
   const std::time_t now = std::time(nullptr);
@@ -29,21 +38,24 @@ std::string timestamp() {
 }  // namespace
 
 void setUrl(std::optional<std::filesystem::path> file) {
-  std::lock_guard lock(urlMutex);
-  current = file ? std::make_shared<const std::filesystem::path>(*file) : nullptr;
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  s.file = file ? std::make_shared<const std::filesystem::path>(*file) : nullptr;
 }
 
 std::optional<std::filesystem::path> url() {
-  std::lock_guard lock(urlMutex);
-  if (!current) return std::nullopt;
-  return *current;
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  if (!s.file) return std::nullopt;
+  return *s.file;
 }
 
 void line(std::string_view message) {
   std::shared_ptr<const std::filesystem::path> file;
   {
-    std::lock_guard lock(urlMutex);
-    file = current;
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    file = s.file;
   }
   if (!file) return;
   std::string record = timestamp() + "  v" + std::to_string(QH::launcherBuild) + "  ";
