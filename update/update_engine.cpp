@@ -112,9 +112,9 @@ Plan makePlan(const Remote& remote, const Paths& paths, bool force) {
 }
 
 // The markers are flushed to disk, which may take long on a busy disk.
-QCoro::Task<> writeMarkers(Paths paths, Remote remote, bool clearCache) {
-  QCoro::Task<> work = onWorker([paths, remote = std::move(remote), clearCache] {
-    Markers::write(paths.installDir, remote.version, remote.manifest);
+QCoro::Task<> writeMarkers(Paths paths, std::shared_ptr<const Remote> remote, bool clearCache) {
+  QCoro::Task<> work = onWorker([paths, remote, clearCache] {
+    Markers::write(paths.installDir, remote->version, remote->manifest);
     if (!clearCache) return;
     if (const int cleared = ClientFiles::clearWdbCache(paths); cleared > 0) {
       Log::line("cleared " + std::to_string(cleared) + " WDB cache files");
@@ -288,17 +288,19 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force) {
 
   std::string problem;
   QCoro::Task<std::optional<Remote>> fetch = fetchRemote(host, &problem);
-  const std::optional<Remote> remote = co_await fetch;
+  std::optional<Remote> fetched = co_await fetch;
   const Paths paths = host->paths();
-  if (!remote) {
+  if (!fetched) {
     host->setStatus("Problem: " + problem);
     host->setDetail("Check your internet connection, then try again.");
     host->setPhase(gameExeExists(paths) ? Phase::ready : Phase::needInstall);
     co_return;
   }
 
+  // The list runs to megabytes: shared, it is never copied on this thread.
+  const auto remote = std::make_shared<const Remote>(std::move(*fetched));
   QCoro::Task<Plan> planning =
-      onWorker([remote = *remote, paths, force] { return makePlan(remote, paths, force); });
+      onWorker([remote, paths, force] { return makePlan(*remote, paths, force); });
   Plan plan = co_await planning;
   if (plan.entries.empty()) {
     host->setStatus("Problem: The server's file list is empty or unreadable.");
@@ -322,7 +324,7 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force) {
   std::vector<ManifestEntry> needed = co_await compare;
 
   if (needed.empty()) {
-    QCoro::Task<> markers = writeMarkers(paths, *remote, false);
+    QCoro::Task<> markers = writeMarkers(paths, remote, false);
     co_await markers;
     QCoro::Task<> finish = host->finishReady(remote->version, "Up to date", true);
     co_await finish;
@@ -346,7 +348,7 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force) {
     host->setPhase(Phase::needInstall);
     co_return;
   }
-  QCoro::Task<> markers = writeMarkers(paths, *remote, true);
+  QCoro::Task<> markers = writeMarkers(paths, remote, true);
   co_await markers;
   const std::string summary = outcome.skipped == 0 ? std::string("Installed")
                                                    : "Ready (" + std::to_string(outcome.skipped) +
