@@ -5,6 +5,7 @@
 #include "app/demo_autopilot.h"
 #include "app/shell.h"
 #include "core/log.h"
+#include "core/quitting.h"
 #include "model/launcher_model.h"
 #include "net/downloader.h"
 #include "platform/platform.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
   // so each leaves a ".part" the next start resumes. A transfer notices within
   // about a second; one still checking a large file is not waited for long.
   constexpr double quitTransferWait = 5.0;
+  Quitting::begin();
   if (!Downloader::cancelAll(quitTransferWait)) {
     Log::line("quitting with a download still running");
   }

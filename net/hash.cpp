@@ -8,6 +8,8 @@
 #include <new>
 #include <system_error>
 
+#include "core/quitting.h"
+
 namespace Hash {
 namespace {
 
@@ -80,6 +82,10 @@ void stream(const std::filesystem::path& file,
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   const std::unique_ptr<unsigned char[]> buffer(new unsigned char[chunkSize]);
   for (bool end = false; !end;) {
+    if (Quitting::now()) {
+      throw std::system_error(std::make_error_code(std::errc::operation_canceled),
+                              "quitting while reading " + file.string());
+    }
     // Fill the chunk completely so every chunk but the last is chunkSize.
     size_t filled = 0;
     while (filled < chunkSize) {

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <system_error>
 #include <thread>
 
 #include "core/log.h"
+#include "core/quitting.h"
 #include "core/text.h"
 #include "net/hash.h"
 #include "update/install_tree.h"
@@ -60,7 +62,7 @@ void hashCandidates(const std::vector<ManifestEntry>& entries, std::vector<Verdi
   const std::string count = std::to_string(entries.size());
   std::atomic<size_t> next{0};
   const auto work = [&] {
-    for (size_t k; (k = next++) < candidates.size();) {
+    for (size_t k; (k = next++) < candidates.size() && !Quitting::now();) {
       const size_t i = candidates[k];
       if ((i + 1) % 10 == 0) {
         status("Verifying files... (" + std::to_string(i + 1) + " of " + count + ")");
@@ -107,6 +109,11 @@ std::vector<ManifestEntry> neededEntries(const std::vector<ManifestEntry>& entri
   runOnThreads(entries.size() / block, work);
   if (force) {
     hashCandidates(entries, verdicts, installDir, status);
+    // Files left unchecked must not pass for good ones.
+    if (Quitting::now()) {
+      throw std::system_error(std::make_error_code(std::errc::operation_canceled),
+                              "quitting while verifying files");
+    }
   }
   std::vector<ManifestEntry> needed;
   for (size_t i = 0; i < entries.size(); ++i) {
