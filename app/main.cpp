@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   const int code = app.exec();
   // Downloads run on threads of their own; stop them before the process ends
   // so each leaves a ".part" the next start resumes. A transfer notices within
-  // about a second; one still checking a large file is not waited for long.
+  // about a second, a checksum at its next chunk.
   constexpr double quitTransferWait = 5.0;
   Quitting::begin();
   if (!Downloader::cancelAll(quitTransferWait)) {
