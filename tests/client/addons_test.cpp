@@ -2,7 +2,6 @@
 
 #include "client/addons.h"
 #include "support/client_folder.h"
-#include "support/read_only_folder.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -88,41 +87,6 @@ TEST_F(Reconcile, AnEmptyOfficialListChangesNothing) {
   EXPECT_TRUE(fs::is_directory(addons() / "Bagnon"));
   EXPECT_EQ(slurp(account("ALICE/AddOns.txt")), "Bagnon: enabled\n");
   EXPECT_FALSE(fs::exists(account("BOB/AddOns.txt")));
-}
-
-TEST_F(Reconcile, EachHalfWorksWithoutTheOther) {
-  folder(addons() / "Bagnon");
-  EXPECT_EQ(reconcile(), 1);
-  EXPECT_FALSE(fs::exists(client / "WTF"));
-
-  TempDir other;
-  folder(other / "WTF/Account/ALICE");
-  EXPECT_EQ(ClientFiles::reconcileAddons(pathsAt(other.path()), {"A", "B"}), 0);
-  EXPECT_EQ(slurp(other / "WTF/Account/ALICE/AddOns.txt"), "A: enabled\r\nB: enabled\r\n");
-}
-
-TEST_F(Reconcile, CountsOnlyFoldersThatWereDeleted) {
-  folder(addons() / "One");
-  folder(addons() / "Two");
-  client.write("Interface/AddOns/Stuck/pinned", "x");
-  ReadOnlyFolder pin(addons() / "Stuck");
-  if (!pin.done()) GTEST_SKIP() << "no way to make a folder undeletable here";
-  EXPECT_EQ(reconcile(), 2);
-  EXPECT_EQ(namesIn(addons()), std::set<std::string>{"Stuck"});
-}
-
-TEST_F(Reconcile, FailedWritesKeepTheOldListsAndLeaveNoTemporaries) {
-  folder(addons() / "Bagnon");
-  client.write("WTF/Account/ALICE/AddOns.txt", "Bagnon: enabled\n");
-  client.write("WTF/Account/ALICE/Realm/Char/AddOns.txt", "Bagnon: enabled\n");
-  {
-    FullDisk full;
-    EXPECT_EQ(reconcile(), 1);
-  }
-  EXPECT_EQ(slurp(account("ALICE/AddOns.txt")), "Bagnon: enabled\n");
-  EXPECT_EQ(slurp(account("ALICE/Realm/Char/AddOns.txt")), "Bagnon: enabled\n");
-  EXPECT_EQ(namesIn(account("ALICE")), (std::set<std::string>{"AddOns.txt", "Realm"}));
-  EXPECT_EQ(namesIn(account("ALICE/Realm/Char")), std::set<std::string>{"AddOns.txt"});
 }
 
 }  // namespace

@@ -42,20 +42,6 @@ TEST(ConfigWtfDefaults, AnythingAlreadyThereIsLeftAlone) {
   EXPECT_TRUE(fs::is_directory(other / "WTF/Config.wtf"));
 }
 
-TEST(ConfigWtfDefaults, FailedWriteLeavesNoFileAndNoTemporary) {
-  TempDir dir;
-  {
-    FullDisk full;
-    ClientFiles::ensureConfigWtf(pathsAt(dir.path()));
-  }
-  EXPECT_TRUE(namesIn(dir / "WTF").empty());
-  // A WTF path that is a file cannot hold the folder: still no crash, nothing changes.
-  TempDir blocked;
-  blocked.write("WTF", "not a folder");
-  ClientFiles::ensureConfigWtf(pathsAt(blocked.path()));
-  EXPECT_EQ(slurp(blocked / "WTF"), "not a folder");
-}
-
 struct EditCase {
   const char* name;
   std::string before;
@@ -81,8 +67,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "SET a \"1\"\r\n" + gx1 + "\r\n"},
         EditCase{"SameValueInOtherCaseIsAlreadySet", "x\nSET GXWINDOW \"1\"\n", "gxWindow", "1",
                  std::nullopt},
-        EditCase{"IndentedSameValueIsAlreadySet", "  set gxwindow \"1\"  \n", "gxWindow", "1",
-                 std::nullopt},
         EditCase{"LfStaysLf", "a\nSET gxWindow \"0\"\nb\n", "gxWindow", "1", "a\n" + gx1 + "\nb\n"},
         EditCase{"OneCrLfMakesAllCrLf", "a\nb\r\nc\nSET gxWindow \"0\"", "gxWindow", "1",
                  "a\r\nb\r\nc\r\n" + gx1},
@@ -104,12 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "SET gxWindowed \"0\"\n" + gx1 + "\n"},
         EditCase{"TabAfterKeywordDoesNotMatch", "SET\tgxWindow \"0\"\n", "gxWindow", "1",
                  "SET\tgxWindow \"0\"\n" + gx1 + "\n"},
-        EditCase{"TwoSpacesAfterKeywordDoNotMatch", "SET  gxWindow \"0\"\n", "gxWindow", "1",
-                 "SET  gxWindow \"0\"\n" + gx1 + "\n"},
         EditCase{"TabAfterKeyDoesNotMatch", "SET gxWindow\t\"0\"\n", "gxWindow", "1",
                  "SET gxWindow\t\"0\"\n" + gx1 + "\n"},
-        EditCase{"TwoSpacesAfterKeyDoNotMatch", "SET gxWindow  \"0\"\n", "gxWindow", "1",
-                 "SET gxWindow  \"0\"\n" + gx1 + "\n"},
         EditCase{"UnicodeBlanksAreTrimmed", "\xC2\xA0SET gxWindow \"0\"\xE3\x80\x80\n", "gxWindow",
                  "1", gx1 + "\n"},
         EditCase{"KeyAndValueAreWrittenAsGiven", "\n", "Some Key", "a\"b\\c",
@@ -117,17 +97,6 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"OtherLinesKeepTheirBytes", "# note\n  SET a \"1\" \t\nSET gxWindow \"0\"\n",
                  "gxWindow", "1", "# note\n  SET a \"1\" \t\n" + gx1 + "\n"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// Found by the fuzzer's repeat-edit check, which now allows it: a last line ending in a lone CR
-// (no CR LF anywhere) gets the LF that precedes an added line, so the next edit reads CR LF and
-// sees that line without its CR. One more edit settles it.
-TEST(ConfigLineEditTwice, LoneCrBeforeAnAddedLineTakesOneMoreEdit) {
-  const auto once = ClientFiles::withConfigLine("SET k\r", "k", "v");
-  EXPECT_EQ(once, "SET k\r\nSET k \"v\"");
-  const auto twice = ClientFiles::withConfigLine(*once, "k", "v");
-  EXPECT_EQ(twice, "SET k \"v\"\r\nSET k \"v\"");
-  EXPECT_EQ(ClientFiles::withConfigLine(*twice, "k", "v"), std::nullopt);
-}
 
 class ConfigLineFile : public ::testing::Test {
  protected:
@@ -146,14 +115,6 @@ TEST_F(ConfigLineFile, EditKeepsTheOldTextInTheBackup) {
   EXPECT_EQ(slurp(file()), "SET gxWindow \"1\"\r\n");
   EXPECT_EQ(slurp(backup()), "SET gxWindow \"0\"\r\n");
   EXPECT_EQ(namesIn(dir / "WTF"), (std::set<std::string>{"Config.wtf", "Config.wtf.qhbak"}));
-}
-
-TEST_F(ConfigLineFile, MissingFileIsNeverCreated) {
-  EXPECT_FALSE(set("gxWindow", "1"));
-  EXPECT_FALSE(fs::exists(dir / "WTF"));
-  fs::create_directories(dir / "WTF");
-  EXPECT_FALSE(set("gxWindow", "1"));
-  EXPECT_TRUE(namesIn(dir / "WTF").empty());
 }
 
 struct LeftAlone {
@@ -193,15 +154,6 @@ TEST_F(ConfigLineFile, FailedWriteKeepsTheFileAndReportsFalse) {
   }
   EXPECT_EQ(slurp(file()), "SET gxWindow \"0\"\n");
   EXPECT_EQ(namesIn(dir / "WTF"), std::set<std::string>{"Config.wtf"});
-}
-
-TEST_F(ConfigLineFile, FailedBackupDoesNotStopTheEdit) {
-  dir.write("WTF/Config.wtf", "SET gxWindow \"0\"\n");
-  // A non-empty folder where the backup goes can be neither removed nor replaced.
-  dir.write("WTF/Config.wtf.qhbak/keep", "x");
-  EXPECT_TRUE(set("gxWindow", "1"));
-  EXPECT_EQ(slurp(file()), "SET gxWindow \"1\"\n");
-  EXPECT_EQ(slurp(dir / "WTF/Config.wtf.qhbak/keep"), "x");
 }
 
 TEST_F(ConfigLineFile, ReadOnlyFileIsReplacedWhole) {

@@ -42,16 +42,6 @@ TEST_F(ModelClient, FinishingReconcilesThenWritesRealmListAndConfig) {
   EXPECT_EQ(model.phase(), Phase::ready);
 }
 
-TEST_F(ModelClient, NothingToCleanLeavesTheDetailAlone) {
-  fs::create_directories(client / "Interface/AddOns/Questie");
-  model.officialAddons() = {"Questie"};
-  model.setDetail("before");
-  details.clear();
-  finish(true);
-  EXPECT_EQ(details.size(), 1u);
-  EXPECT_TRUE(details.front().startsWith("Version 1.0"));
-}
-
 TEST_F(ModelClient, WithoutReconcilingAddonsStayButFilesAreEnsured) {
   fs::create_directories(client / "Interface/AddOns/Bagnon");
   client.write("WTF/Account/ALICE/AddOns.txt", "Bagnon: enabled\n");

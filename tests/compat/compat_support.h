@@ -87,8 +87,7 @@ inline fs::path packTree(const fs::path& tree, const fs::path& archive) {
   return archive;
 }
 
-// Runtime's network, in memory: every fetch consumes the next scripted
-// outcome (an error text, or nullopt for success), and records its call.
+// Runtime's network, in memory: every fetch succeeds and records its call.
 struct FakeNetwork {
   struct Call {
     std::string url;
@@ -100,7 +99,6 @@ struct FakeNetwork {
   std::vector<std::string> requested;
   fs::path archiveSource;                // copied to the destination on success
   std::vector<int64_t> progressReports;  // handed to the progress function on success
-  std::vector<std::optional<std::string>> outcomes;
   std::vector<Call> calls;
 };
 
@@ -114,11 +112,7 @@ inline QCoro::Task<std::string> fakeGet(std::shared_ptr<FakeNetwork> net, std::s
 inline QCoro::Task<> fakeFetch(std::shared_ptr<FakeNetwork> net, std::string url, fs::path to,
                                int64_t size, std::optional<std::string> sha256,
                                Runtime::Network::Progress progress) {
-  const size_t attempt = net->calls.size();
   net->calls.push_back({url, to, size, sha256});
-  if (attempt < net->outcomes.size() && net->outcomes[attempt]) {
-    throw NetError::shortMessage(*net->outcomes[attempt]);
-  }
   for (int64_t r : net->progressReports) progress(r);
   fs::copy_file(net->archiveSource, to, fs::copy_options::overwrite_existing);
   co_return;

@@ -41,8 +41,11 @@ class RuntimePrefixTest : public RuntimeFixture {
   fs::path bin = state / "runtime/rt-2/rt/bin";
 };
 
+// A prefix folder without the marker is an unfinished one: prepared again,
+// keeping what it holds.
 TEST_F(RuntimePrefixTest, PreparesInOrderImportsTheRegistryAndMarks) {
   dir.write("state/wine.log", "earlier\n");
+  dir.write("state/prefix-rt-2/drive_c/keep.txt", "kept");
   Runtime runtime = make();
   prepare(runtime);
   const fs::path reg = state / "qh_prefix.reg";
@@ -55,16 +58,26 @@ TEST_F(RuntimePrefixTest, PreparesInOrderImportsTheRegistryAndMarks) {
   EXPECT_TRUE(slurp(reg).starts_with("REGEDIT4\r\n"));
   EXPECT_TRUE(runtime.prefixReady());
   EXPECT_EQ(slurp(state / "prefix-rt-2/.qh_prefix_rt-2"), "");
+  EXPECT_EQ(slurp(state / "prefix-rt-2/drive_c/keep.txt"), "kept");
   EXPECT_EQ(status.all(), (std::vector<StatusLog::Report>{{kPreparing, std::nullopt}}));
   EXPECT_EQ(slurp(state / "wine.log"),
             "earlier\nout wine wineboot\nerr wine wineboot\nout wineserver -w\nerr wineserver -w\n"
             "out wine regedit\nerr wine regedit\nout wineserver -w\nerr wineserver -w\n");
 }
 
-TEST_F(RuntimePrefixTest, WinebootFailureThrowsAfterTheServerStopped) {
-  Runtime runtime = make(1);
+TEST_F(RuntimePrefixTest, FailuresLeaveNoMarker) {
+  Runtime runtime = make();
+  {
+    FullDisk full;  // the registry file cannot be written
+    EXPECT_THROW(prepare(runtime), std::system_error);
+  }
+  EXPECT_FALSE(runtime.prefixReady());
+  EXPECT_EQ(slurp(calls()), "wine wineboot --init\nwineserver -w\n");
+
+  fs::remove(calls());
+  Runtime failing = make(1);
   try {
-    prepare(runtime);
+    prepare(failing);
     FAIL() << "no error";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.kind(), RuntimeError::Kind::wineboot);
@@ -72,42 +85,18 @@ TEST_F(RuntimePrefixTest, WinebootFailureThrowsAfterTheServerStopped) {
   }
   EXPECT_EQ(slurp(calls()), "wine wineboot --init\nwineserver -w\n");
   EXPECT_FALSE(fs::exists(state / "qh_prefix.reg"));
-  EXPECT_FALSE(runtime.prefixReady());
+  EXPECT_FALSE(failing.prefixReady());
 
   // A wine that cannot start at all is wineboot's -1.
   fs::permissions(bin / "wine", fs::perms::owner_read);
   try {
-    prepare(runtime);
+    prepare(failing);
     FAIL() << "no error";
   } catch (const RuntimeError& e) {
     EXPECT_STREQ(e.what(),
                  "Setting up the Windows environment failed (wineboot exit -1). See wine.log in "
                  "Tools > Open logs.");
   }
-}
-
-TEST_F(RuntimePrefixTest, OnlyTheMarkerSaysPrepared) {
-  Runtime runtime = make();
-  dir.write("state/prefix-rt-2/drive_c/keep.txt", "kept");
-  prepare(runtime);
-  EXPECT_TRUE(runtime.prefixReady());
-  EXPECT_EQ(slurp(state / "prefix-rt-2/drive_c/keep.txt"), "kept");
-  // Marked now: nothing starts, nothing is reported.
-  fs::remove(calls());
-  const auto reports = status.all().size();
-  prepare(runtime);
-  EXPECT_FALSE(fs::exists(calls()));
-  EXPECT_EQ(status.all().size(), reports);
-}
-
-TEST_F(RuntimePrefixTest, RegistryWriteFailureIsThrownWithoutMarker) {
-  Runtime runtime = make();
-  {
-    FullDisk full;
-    EXPECT_THROW(prepare(runtime), std::system_error);
-  }
-  EXPECT_FALSE(runtime.prefixReady());
-  EXPECT_EQ(slurp(calls()), "wine wineboot --init\nwineserver -w\n");
 }
 
 TEST_F(RuntimePrefixTest, SuccessRemovesOtherPrefixesOnly) {
@@ -131,50 +120,27 @@ TEST_F(RuntimePrefixTest, SuccessRemovesOtherPrefixesOnly) {
 
 // --- the copies made before each launch ---
 
-TEST_F(RuntimePrefixTest, DxvkNeedsItsSourceAndTheSyswow64Folder) {
-  Runtime plain = make();
-  EXPECT_FALSE(plain.installDxvk());
+// DXVK is put in only where it can work: named, present and a prefix with its
+// syswow64 folder; otherwise the game runs on Wine's own d3d9.
+TEST_F(RuntimePrefixTest, DxvkNeedsItsSourceAndThePrefixAndReplacesWinesOwn) {
+  EXPECT_FALSE(make().installDxvk());
   Runtime runtime = make(0, true);  // named, but no file there
   EXPECT_FALSE(runtime.installDxvk());
-  EXPECT_EQ(slurp(dir / "launcher.log"), "");
-  dir.write("state/runtime/rt-2/rt/dxvk/d3d9.dll", "dxvk");
-  EXPECT_FALSE(runtime.installDxvk());
-  EXPECT_NE(slurp(dir / "launcher.log")
-                .find("dxvk skipped: " + (state / "prefix-rt-2/drive_c/windows/syswow64").string() +
-                      " missing\n"),
-            std::string::npos);
-}
-
-TEST_F(RuntimePrefixTest, DxvkReplacesWineOwnCopyAndNeedsItsCacheFolder) {
-  Runtime runtime = make(0, true);
   dir.write("state/runtime/rt-2/rt/dxvk/d3d9.dll", "dxvk v1");
+  EXPECT_FALSE(runtime.installDxvk());
   prepare(runtime);
   const fs::path target = state / "prefix-rt-2/drive_c/windows/syswow64/d3d9.dll";
   dir.write("state/prefix-rt-2/drive_c/windows/syswow64/d3d9.dll", "wine's own d3d9");
   EXPECT_TRUE(runtime.installDxvk());
   EXPECT_EQ(slurp(target), "dxvk v1");
-  EXPECT_TRUE(fs::is_directory(state / "dxvk-cache"));
-  fs::remove(state / "dxvk-cache");
-  dir.write("state/dxvk-cache", "a file in the way");
-  EXPECT_FALSE(runtime.installDxvk());
-  EXPECT_NE(slurp(dir / "launcher.log").find("dxvk install failed: "), std::string::npos);
 }
 
-TEST_F(RuntimePrefixTest, TheShimIsCopiedOnlyWhenItDiffers) {
+// A launcher update brings a new shim; the client's old copy must not stay.
+TEST_F(RuntimePrefixTest, TheShimReplacesAnOlderCopy) {
   Runtime runtime = make();
-  const fs::path shim = dir.write("bundle/shim/version.dll", "MZ shim");
-  fs::create_directories(dir / "client");
-  EXPECT_THROW(runtime.installShim(dir / "bundle/missing.dll"), std::system_error);
-  runtime.installShim(shim);
-  const fs::path target = dir / "client/version.dll";
-  EXPECT_EQ(slurp(target), "MZ shim");
-  const auto old = fs::last_write_time(target) - std::chrono::hours(1);
-  fs::last_write_time(target, old);
-  runtime.installShim(shim);
-  EXPECT_EQ(fs::last_write_time(target), old);
   dir.write("client/version.dll", "MZ old");
-  runtime.installShim(shim);
-  EXPECT_EQ(slurp(target), "MZ shim");
+  runtime.installShim(dir.write("bundle/shim/version.dll", "MZ shim"));
+  EXPECT_EQ(slurp(dir / "client/version.dll"), "MZ shim");
 }
 
 }  // namespace

@@ -65,18 +65,13 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"emptyLibsAndDxvkAreAbsent", kMinimal + "wine_libs=\ndxvk_dll=  \n",
                   spec("w1", "https://cdn.example.com/w1.tar.xz", "", -1, "w1/bin/wine")},
         ParseCase{"missingSha", "wine_id=w\nwine_url=https://h/a\nwine_bin=b\n", std::nullopt},
-        ParseCase{"missingUrl", "wine_id=w\nwine_sha256=\nwine_bin=b\n", std::nullopt},
         ParseCase{"emptyId", "wine_id=\nwine_url=https://h/a\nwine_sha256=\nwine_bin=b\n",
-                  std::nullopt},
-        ParseCase{"emptyBin", "wine_id=w\nwine_url=https://h/a\nwine_sha256=\nwine_bin=\n",
                   std::nullopt},
         ParseCase{"urlThatDoesNotParse",
                   "wine_id=w\nwine_url=http://bad host/a b\nwine_sha256=\nwine_bin=b\n",
                   std::nullopt},
-        ParseCase{"empty", "", std::nullopt},
         ParseCase{"binaryGarbage", std::string("\x00\xff\xfe=\x01\x80\n\xc3\x28", 10),
-                  std::nullopt},
-        ParseCase{"htmlErrorPage", "<html><body>404 Not Found</body></html>\n", std::nullopt}),
+                  std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct SizeCase {
@@ -95,15 +90,11 @@ TEST_P(RuntimeSpecSizeTest, ReadsSize) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, RuntimeSpecSizeTest,
                          ::testing::Values(SizeCase{"plain", "1048576", 1048576},
-                                           SizeCase{"plus", "+42", 42}, SizeCase{"minus", "-7", -7},
+                                           SizeCase{"plus", "+42", 42},
                                            SizeCase{"max", "9223372036854775807", INT64_MAX},
                                            SizeCase{"overflow", "9223372036854775808", -1},
                                            SizeCase{"trailingLetter", "12k", -1},
-                                           SizeCase{"empty", "", -1}, SizeCase{"signOnly", "+", -1},
-                                           SizeCase{"innerBlank", "1 2", -1},
-                                           SizeCase{"doubleSign", "--5", -1},
-                                           SizeCase{"hex", "0x10", -1},
-                                           SizeCase{"min", "-9223372036854775808", INT64_MIN}),
+                                           SizeCase{"empty", "", -1}, SizeCase{"hex", "0x10", -1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RuntimeSpecFromTest, BuiltInDescriptionResolvesBelowAParseableBase) {

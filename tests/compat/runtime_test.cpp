@@ -131,15 +131,4 @@ INSTANTIATE_TEST_SUITE_P(
                               with({{"PATH", "@/runtime/qh-wine-9/qh-wine-9/bin:/usr/bin:/bin"}})}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RuntimeTest, EnvironmentWithoutDescriptionSetsNoPathOrDxvk) {
-  unsetenv("DXVK_HUD");
-  const char* path = std::getenv("PATH");
-  Runtime runtime = unresolved(kBase);
-  auto env = runtime.environment(true);
-  EXPECT_EQ(env["WINEPREFIX"], (dir / "state" / "prefix-none").string());
-  EXPECT_FALSE(env.contains("DYLD_FALLBACK_LIBRARY_PATH"));
-  EXPECT_FALSE(env.contains("DXVK_HUD"));
-  EXPECT_EQ(env["PATH"], path ? path : "");
-}
-
 }  // namespace

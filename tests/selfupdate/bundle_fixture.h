@@ -12,15 +12,14 @@
 
 #include "support/temp_dir.h"
 
-inline std::string infoPlist(const std::optional<std::string>& identifier,
-                             const std::string& executable = "quellhaven-launcher") {
+inline std::string infoPlist(const std::optional<std::string>& identifier) {
   std::string s =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
       "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
       "<plist version=\"1.0\">\n<dict>\n"
-      "\t<key>CFBundleExecutable</key>\n\t<string>" +
-      executable + "</string>\n\t<key>LSEnvironment</key>\n\t<dict>\n" +
+      "\t<key>CFBundleExecutable</key>\n\t<string>quellhaven-launcher</string>\n"
+      "\t<key>LSEnvironment</key>\n\t<dict>\n"
       "\t\t<key>CFBundleIdentifier</key>\n\t\t<string>nested.decoy</string>\n\t</dict>\n";
   if (identifier) s += "\t<key>CFBundleIdentifier</key>\n\t<string>" + *identifier + "</string>\n";
   s += "\t<key>NSHighResolutionCapable</key>\n\t<true/>\n</dict>\n</plist>\n";
