@@ -13,7 +13,6 @@
 #include <iostream>
 
 #include "core/qh.h"
-#include "core/text.h"
 #include "support/nginx.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
@@ -77,12 +76,6 @@ size_t find(const std::string& out, const std::string& what, const std::string& 
   return std::string::npos;
 }
 
-// The launcher's own time stamp, in seconds, of the line holding `at`.
-double stampOf(const std::string& out, size_t at) {
-  const size_t line = out.rfind('\n', at) + 1;
-  return std::atof(out.c_str() + line + 1);
-}
-
 bool sameBytes(const fs::path& a, const fs::path& b) {
   std::error_code ec;
   return fs::is_regular_file(b, ec) && fs::file_size(a, ec) == fs::file_size(b, ec) &&
@@ -106,8 +99,7 @@ TEST(ProductEndToEnd, InstallPlayToTheEndThenUpToDate) {
   const auto rels = SampleClient::generateShaped(root / "source", 20 << 20, 120, QH_GAME_EXE);
   const fs::path runtimeDir = root / "runtime" / kRuntimeId;
   const bool systemWine = SampleClient::writeRuntime(runtimeDir, false);
-  std::cout << "runtime: " << (systemWine ? "the system's Wine" : "stand-in wine programs")
-            << ", bundled shim: " << QH_BUNDLE_SHIM_ARCH << "\n";
+  std::cout << "runtime: " << (systemWine ? "the system's Wine" : "stand-in wine programs") << "\n";
   const auto published =
       runTool(QH_PUBLISH,
               {(root / "source").string(), (root / "www").string(), "--version", "7.3.5",
@@ -196,25 +188,9 @@ TEST(ProductEndToEnd, InstallPlayToTheEndThenUpToDate) {
   }
   EXPECT_TRUE(fs::exists(client / "WTF/SavedVariables/QuellhavenIntegrity.lua"));
 
-  // The bundle's shim sits beside the client. It writes its log only when
-  // Wine can load it: a real Wine and a shim built for the game's (64-bit)
-  // architecture.
+  // The bundle's shim sits beside the client.
   EXPECT_TRUE(sameBytes(fs::path(QH_BUNDLE "/Contents/Resources/shim/version.dll"),
                         client / "version.dll"));
-  if (systemWine && std::string(QH_BUNDLE_SHIM_ARCH) == "x86_64") {
-    const auto shim = text::splitLines(slurp(client / "Logs/qhshim.log"));
-    ASSERT_EQ(shim.size(), 2u) << slurp(client / "Logs/qhshim.log");
-    EXPECT_NE(text::lower(shim[0]).find(" load pid="), std::string::npos) << shim[0];
-    EXPECT_NE(text::lower(shim[0]).find("\\quellhaven\\quellhavengame.exe launcher="),
-              std::string::npos)
-        << shim[0];
-    EXPECT_NE(text::lower(shim[1]).find(" unload pid="), std::string::npos) << shim[1];
-  } else if (!systemWine) {
-    std::cout << "not checking Logs/qhshim.log: wine is a stand-in that loads no DLL\n";
-  } else {
-    std::cout << "not checking Logs/qhshim.log: the game is 64-bit, the bundled shim "
-              << QH_BUNDLE_SHIM_ARCH << "\n";
-  }
 
   // Second start: the markers match the server and the layer is in place, so
   // nothing is compared, fetched, unpacked or booted again.
@@ -222,10 +198,7 @@ TEST(ProductEndToEnd, InstallPlayToTheEndThenUpToDate) {
   const LauncherRun second = runLauncher(home, "ready", 600000);
   std::cout << second.out;
   ASSERT_EQ(second.exitCode, 0) << second.out;
-  const size_t upToDate = find(second.out, "ready", "Up to date - ready to play!");
-  ASSERT_NE(upToDate, std::string::npos);
-  std::cout << "second start: ready after " << stampOf(second.out, upToDate)
-            << " s of launcher time\n";
+  ASSERT_NE(find(second.out, "ready", "Up to date - ready to play!"), std::string::npos);
   for (const char* slow : {"INSTALL", "Comparing files...", "Downloading", "Unpacking",
                            "Setting up the Windows environment", "isn't ready"}) {
     EXPECT_EQ(second.out.find(slow), std::string::npos) << slow;

@@ -1,14 +1,10 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "net/net.h"
 #include "net/net_error.h"
-#include "support/qt_wait.h"
 #include "support/test_server.h"
 
 namespace {
-
-using ::testing::HasSubstr;
 
 class GetStringTest : public ::testing::Test {
  protected:
@@ -54,27 +50,6 @@ TEST_F(GetStringTest, EveryStatusButTwoHundredIsAnHttpErrorWithTheRequestedUrl) 
     EXPECT_EQ(e.status(), status);
     EXPECT_EQ(std::string(e.what()), "HTTP " + std::to_string(status) + " for " + url);
   }
-}
-
-TEST_F(GetStringTest, TransportFailuresKeepCurlsMessage) {
-  std::string url;
-  {
-    TestServer gone;  // a port that was free a moment ago and is closed now
-    url = gone.url("/x");
-  }
-  try {
-    Net::getStringBlocking(url);
-    FAIL() << "no error";
-  } catch (const TransportError& e) {
-    EXPECT_THAT(e.what(), HasSubstr("Couldn't connect to server"));
-  }
-}
-
-TEST_F(GetStringTest, AwaitedFromTheMainThreadWorksOnAWorker) {
-  server.setFile("/t", "text");
-  EXPECT_EQ(runTask(Net::getString(server.url("/t"))), "text");
-  EXPECT_THROW(runTask(Net::getString(server.url("/missing"))), NetError);
-  EXPECT_THROW(runTask(Net::getString("not a url")), NetError);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <system_error>
-
 #include "support/temp_dir.h"
 
 namespace {
@@ -35,15 +33,5 @@ INSTANTIATE_TEST_SUITE_P(
                               "ed3007dcca0488c69e9badf3e547fe02533eef35",
                               "c4d13806acc56806fcb1a84ebb1737df394a4d6a07b28789c7b932f2073013b1"}),
     [](const auto& info) { return info.param.name; });
-
-TEST(HashStream, MissingOrUnreadableFileThrowsBeforeHashing) {
-  TempDir dir;
-  bool called = false;
-  EXPECT_THROW(Hash::stream(dir / "missing", [&](const unsigned char*, size_t) { called = true; }),
-               std::system_error);
-  EXPECT_FALSE(called);
-  EXPECT_THROW(Hash::sha1(dir / "missing"), std::system_error);
-  EXPECT_THROW(Hash::sha256(dir.path()), std::system_error);
-}
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,15 +26,6 @@ struct Published {
 Published publishSample(const std::filesystem::path& work, int files, int64_t bytes,
                         const std::filesystem::path& publishTool);
 
-struct Options {
-  std::filesystem::path driver;  // qh-fault-driver
-  // Chance of a fault per file request, and per request asking for a range.
-  double faultRate = 1.0 / 100;
-  double rangeFaultRate = 0.3;
-  int maxRuns = 60;
-  bool stalls = true;
-};
-
 struct SeedReport {
   uint64_t seed = 0;
   int serverFaults = 0;  // misbehaving answers, 404 files included
@@ -50,26 +40,10 @@ struct SeedReport {
   int faults() const { return serverFaults + kills; }
 };
 
-// Starts the driver with HOME and the XDG folders below `home` and SIGKILLs
-// it on request from any thread.
-class DriverProcess {
- public:
-  DriverProcess(std::filesystem::path driver, std::filesystem::path home);
-  // Runs the driver with `args` to its end, output to `output`; returns the
-  // wait status. Throws std::runtime_error when it cannot start.
-  int run(const std::vector<std::string>& args, const std::filesystem::path& output);
-  // Kills the running driver, if any.
-  void kill();
-
- private:
-  std::filesystem::path driver_, home_;
-  std::mutex mutex_;
-  int pid_ = 0;
-};
-
-// One seed in a fresh folder below `work`, removed afterwards unless it failed.
+// One seed in a fresh folder below `work`, removed afterwards unless it
+// failed, with `driver` (qh-fault-driver) as the launcher.
 SeedReport runSeed(const Published& published, const std::filesystem::path& work, uint64_t seed,
-                   const Options& options);
+                   const std::filesystem::path& driver);
 
 // "faults: N, survived: N, corrupt files: N, bytes re-downloaded: X % over minimum"
 std::string summary(const std::vector<SeedReport>& reports);

@@ -27,9 +27,8 @@ TempDir* FaultCampaign::work = nullptr;
 Campaign::Published* FaultCampaign::published = nullptr;
 
 TEST_P(FaultCampaign, InstallSurvivesFaultsAndKills) {
-  Campaign::Options options;
-  options.driver = QH_FAULT_DRIVER;
-  const Campaign::SeedReport r = Campaign::runSeed(*published, work->path(), GetParam(), options);
+  const Campaign::SeedReport r =
+      Campaign::runSeed(*published, work->path(), GetParam(), QH_FAULT_DRIVER);
   std::printf("seed %llu: %d faults (%d kills) over %d runs; %s\n",
               static_cast<unsigned long long>(r.seed), r.faults(), r.kills, r.runs,
               Campaign::summary({r}).c_str());

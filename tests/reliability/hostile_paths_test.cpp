@@ -79,7 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
     Links, LinkedOut,
     ::testing::Values(
         LinkCase{"AddOnsFolder", {{"", "Interface/AddOns"}}, reconcile},
-        LinkCase{"InterfaceFolder", {{"", "Interface"}}, reconcile},
         LinkCase{"UnofficialAddon",
                  {{"Shared", "Interface/AddOns/Shared"}},
                  [](const Paths& p) {
@@ -87,9 +86,6 @@ INSTANTIATE_TEST_SUITE_P(
                    ClientFiles::reconcileAddons(p, {"Quests"});
                    EXPECT_EQ(slurp(p.installDir / "Interface/AddOns/Quests/Quests.toc"), "ok");
                  }},
-        LinkCase{"WdbFolder",
-                 {{"", "Cache/WDB"}},
-                 [](const Paths& p) { EXPECT_EQ(ClientFiles::clearWdbCache(p), 0); }},
         LinkCase{"CacheFolder",
                  {{"", "Cache"}},
                  [](const Paths& p) {
@@ -97,13 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
                    ClientFiles::clearCache(p);
                    EXPECT_FALSE(fs::exists(fs::symlink_status(p.installDir / "Cache")));
                  }},
-        LinkCase{"WtfFolder", {{"", "WTF"}}, editConfig},
         LinkCase{"ConfigWtf", {{"Config.wtf", "WTF/Config.wtf"}}, editConfig},
         LinkCase{"RealmListData",
                  {{"", "Data"}},
-                 [](const Paths& p) { ClientFiles::ensureRealmList(p); }},
-        LinkCase{"RealmListEnUs",
-                 {{"", "Data/enUS"}},
                  [](const Paths& p) { ClientFiles::ensureRealmList(p); }},
         LinkCase{"OneAccount",
                  {{"", "WTF/Account/LINKED"}},
@@ -114,56 +106,33 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_EQ(slurp(real / "AddOns.txt"), "Quests: enabled\r\n");
                    EXPECT_EQ(slurp(real / "Realm/Char/AddOns.txt"), "Quests: enabled\r\n");
                  }},
-        LinkCase{"AccountFolder", {{"", "WTF/Account"}}, reconcile},
         LinkCase{"SavedVariables",
                  {{"", "WTF/SavedVariables"}},
                  [](const Paths& p) { EXPECT_FALSE(IntegrityReport::write(p.installDir)); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(HostileLinks, LinksInsideTheClientAreFollowed) {
-  fs::create_directories(paths.installDir / "Settings");
-  link("Settings", "WTF");
-  ClientFiles::ensureConfigWtf(paths);
-  EXPECT_TRUE(ClientFiles::setConfigWtfLine(paths, "gxResolution", "1280x800"));
-  EXPECT_NE(slurp(paths.installDir / "Settings/Config.wtf").find("SET gxResolution \"1280x800\""),
-            std::string::npos);
-}
-
 // What the update engine finds in the client folder as links leading out.
-class HostileUpdateLinks : public HostileLinks {
- protected:
-  void SetUp() override {
-    HostileLinks::SetUp();
-    server.setFile("/version.txt", "5\n");
-    server.setFile("/Data/a.MPQ", "new bytes");
-    server.setFile("/manifest.txt", manifest);
-    host = FakeHost::make(server.url(), paths.installDir, paths.stateDir);
-  }
-  TestServer server;
-  std::shared_ptr<FakeHost> host;
+// What the update engine finds in the client folder as links leading out: a
+// ".part" and the markers. Read through, the markers would say "nothing
+// changed" without a look at the files.
+TEST_F(HostileLinks, UpdateNeitherReadsNorWritesThroughMarkersOrAPart) {
   const std::string manifest = manifestLine("Data/a.MPQ", "new bytes");
-};
-
-TEST_F(HostileUpdateLinks, APartFileLinkedOutIsReplacedNotWrittenThrough) {
-  link(dir / "elsewhere/Notes/todo.txt", "Data/a.MPQ.part");
-  const auto before = elsewhere();
-  runTask(UpdateEngine::sync(host, false));
-  EXPECT_EQ(elsewhere(), before);
-  EXPECT_EQ(host->phase, Phase::ready);
-  EXPECT_FALSE(fs::is_symlink(paths.installDir / "Data/a.MPQ"));
-  EXPECT_EQ(slurp(paths.installDir / "Data/a.MPQ"), "new bytes");
-}
-
-TEST_F(HostileUpdateLinks, MarkersLinkedOutAreNeitherReadNorWrittenThrough) {
+  TestServer server;
+  server.setFile("/version.txt", "5\n");
+  server.setFile("/Data/a.MPQ", "new bytes");
+  server.setFile("/manifest.txt", manifest);
   dir.write("elsewhere/manifest", manifest);
   dir.write("elsewhere/version", "5");
   dir.write("client/Wow.exe", "MZ");
   link(dir / "elsewhere/manifest", ".qhmanifest");
   link(dir / "elsewhere/version", ".qhversion");
+  link(dir / "elsewhere/Notes/todo.txt", "Data/a.MPQ.part");
   const auto before = elsewhere();
+  auto host = FakeHost::make(server.url(), paths.installDir, paths.stateDir);
   runTask(UpdateEngine::sync(host, false));
   EXPECT_EQ(elsewhere(), before);
-  // Read through, the links would have said "nothing changed" without a look at the files.
+  EXPECT_EQ(host->phase, Phase::ready);
+  EXPECT_FALSE(fs::is_symlink(paths.installDir / "Data/a.MPQ"));
   EXPECT_EQ(slurp(paths.installDir / "Data/a.MPQ"), "new bytes");
   EXPECT_EQ(slurp(paths.installDir / ".qhversion"), "5");
   EXPECT_FALSE(fs::is_symlink(paths.installDir / ".qhmanifest"));

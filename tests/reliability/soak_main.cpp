@@ -28,9 +28,9 @@ void printSeed(const Campaign::SeedReport& r, double seconds) {
 }
 
 Campaign::SeedReport runOne(const Campaign::Published& published, const std::filesystem::path& work,
-                            uint64_t seed, const Campaign::Options& options) {
+                            uint64_t seed) {
   const auto start = std::chrono::steady_clock::now();
-  Campaign::SeedReport r = Campaign::runSeed(published, work, seed, options);
+  Campaign::SeedReport r = Campaign::runSeed(published, work, seed, QH_FAULT_DRIVER);
   printSeed(r, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   return r;
 }
@@ -73,8 +73,6 @@ int main(int argc, char** argv) {
   TempDir work;
   const Campaign::Published published =
       Campaign::publishSample(work.path(), files, 8 * 1024 * 1024, QH_PUBLISH);
-  Campaign::Options options;
-  options.driver = QH_FAULT_DRIVER;
   std::vector<Campaign::SeedReport> reports;
 
   int pipeFds[2];
@@ -86,7 +84,7 @@ int main(int argc, char** argv) {
     if (pid == 0) {
       ::close(pipeFds[0]);
       for (int i = job; i < seeds; i += jobs) {
-        const std::string line = encode(runOne(published, work.path(), first + i, options));
+        const std::string line = encode(runOne(published, work.path(), first + i));
         // Lines shorter than PIPE_BUF arrive whole, whatever the others write.
         [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], line.data(), line.size());
       }

@@ -102,22 +102,9 @@ void TestServer::serveFolder(const std::filesystem::path& folder) {
   folder_ = folder;
 }
 
-void TestServer::setRangeSupport(bool on) {
-  std::lock_guard lock(mutex_);
-  ranges_ = on;
-}
-
 void TestServer::fault(const std::string& path, Fault fault, int times) {
   std::lock_guard lock(mutex_);
   faults_.push_back({path, std::move(fault), times});
-}
-
-void TestServer::releaseStalls() {
-  {
-    std::lock_guard lock(mutex_);
-    ++stallGeneration_;
-  }
-  released_.notify_all();
 }
 
 void TestServer::setPlanner(Planner planner) {
@@ -126,12 +113,8 @@ void TestServer::setPlanner(Planner planner) {
 }
 
 void TestServer::stall() {
-  uint64_t generation;
-  {
-    std::lock_guard lock(mutex_);
-    generation = stallGeneration_;
-  }
-  waitForRelease(generation);
+  std::unique_lock lock(mutex_);
+  released_.wait(lock, [&] { return stopping_; });
 }
 
 std::map<std::string, uint64_t> TestServer::bytesSent() const {
@@ -191,11 +174,6 @@ TestServer::Fault TestServer::takeFault(const Request& request, const std::strin
   return planner && body ? planner(request, body->size()) : Fault{};
 }
 
-void TestServer::waitForRelease(uint64_t generation) {
-  std::unique_lock lock(mutex_);
-  released_.wait(lock, [&] { return stopping_ || stallGeneration_ != generation; });
-}
-
 void TestServer::handle(const httplib::Request& req, httplib::Response& res) {
   Request seen{req.target, req.path, {}};
   for (const auto& [name, value] : req.headers) {
@@ -203,15 +181,12 @@ void TestServer::handle(const httplib::Request& req, httplib::Response& res) {
       seen.headers.emplace(lower(name), value);
     }
   }
-  bool ranges;
   {
     std::lock_guard lock(mutex_);
     requests_.push_back(seen);
-    ranges = ranges_;
   }
   std::shared_ptr<const std::string> body = content(req.path);
   Fault fault = takeFault(seen, body.get());
-  for (const auto& [name, value] : fault.headers) res.set_header(name, value);
   if (fault.status != 0 || !body) {
     res.status = fault.status != 0 ? fault.status : 404;
     res.set_content("status " + std::to_string(res.status) + "\n", "text/plain");
@@ -225,7 +200,7 @@ void TestServer::handle(const httplib::Request& req, httplib::Response& res) {
   }
   const size_t size = body->size();
   Slice part{200, 0, size};
-  if (ranges && !fault.ignoreRange && req.has_header("Range")) {
+  if (!fault.ignoreRange && req.has_header("Range")) {
     part = slice(req.get_header_value("Range"), size);
   }
   if (part.status == 206) {
@@ -249,33 +224,25 @@ void TestServer::handle(const httplib::Request& req, httplib::Response& res) {
     res.set_content("", "application/octet-stream");
     return;
   }
-  uint64_t generation;
-  {
-    std::lock_guard lock(mutex_);
-    generation = stallGeneration_;
-  }
   // `sent` counts body bytes; the library's offset stops at `announced`.
   auto sent = std::make_shared<size_t>(0);
-  auto stalled = std::make_shared<bool>(false);
   auto hook = std::make_shared<std::function<void()>>(fault.hook);
   res.set_content_provider(
       announced, "application/octet-stream",
-      [this, body, part, fault, announced, sent, stalled, hook, generation, path = req.path](
-          size_t, size_t, httplib::DataSink& sink) {
+      [this, body, part, fault, announced, sent, hook, path = req.path](size_t, size_t,
+                                                                        httplib::DataSink& sink) {
         const auto hookDue = [&] { return *hook && *sent >= *fault.hookAfter; };
         if (hookDue()) std::exchange(*hook, nullptr)();
         const char* data = body->data() + part.first;
         if (*sent >= part.count) return false;  // announced more than there is
-        if (fault.stallAfter && !*stalled && *sent >= *fault.stallAfter) {
-          *stalled = true;
-          waitForRelease(generation);
-          std::lock_guard lock(mutex_);
-          if (stopping_) return false;
+        if (fault.stallAfter && *sent >= *fault.stallAfter) {
+          stall();
+          return false;
         }
         if (fault.dropAfter && *sent >= *fault.dropAfter) return false;
         size_t end = part.count;
         if (fault.dropAfter) end = std::min(end, *fault.dropAfter);
-        if (fault.stallAfter && !*stalled) end = std::min(end, *fault.stallAfter);
+        if (fault.stallAfter) end = std::min(end, *fault.stallAfter);
         if (*hook) end = std::min(end, *fault.hookAfter);
         // Past the announced length the library would stop asking, so a body
         // longer than announced goes out in one piece.

@@ -39,15 +39,12 @@ class TestServer {
     int status = 0;
     // Close the connection after this many body bytes.
     std::optional<size_t> dropAfter = std::nullopt;
-    // After this many body bytes send nothing more until releaseStalls() or
-    // the server stops; after a release the rest of the body follows.
+    // After this many body bytes send nothing more until the server stops.
     std::optional<size_t> stallAfter = std::nullopt;
     // Announce this "Content-Length" whatever the body is. Shorter than the
     // body: the whole body is sent anyway; longer: the connection is closed
     // after the body.
     std::optional<size_t> contentLength = std::nullopt;
-    // Extra response headers.
-    std::map<std::string, std::string> headers = {};
     // Serve the file as if it were this long (cut short or padded), with one
     // byte flipped, or answering a range with the whole file or with a 206
     // that starts `rangeEarly` bytes before the asked offset.
@@ -89,16 +86,12 @@ class TestServer {
   void setFile(const std::string& path, std::string bytes);
   // Serves every file under `folder`; memory files win over it.
   void serveFolder(const std::filesystem::path& folder);
-  // Turns range support off (every answer a whole-file 200) or back on.
-  void setRangeSupport(bool on);
   // Applies `fault` to the next `times` requests of `path` (-1: all of them).
   void fault(const std::string& path, Fault fault, int times = -1);
   // Picks the fault of each request for a file that no fault() matched.
   using Planner = std::function<Fault(const Request& request, size_t size)>;
   void setPlanner(Planner planner);
-  // Lets every stalled answer continue.
-  void releaseStalls();
-  // Blocks the calling hook until releaseStalls() or the server stops.
+  // Blocks the calling hook until the server stops.
   void stall();
 
   std::vector<Request> requests() const;
@@ -119,8 +112,6 @@ class TestServer {
   void handle(const httplib::Request& req, httplib::Response& res);
   std::shared_ptr<const std::string> content(const std::string& path) const;
   Fault takeFault(const Request& request, const std::string* body);
-  // Blocks until the stall generation moves past `generation` or the server stops.
-  void waitForRelease(uint64_t generation);
 
   std::unique_ptr<httplib::Server> server_;
   bool tls_ = false;
@@ -129,9 +120,7 @@ class TestServer {
 
   mutable std::mutex mutex_;
   std::condition_variable released_;
-  uint64_t stallGeneration_ = 0;
   bool stopping_ = false;
-  bool ranges_ = true;
   std::map<std::string, std::shared_ptr<const std::string>> files_;
   std::optional<std::filesystem::path> folder_;
   std::vector<ActiveFault> faults_;

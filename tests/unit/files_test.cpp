@@ -25,26 +25,4 @@ TEST(Files, FailedWriteKeepsTheOldFile) {
   EXPECT_EQ(slurp(file), "keep");
 }
 
-TEST(Files, ReadRefusesFoldersAndUtf8ReadRefusesGarbage) {
-  TempDir dir;
-  EXPECT_FALSE(files::read(dir.path()));
-  EXPECT_FALSE(files::read(dir / "none"));
-  dir.write("bin", std::string("\x00\xff", 2));
-  EXPECT_EQ(files::read(dir / "bin")->size(), 2u);
-  EXPECT_FALSE(files::readUtf8(dir / "bin"));
-}
-
-TEST(Files, ReadReturnsEveryByteWhateverTheSizeSays) {
-  TempDir dir;
-  std::string big(300001, '\0');
-  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 % 256);
-  EXPECT_EQ(files::read(dir.write("big", big)), big);
-  EXPECT_EQ(files::read(dir.write("empty", "")), "");
-  // Kernel files report a size of 0 and still have content.
-  const auto status = files::read("/proc/self/status");
-  ASSERT_TRUE(status);
-  EXPECT_NE(status->find("Name:"), std::string::npos);
-  EXPECT_EQ(status->back(), '\n');
-}
-
 }  // namespace

@@ -47,19 +47,17 @@ class StartupTest : public ::testing::Test {
   std::optional<std::string> versionBody = "1.2.3\n";  // none: the fetch fails
 };
 
-TEST_F(StartupTest, ConstructionResolvesPathsAndPointsTheLog) {
-  home.write("data/Quellhaven/install_path.txt", "/opt/client\n");
-  LauncherModel model(ModelServices{});
-  EXPECT_EQ(model.phase(), Phase::working);
-  EXPECT_EQ(model.status(), "Starting...");
-  EXPECT_EQ(model.installPath(), "/opt/client");
-  EXPECT_EQ(model.actionTitle(), "WORKING.");
-  EXPECT_EQ(Log::url(), home / "data/Quellhaven/launcher.log");
-}
-
-TEST_F(StartupTest, WithoutClientEndsInNeedInstall) {
+// Started twice, the sequence runs once; the self-update's notice is posted,
+// so it may land after the needInstall text, but it must land.
+TEST_F(StartupTest, WithoutClientTheSequenceRunsOnceAndEndsInNeedInstall) {
   LauncherModel model(recording());
-  runTask(model.startUp());
+  std::vector<QString> statuses;
+  QObject::connect(&model, &LauncherModel::statusChanged,
+                   [&] { statuses.push_back(model.status()); });
+  model.start();
+  model.start();
+  ASSERT_TRUE(spinUntil([&] { return model.phase() == Phase::needInstall; }));
+  drainEvents();
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0], "selfUpdate");
   // The version label is fetched cache-busted: "?t=" and the milliseconds.
@@ -67,11 +65,13 @@ TEST_F(StartupTest, WithoutClientEndsInNeedInstall) {
   EXPECT_EQ(calls[1].substr(0, fetched.size()), fetched);
   EXPECT_THAT(calls[1].substr(fetched.size()), ::testing::MatchesRegex("[0-9]{13}"));
   EXPECT_EQ(calls[2], "resolveSpec");
-  EXPECT_EQ(model.phase(), Phase::needInstall);
-  EXPECT_EQ(model.status(), "Choose where to install Quellhaven, then press Install.");
   EXPECT_EQ(model.detail(), "The full client is about 30 GB.");
   EXPECT_EQ(model.actionTitle(), "INSTALL");
   EXPECT_EQ(model.gameVersion(), "v1.2.3");
+  for (const char* text : {"Checking for launcher update...",
+                           "Choose where to install Quellhaven, then press Install."}) {
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), text), statuses.end()) << text;
+  }
 }
 
 TEST_F(StartupTest, WithWowExeTheUpdateEngineRunsAndFinishesReady) {
@@ -85,22 +85,6 @@ TEST_F(StartupTest, WithWowExeTheUpdateEngineRunsAndFinishesReady) {
             QString::fromStdString("Version 1.0    " + (home / "Quellhaven").string()));
   EXPECT_EQ(model.progress(), 1.0);
   EXPECT_EQ(model.actionTitle(), "PLAY");
-}
-
-TEST_F(StartupTest, StartRunsTheSequenceOnceAndSelfUpdateNoticesReachTheStatusLine) {
-  LauncherModel model(recording());
-  std::vector<QString> statuses;
-  QObject::connect(&model, &LauncherModel::statusChanged,
-                   [&] { statuses.push_back(model.status()); });
-  model.start();
-  model.start();
-  ASSERT_TRUE(spinUntil([&] { return model.phase() == Phase::needInstall; }));
-  drainEvents();
-  EXPECT_EQ(std::count(calls.begin(), calls.end(), "selfUpdate"), 1);
-  EXPECT_TRUE(model.started());
-  // The notice is posted, so it may land after the needInstall text; it must land.
-  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Checking for launcher update..."),
-            statuses.end());
 }
 
 struct VersionCase {

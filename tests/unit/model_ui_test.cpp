@@ -33,16 +33,4 @@ TEST(ModelUi, UpdatesFromWorkersLandOnTheMainThreadInOrder) {
   EXPECT_FALSE(model.hasProgress());
 }
 
-TEST(ModelUi, StatusIsSetBeforeProgressInOneUpdate) {
-  TempDir home;
-  setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-  LauncherModel model(ModelServices{});
-  QString statusWhenProgressChanged;
-  QObject::connect(&model, &LauncherModel::progressChanged,
-                   [&] { statusWhenProgressChanged = model.status(); });
-  model.ui("Downloading", 0.5);
-  drainEvents();
-  EXPECT_EQ(statusWhenProgressChanged, "Downloading");
-}
-
 }  // namespace

@@ -71,10 +71,9 @@ class FakeHost final : public UpdateHost {
   }
   // Worker reports are recorded at once, in the order they arrive.
   UiSink uiSink() override {
-    return [this](const std::string& s, std::optional<double> p) {
+    return [this](const std::string& s, std::optional<double>) {
       std::lock_guard lock(mutex_);
       statuses.push_back(s);
-      uiProgress.push_back(p);
     };
   }
   StatusSink statusSink() override {
@@ -90,8 +89,6 @@ class FakeHost final : public UpdateHost {
     }
     return false;
   }
-
-  std::vector<std::optional<double>> uiProgress;
 
  private:
   std::mutex mutex_;

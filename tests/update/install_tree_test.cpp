@@ -35,20 +35,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"Nul", std::string("Data/x\0y", 8), false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(InstallTree, ReportsSizesAndMissingFiles) {
-  TempDir dir;
-  dir.write("client/Data/a.bin", "abc");
-  fs::create_directories(dir / "client/Data/folder");
-  InstallTree tree(dir / "client");
-  auto a = tree.locate("Data/a.bin");
-  ASSERT_TRUE(a);
-  EXPECT_EQ(a->file, dir / "client/Data/a.bin");
-  EXPECT_EQ(a->size, 3);
-  EXPECT_EQ(tree.locate("Data/none")->size, std::nullopt);
-  EXPECT_EQ(tree.locate("Data/folder")->size, std::nullopt);
-  EXPECT_EQ(tree.locate("New/Deeper/x")->size, std::nullopt);
-}
-
 TEST(InstallTree, LinksLeadingOutsideAreRefusedLinksInsideFollowed) {
   TempDir dir;
   dir.write("outside/secret", "s3cret");

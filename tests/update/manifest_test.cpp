@@ -1,12 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <charconv>
-#include <random>
-
-#include "core/text.h"
-#include "support/temp_dir.h"
 #include "update/manifest.h"
-#include "update/markers.h"
 
 namespace {
 
@@ -57,50 +51,6 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"Garbage", std::string("\x00\xff\xfe\t\x01", 5), {}}, ParseCase{"Empty", "", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Lines as the general text helpers see them: split at every newline
-// character, trimmed of every white space, then the three fields.
-std::vector<ManifestEntry> parsedByTheTextHelpers(const std::string& text) {
-  std::vector<ManifestEntry> entries;
-  for (const std::string& raw : text::splitLines(text)) {
-    const std::string line = text::trimWhitespace(raw);
-    const size_t tab1 = line.find('\t');
-    const size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
-    if (tab2 == std::string::npos) continue;
-    const std::string size = line.substr(tab1 + 1, tab2 - tab1 - 1);
-    // The size rules have their own table above; these lines use plain digits.
-    int64_t value = 0;
-    const auto [end, ec] = std::from_chars(size.data(), size.data() + size.size(), value);
-    if (size.empty() || size[0] == '-' || ec != std::errc() || end != size.data() + size.size()) {
-      continue;
-    }
-    std::string rel = line.substr(tab2 + 1);
-    for (char& c : rel) c = c == '\\' ? '/' : c;
-    entries.push_back({line.substr(0, tab1), value, rel});
-  }
-  return entries;
-}
-
-// Random lines built from the pieces where a byte-level reader could go
-// wrong: every newline character, Unicode spaces at the ends, stray and
-// truncated multi-byte sequences, blanks and tabs.
-TEST(ParseManifestRandom, AgreesWithTheTextHelpers) {
-  const std::vector<std::string> pieces = {
-      "a",        "Data/x.MPQ",   "\t",           "\t7\t",        " ",
-      "12",       "\\",           "\n",           "\r",           "\r\n",
-      "\v",       "\f",           "\xC2\x85",     "\xE2\x80\xA8", "\xE2\x80\xA9",
-      "\xC2\xA0", "\xE3\x80\x80", "\xE2\x80\x83", "\x85",         "\xC2",
-      "\xE2\x80", "\xE2",         "\xA0",         "\xC3\xA9",     "\xF0\x9F\x99\x82",
-      "\xFF"};
-  std::mt19937 rng(20261206);
-  for (int round = 0; round < 3000; ++round) {
-    std::string text;
-    const int count = static_cast<int>(rng() % 24);
-    for (int i = 0; i < count; ++i) text += pieces[rng() % pieces.size()];
-    ASSERT_EQ(ClientFiles::parseManifest(text), parsedByTheTextHelpers(text))
-        << ::testing::PrintToString(text);
-  }
-}
-
 TEST(OfficialAddons, FirstCaseWinsAndLooseFilesAreIgnored) {
   const auto entries = ClientFiles::parseManifest(
       "a\t1\tInterface/AddOns/Foo/a.lua\n"
@@ -110,32 +60,6 @@ TEST(OfficialAddons, FirstCaseWinsAndLooseFilesAreIgnored) {
       "a\t1\tInterface\\AddOns\\Bar\\Bar.toc\n"
       "a\t1\tData/Interface/AddOns/Baz/x\n");
   EXPECT_EQ(ClientFiles::officialAddons(entries), (std::vector<std::string>{"Foo", "Bar"}));
-}
-
-TEST(FileSize, FilesOnlyNeverThrows) {
-  TempDir dir;
-  dir.write("a", "12345");
-  std::filesystem::create_directory(dir / "folder");
-  std::filesystem::create_symlink(dir / "a", dir / "link");
-  EXPECT_EQ(ClientFiles::fileSize(dir / "a"), 5);
-  EXPECT_EQ(ClientFiles::fileSize(dir / "link"), 5);
-  EXPECT_EQ(ClientFiles::fileSize(dir / "folder"), std::nullopt);
-  EXPECT_EQ(ClientFiles::fileSize(dir / "missing"), std::nullopt);
-}
-
-TEST(Markers, RoundTripTrimsOnlyTheVersion) {
-  TempDir dir;
-  EXPECT_EQ(Markers::readVersion(dir.path()), "");
-  EXPECT_EQ(Markers::readManifest(dir.path()), "");
-  EXPECT_TRUE(Markers::write(dir.path(), "1.0", " a\t1\tb\r\n"));
-  EXPECT_EQ(slurp(dir / ".qhversion"), "1.0");
-  EXPECT_EQ(Markers::readManifest(dir.path()), " a\t1\tb\r\n");
-  dir.write(".qhversion", "\n 2.0 \n");
-  EXPECT_EQ(Markers::readVersion(dir.path()), "2.0");
-  Markers::remove(dir.path());
-  EXPECT_FALSE(std::filesystem::exists(dir / ".qhversion"));
-  EXPECT_FALSE(std::filesystem::exists(dir / ".qhmanifest"));
-  EXPECT_FALSE(Markers::write(dir / "missing", "1", "m"));
 }
 
 }  // namespace

