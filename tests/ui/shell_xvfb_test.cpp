@@ -52,17 +52,6 @@ class ShellTest : public ::testing::Test {
     EXPECT_EQ(launcher.exitCode(), 0);
   }
 
-  // Moves and resizes the window as a user would, closes it and starts the
-  // launcher again: the frame it reopens with.
-  XvfbSession::Frame reopenAfter(Window w, int left, int top, int width, int height) {
-    XMoveResizeWindow(x.x(), w, left, top, width, height);
-    XFlush(x.x());
-    EXPECT_TRUE(XvfbSession::waitFor([&] { return x.frame(w).width == width; }, 5000));
-    closeWindow(w);
-    window = launch();
-    return window ? x.frame(window) : XvfbSession::Frame{};
-  }
-
   std::string log() const { return slurp(home / "data/Quellhaven/launcher.log"); }
 
   XvfbSession x;
@@ -70,7 +59,6 @@ class ShellTest : public ::testing::Test {
   TempDir site;
   StaticServer server{site.path()};
   QProcess launcher;
-  Window window = 0;
 };
 
 TEST_F(ShellTest, OpensCentredAndReopensWithTheClosedFrame) {
@@ -93,19 +81,22 @@ TEST_F(ShellTest, OpensCentredAndReopensWithTheClosedFrame) {
       XvfbSession::waitFor([&] { return log().find("selfupdate") != std::string::npos; }, 30000))
       << "start-up ran:\n"
       << log();
-  EXPECT_NE(log().find("first frame shown"), std::string::npos);
+  EXPECT_LT(log().find("first frame shown"), log().find("selfupdate")) << log();
 
-  // Without a window manager nothing enforces the hints: the launcher sees a
-  // frame beyond its limits and must still reopen within them.
-  f = reopenAfter(w, 120, 90, 1700, 1050);
+  // Moved and resized as a user would, closed and started again. Without a
+  // window manager nothing enforces the hints: the launcher sees a frame
+  // beyond its limits and must still reopen within them.
+  XMoveResizeWindow(x.x(), w, 120, 90, 1700, 1050);
+  XFlush(x.x());
+  EXPECT_TRUE(XvfbSession::waitFor([&] { return x.frame(w).width == 1700; }, 5000));
+  closeWindow(w);
+  const Window again = launch();
+  ASSERT_NE(again, 0u);
+  f = x.frame(again);
   const std::string settings = slurp(home / "config/Quellhaven/Quellhaven Launcher.conf");
   EXPECT_NE(settings.find("QuellhavenLauncherWindow"), std::string::npos) << settings;
   EXPECT_EQ(std::tuple(f.x, f.y, f.width, f.height), std::tuple(120, 90, 1500, 1000));
-
-  // A frame that was moved and resized within the limits comes back as it was.
-  f = reopenAfter(window, 300, 200, 1000, 640);
-  EXPECT_EQ(std::tuple(f.x, f.y, f.width, f.height), std::tuple(300, 200, 1000, 640));
-  closeWindow(window);
+  closeWindow(again);
 }
 
 }  // namespace

@@ -39,11 +39,11 @@ class WindowTest : public ::testing::Test {
 
   // Opens the window (once) with the built pictures or, with `pictures`
   // false, with none.
-  void open(bool pictures = true, QSize size = {900, 560}) {
+  void open(bool pictures = true) {
     theme = std::make_unique<Theme>(
         pictures ? std::filesystem::path(QH_RESOURCES) : home / "no-resources", false);
     window = std::make_unique<LauncherWindow>(*model, *theme);
-    window->resize(size);
+    window->resize(900, 560);
     window->showWhenLoaded();
     EXPECT_TRUE(spinUntil([&] { return window->isVisible() && !window->picturesLoading(); }));
     drainEvents();

@@ -25,51 +25,33 @@ class WindowInputTest : public WindowTest {
   QQuickItem* field = nullptr;
 };
 
-TEST_F(WindowInputTest, TypingReplacesTheInstallPath) {
+TEST_F(WindowInputTest, TypingPastingAndReturnReachTheModel) {
   type("/games/qh");
   drainEvents();
   EXPECT_EQ(model->installPath(), "/games/qh");
   EXPECT_EQ(model->paths().installDir, home / "Quellhaven") << "only the button applies it";
-}
 
-TEST_F(WindowInputTest, PastingWithTheShortcutReachesTheModel) {
+  QMetaObject::invokeMethod(field, "selectAll");
   QGuiApplication::clipboard()->setText("/Volumes/Games/Quellhaven");
   QTest::keySequence(window.get(), QKeySequence::Paste);
   drainEvents();
   EXPECT_EQ(model->installPath(), "/Volumes/Games/Quellhaven");
-}
 
-TEST_F(WindowInputTest, ReturnPressesThePrimaryButtonOnce) {
-  type("/games");
+  // Return presses the primary button once; while working it is disabled.
   QTest::keyClick(window.get(), Qt::Key_Return);
   drainEvents();
-  EXPECT_EQ(model->installPath(), "/games");
   EXPECT_EQ(model->primaryActions, 1);
-  // The button is disabled while working; Return then does nothing.
   driveTo(Phase::working, "Working");
   QTest::keyClick(window.get(), Qt::Key_Return);
   drainEvents();
   EXPECT_EQ(model->primaryActions, 1);
 }
 
-TEST_F(WindowInputTest, ClickingThePrimaryButtonRunsTheAction) {
+TEST_F(WindowInputTest, ClicksReachTheButtonTheSpeedChipAndTheFolderPanel) {
   QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("primaryButton"));
   drainEvents();
   EXPECT_EQ(model->primaryActions, 1);
-}
 
-TEST_F(WindowInputTest, TheSpeedChipCyclesTheSpeedWhileWorking) {
-  driveTo(Phase::working, "Downloading", 0.2);
-  model->setSpeedStep(3);
-  drainEvents();
-  EXPECT_EQ(item("speedChip")->property("contentItem").value<QQuickItem*>()->property("text"),
-            "1 MB/s");
-  QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("speedChip"));
-  drainEvents();
-  EXPECT_EQ(model->speedCycles, 1);
-}
-
-TEST_F(WindowInputTest, ChooseOpensTheFolderPanel) {
   QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("chooseButton"));
   drainEvents();
   auto* panel = window->find("folderPanel")->property("dialog").value<QObject*>();
@@ -79,6 +61,16 @@ TEST_F(WindowInputTest, ChooseOpensTheFolderPanel) {
       panel->property("title").toString().startsWith("Choose where to install Quellhaven."));
   EXPECT_TRUE(panel->property("visible").toBool());
   QMetaObject::invokeMethod(panel, "close");
+  drainEvents();
+
+  driveTo(Phase::working, "Downloading", 0.2);
+  model->setSpeedStep(3);
+  drainEvents();
+  EXPECT_EQ(item("speedChip")->property("contentItem").value<QQuickItem*>()->property("text"),
+            "1 MB/s");
+  QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("speedChip"));
+  drainEvents();
+  EXPECT_EQ(model->speedCycles, 1);
 }
 
 TEST_F(WindowInputTest, ToolsMenuListsTheNineCommandsInOrder) {

@@ -1,18 +1,11 @@
 // Each state the window can be in, rendered to a PNG and checked through the
 // item tree and, where colour is the point, through its pixels.
-#include <QQmlComponent>
-#include <QQmlContext>
-#include <QQmlEngine>
 #include <cmath>
 
 #include "ui/glow_images.h"
 #include "window_fixture.h"
 
 namespace {
-
-QColor pixel(const QImage& image, QPoint p) {
-  return image.pixelColor(p);
-}
 
 // The right end of the amber fill along the track's middle row, in pixels from
 // the track's left edge; 0 when no fill.
@@ -42,7 +35,7 @@ TEST_F(WindowTest, NeedInstallWithoutClientOffersTheInstallCard) {
   EXPECT_FALSE(visible("versionChip"));
   EXPECT_EQ(textOf("statusText"), model->status());
   EXPECT_EQ(textOf("detailText"), "The full client is about 30 GB.");
-  EXPECT_LE(colourDistance(pixel(image, centre("statusDot")), Theme::textDim()), 6);
+  EXPECT_LE(colourDistance(image.pixelColor(centre("statusDot")), Theme::textDim()), 6);
 }
 
 TEST_F(WindowTest, NeedInstallWithClientOffersRetry) {
@@ -55,7 +48,7 @@ TEST_F(WindowTest, NeedInstallWithClientOffersRetry) {
   EXPECT_FALSE(visible("installCard"));
   EXPECT_EQ(textOf("actionTitle"), "RETRY");
   EXPECT_EQ(item("actionIcon")->property("name").toString(), "arrow.clockwise");
-  EXPECT_LE(colourDistance(pixel(image, centre("statusDot")), Theme::bad()), 6);
+  EXPECT_LE(colourDistance(image.pixelColor(centre("statusDot")), Theme::bad()), 6);
 }
 
 TEST_F(WindowTest, WorkingWithoutProgressShimmersAndDisablesTheButton) {
@@ -70,11 +63,13 @@ TEST_F(WindowTest, WorkingWithoutProgressShimmersAndDisablesTheButton) {
   EXPECT_TRUE(visible("progressShimmer"));
   EXPECT_FALSE(visible("progressFill"));
   EXPECT_FALSE(visible("installCard"));
-  EXPECT_LE(colourDistance(pixel(image, centre("statusDot")), Theme::accent()), 6);
+  EXPECT_LE(colourDistance(image.pixelColor(centre("statusDot")), Theme::accent()), 6);
 }
 
-TEST_F(WindowTest, DisabledPrimaryButtonIsDrawnAtFiftyFivePercentWithoutGlow) {
+TEST_F(WindowTest, ReadyOffersPlayAndWorkingDrawsTheButtonAtFiftyFivePercentWithoutGlow) {
+  placeClient("QuellhavenGame.exe");
   open();
+  model->setDetail("Version 3.3.5    /games/Quellhaven");
   QQuickItem* button = item("primaryButton");
   // A point inside the body at mid height (the accent stop) clear of the label;
   // one just beside it that only the glow reaches; one on the dock above it.
@@ -87,24 +82,31 @@ TEST_F(WindowTest, DisabledPrimaryButtonIsDrawnAtFiftyFivePercentWithoutGlow) {
                   button->mapToScene(QPointF(8, -14)).toPoint()};
   };
   driveTo(Phase::ready, "Up to date - ready to play!", 1.0);
-  const QImage enabled = shot("ready-for-button");
+  const QImage enabled = shot("ready");
   const Points on = points();
+  EXPECT_EQ(textOf("actionTitle"), "PLAY");
+  EXPECT_EQ(item("actionIcon")->property("name").toString(), "play.fill");
+  EXPECT_TRUE(button->isEnabled());
+  EXPECT_FALSE(visible("speedChip"));
+  EXPECT_FALSE(visible("installCard"));
+  EXPECT_LE(colourDistance(enabled.pixelColor(centre("statusDot")), Theme::ok()), 6);
+
   driveTo(Phase::working, "Working", 1.0);
   const QImage disabled = shot("working-for-button");
   const Points off = points();
 
-  const QColor body = pixel(enabled, on.inside);
+  const QColor body = enabled.pixelColor(on.inside);
   EXPECT_LE(colourDistance(body, Theme::accent()), 12) << body.name().toStdString();
-  const QColor dock = pixel(disabled, off.dock);
-  const QColor dimmed = pixel(disabled, off.inside);
+  const QColor dock = disabled.pixelColor(off.dock);
+  const QColor dimmed = disabled.pixelColor(off.inside);
   auto mix = [](int a, int b) { return int(std::lround(0.55 * a + 0.45 * b)); };
   const QColor expected(mix(body.red(), dock.red()), mix(body.green(), dock.green()),
                         mix(body.blue(), dock.blue()));
   EXPECT_LE(colourDistance(dimmed, expected), 8)
       << dimmed.name().toStdString() << " vs " << expected.name().toStdString();
   // The glow lightens the dock beside the enabled button only.
-  EXPECT_GT(pixel(enabled, on.beside).red(), pixel(disabled, off.beside).red() + 8);
-  EXPECT_LE(colourDistance(pixel(disabled, off.beside), dock), 6);
+  EXPECT_GT(enabled.pixelColor(on.beside).red(), disabled.pixelColor(off.beside).red() + 8);
+  EXPECT_LE(colourDistance(disabled.pixelColor(off.beside), dock), 6);
 }
 
 TEST_F(WindowTest, ProgressFillClampsToTheTrack) {
@@ -127,21 +129,6 @@ TEST_F(WindowTest, ProgressFillClampsToTheTrack) {
   EXPECT_FALSE(visible("progressFill"));
   EXPECT_FALSE(visible("progressShimmer"));
   EXPECT_EQ(fillExtent(shot("progress-none"), track), 0);
-}
-
-TEST_F(WindowTest, ReadyShowsPlayWithAGreenDot) {
-  placeClient("QuellhavenGame.exe");
-  open();
-  model->setDetail("Version 3.3.5    /games/Quellhaven");
-  driveTo(Phase::ready, "Up to date - ready to play!", 1.0);
-  const QImage image = shot("ready");
-
-  EXPECT_EQ(textOf("actionTitle"), "PLAY");
-  EXPECT_EQ(item("actionIcon")->property("name").toString(), "play.fill");
-  EXPECT_TRUE(item("primaryButton")->isEnabled());
-  EXPECT_FALSE(visible("speedChip"));
-  EXPECT_FALSE(visible("installCard"));
-  EXPECT_LE(colourDistance(pixel(image, centre("statusDot")), Theme::ok()), 6);
 }
 
 TEST_F(WindowTest, VersionChipShowsOnlyAKnownVersion) {
@@ -197,20 +184,8 @@ TEST_F(WindowTest, TheFirstFrameHasEveryPicture) {
   EXPECT_TRUE(visible("logo"));
   EXPECT_GT(item("primaryGlow")->width(), 0);
   // The tunnel picture darkens the corner the bare gradient leaves at bgTop.
-  EXPECT_GT(colourDistance(pixel(shot("first-frame"), {2, 2}), Theme::bgTop()), 2);
+  EXPECT_GT(colourDistance(shot("first-frame").pixelColor({2, 2}), Theme::bgTop()), 2);
   // Exactly the pictures the view showed were started early.
-  EXPECT_EQ(window->pictures().unclaimed(), QStringList());
-  EXPECT_EQ(window->pictures().unforeseen(), QStringList());
-}
-
-TEST_F(WindowTest, WithoutPicturesNoneIsStartedForNothing) {
-  theme = std::make_unique<Theme>(home / "no-resources", false);
-  window = std::make_unique<LauncherWindow>(
-      *model, *theme, LauncherWindow::startPictures(*theme, {1000, 600}), QSize(1000, 600));
-  window->showWhenLoaded();
-  ASSERT_TRUE(spinUntil([&] { return window->isVisible() && !window->picturesLoading(); }));
-  drainEvents();
-  EXPECT_FALSE(visible("logo"));
   EXPECT_EQ(window->pictures().unclaimed(), QStringList());
   EXPECT_EQ(window->pictures().unforeseen(), QStringList());
 }
@@ -220,7 +195,7 @@ TEST_F(WindowTest, MissingPicturesLeaveTheLayoutCentred) {
   driveTo(Phase::needInstall, "Choose where to install Quellhaven, then press Install.");
   const QImage image = shot("no-pictures");
   EXPECT_FALSE(visible("logo"));
-  EXPECT_LE(colourDistance(pixel(image, {2, 2}), Theme::bgTop()), 1) << "the bare gradient";
+  EXPECT_LE(colourDistance(image.pixelColor({2, 2}), Theme::bgTop()), 1) << "the bare gradient";
   EXPECT_TRUE(visible("installCard"));
   QQuickItem* hero = item("hero");
   QQuickItem* content = item("heroContent");
@@ -245,38 +220,6 @@ TEST_F(WindowTest, HeroScalesWithTheAreaUpToOneAndAHalf) {
     EXPECT_NEAR(content->scale(), expected, 1e-6) << size.width() << "x" << size.height();
   }
   EXPECT_DOUBLE_EQ(content->scale(), 1.5);
-}
-
-// A wisp at time 0 sits at its base offset at 55 % of its peak opacity.
-TEST_F(WindowTest, WispAtTimeZeroIsAtItsBaseAndHalfBright) {
-  open();
-  QQmlComponent component(window->engine());
-  component.setData(R"(import QtQuick
-    Item { width: 900; height: 560
-      Wisp { objectName: "w"; wispWidth: 520; wispHeight: 130; angle: -12; offsetX: -30; offsetY: -40
-             driftX: 70; driftY: 18; seconds: 21; tint: "#d6e2de"; alpha: 0.31; time: 0 } })",
-                    QUrl("qrc:/qh/Quellhaven/Ui/WispProbe.qml"));
-  std::unique_ptr<QObject> root(component.create(window->rootContext()));
-  ASSERT_TRUE(root) << component.errorString().toStdString();
-  QObject* wisp = root->findChild<QObject*>("w");
-  ASSERT_TRUE(spinUntil([&] { return wisp->property("status").toInt() == 1; })) << "Ready";
-  auto centreX = [&] {
-    return wisp->property("x").toDouble() + wisp->property("width").toDouble() / 2;
-  };
-  auto centreY = [&] {
-    return wisp->property("y").toDouble() + wisp->property("height").toDouble() / 2;
-  };
-  EXPECT_NEAR(wisp->property("opacity").toDouble(), 0.55 * 0.31, 1.0 / 255);
-  EXPECT_NEAR(centreX(), 900 / 2.0 - 30, 1);
-  EXPECT_NEAR(centreY(), 560 / 2.0 - 40, 1);
-  // The picture is the 520 × 130 ellipse turned by -12°: its bounding box.
-  const double a = 260, b = 65, t = -12 * M_PI / 180;
-  EXPECT_NEAR(wisp->property("width").toDouble(),
-              2 * std::sqrt(a * a * std::cos(t) * std::cos(t) + b * b * std::sin(t) * std::sin(t)),
-              1);
-  // A quarter of the horizontal drift period later it is fully drifted.
-  wisp->setProperty("time", 6 * 21 / 4.0);
-  EXPECT_NEAR(centreX(), 900 / 2.0 - 30 + 70, 1);
 }
 
 }  // namespace
