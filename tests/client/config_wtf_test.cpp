@@ -108,9 +108,24 @@ class ConfigLineFile : public ::testing::Test {
   TempDir dir;
 };
 
-TEST_F(ConfigLineFile, EditKeepsTheOldTextInTheBackup) {
+// One Config.wtf through what can happen to it: a folder in its place, a full
+// disk, then a read-only file whose edit keeps the old text as the backup.
+TEST_F(ConfigLineFile, AnEditKeepsTheOldTextAndNeverHalfWrites) {
+  fs::create_directories(file());
+  EXPECT_FALSE(set("gxWindow", "1"));
+  EXPECT_TRUE(fs::is_directory(file()));
+  fs::remove(file());
+
   dir.write("WTF/Config.wtf", "SET gxWindow \"0\"\r\n");
+  {
+    FullDisk full;
+    EXPECT_FALSE(set("gxWindow", "1"));
+  }
+  EXPECT_EQ(slurp(file()), "SET gxWindow \"0\"\r\n");
+  EXPECT_EQ(namesIn(dir / "WTF"), std::set<std::string>{"Config.wtf"});
+
   dir.write("WTF/Config.wtf.qhbak", "an older backup");
+  fs::permissions(file(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   EXPECT_TRUE(set("gxWindow", "1"));
   EXPECT_EQ(slurp(file()), "SET gxWindow \"1\"\r\n");
   EXPECT_EQ(slurp(backup()), "SET gxWindow \"0\"\r\n");
@@ -139,28 +154,5 @@ INSTANTIATE_TEST_SUITE_P(
                       LeftAlone{"Binary", std::string("\x00\x9F\x92\x96\xC0\xAF", 6)},
                       LeftAlone{"Latin1", "SET name \"J\xF6rg\"\n"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(ConfigLineFile, FolderInPlaceOfTheFileReportsFalse) {
-  fs::create_directories(file());
-  EXPECT_FALSE(set("gxWindow", "1"));
-  EXPECT_TRUE(fs::is_directory(file()));
-}
-
-TEST_F(ConfigLineFile, FailedWriteKeepsTheFileAndReportsFalse) {
-  dir.write("WTF/Config.wtf", "SET gxWindow \"0\"\n");
-  {
-    FullDisk full;
-    EXPECT_FALSE(set("gxWindow", "1"));
-  }
-  EXPECT_EQ(slurp(file()), "SET gxWindow \"0\"\n");
-  EXPECT_EQ(namesIn(dir / "WTF"), std::set<std::string>{"Config.wtf"});
-}
-
-TEST_F(ConfigLineFile, ReadOnlyFileIsReplacedWhole) {
-  dir.write("WTF/Config.wtf", "SET gxWindow \"0\"\n");
-  fs::permissions(file(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  EXPECT_TRUE(set("gxWindow", "1"));
-  EXPECT_EQ(slurp(file()), "SET gxWindow \"1\"\n");
-}
 
 }  // namespace

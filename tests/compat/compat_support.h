@@ -78,15 +78,6 @@ inline std::string tarBytes(const std::vector<TarEntry>& entries) {
   return out;
 }
 
-// A runtime folder tree packed with the system tar as tar.xz.
-inline fs::path packTree(const fs::path& tree, const fs::path& archive) {
-  const int rc =
-      Shell::runBlocking("/usr/bin/tar", {"-cJf", archive.string(), "-C", tree.string(), "."},
-                         std::nullopt, std::nullopt);
-  if (rc != 0) throw std::runtime_error("tar -cJf failed");
-  return archive;
-}
-
 // Runtime's network, in memory: every fetch succeeds and records its call.
 struct FakeNetwork {
   struct Call {
@@ -159,16 +150,13 @@ class RuntimeFixture : public ::testing::Test {
   }
   void TearDown() override { Log::setUrl(std::nullopt); }
 
-  Runtime unresolved(const std::string& base = "https://dist.example") {
-    Timing timing;
-    timing.clock = clock;
-    return Runtime(Paths{base, state, dir / "client"}, timing, network(net));
-  }
   // The runtime the server describes with `text` (none: it does not answer).
   Runtime resolved(std::optional<std::string> text,
                    const std::string& base = "https://dist.example") {
     net->runtimeTxt = std::move(text);
-    Runtime runtime = unresolved(base);
+    Timing timing;
+    timing.clock = clock;
+    Runtime runtime(Paths{base, state, dir / "client"}, timing, network(net));
     runTask(runtime.resolveSpec());
     return runtime;
   }

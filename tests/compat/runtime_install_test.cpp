@@ -21,9 +21,9 @@ class RuntimeInstallTest : public RuntimeFixture {
   }
   // The usual archive: an executable wine and a library.
   void archiveWithWine() {
-    writeScript(dir / "tree/rt/bin/wine", "exit 0\n");
-    dir.write("tree/rt/lib/libwine.dylib", "lib");
-    net->archiveSource = packTree(dir / "tree", dir / "source.tar.xz");
+    net->archiveSource =
+        dir.write("source.tar", tarBytes({{"rt/bin/wine", '0', "#!/bin/sh\nexit 0\n", "", 0755},
+                                          {"rt/lib/libwine.dylib", '0', "lib"}}));
   }
   void install(Runtime& runtime) { runTask(runtime.install(status.callback())); }
 };
@@ -67,56 +67,48 @@ TEST_F(RuntimeInstallTest, InstallsMarksRemovesEverythingElseAndRepairsALostWine
 // Retries, their waits and the checksum: compat_publish_test, over the real
 // downloader (a drop, then four checksum mismatches).
 
-TEST_F(RuntimeInstallTest, CorruptArchiveFailsWithTarsStatusAndStays) {
-  net->archiveSource = dir.write("garbage.tar.xz", std::string(4096, '\x5a'));
+// A broken archive fails with its reason and is not marked installed; a
+// wine that links out of the runtime is never run.
+struct BrokenCase {
+  const char* name;
+  std::optional<std::vector<TarEntry>> entries;  // none: bytes that are no archive
+  std::string message;
+};
+
+class BrokenArchiveTest : public RuntimeInstallTest,
+                          public ::testing::WithParamInterface<BrokenCase> {};
+
+TEST_P(BrokenArchiveTest, FailsWithItsReasonUnmarked) {
+  writeScript(dir / "outside/wine", "echo ran > \"$(dirname \"$0\")/ran\"\n");
+  auto entries = GetParam().entries;
+  if (entries && (*entries)[0].link == "@") (*entries)[0].link = (dir / "outside/wine").string();
+  net->archiveSource =
+      dir.write("source.tar", entries ? tarBytes(*entries) : std::string(4096, '\x5a'));
   Runtime runtime = make();
   try {
     install(runtime);
-    FAIL() << "no error";
+    ADD_FAILURE() << "no error";
   } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.kind(), RuntimeError::Kind::extractFailed);
-    EXPECT_EQ(e.status(), 2);
-    EXPECT_STREQ(e.what(), "Unpacking the compatibility layer failed (tar exit 2).");
+    EXPECT_EQ(e.what(), GetParam().message);
   }
-  EXPECT_TRUE(fs::exists(*runtime.archive()));
   EXPECT_FALSE(runtime.isInstalled());
-}
-
-TEST_F(RuntimeInstallTest, ArchiveWithoutWineNamesTheRelativePath) {
-  dir.write("tree/other/readme.txt", "no wine here");
-  net->archiveSource = packTree(dir / "tree", dir / "source.tar.xz");
-  Runtime runtime = make(-1, "qh-wine-cx23.7.1-2/wswine.bundle/bin/wine");
-  try {
-    install(runtime);
-    FAIL() << "no error";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.kind(), RuntimeError::Kind::missingBinary);
-    EXPECT_STREQ(
-        e.what(),
-        "The compatibility layer is incomplete (missing "
-        "qh-wine-cx23.7.1-2/wswine.bundle/bin/wine). Use Tools > Reset compatibility layer.");
-  }
-  EXPECT_TRUE(fs::exists(state / "runtime/rt-1/other/readme.txt"));
   EXPECT_FALSE(fs::exists(state / "runtime/rt-1/.qh_complete"));
-}
-
-TEST_F(RuntimeInstallTest, AWineThatLinksOutOfTheRuntimeOrCannotRunIsMissing) {
-  writeScript(dir / "outside/wine", "echo ran > \"$(dirname \"$0\")/ran\"\n");
-  for (const TarEntry& wine : {TarEntry{"rt/bin/wine", '2', "", (dir / "outside/wine").string()},
-                               TarEntry{"rt/bin/wine", '0', "#!/bin/sh\n"}}) {
-    net->archiveSource =
-        dir.write("wine.tar", tarBytes({wine, {"rt/lib/libwine.dylib", '0', "l"}}));
-    Runtime runtime = make();
-    try {
-      install(runtime);
-      ADD_FAILURE() << "accepted a wine that is a " << wine.type;
-    } catch (const RuntimeError& e) {
-      EXPECT_EQ(e.kind(), RuntimeError::Kind::missingBinary);
-    }
-    EXPECT_FALSE(runtime.isInstalled());
-  }
   EXPECT_FALSE(fs::exists(dir / "outside/ran"));
 }
+
+const std::string kIncomplete =
+    "The compatibility layer is incomplete (missing rt/bin/wine). Use Tools > Reset "
+    "compatibility layer.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, BrokenArchiveTest,
+    ::testing::Values(
+        BrokenCase{"corrupt", std::nullopt,
+                   "Unpacking the compatibility layer failed (tar exit 2)."},
+        BrokenCase{"withoutWine", {{{"other/readme.txt", '0', "no wine here"}}}, kIncomplete},
+        BrokenCase{"wineLinksOut", {{{"rt/bin/wine", '2', "", "@"}}}, kIncomplete},
+        BrokenCase{"wineNotExecutable", {{{"rt/bin/wine", '0', "#!/bin/sh\n"}}}, kIncomplete}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- archives that try to write outside the runtime folder ---
 
