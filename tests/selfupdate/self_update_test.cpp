@@ -182,14 +182,12 @@ TEST_F(SelfUpdateFlow, AFailedDownloadIsRecordedAndLeavesTheMarkerForTheNextStar
 }
 
 TEST_F(SelfUpdateFlow, TheMarkerOfTheInstalledBuildStopsARepeat) {
-  for (const char* marker : {"4", " 5\n"}) {
-    root.write("state/selfupdate_target.txt", marker);
-    run();
-    EXPECT_TRUE(zipRequests().empty()) << marker;
-    EXPECT_FALSE(fs::exists(targetMarker())) << marker;
-    expectUntouched();
-  }
+  root.write("state/selfupdate_target.txt", " 4\n");
+  run();
+  EXPECT_TRUE(zipRequests().empty());
+  EXPECT_FALSE(fs::exists(targetMarker()));
   EXPECT_TRUE(statuses.empty());
+  expectUntouched();
 
   // The next start, or a newer server build, updates again.
   answer("/mac/Quellhaven-mac.zip", 404);

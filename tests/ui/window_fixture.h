@@ -34,7 +34,9 @@ class WindowTest : public ::testing::Test {
   void SetUp() override {
     setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
     setenv("HOME", home.path().c_str(), 1);
-    model = std::make_unique<RecordingModel>(ModelServices{});
+    ModelServices services;  // the server knows the client's version
+    services.getString = [](std::string) -> QCoro::Task<std::string> { co_return "3.3.5\n"; };
+    model = std::make_unique<RecordingModel>(services);
   }
 
   // Opens the window (once) with the built pictures or, with `pictures`

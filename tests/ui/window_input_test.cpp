@@ -47,11 +47,7 @@ TEST_F(WindowInputTest, TypingPastingAndReturnReachTheModel) {
   EXPECT_EQ(model->primaryActions, 1);
 }
 
-TEST_F(WindowInputTest, ClicksReachTheButtonTheSpeedChipAndTheFolderPanel) {
-  QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("primaryButton"));
-  drainEvents();
-  EXPECT_EQ(model->primaryActions, 1);
-
+TEST_F(WindowInputTest, ClicksReachTheFolderPanelTheButtonAndTheSpeedChip) {
   QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("chooseButton"));
   drainEvents();
   auto* panel = window->find("folderPanel")->property("dialog").value<QObject*>();
@@ -60,8 +56,19 @@ TEST_F(WindowInputTest, ClicksReachTheButtonTheSpeedChipAndTheFolderPanel) {
   EXPECT_TRUE(
       panel->property("title").toString().startsWith("Choose where to install Quellhaven."));
   EXPECT_TRUE(panel->property("visible").toBool());
-  QMetaObject::invokeMethod(panel, "close");
+  // A folder chosen there becomes the install path, by the folder rule; only
+  // the button applies it.
+  std::filesystem::create_directories(home / "Games");
+  panel->setProperty("selectedFolder",
+                     QUrl::fromLocalFile(QString::fromStdString((home / "Games").string())));
+  QMetaObject::invokeMethod(panel, "accept");
   drainEvents();
+  EXPECT_EQ(textOf("installField").toStdString(), (home / "Games/Quellhaven").string());
+  EXPECT_EQ(model->paths().installDir, home / "Quellhaven");
+
+  QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("primaryButton"));
+  drainEvents();
+  EXPECT_EQ(model->primaryActions, 1);
 
   driveTo(Phase::working, "Downloading", 0.2);
   model->setSpeedStep(3);

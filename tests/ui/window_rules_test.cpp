@@ -1,5 +1,5 @@
 // The small rules behind the window: the folder-panel choice, middle
-// truncation, the saved frame and the symbols it names.
+// truncation and the saved frame.
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
@@ -10,7 +10,6 @@
 #include "app/shell.h"
 #include "model/launcher_model.h"
 #include "support/temp_dir.h"
-#include "ui/symbol_icon.h"
 #include "ui/theme.h"
 
 namespace fs = std::filesystem;
@@ -44,26 +43,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ChoiceCase{"new-client", "QuellhavenGame.exe", "new-client"},
                       ChoiceCase{"Games/", nullptr, "Games/Quellhaven"},
                       ChoiceCase{"Quellhaven/", nullptr, "Quellhaven/"}));
-
-class ModelWindowCommands : public ::testing::Test {
- protected:
-  void SetUp() override {
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    setenv("HOME", home.path().c_str(), 1);
-  }
-  TempDir home;
-};
-
-TEST_F(ModelWindowCommands, ChooseFolderSetsOnlyTheInstallPath) {
-  LauncherModel model(ModelServices{});
-  const fs::path before = model.paths().installDir;
-  fs::create_directories(home / "Games");
-  model.chooseFolder(QUrl::fromLocalFile(QString::fromStdString((home / "Games").string())));
-  EXPECT_EQ(model.installPath().toStdString(), (home / "Games" / "Quellhaven").string());
-  EXPECT_EQ(model.paths().installDir, before);
-  model.chooseFolder(QUrl());  // a cancelled panel
-  EXPECT_EQ(model.installPath().toStdString(), (home / "Games" / "Quellhaven").string());
-}
 
 int linesOf(const QString& text, double width) {
   QFont font = QGuiApplication::font();
@@ -102,20 +81,6 @@ TEST(InitialFrame, RestoresClampsOrCentres) {
   EXPECT_EQ(Shell::initialFrame(QRect(40, 60, 2400, 300), screen), QRect(40, 60, 1500, 500));
   EXPECT_EQ(Shell::initialFrame(QRect(4000, 60, 900, 560), screen), QRect(510, 260, 900, 560));
   EXPECT_EQ(Shell::initialFrame(QRect(), screen), QRect(510, 260, 900, 560));
-}
-
-TEST(SymbolIcon, EverySymbolTheWindowNamesHasLayers) {
-  for (const char* name :
-       {"globe", "bubble.left.and.bubble.right", "wrench.and.screwdriver", "folder", "play.fill",
-        "arrow.clockwise", "arrow.down.circle.fill", "arrow.triangle.2.circlepath"}) {
-    const auto& layers = SymbolIcon::layers(name);
-    ASSERT_FALSE(layers.empty()) << name;
-    for (const auto& layer : layers) {
-      EXPECT_FALSE(layer.path.isEmpty()) << name;
-      EXPECT_TRUE(QRectF(0, 0, 24, 24).contains(layer.path.boundingRect())) << name;
-    }
-  }
-  EXPECT_TRUE(SymbolIcon::layers("no.such.symbol").empty());
 }
 
 }  // namespace
