@@ -1,20 +1,10 @@
 #include "net/net.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "net/net_error.h"
 
 namespace {
-
-using ::testing::MatchesRegex;
-
-TEST(NetBust, AppendsTheMillisecondsWithTheRightSeparator) {
-  EXPECT_THAT(Net::bust("https://h/f?v=1"), MatchesRegex("https://h/f\\?v=1&t=[0-9]{13}"));
-  EXPECT_THAT(Net::bust("https://h/f?"), MatchesRegex("https://h/f\\?&t=[0-9]{13}"));
-  EXPECT_THAT(Net::bust("https://h/version.txt"),
-              MatchesRegex("https://h/version\\.txt\\?t=[0-9]{13}"));
-}
 
 class BadUrl : public ::testing::TestWithParam<std::string> {};
 

@@ -4,15 +4,12 @@
 // Stalls are measured as the event loop sees them, less the time the machine
 // kept the thread waiting for a processor (see support/stall_monitor.h).
 //
-// The hashed file is sparse and 256 MiB by default: the hash runs on a worker
-// whatever the size and reports to the main thread by entry, not by byte, so a
-// 4 GiB file takes the same path for sixteen times as long. QH_STALL_HASH_MIB
-// sets another size (4096 for the full case).
+// The hashed file is sparse and 256 MiB: the hash runs on a worker whatever
+// the size and reports to the main thread by entry, not by byte, so a 4 GiB
+// file takes the same path for sixteen times as long.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
-
-#include <cstdlib>
 
 #include "model/launcher_model.h"
 #include "net/hash.h"
@@ -42,12 +39,6 @@ constexpr double kLongestStallMs = 4 * kNoticeableMs;
 constexpr double kLongestStallMs = kNoticeableMs;
 #endif
 constexpr const char* kEmptySha1 = "da39a3ee5e6b4b0d3255bfef95601890afd80709";
-
-int64_t hashFileBytes() {
-  const char* mib = std::getenv("QH_STALL_HASH_MIB");
-  const long n = mib ? std::atol(mib) : 0;
-  return static_cast<int64_t>(n > 0 ? n : 256) << 20;
-}
 
 void makeSparse(const fs::path& file, int64_t size) {
   fs::create_directories(file.parent_path());
@@ -146,7 +137,7 @@ TEST_F(Responsiveness, AHundredThousandFilesUnchangedThenCompared) {
 }
 
 TEST_F(Responsiveness, VerifyingALargeFile) {
-  const int64_t size = hashFileBytes();
+  const int64_t size = int64_t{256} << 20;
   makeSparse(dir / "client/Data/big.MPQ", size);
   const std::string digest = Hash::sha1(dir / "client/Data/big.MPQ");
   // A damaged file of the right size, found only by its checksum.

@@ -106,7 +106,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, GameVersion,
                                            VersionCase{"Padded", " \r\n7 \r\n", "v7"},
                                            VersionCase{"Html", "<html>404</html>", ""},
                                            VersionCase{"Empty", "", ""},
-                                           VersionCase{"Blank", " \n ", ""},
                                            VersionCase{"Offline", std::nullopt, ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 

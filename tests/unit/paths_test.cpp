@@ -43,19 +43,16 @@ INSTANTIATE_TEST_SUITE_P(
                       CfgCase{"CrLfAndUnicodeSeparators", "\r\n\xE2\x80\xA8https://d.example\r\nx",
                               "https://d.example"},
                       CfgCase{"OnlySlashesLeaveNothing", "///\n", ""},
-                      CfgCase{"Empty", "", std::nullopt},
                       CfgCase{"NotUtf8IsUnreadable", "https://e.example\xff\n", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(PathsTest, MissingFilesGiveDefaultsAndCreateSupportFolder) {
+TEST_F(PathsTest, MissingFilesGiveDefaultsThenTheInstallPathIsRead) {
   const Paths p = Paths::load();
   EXPECT_EQ(p.base, QH::defaultBaseURL());
   EXPECT_EQ(p.stateDir, state());
   EXPECT_TRUE(fs::is_directory(p.stateDir));
   EXPECT_EQ(p.installDir, home / "Quellhaven");
-}
-
-TEST_F(PathsTest, InstallPathIsTrimmedAndTakenAsWritten) {
+  // The install path is trimmed and otherwise taken as written.
   home.write(state() / "install_path.txt", "  /games/My Client\n\n");
   EXPECT_EQ(Paths::load().installDir, fs::path("/games/My Client"));
   home.write(state() / "install_path.txt", "~/Games");

@@ -8,7 +8,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(ClearWdbCache, DeletesWdbAtAnyDepthInAnyCase) {
+TEST(ClearCache, WdbFilesAtAnyDepthInAnyCaseThenTheWholeFolder) {
   TempDir dir;
   dir.write("Cache/WDB/enUS/creaturecache.wdb", "x");
   dir.write("Cache/WDB/enUS/itemcache.WDB", "x");
@@ -23,11 +23,7 @@ TEST(ClearWdbCache, DeletesWdbAtAnyDepthInAnyCase) {
   EXPECT_FALSE(fs::exists(dir / "Cache/WDB/odd.wdb"));
   EXPECT_EQ(ClientFiles::clearWdbCache(pathsAt(dir.path())), 0);
   EXPECT_EQ(ClientFiles::clearWdbCache(pathsAt(dir / "missing")), 0);
-}
-
-TEST(ClearCache, RemovesTheFolderAndToleratesItsAbsence) {
-  TempDir dir;
-  dir.write("Cache/WDB/a.wdb", "x");
+  // Clearing the whole cache takes the folder and nothing beside it.
   dir.write("WTF/Config.wtf", "keep");
   ClientFiles::clearCache(pathsAt(dir.path()));
   EXPECT_FALSE(fs::exists(dir / "Cache"));

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "model/launcher_model.h"
-#include "net/speed_limit.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
@@ -89,19 +88,6 @@ TEST_F(ModelUpdateTest, VerifyRepairForcesAndClearUpdateCacheForgetsTheMarkers) 
   model.setPhase(Phase::ready);
   model.clearUpdateCache();  // no markers left: still checks
   EXPECT_EQ(syncs.size(), 3u);
-}
-
-TEST_F(ModelUpdateTest, SixSpeedStepsComeBackToTheStart) {
-  LauncherModel model(ModelServices{});
-  SpeedLimit::store(4);
-  std::vector<int> seen;
-  for (int i = 0; i < 6; ++i) {
-    model.cycleSpeedLimit();
-    seen.push_back(model.speedStep());
-  }
-  EXPECT_EQ(seen, (std::vector<int>{5, 0, 1, 2, 3, 4}));
-  EXPECT_EQ(SpeedLimit::step(), 4);
-  SpeedLimit::store(0);
 }
 
 }  // namespace

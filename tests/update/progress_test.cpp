@@ -8,27 +8,19 @@
 
 namespace {
 
-struct EtaCase {
-  double seconds;
-  const char* text;
-};
-
-class FormatEta : public ::testing::TestWithParam<EtaCase> {};
-
-TEST_P(FormatEta, Formats) {
-  EXPECT_EQ(DownloadProgress::formatEta(GetParam().seconds), GetParam().text);
-}
-
-INSTANTIATE_TEST_SUITE_P(Ranges, FormatEta,
-                         ::testing::Values(EtaCase{0.4, "almost done"}, EtaCase{89.6, "90s left"},
-                                           EtaCase{90, "2 min left"}, EtaCase{121, "3 min left"},
-                                           EtaCase{5399, "90 min left"},
-                                           EtaCase{5400, "1.5 h left"}));
-
 constexpr int64_t GiB = 1073741824;
 constexpr int64_t MiB = 1048576;
 
 TEST(StatusText, SpeedAndTimeOnlyAfterHalfASecond) {
+  for (const auto& [seconds, text] :
+       std::vector<std::pair<double, std::string>>{{0.4, "almost done"},
+                                                   {89.6, "90s left"},
+                                                   {90, "2 min left"},
+                                                   {121, "3 min left"},
+                                                   {5399, "90 min left"},
+                                                   {5400, "1.5 h left"}}) {
+    EXPECT_EQ(DownloadProgress::formatEta(seconds), text) << seconds;
+  }
   EXPECT_EQ(DownloadProgress::statusText("Downloading 1 of 3", GiB / 2, 2 * GiB, 0.5, true),
             "Downloading 1 of 3   0.5 / 2.0 GB");
   EXPECT_EQ(DownloadProgress::statusText("Downloading 2 of 3", 0, 2 * GiB, 10, false),
