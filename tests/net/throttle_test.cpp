@@ -12,21 +12,16 @@ namespace {
 
 constexpr int64_t MiB = 1024 * 1024;
 
-class SpeedLimitStored : public ::testing::TestWithParam<std::pair<int, int>> {
- protected:
-  void TearDown() override { SpeedLimit::store(0); }
-};
-
-TEST_P(SpeedLimitStored, ReadsBackInRangeOrAsUnlimited) {
-  const auto [stored, read] = GetParam();
-  SpeedLimit::store(stored);
-  EXPECT_EQ(SpeedLimit::step(), read);
-  EXPECT_EQ(QSettings().value("downloadSpeedStep").toInt(), stored);  // kept as given
+// The step is kept as given and read back in range or as unlimited.
+TEST(SpeedLimit, ReadsBackInRangeOrAsUnlimited) {
+  for (const auto& [stored, read] :
+       std::vector<std::pair<int, int>>{{0, 0}, {5, 5}, {6, 0}, {-1, 0}}) {
+    SpeedLimit::store(stored);
+    EXPECT_EQ(SpeedLimit::step(), read) << stored;
+    EXPECT_EQ(QSettings().value("downloadSpeedStep").toInt(), stored);
+  }
+  SpeedLimit::store(0);
 }
-
-INSTANTIATE_TEST_SUITE_P(Values, SpeedLimitStored,
-                         ::testing::Values(std::pair{0, 0}, std::pair{5, 5}, std::pair{6, 0},
-                                           std::pair{-1, 0}));
 
 class ThrottleTest : public ::testing::Test {
  protected:

@@ -7,11 +7,9 @@
 //   FakeTransport net;
 //   net.answer("HTTP/1.1 206 Partial Content\r\nContent-Range: ...\r\n\r\n...");
 //   Downloader::fetchBlocking("http://dist.test/f.bin", ...);
-//   net.requests();  // what the downloader sent, one text per connection
 //
-// Answers must fit a socket's buffer (some 100 KiB). Header-only, so fuzz
-// targets can use it without the test libraries.
-// Thread-safety: one transfer at a time; answer() and requests() between them.
+// Answers must fit a socket's buffer (some 100 KiB). Header-only, for the
+// fuzz target. Thread-safety: one transfer at a time; answer() between them.
 #pragma once
 
 #include <sys/socket.h>
@@ -38,26 +36,11 @@ class FakeTransport {
   FakeTransport(const FakeTransport&) = delete;
   FakeTransport& operator=(const FakeTransport&) = delete;
 
-  // The bytes every following connection receives; forgets earlier connections.
+  // The bytes every following connection receives; closes earlier connections.
   void answer(std::string bytes) {
     std::lock_guard lock(mutex_);
     closePeersLocked();
     answer_ = std::move(bytes);
-  }
-
-  // What was sent over each connection since the last answer(), in order.
-  std::vector<std::string> requests() {
-    std::lock_guard lock(mutex_);
-    std::vector<std::string> out;
-    for (const int peer : peers_) {
-      std::string sent;
-      char buf[4096];
-      for (ssize_t n; (n = ::recv(peer, buf, sizeof buf, MSG_DONTWAIT)) > 0;) {
-        sent.append(buf, static_cast<size_t>(n));
-      }
-      out.push_back(std::move(sent));
-    }
-    return out;
   }
 
  private:

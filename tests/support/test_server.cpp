@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 #include <utility>
@@ -22,21 +23,16 @@ struct Slice {
   size_t count = 0;
 };
 
-std::optional<size_t> number(const std::string& s) {
-  if (s.empty() || s.size() > 18 || !std::all_of(s.begin(), s.end(), ::isdigit)) {
-    return std::nullopt;
-  }
-  return std::stoull(s);
-}
-
 // The part of a body of `size` bytes that an open-ended "Range" asks for.
 Slice slice(const std::string& range, size_t size) {
-  const std::string v = lower(range);
-  if (v.rfind("bytes=", 0) != 0 || v.back() != '-') return Slice{200, 0, size};
-  const auto first = number(v.substr(6, v.size() - 7));
-  if (!first) return Slice{200, 0, size};
-  if (*first >= size) return Slice{416, 0, 0};
-  return Slice{206, *first, size - *first};
+  size_t first = 0;
+  int used = 0;
+  if (std::sscanf(range.c_str(), "bytes=%zu-%n", &first, &used) != 1 ||
+      used != static_cast<int>(range.size())) {
+    return Slice{200, 0, size};
+  }
+  if (first >= size) return Slice{416, 0, 0};
+  return Slice{206, first, size - first};
 }
 
 }  // namespace

@@ -59,8 +59,12 @@ TEST_F(ModelUpdateTest, PrimaryActionRefusesBadFoldersAndInstallsWhereAsked) {
   EXPECT_EQ(syncs, (std::vector<bool>{false, false}));
 }
 
-TEST_F(ModelUpdateTest, CommandsDoNothingWhileWorking) {
+// While working, the commands do nothing: a second update would write the
+// same files. Once ready, Verify & Repair forces and Clear Update Cache
+// forgets the markers, then checks, markers or not.
+TEST_F(ModelUpdateTest, CommandsWaitForTheWorkThenVerifyOrForgetTheMarkers) {
   home.write("Quellhaven/.qhversion", "1");
+  home.write("Quellhaven/.qhmanifest", "m");
   LauncherModel model(recordingSync());
   ASSERT_EQ(model.phase(), Phase::working);
   for (int i = 0; i < 3; ++i) {
@@ -72,12 +76,6 @@ TEST_F(ModelUpdateTest, CommandsDoNothingWhileWorking) {
   EXPECT_TRUE(syncs.empty());
   EXPECT_TRUE(fs::exists(home / "Quellhaven/.qhversion"));
   EXPECT_FALSE(model.hasAlert());
-}
-
-TEST_F(ModelUpdateTest, VerifyRepairForcesAndClearUpdateCacheForgetsTheMarkers) {
-  home.write("Quellhaven/.qhversion", "1");
-  home.write("Quellhaven/.qhmanifest", "m");
-  LauncherModel model(recordingSync());
   model.setPhase(Phase::ready);
   model.verifyRepair();
   model.setPhase(Phase::ready);
@@ -86,7 +84,7 @@ TEST_F(ModelUpdateTest, VerifyRepairForcesAndClearUpdateCacheForgetsTheMarkers) 
   EXPECT_FALSE(fs::exists(home / "Quellhaven/.qhversion"));
   EXPECT_FALSE(fs::exists(home / "Quellhaven/.qhmanifest"));
   model.setPhase(Phase::ready);
-  model.clearUpdateCache();  // no markers left: still checks
+  model.clearUpdateCache();
   EXPECT_EQ(syncs.size(), 3u);
 }
 
