@@ -7,23 +7,19 @@ namespace {
 
 class PlayTools : public PlayFixture {};
 
-TEST_F(PlayTools, ForceQuitWithNothingRunning) {
-  installClient();
+// Force-quit with no game, with no runtime and then with one; then with a
+// game, whose exit is handled as any other.
+TEST_F(PlayTools, ForceQuitWithAndWithoutAGame) {
+  readyToPlay();
   model->setPhase(Phase::working);
-  runTask(model->stopGame());  // no runtime: nothing to run
+  runTask(model->stopGame());  // no description yet: nothing to run
   EXPECT_EQ(model->status(), "Game stopped.");
   EXPECT_EQ(model->phase(), Phase::ready);
   EXPECT_FALSE(fs::exists(rec / "wineserver.calls"));
-
-  installRuntime();
   runTask(model->runtime()->resolveSpec());
   runTask(model->stopGame());
   EXPECT_EQ(slurp(rec / "wineserver.calls"), "-k\n");
-  EXPECT_EQ(model->phase(), Phase::ready);
-}
 
-TEST_F(PlayTools, ForceQuitEndsTheGameAndItsExitIsHandledAsAnyOther) {
-  readyToPlay();
   runTask(model->play(false));
   ASSERT_TRUE(model->game());
   // wineserver -k can only end a stub that has said who it is.

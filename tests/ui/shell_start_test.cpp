@@ -1,5 +1,5 @@
-// Start-up still runs, once, when the window never draws a frame. (After a
-// first frame it runs in the real launcher: shell_test.)
+// Start-up waits for the window's first frame, runs once, and still runs when
+// no frame ever comes.
 #include <gtest/gtest.h>
 
 #include <QQuickWindow>
@@ -8,6 +8,32 @@
 #include "support/qt_wait.h"
 
 namespace {
+
+TEST(StartAfterFirstFrame, RunsOnceRightAfterTheFirstFrame) {
+  QQuickWindow window;
+  window.resize(120, 80);
+  int frames = 0;
+  QObject::connect(&window, &QQuickWindow::frameSwapped, &window, [&] { ++frames; });
+  int runs = 0;
+  int framesAtStart = -1;
+  Shell::startAfterFirstFrame(
+      window,
+      [&] {
+        ++runs;
+        framesAtStart = frames;
+      },
+      60000);
+  drainEvents();
+  EXPECT_EQ(runs, 0) << "nothing shown yet";
+
+  window.show();
+  ASSERT_TRUE(spinUntil([&] { return runs > 0; }));
+  EXPECT_EQ(framesAtStart, 1);
+  window.update();
+  ASSERT_TRUE(spinUntil([&] { return frames >= 2; }));
+  drainEvents();
+  EXPECT_EQ(runs, 1);
+}
 
 TEST(StartAfterFirstFrame, AWindowThatNeverDrawsStillStarts) {
   QQuickWindow window;
