@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/qh.h"
-
 namespace {
 
 const std::string kBase = "https://dist.example.net/mac";
@@ -96,17 +94,6 @@ INSTANTIATE_TEST_SUITE_P(Sizes, RuntimeSpecSizeTest,
                                            SizeCase{"trailingLetter", "12k", -1},
                                            SizeCase{"empty", "", -1}, SizeCase{"hex", "0x10", -1}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(RuntimeSpecFromTest, BuiltInDescriptionResolvesBelowAParseableBase) {
-  const auto builtIn = RuntimeSpec::from(QH::fallbackRuntime(), "http://127.0.0.1:8080/mac");
-  ASSERT_TRUE(builtIn);
-  EXPECT_EQ(*builtIn, spec("qh-wine-cx23.7.1-2",
-                           "http://127.0.0.1:8080/mac/runtime/qh-wine-cx23.7.1-2.tar.xz", "", -1,
-                           "qh-wine-cx23.7.1-2/wswine.bundle/bin/wine",
-                           "qh-wine-cx23.7.1-2/Frameworks", "qh-wine-cx23.7.1-2/dxvk/d3d9.dll"));
-  EXPECT_FALSE(RuntimeSpec::from(QH::fallbackRuntime(), "not a url/mac"));
-  EXPECT_FALSE(RuntimeSpec::from({}, kBase));
-}
 
 TEST(RuntimeSpecFromTest, PathsThatLeaveTheirFoldersAreNoDescription) {
   const std::map<std::string, std::string> good = {{"wine_id", "w1"},
