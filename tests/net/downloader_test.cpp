@@ -180,7 +180,8 @@ TEST_F(DownloaderTest, AnInterruptedTransferResumesToIdenticalBytes) {
   EXPECT_EQ(slurp(dest), body);
 }
 
-// An error answer to a resume leaves what arrived for the next attempt.
+// An error answer to a resume leaves what arrived for the next attempt; an
+// answer from the wrong place does not.
 TEST_F(DownloaderTest, ErrorAnswersToAResumeKeepThePart) {
   dir.write("client/Data/f.bin.part", body.substr(0, 1000));
   for (const int status : {404, 416, 500}) {
@@ -188,7 +189,13 @@ TEST_F(DownloaderTest, ErrorAnswersToAResumeKeepThePart) {
     EXPECT_EQ(netError("/f.bin", 300000).status(), status);
     EXPECT_EQ(slurp(part), body.substr(0, 1000));
   }
-  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(rangeOf(i), "bytes=1000-");
+  // A range that starts elsewhere would splice the file: a clear error, and the part goes.
+  server.fault("/f.bin", {.rangeEarly = 1}, 1);
+  EXPECT_STREQ(
+      netError("/f.bin", 300000).what(),
+      "Unexpected Content-Range \"bytes 999-299999/300000\" for f.bin (asked from byte 1000)");
+  EXPECT_FALSE(fs::exists(part));
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(rangeOf(i), "bytes=1000-");
   EXPECT_FALSE(fs::exists(dest));
 }
 

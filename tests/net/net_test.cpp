@@ -1,10 +1,17 @@
 #include "net/net.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "net/net_error.h"
 
 namespace {
+
+TEST(NetBust, AppendsTheMillisecondsWithTheRightSeparator) {
+  EXPECT_THAT(Net::bust("https://h/f?v=1"),
+              ::testing::MatchesRegex("https://h/f\\?v=1&t=[0-9]{13}"));
+  EXPECT_THAT(Net::bust("https://h/f"), ::testing::MatchesRegex("https://h/f\\?t=[0-9]{13}"));
+}
 
 class BadUrl : public ::testing::TestWithParam<std::string> {};
 

@@ -8,27 +8,15 @@
 
 namespace {
 
-class FaultCampaign : public ::testing::TestWithParam<uint64_t> {
- protected:
-  static void SetUpTestSuite() {
-    work = new TempDir;
-    published = new Campaign::Published(
-        Campaign::publishSample(work->path(), 2000, 8 * 1024 * 1024, QH_PUBLISH));
-  }
-  static void TearDownTestSuite() {
-    delete published;
-    delete work;
-  }
-  static TempDir* work;
-  static Campaign::Published* published;
-};
-
-TempDir* FaultCampaign::work = nullptr;
-Campaign::Published* FaultCampaign::published = nullptr;
+class FaultCampaign : public ::testing::TestWithParam<uint64_t> {};
 
 TEST_P(FaultCampaign, InstallSurvivesFaultsAndKills) {
+  // One published client for every seed, removed at exit.
+  static const TempDir work;
+  static const Campaign::Published published =
+      Campaign::publishSample(work.path(), 2000, 8 * 1024 * 1024, QH_PUBLISH);
   const Campaign::SeedReport r =
-      Campaign::runSeed(*published, work->path(), GetParam(), QH_FAULT_DRIVER);
+      Campaign::runSeed(published, work.path(), GetParam(), QH_FAULT_DRIVER);
   std::printf("seed %llu: %d faults (%d kills) over %d runs; %s\n",
               static_cast<unsigned long long>(r.seed), r.faults(), r.kills, r.runs,
               Campaign::summary({r}).c_str());

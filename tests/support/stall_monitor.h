@@ -1,14 +1,8 @@
 // Measures how long the thread that creates it goes without serving its event
-// loop. A precise timer ticks every few milliseconds; a stall is the gap
-// between two ticks less the time the thread spent waiting for a CPU (the
-// scheduler's run-queue wait from /proc/thread-self/schedstat), so a loaded
-// machine that keeps the thread off the cores does not count as the code
-// blocking it, while computing or waiting on the disk on that thread does.
-//
-//   StallMonitor monitor;  // on the main thread, ticking from here on
-//   ... run the event loop ...
-//   EXPECT_LT(monitor.longestMs(), 50.0);
-//
+// loop: the longest gap between the ticks of a precise timer, less the time
+// the thread waited for a CPU (its run-queue wait in /proc/thread-self/
+// schedstat), so a loaded machine does not count as the code blocking it,
+// while computing or waiting on the disk on that thread does.
 // Thread-safety: the thread that created it only.
 #pragma once
 
