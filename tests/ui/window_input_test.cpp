@@ -17,7 +17,7 @@ class WindowInputTest : public WindowTest {
     field = item("installField");
     field->forceActiveFocus();
     QMetaObject::invokeMethod(field, "selectAll");
-    drainEvents();
+    window->grabWindow();  // laid out and drawn, so clicks land where a player's would
   }
   void type(const char* text) {
     for (const char* c = text; *c; ++c) QTest::keyClick(window.get(), *c);
