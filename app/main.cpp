@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
   QElapsedTimer sinceStart;
   sinceStart.start();
-  const std::jthread fonts = platform::readFontsAhead();
+  std::jthread fonts = platform::readFontsAhead();
   QGuiApplication app(argc, argv);
   QCoreApplication::setOrganizationName("Quellhaven");
   QCoreApplication::setApplicationName("Quellhaven Launcher");
@@ -30,6 +30,9 @@ int main(int argc, char** argv) {
   LauncherModel model;
   Log::line("launcher started, server " + model.paths().base);
 
+  // The window's first text reads the font configuration: it must be the
+  // one made ahead, not a second one Qt would load meanwhile.
+  fonts.join();
   LauncherWindow window(model, theme, pictures, frame.size());
   Shell::logFirstFrame(window, sinceStart);
   window.setGeometry(frame);

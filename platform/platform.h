@@ -49,8 +49,10 @@ void styleLauncherWindow(uintptr_t nativeView);
 
 // Starts reading the system's font configuration on a thread of its own while
 // the application object and the window are made, so the window's first text
-// finds it ready. Call first thing; the returned thread is joined when it is
-// destroyed. macOS: nothing to read ahead (an empty thread).
+// finds it ready. Call first thing, and join the returned thread before the
+// first text is laid out: the configuration it makes becomes the process's
+// only if Qt has not loaded its own by then. macOS: nothing to read ahead (an
+// empty thread).
 std::jthread readFontsAhead();
 
 // Installs the application ("About", "Hide", "Quit" + `appName`), "Edit" (Cut,

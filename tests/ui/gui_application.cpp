@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QQuickWindow>
 
+#include "platform/platform.h"
 #include "support/test_main.h"
 #include "ui/launcher_window.h"
 
@@ -12,6 +13,9 @@ namespace {
 
 std::unique_ptr<QCoreApplication> makeGuiApplication(int& argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // The launcher's own font configuration, so the window is drawn in the
+  // faces it ships with.
+  platform::readFontsAhead().join();
   QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
   auto app = std::make_unique<QGuiApplication>(argc, argv);
   LauncherWindow::prepareApplication();
