@@ -1,7 +1,6 @@
 // The centre: logo, greeting, title, client version and, before the first
 // install, the install card. Scaled to the space it gets, at most 1.5 times.
 import QtQuick
-import QtQuick.Layouts
 
 Item {
     id: area
@@ -10,94 +9,94 @@ Item {
     signal chooseRequested
     signal returnPressed
 
+    // Logo and column side by side, 44 apart, each centred vertically on a
+    // whole pixel; the column's size rounded up to whole pixels, as a layout
+    // would.
     Item {
         id: content
         objectName: "heroContent"
         anchors.centerIn: parent
-        width: row.implicitWidth
-        height: row.implicitHeight
+        width: (logo.visible ? logo.width + 44 : 0) + Math.ceil(column.implicitWidth)
+        height: Math.max(logo.visible ? logo.height : 0, Math.ceil(column.implicitHeight))
         scale: Math.min(area.width / 760, area.height / 330, 1.5)
 
-        RowLayout {
-            id: row
-            anchors.fill: parent
-            spacing: 44
+        Item {
+            id: logo
+            objectName: "logo"
+            visible: logoImage.status === Image.Ready
+            y: Math.round((content.height - height) / 2)
+            width: 210
+            height: 210
+            Image {
+                // Padded by twice the glow radius on each side.
+                x: -56
+                y: -56
+                source: theme.logo.toString() !== "" ? "image://qh/logoglow/28/e0ac4e" : ""
+                opacity: 0.45
+            }
+            Image {
+                id: logoImage
+                anchors.fill: parent
+                // Through the provider, which decodes the file once for
+                // the logo and its glow.
+                source: theme.logo.toString() !== "" ? "image://qh/logo" : ""
+                sourceSize: Qt.size(420, 420)
+                smooth: true
+                mipmap: true
+            }
+        }
 
-            Item {
-                objectName: "logo"
-                visible: logoImage.status === Image.Ready
-                Layout.preferredWidth: 210
-                Layout.preferredHeight: 210
-                Layout.alignment: Qt.AlignVCenter
-                Image {
-                    // Padded by twice the glow radius on each side.
-                    x: -56
-                    y: -56
-                    source: theme.logo.toString() !== "" ? "image://qh/logoglow/28/e0ac4e" : ""
-                    opacity: 0.45
-                }
-                Image {
-                    id: logoImage
-                    anchors.fill: parent
-                    // Through the provider, which decodes the file once for
-                    // the logo and its glow.
-                    source: theme.logo.toString() !== "" ? "image://qh/logo" : ""
-                    sourceSize: Qt.size(420, 420)
-                    smooth: true
-                    mipmap: true
+        Column {
+            id: column
+            x: logo.visible ? logo.width + 44 : 0
+            y: Math.round((content.height - Math.ceil(implicitHeight)) / 2)
+            spacing: 12
+
+            Text {
+                objectName: "greeting"
+                text: area.greeting
+                color: theme.accent
+                font.pixelSize: 11
+                font.weight: Font.DemiBold
+            }
+            Text {
+                objectName: "title"
+                text: "Quellhaven"
+                color: theme.text
+                font.family: "Palatino"
+                font.pixelSize: 44
+                font.bold: true
+            }
+            Rectangle {
+                objectName: "versionChip"
+                visible: launcher.gameVersion !== ""
+                width: versionText.implicitWidth + 20
+                height: versionText.implicitHeight + 8
+                radius: height / 2
+                color: theme.surfaceHi
+                border.color: theme.edge
+                border.width: 1
+                Text {
+                    id: versionText
+                    objectName: "versionText"
+                    anchors.centerIn: parent
+                    text: "Client " + launcher.gameVersion
+                    color: theme.textDim
+                    font.pixelSize: 11
+                    font.weight: Font.Medium
                 }
             }
-
-            Column {
-                Layout.alignment: Qt.AlignVCenter
-                spacing: 12
-
-                Text {
-                    objectName: "greeting"
-                    text: area.greeting
-                    color: theme.accent
-                    font.pixelSize: 11
-                    font.weight: Font.DemiBold
-                }
-                Text {
-                    objectName: "title"
-                    text: "Quellhaven"
-                    color: theme.text
-                    font.family: "Palatino"
-                    font.pixelSize: 44
-                    font.bold: true
-                }
-                Rectangle {
-                    objectName: "versionChip"
-                    visible: launcher.gameVersion !== ""
-                    width: versionText.implicitWidth + 20
-                    height: versionText.implicitHeight + 8
-                    radius: height / 2
-                    color: theme.surfaceHi
-                    border.color: theme.edge
-                    border.width: 1
-                    Text {
-                        id: versionText
-                        objectName: "versionText"
-                        anchors.centerIn: parent
-                        text: "Client " + launcher.gameVersion
-                        color: theme.textDim
-                        font.pixelSize: 11
-                        font.weight: Font.Medium
-                    }
-                }
-                Item {
-                    visible: area.showInstallCard
-                    width: card.implicitWidth
-                    height: card.implicitHeight + 8
-                    InstallCard {
-                        id: card
-                        objectName: "installCard"
-                        y: 8
-                        width: implicitWidth
-                        onChooseRequested: area.chooseRequested()
-                        onReturnPressed: area.returnPressed()
-                    }
+            Item {
+                visible: area.showInstallCard
+                width: card.implicitWidth
+                height: card.implicitHeight + 8
+                InstallCard {
+                    id: card
+                    objectName: "installCard"
+                    y: 8
+                    width: implicitWidth
+                    onChooseRequested: area.chooseRequested()
+                    onReturnPressed: area.returnPressed()
                 }
             }
         }
