@@ -87,6 +87,11 @@ class Response : public QQuickImageResponse {
   QQuickTextureFactory* textureFactory() const override {
     return QQuickTextureFactory::textureFactoryForImage(image_);
   }
+  // A picture that could not be made (a logo file that does not decode)
+  // leaves its image in error, so what depends on it is left out.
+  QString errorString() const override {
+    return image_.isNull() ? QStringLiteral("the picture could not be made") : QString();
+  }
 
  private:
   std::shared_ptr<Receiver> receiver_;

@@ -13,15 +13,14 @@
 
 namespace {
 
-// A picture counts when its header reads as an image; one that then fails to
-// decode is left out by the view (it shows a picture only once loaded). The
-// full decode happens once, in the view, off the start-up path's double work.
+// A picture counts when its file is there; one that then fails to decode is
+// left out by the view, which shows a picture only once it has loaded. Its
+// header is not read here: that would load the image plugins on the start-up
+// path, before the threads that decode the pictures need them anyway.
 QUrl pictureUrl(const std::filesystem::path& file) {
-  const QString name = QString::fromStdString(file.string());
-  QImageReader reader;
-  Theme::openPicture(reader, name);
-  if (!reader.canRead() || reader.size().isEmpty()) return {};
-  return QUrl::fromLocalFile(name);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return {};
+  return QUrl::fromLocalFile(QString::fromStdString(file.string()));
 }
 
 int lineCount(const QString& text, const QFont& font, double width) {

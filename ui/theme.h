@@ -46,8 +46,8 @@ class Theme : public QObject {
 
  public:
   // Pictures come from `resourceDir` ("logo.png", "tunnel.jpg"); each is left
-  // out when missing or undecodable. `animate` false freezes every clock and
-  // transition (screenshots).
+  // out when missing, and by the view when it does not decode. `animate`
+  // false freezes every clock and transition (screenshots).
   explicit Theme(std::filesystem::path resourceDir = defaultResourceDir(), bool animate = true,
                  QObject* parent = nullptr);
 

@@ -39,11 +39,15 @@ class WindowTest : public ::testing::Test {
     model = std::make_unique<RecordingModel>(services);
   }
 
-  // Opens the window (once) with the built pictures or, with `pictures`
-  // false, with none.
+  // Opens the window with the built pictures or, with `pictures` false, with
+  // none.
   void open(bool pictures = true) {
-    theme = std::make_unique<Theme>(
-        pictures ? std::filesystem::path(QH_RESOURCES) : home / "no-resources", false);
+    open(pictures ? std::filesystem::path(QH_RESOURCES) : home / "no-resources");
+  }
+  // Opens the window with the pictures in `resources`.
+  void open(const std::filesystem::path& resources) {
+    window.reset();
+    theme = std::make_unique<Theme>(resources, false);
     window = std::make_unique<LauncherWindow>(*model, *theme);
     window->resize(900, 560);
     window->showWhenLoaded();
