@@ -1,7 +1,6 @@
 #include "net/hash.h"
 
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +8,7 @@
 #include <system_error>
 
 #include "core/quitting.h"
+#include "net/crypto_library.h"
 
 namespace Hash {
 namespace {
@@ -24,12 +24,8 @@ struct FdCloser {
 };
 
 struct MdFree {
-  void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+  void operator()(EVP_MD_CTX* ctx) const { CryptoLibrary::get().mdCtxFree(ctx); }
 };
-
-const EVP_MD* md(Algorithm algorithm) {
-  return algorithm == Algorithm::sha1 ? EVP_sha1() : EVP_sha256();
-}
 
 std::string digest(Algorithm algorithm, const std::filesystem::path& file) {
   Digest d(algorithm);
@@ -40,13 +36,16 @@ std::string digest(Algorithm algorithm, const std::filesystem::path& file) {
 }  // namespace
 
 struct Digest::State {
+  const CryptoLibrary& crypto;
   const EVP_MD* md;
   std::unique_ptr<EVP_MD_CTX, MdFree> ctx;
 };
 
-Digest::Digest(Algorithm algorithm)
-    : state_(new State{md(algorithm), std::unique_ptr<EVP_MD_CTX, MdFree>(EVP_MD_CTX_new())}) {
-  if (!state_->ctx || EVP_DigestInit_ex(state_->ctx.get(), state_->md, nullptr) != 1) {
+Digest::Digest(Algorithm algorithm) {
+  const CryptoLibrary& crypto = CryptoLibrary::get();
+  const EVP_MD* md = algorithm == Algorithm::sha1 ? crypto.sha1() : crypto.sha256();
+  state_.reset(new State{crypto, md, std::unique_ptr<EVP_MD_CTX, MdFree>(crypto.mdCtxNew())});
+  if (!state_->ctx || crypto.digestInit(state_->ctx.get(), md, nullptr) != 1) {
     throw std::bad_alloc();
   }
 }
@@ -56,14 +55,14 @@ Digest::Digest(Digest&&) noexcept = default;
 Digest& Digest::operator=(Digest&&) noexcept = default;
 
 void Digest::update(const unsigned char* data, size_t size) {
-  EVP_DigestUpdate(state_->ctx.get(), data, size);
+  state_->crypto.digestUpdate(state_->ctx.get(), data, size);
 }
 
 std::string Digest::hex() {
   unsigned char out[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
-  EVP_DigestFinal_ex(state_->ctx.get(), out, &length);
-  EVP_DigestInit_ex(state_->ctx.get(), state_->md, nullptr);
+  state_->crypto.digestFinal(state_->ctx.get(), out, &length);
+  state_->crypto.digestInit(state_->ctx.get(), state_->md, nullptr);
   static const char digits[] = "0123456789abcdef";
   std::string text;
   text.reserve(length * 2);

@@ -1,0 +1,21 @@
+// libcrypto's digest entry points, opened on the first digest rather than
+// linked: a start draws its window without loading libcrypto. Internal to
+// net/.
+// Thread-safety: get() may be called from any thread; the table is read-only.
+#pragma once
+
+#include <openssl/evp.h>
+
+struct CryptoLibrary {
+  decltype(&::EVP_sha1) sha1;
+  decltype(&::EVP_sha256) sha256;
+  decltype(&::EVP_MD_CTX_new) mdCtxNew;
+  decltype(&::EVP_MD_CTX_free) mdCtxFree;
+  decltype(&::EVP_DigestInit_ex) digestInit;
+  decltype(&::EVP_DigestUpdate) digestUpdate;
+  decltype(&::EVP_DigestFinal_ex) digestFinal;
+
+  // The library, loaded once. Throws std::runtime_error when it cannot be
+  // loaded.
+  static const CryptoLibrary& get();
+};
