@@ -32,6 +32,7 @@ void LauncherWindow::prepareApplication() {
 }
 
 GlowImages* LauncherWindow::startPictures(const Theme& theme, QSize size) {
+  SymbolIcon::parseAhead();
   auto* pictures = new GlowImages(theme.logo(), theme.tunnel());
   // The ids LauncherView asks for at its first frame; a test keeps the two in step.
   pictures->startEarly(QStringLiteral("backdrop/%1/%2").arg(size.width()).arg(size.height()));

@@ -20,7 +20,8 @@ class LauncherWindow : public QQuickView {
 
   // The view's pictures for `theme`, with those its first frame shows in a
   // window of `size` already being made on other threads, so they are ready
-  // by the time the rest of the window is built. Give it to the window.
+  // by the time the rest of the window is built; its symbols are parsed on
+  // another thread too. Give it to the window.
   static GlowImages* startPictures(const Theme& theme, QSize size);
 
   // Loads the view at `size` (the design size when empty); `model` and `theme`

@@ -1,14 +1,17 @@
 #include "ui/symbol_icon.h"
 
+#include <QDir>
 #include <QFile>
-#include <QHash>
 #include <QPainter>
 #include <QQuickWindow>
 #include <QSGRenderNode>
 #include <QSGRendererInterface>
+#include <QThreadPool>
 #include <QXmlStreamReader>
 #include <QtQml>
 #include <cmath>
+#include <map>
+#include <mutex>
 
 namespace {
 
@@ -99,9 +102,8 @@ std::vector<SymbolIcon::Layer> parseSymbol(const QString& name) {
 class PathNode : public QSGRenderNode {
  public:
   explicit PathNode(QQuickWindow* window) : window_(window) {}
-  // A copy: the cache of parsed symbols may move its entries as it grows.
-  void set(const std::vector<SymbolIcon::Layer>& layers, QSizeF size, QColor color) {
-    layers_ = layers;
+  void set(std::vector<SymbolIcon::Layer> layers, QSizeF size, QColor color) {
+    layers_ = std::move(layers);
     size_ = size;
     color_ = color;
   }
@@ -215,12 +217,32 @@ QPainterPath SymbolIcon::parsePath(const QString& d) {
   return path;
 }
 
-const std::vector<SymbolIcon::Layer>& SymbolIcon::layers(const QString& name) {
-  // Parsed once per name; the view asks on every icon it creates.
-  static QHash<QString, std::vector<Layer>> cache;
-  auto it = cache.find(name);
-  if (it == cache.end()) it = cache.insert(name, parseSymbol(name));
-  return *it;
+namespace {
+
+// Parsed once per name; the view asks on every icon it creates. Held while a
+// symbol is parsed, so one asked for while another thread parses it is not
+// parsed twice.
+std::mutex cacheLock;
+std::map<QString, std::vector<SymbolIcon::Layer>>& cache() {
+  static std::map<QString, std::vector<SymbolIcon::Layer>> symbols;
+  return symbols;
+}
+
+}  // namespace
+
+std::vector<SymbolIcon::Layer> SymbolIcon::layers(const QString& name) {
+  const std::lock_guard lock(cacheLock);
+  auto it = cache().find(name);
+  if (it == cache().end()) it = cache().emplace(name, parseSymbol(name)).first;
+  return it->second;
+}
+
+void SymbolIcon::parseAhead() {
+  QThreadPool::globalInstance()->start([] {
+    const QStringList files =
+        QDir(QStringLiteral(":/qh/icons")).entryList({QStringLiteral("*.svg")}, QDir::Files);
+    for (const QString& file : files) layers(file.chopped(4));
+  });
 }
 
 void SymbolIcon::setName(const QString& name) {

@@ -3,7 +3,7 @@
 // window at whatever scale the icon is shown, other renderers through a
 // texture. The view's QML uses it as `SymbolIcon` (module Quellhaven.Symbols).
 // Thread-safety: main thread only, except the render node, which runs where
-// the scene graph renders.
+// the scene graph renders, and the parsed symbols, which any thread may ask for.
 #pragma once
 
 #include <QColor>
@@ -34,8 +34,11 @@ class SymbolIcon : public QQuickPaintedItem {
   // relative), as a path; empty when the data holds anything else.
   static QPainterPath parsePath(const QString& d);
   // The layers of the symbol `name`, parsed once per name; empty when unknown.
-  // The reference holds until the next call: keep a copy.
-  static const std::vector<Layer>& layers(const QString& name);
+  // Any thread.
+  static std::vector<Layer> layers(const QString& name);
+  // Starts parsing every symbol on a pool thread, so the window's first
+  // frame finds its icons parsed.
+  static void parseAhead();
 
   QString name() const { return name_; }
   void setName(const QString& name);
