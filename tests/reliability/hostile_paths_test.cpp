@@ -51,8 +51,8 @@ class HostileLinks : public ::testing::Test {
 
 struct LinkCase {
   const char* name;
-  // Links to make: what below "elsewhere" ("" for itself) -> where in the client.
-  std::vector<std::pair<std::string, std::string>> links;
+  // The link to make: what below "elsewhere" ("" for itself), where in the client.
+  std::string target, at;
   // What the launcher does there, with the checks of its own result.
   std::function<void(const Paths&)> act;
 };
@@ -60,45 +60,39 @@ struct LinkCase {
 class LinkedOut : public HostileLinks, public ::testing::WithParamInterface<LinkCase> {};
 
 TEST_P(LinkedOut, ChangesNothingOutside) {
-  for (const auto& [target, rel] : GetParam().links) link(dir / "elsewhere" / target, rel);
+  link(dir / "elsewhere" / GetParam().target, GetParam().at);
   const auto before = elsewhere();
   GetParam().act(paths);
   EXPECT_EQ(elsewhere(), before);
 }
 
-const auto reconcile = [](const Paths& p) { ClientFiles::reconcileAddons(p, {"Quests"}); };
-
-// The settings are neither read from nor written to what the links lead to.
-const auto editConfig = [](const Paths& p) {
-  ClientFiles::ensureConfigWtf(p);
-  EXPECT_FALSE(ClientFiles::setConfigWtfLine(p, "gxWindow", "1"));
-  EXPECT_FALSE(fs::exists(p.installDir / "WTF/Config.wtf.qhbak"));
-};
-
 INSTANTIATE_TEST_SUITE_P(
     Links, LinkedOut,
     ::testing::Values(
-        LinkCase{"AddOnsFolder", {{"", "Interface/AddOns"}}, reconcile},
-        LinkCase{"UnofficialAddon",
-                 {{"Shared", "Interface/AddOns/Shared"}},
+        LinkCase{"AddOnsFolder", "", "Interface/AddOns",
+                 [](const Paths& p) { ClientFiles::reconcileAddons(p, {"Quests"}); }},
+        LinkCase{"UnofficialAddon", "Shared", "Interface/AddOns/Shared",
                  [](const Paths& p) {
                    writeFile(p.installDir / "Interface/AddOns/Quests/Quests.toc", "ok");
                    ClientFiles::reconcileAddons(p, {"Quests"});
                    EXPECT_EQ(slurp(p.installDir / "Interface/AddOns/Quests/Quests.toc"), "ok");
                  }},
-        LinkCase{"CacheFolder",
-                 {{"", "Cache"}},
+        LinkCase{"CacheFolder", "", "Cache",
                  [](const Paths& p) {
                    EXPECT_EQ(ClientFiles::clearWdbCache(p), 0);
                    ClientFiles::clearCache(p);
                    EXPECT_FALSE(fs::exists(fs::symlink_status(p.installDir / "Cache")));
                  }},
-        LinkCase{"ConfigWtf", {{"Config.wtf", "WTF/Config.wtf"}}, editConfig},
-        LinkCase{"RealmListData",
-                 {{"", "Data"}},
+        // The settings are neither read from nor written to what the link leads to.
+        LinkCase{"ConfigWtf", "Config.wtf", "WTF/Config.wtf",
+                 [](const Paths& p) {
+                   ClientFiles::ensureConfigWtf(p);
+                   EXPECT_FALSE(ClientFiles::setConfigWtfLine(p, "gxWindow", "1"));
+                   EXPECT_FALSE(fs::exists(p.installDir / "WTF/Config.wtf.qhbak"));
+                 }},
+        LinkCase{"RealmListData", "", "Data",
                  [](const Paths& p) { ClientFiles::ensureRealmList(p); }},
-        LinkCase{"OneAccount",
-                 {{"", "WTF/Account/LINKED"}},
+        LinkCase{"OneAccount", "", "WTF/Account/LINKED",
                  [](const Paths& p) {
                    const fs::path real = p.installDir / "WTF/Account/REAL";
                    writeFile(real / "Realm/Char/AddOns.txt", "Old: enabled\r\n");
@@ -106,12 +100,10 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_EQ(slurp(real / "AddOns.txt"), "Quests: enabled\r\n");
                    EXPECT_EQ(slurp(real / "Realm/Char/AddOns.txt"), "Quests: enabled\r\n");
                  }},
-        LinkCase{"SavedVariables",
-                 {{"", "WTF/SavedVariables"}},
+        LinkCase{"SavedVariables", "", "WTF/SavedVariables",
                  [](const Paths& p) { EXPECT_FALSE(IntegrityReport::write(p.installDir)); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// What the update engine finds in the client folder as links leading out.
 // What the update engine finds in the client folder as links leading out: a
 // ".part" and the markers. Read through, the markers would say "nothing
 // changed" without a look at the files.

@@ -54,13 +54,10 @@ TEST(ProgressAction, AddsEarlierBytesAndReadsTheSpeedStepEachCall) {
   EXPECT_EQ(seen[1].first, "Downloading 2 of 2   0.0 / 0.0 GB   8.0 MB/s (limited)   1s left");
 }
 
-TEST(DownloadLog, RecordBytes) {
+TEST(DownloadLog, RecordBytesAndAnUnwritableLogIsNoError) {
   EXPECT_EQ(DownloadLog::record(1796416808, "Data/a b.MPQ", 2, "HTTP 500 for http://x/a"),
             "2026-12-04 20:40:08 +0000  v3  attempt 2/4  Data/a b.MPQ  HTTP 500 for http://x/a\n");
-}
-
-// A log that cannot be written must not end the download.
-TEST(DownloadLog, AnUnwritableLogIsNoError) {
+  // A log that cannot be written must not end the download.
   TempDir dir;
   EXPECT_NO_THROW(DownloadLog::append(dir / "missing", "c", 1, "x"));
 }
