@@ -13,19 +13,6 @@ namespace {
 
 constexpr const char* listName = "AddOns.txt";
 
-// Whether `p`, links resolved, lies below the install folder. The AddOns
-// folder may be a link to a folder the player shares between clients; the
-// launcher deletes nothing there.
-bool insideInstall(const fs::path& installDir, const fs::path& p) {
-  std::error_code ec;
-  const std::string root = fs::weakly_canonical(installDir, ec).string();
-  if (ec) return false;
-  const std::string resolved = fs::weakly_canonical(p, ec).string();
-  if (ec) return false;
-  return resolved.size() > root.size() && resolved.compare(0, root.size(), root) == 0 &&
-         (root == "/" || resolved[root.size()] == '/');
-}
-
 // The entries directly in `folder`, listed before anything is changed in it;
 // empty when it cannot be listed.
 std::vector<fs::directory_entry> entriesOf(const fs::path& folder) {
@@ -101,8 +88,10 @@ int reconcileAddons(const Paths& paths, const std::vector<std::string>& official
   std::set<std::string> lowered;
   for (const std::string& name : official) lowered.insert(text::lower(name));
   const fs::path addonsDir = paths.installDir / "Interface" / "AddOns";
+  // The AddOns folder may be a link to one the player shares between clients:
+  // nothing is deleted there.
   const int deleted =
-      insideInstall(paths.installDir, addonsDir) ? deleteUnofficial(addonsDir, lowered) : 0;
+      files::resolvesBelow(paths.installDir, addonsDir) ? deleteUnofficial(addonsDir, lowered) : 0;
   rewriteAddonLists(paths.installDir, paths.installDir / "WTF" / "Account",
                     addonListText(official));
   return deleted;

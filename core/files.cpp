@@ -97,18 +97,34 @@ void setWriteFailureForTesting(std::optional<std::error_code> failure) {
   injectedFailure = failure;
 }
 
-bool resolvesInside(const std::filesystem::path& root, const std::filesystem::path& path) {
+namespace {
+
+// Where `path` resolves against `root`: -1 outside (or unresolvable), 0 at
+// `root` itself, 1 below it.
+int placeOf(const std::filesystem::path& root, const std::filesystem::path& path) {
   std::error_code ec;
   std::string top = std::filesystem::weakly_canonical(root, ec).string();
-  if (ec || top.empty()) return false;
+  if (ec || top.empty()) return -1;
   std::string resolved = std::filesystem::weakly_canonical(path, ec).string();
-  if (ec) return false;
+  if (ec) return -1;
   for (std::string* p : {&top, &resolved}) {
     while (p->size() > 1 && p->back() == '/') p->pop_back();
   }
-  if (resolved == top || top == "/") return true;
-  return resolved.size() > top.size() && resolved.compare(0, top.size(), top) == 0 &&
-         resolved[top.size()] == '/';
+  if (resolved == top) return 0;
+  if (top == "/") return 1;
+  const bool below = resolved.size() > top.size() && resolved.compare(0, top.size(), top) == 0 &&
+                     resolved[top.size()] == '/';
+  return below ? 1 : -1;
+}
+
+}  // namespace
+
+bool resolvesInside(const std::filesystem::path& root, const std::filesystem::path& path) {
+  return placeOf(root, path) >= 0;
+}
+
+bool resolvesBelow(const std::filesystem::path& root, const std::filesystem::path& path) {
+  return placeOf(root, path) > 0;
 }
 
 }  // namespace files

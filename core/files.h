@@ -26,6 +26,9 @@ std::error_code writeAtomic(const std::filesystem::path& file, std::string_view 
 // folder may hold links anywhere; nothing is read, written or deleted through
 // one that leads out. False when either cannot be resolved.
 bool resolvesInside(const std::filesystem::path& root, const std::filesystem::path& path);
+// As resolvesInside, but `root` itself does not count: a folder the launcher
+// empties must never turn out to be the whole client.
+bool resolvesBelow(const std::filesystem::path& root, const std::filesystem::path& path);
 
 // Test seam: when set, writeAtomic fails with this error before writing.
 void setWriteFailureForTesting(std::optional<std::error_code> failure);
