@@ -77,6 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
                    ClientFiles::reconcileAddons(p, {"Quests"});
                    EXPECT_EQ(slurp(p.installDir / "Interface/AddOns/Quests/Quests.toc"), "ok");
                  }},
+        // The folder that holds the "creaturecache.wdb" to keep.
+        LinkCase{"WdbFolder", "", "Cache/WDB",
+                 [](const Paths& p) { EXPECT_EQ(ClientFiles::clearWdbCache(p), 0); }},
         LinkCase{"CacheFolder", "", "Cache",
                  [](const Paths& p) {
                    EXPECT_EQ(ClientFiles::clearWdbCache(p), 0);
