@@ -40,9 +40,15 @@ Item {
             })
         }
     }
-    onBackgroundChanged: place()
-    onContentItemChanged: place()
-    Component.onCompleted: place()
+    // Placed once when made, and again only when a part is replaced later:
+    // each placing makes four bindings.
+    property bool placed: false
+    onBackgroundChanged: if (placed) place()
+    onContentItemChanged: if (placed) place()
+    Component.onCompleted: {
+        placed = true
+        place()
+    }
 
     MouseArea {
         id: mouse
