@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
   // are built.
   Theme theme;
   const QRect frame = Shell::savedFrame();
-  GlowImages* const pictures = LauncherWindow::startPictures(theme, frame.size());
+  GlowImages* const pictures =
+      LauncherWindow::startPictures(theme, frame.size(), Shell::picturesFolder());
 
   LauncherModel model;
   Log::line("launcher started, server " + model.paths().base);

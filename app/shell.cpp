@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
 #include <csignal>
@@ -53,6 +54,12 @@ QRect initialFrame(std::optional<QRect> saved, const QRect& screen) {
   QRect frame(QPoint(0, 0), design);
   frame.moveCenter(screen.center());
   return frame;
+}
+
+std::filesystem::path picturesFolder() {
+  const QString caches = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  if (caches.isEmpty()) return {};
+  return std::filesystem::path(caches.toStdString()) / "pictures";
 }
 
 QRect savedFrame(QScreen* screen) {

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QRect>
+#include <filesystem>
 #include <functional>
 #include <optional>
 
@@ -21,6 +22,10 @@ inline constexpr const char* frameKey = "QuellhavenLauncherWindow";
 // limits when it still shows on `screen` (available area), else the design
 // size centred on `screen`.
 QRect initialFrame(std::optional<QRect> saved, const QRect& screen);
+
+// Where the window's pictures are kept between starts: "pictures" in the
+// system's cache folder for the launcher.
+std::filesystem::path picturesFolder();
 
 // The frame to open the window with on `screen` (the primary screen when
 // null), by initialFrame() and the frame stored under frameKey.

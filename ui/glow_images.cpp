@@ -1,5 +1,6 @@
 #include "ui/glow_images.h"
 
+#include <QCoreApplication>
 #include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "core/handover.h"
+#include "ui/saved_pictures.h"
 #include "ui/theme.h"
 
 namespace {
@@ -145,24 +147,31 @@ namespace {
 // with it, and the pool's hand-over is marked.
 class Job : public QRunnable {
  public:
+  // `saved` is where a picture started early is looked up and kept (or null).
   Job(GlowImages& owner, const QString& id, QSize requested,
-      std::shared_ptr<GlowImages::Making> making, bool early)
+      std::shared_ptr<GlowImages::Making> making, std::shared_ptr<const SavedPictures> saved,
+      bool early)
       : owner_(owner),
         id_(id.toStdString()),
         requested_(requested),
         making_(std::move(making)),
+        saved_(early ? std::move(saved) : nullptr),
         early_(early) {
     Handover::give(this);
   }
   void run() override {
     Handover::take(this);
+    const QString id = QString::fromStdString(id_);
+    QImage image = saved_ ? saved_->find(id, requested_) : QImage();
+    const bool made = image.isNull();
     // A window being resized asks for a backdrop at each size; only the ones
     // still wanted by the time a thread is free are made. One started early
     // is made for the view that is about to ask.
-    const bool wanted = early_ || making_->wanted();
-    QImage image = wanted ? owner_.render(QString::fromStdString(id_), requested_) : QImage();
+    if (made && (early_ || making_->wanted())) image = owner_.render(id, requested_);
     Handover::give(&owner_);  // its destructor waits for the pool
-    making_->finish(std::move(image));
+    making_->finish(image);
+    // Saved once the view has it: this start does not wait for the disk.
+    if (made && saved_ && !image.isNull()) saved_->keep(id, requested_, image);
   }
 
  private:
@@ -170,6 +179,7 @@ class Job : public QRunnable {
   std::string id_;
   QSize requested_;
   std::shared_ptr<GlowImages::Making> making_;
+  std::shared_ptr<const SavedPictures> saved_;
   bool early_;
 };
 
@@ -369,13 +379,22 @@ void GlowImages::stop() {
   pool_.waitForDone();
 }
 
+void GlowImages::saveIn(const std::filesystem::path& folder) {
+  // A new build or new source pictures make different pictures.
+  saved_ = std::make_shared<const SavedPictures>(
+      folder, std::vector<std::filesystem::path>{
+                  QCoreApplication::applicationFilePath().toStdString(),
+                  logo_.isLocalFile() ? logo_.toLocalFile().toStdString() : std::string(),
+                  tunnel_.isLocalFile() ? tunnel_.toLocalFile().toStdString() : std::string()});
+}
+
 void GlowImages::startEarly(const QString& id, QSize requested) {
   auto making = std::make_shared<Making>();
   {
     const std::lock_guard lock(earlyLock_);
     if (stopped_ || !early_.emplace(keyOf(id, requested), making).second) return;
   }
-  pool_.start(new Job(*this, id, requested, making, true));
+  pool_.start(new Job(*this, id, requested, making, saved_, true));
 }
 
 QStringList GlowImages::unclaimed() const {
@@ -413,7 +432,7 @@ QQuickImageResponse* GlowImages::requestImageResponse(const QString& id, const Q
   }
   making = std::make_shared<Making>();
   making->attach(response->receiver());
-  pool_.start(new Job(*this, id, requested, making, false));
+  pool_.start(new Job(*this, id, requested, making, nullptr, false));
   return response;
 }
 

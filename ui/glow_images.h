@@ -17,7 +17,8 @@
 // Shadows are padded by 2 × RADIUS on each side. The logo file is decoded once
 // for both logo pictures. Pictures are made on threads of the provider's own,
 // several at once, while the main thread builds the rest of the window; those
-// the window's first frame needs can be started before the view asks.
+// the window's first frame needs can be started before the view asks, and
+// kept for the next start.
 // Thread-safety: any thread.
 #pragma once
 
@@ -25,12 +26,15 @@
 #include <QQuickAsyncImageProvider>
 #include <QThreadPool>
 #include <QUrl>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
+
+class SavedPictures;
 
 class GlowImages : public QQuickAsyncImageProvider {
  public:
@@ -44,6 +48,9 @@ class GlowImages : public QQuickAsyncImageProvider {
   // pictures must not outlive the application.
   void stop();
 
+  // Keeps the pictures started early in `folder` and takes them from there
+  // at the next start. Call before startEarly.
+  void saveIn(const std::filesystem::path& folder);
   // Starts making `id` at `requested` size now, for the view to ask for later.
   void startEarly(const QString& id, QSize requested = {});
   // The pictures started early that the view has not asked for yet, and the
@@ -71,6 +78,7 @@ class GlowImages : public QQuickAsyncImageProvider {
 
   QUrl logo_;
   QUrl tunnel_;
+  std::shared_ptr<const SavedPictures> saved_;
   mutable std::mutex earlyLock_;
   std::map<std::string, std::shared_ptr<Making>> early_;
   std::vector<std::string> unforeseen_;

@@ -31,9 +31,11 @@ void LauncherWindow::prepareApplication() {
                                    QStringLiteral("LauncherPhase is an enumeration"));
 }
 
-GlowImages* LauncherWindow::startPictures(const Theme& theme, QSize size) {
+GlowImages* LauncherWindow::startPictures(const Theme& theme, QSize size,
+                                          const std::filesystem::path& savedIn) {
   SymbolIcon::parseAhead();
   auto* pictures = new GlowImages(theme.logo(), theme.tunnel());
+  if (!savedIn.empty()) pictures->saveIn(savedIn);
   // The ids LauncherView asks for at its first frame; a test keeps the two in step.
   pictures->startEarly(QStringLiteral("backdrop/%1/%2").arg(size.width()).arg(size.height()));
   pictures->startEarly(QStringLiteral("radial/%1/10/360").arg(Theme::aura().name().mid(1)),

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QQuickView>
+#include <filesystem>
 
 class QTimer;
 
@@ -21,8 +22,10 @@ class LauncherWindow : public QQuickView {
   // The view's pictures for `theme`, with those its first frame shows in a
   // window of `size` already being made on other threads, so they are ready
   // by the time the rest of the window is built; its symbols are parsed on
-  // another thread too. Give it to the window.
-  static GlowImages* startPictures(const Theme& theme, QSize size);
+  // another thread too. With `savedIn`, those pictures are kept there for the
+  // next start, which maps them instead of making them. Give it to the window.
+  static GlowImages* startPictures(const Theme& theme, QSize size,
+                                   const std::filesystem::path& savedIn = {});
 
   // Loads the view at `size` (the design size when empty); `model` and `theme`
   // must outlive the window. QML errors go to the launcher log. The window
