@@ -147,7 +147,7 @@ namespace {
 // with it, and the pool's hand-over is marked.
 class Job : public QRunnable {
  public:
-  // `saved` is where a picture started early is looked up and kept (or null).
+  // `saved` is where the picture is looked up and kept (null: made each time).
   Job(GlowImages& owner, const QString& id, QSize requested,
       std::shared_ptr<GlowImages::Making> making, std::shared_ptr<const SavedPictures> saved,
       bool early)
@@ -155,7 +155,7 @@ class Job : public QRunnable {
         id_(id.toStdString()),
         requested_(requested),
         making_(std::move(making)),
-        saved_(early ? std::move(saved) : nullptr),
+        saved_(std::move(saved)),
         early_(early) {
     Handover::give(this);
   }
@@ -388,7 +388,12 @@ void GlowImages::saveIn(const std::filesystem::path& folder) {
                   tunnel_.isLocalFile() ? tunnel_.toLocalFile().toStdString() : std::string()});
 }
 
+void GlowImages::forgetOtherSaved() {
+  if (saved_) saved_->keepOnly(startedEarly_);
+}
+
 void GlowImages::startEarly(const QString& id, QSize requested) {
+  startedEarly_ << id;
   auto making = std::make_shared<Making>();
   {
     const std::lock_guard lock(earlyLock_);

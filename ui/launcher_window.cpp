@@ -52,6 +52,7 @@ GlowImages* LauncherWindow::startPictures(const Theme& theme, QSize size,
     pictures->startEarly(QStringLiteral("logo"), {420, 420});
     pictures->startEarly(QStringLiteral("logoglow/28/%1").arg(Theme::accent().name().mid(1)));
   }
+  pictures->forgetOtherSaved();
   return pictures;
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <system_error>
@@ -142,4 +143,18 @@ void SavedPictures::keep(const QString& id, QSize requested, const QImage& image
   std::error_code ignored;
   fs::create_directories(folder_, ignored);
   files::writeAtomic(file, bytes);
+}
+
+void SavedPictures::keepOnly(const QStringList& ids) const {
+  std::vector<fs::path> wanted;
+  for (const QString& id : ids) wanted.push_back(fileFor(id));
+  std::error_code ec;
+  for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path& file = it->path();
+    if (file.extension() == ".pixels" &&
+        std::find(wanted.begin(), wanted.end(), file) == wanted.end()) {
+      std::error_code ignored;
+      fs::remove(file, ignored);
+    }
+  }
 }

@@ -7,13 +7,14 @@
 // each holding the key it was made for: the picture's id and size, and a
 // stamp of everything else it depends on (the program's build and the
 // source pictures' files). A file whose key or layout does not match is
-// ignored and made again.
+// ignored and made again; a kind no start asks for any more is removed.
 // Thread-safety: any thread.
 #pragma once
 
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ class SavedPictures {
   // Saves `image` as picture `id` at `requested`, atomically. Failures are
   // ignored: the next start makes the picture again.
   void keep(const QString& id, QSize requested, const QImage& image) const;
+  // Removes the saved pictures other than those of `ids`, so the pictures a
+  // new build no longer asks for do not stay behind.
+  void keepOnly(const QStringList& ids) const;
 
  private:
   // The file for `id`; empty for an id that is not saved.

@@ -103,6 +103,14 @@ TEST(SavedPictures, KeepsEachPictureForItsSizeBuildAndSources) {
   now.keep(QStringLiteral("small"), {}, sample().convertToFormat(QImage::Format_RGB16));
   EXPECT_FALSE(fs::exists(dir / "escape.pixels"));
   EXPECT_TRUE(now.find(QStringLiteral("small"), {}).isNull());
+
+  // Kinds a start no longer asks for go; files that are not pictures stay.
+  now.keep(id, {360, 360}, sample());
+  std::ofstream(dir / "pictures" / "notes.txt") << "x";
+  now.keepOnly({id, QStringLiteral("logo")});
+  EXPECT_EQ(now.find(id, {360, 360}), sample());
+  EXPECT_FALSE(fs::exists(dir / "pictures" / "backdrop.pixels"));
+  EXPECT_TRUE(fs::exists(dir / "pictures" / "notes.txt"));
 }
 
 // A picture mapped from its file is read-only: drawing on it copies it, and
