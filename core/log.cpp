@@ -8,7 +8,6 @@
 #include <mutex>
 #include <string>
 
-#include "core/files.h"
 #include "core/qh.h"
 
 namespace Log {
@@ -62,12 +61,11 @@ void line(std::string_view message) {
   record.append(message);
   record += '\n';
   // O_APPEND makes each record one positioned write, so records from several
-  // threads never interleave.
-  const int fd = ::open(file->c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) {
-    files::writeAtomic(*file, record);
-    return;
-  }
+  // threads never interleave. The first record creates the file the same way:
+  // threads that log it at once all keep their lines, and no start waits for
+  // the disk to flush a new log.
+  const int fd = ::open(file->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
   [[maybe_unused]] const ssize_t n = ::write(fd, record.data(), record.size());
   ::close(fd);
 }
