@@ -129,15 +129,15 @@ void SavedPictures::keep(const QString& id, QSize requested, const QImage& image
       image.width() > int(maxSide) || image.height() > int(maxSide) ||
       image.bytesPerLine() != image.width() * 4)
     return;
-  const Header h{{},
-                 uint32_t(image.width()),
-                 uint32_t(image.height()),
-                 uint32_t(image.bytesPerLine()),
-                 uint32_t(image.format()),
-                 uint32_t(key.size())};
+  Header h{{},
+           uint32_t(image.width()),
+           uint32_t(image.height()),
+           uint32_t(image.bytesPerLine()),
+           uint32_t(image.format()),
+           uint32_t(key.size())};
+  std::memcpy(h.magic, magic, sizeof magic);
   std::string bytes(pixelOffset(key.size()), '\0');
   std::memcpy(bytes.data(), &h, sizeof h);
-  std::memcpy(bytes.data(), magic, sizeof magic);
   std::memcpy(bytes.data() + sizeof h, key.data(), key.size());
   bytes.append(reinterpret_cast<const char*>(image.constBits()), size_t(image.sizeInBytes()));
   std::error_code ignored;
