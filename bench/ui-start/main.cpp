@@ -4,9 +4,8 @@
 // started 12 times, alternating; the first pair warms caches and is dropped.
 // The best times are compared: on a shared machine other work only ever adds
 // to a start, so the fastest of several is the steadiest measure of each side.
-// Both announce their first frame by appending a line, and the launcher's log
-// stays between starts as a player's does: a start that found no log would
-// pay for creating it durably, which only the very first start does.
+// Both announce their first frame by appending a line; the launcher's log and
+// kept pictures stay between starts, as a player's do.
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
