@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <fstream>
 #include <regex>
 
 #include "bundle_fixture.h"
@@ -13,6 +14,7 @@
 #include "platform/platform.h"
 #include "selfupdate/bundle_move.h"
 #include "selfupdate/self_update.h"
+#include "selfupdate/zip_guard.h"
 #include "support/fake_clock.h"
 #include "support/qt_wait.h"
 #include "support/read_only_folder.h"
@@ -226,11 +228,24 @@ TEST_F(SelfUpdateFlow, AReadOnlyFolderOnlyPointsToTheWebsite) {
 struct ArchiveCase {
   const char* name;
   std::string bytes;
+  // What the zip's directory alone is refused for; null when only unpacking
+  // shows what is wrong.
+  const char* refusal;
 };
 
 class HostileArchives : public SelfUpdateFlow, public ::testing::WithParamInterface<ArchiveCase> {};
 
 TEST_P(HostileArchives, EndAsUnzipFailureWithNothingWrittenOutside) {
+  // Each layer holds on its own: the directory check is asked first, alone.
+  std::ofstream(root / "inspected.zip", std::ios::binary) << GetParam().bytes;
+  const auto refused =
+      ZipGuard::inspect(root / "inspected.zip", SelfUpdate::maxUnpackedBytes).refused;
+  if (GetParam().refusal)
+    EXPECT_NE(refused.value_or("").find(GetParam().refusal), std::string::npos)
+        << refused.value_or("accepted");
+  else
+    EXPECT_FALSE(refused) << *refused;
+
   publishZip(GetParam().bytes);
   run();
   expectFailure("unzip failed");
@@ -255,24 +270,40 @@ const uint32_t gib = 1u << 30;
 INSTANTIATE_TEST_SUITE_P(
     Archives, HostileArchives,
     ::testing::Values(
-        ArchiveCase{"LyingBomb", makeZip({zipFolder(app), zipZeros(app + "zeros", 2049, 4096)})},
+        ArchiveCase{"LyingBomb", makeZip({zipFolder(app), zipZeros(app + "zeros", 2049, 4096)}),
+                    nullptr},
         ArchiveCase{"LinkOutOfTheBundle",
-                    makeZip({zipFolder(app), zipLink(app + "l", "../../../../outside")})},
-        ArchiveCase{"Absolute", makeZip({zipFolder(app), zipFile("/tmp/qh-evil", "x")})},
-        ArchiveCase{"DotDot", makeZip({zipFolder(app), zipFile(app + "../../evil", "x")})},
-        ArchiveCase{"BackslashDotDot", makeZip({zipFile("A.app\\..\\..\\evil", "x")})},
-        ArchiveCase{"ThroughALink", makeZip({zipFolder(app), zipLink(app + "l", "/tmp"),
-                                             zipFile(app + "l/qh-evil", "x")})},
-        ArchiveCase{"DeclaresOver2GiB", makeZip({zipClaiming(app + "a", gib),
-                                                 zipClaiming(app + "b", gib),
-                                                 zipClaiming(app + "c", 1)})},
-        ArchiveCase{"NotAZip", "<html>404 not found, long enough to look for a record</html>"},
+                    makeZip({zipFolder(app), zipLink(app + "l", "../../../../outside")}), nullptr},
+        ArchiveCase{"Absolute", makeZip({zipFolder(app), zipFile("/tmp/qh-evil", "x")}), "escapes"},
+        ArchiveCase{"DotDot", makeZip({zipFolder(app), zipFile(app + "../../evil", "x")}),
+                    "escapes"},
+        ArchiveCase{"BackslashDotDot", makeZip({zipFile("A.app\\..\\..\\evil", "x")}), "escapes"},
+        ArchiveCase{
+            "ThroughALink",
+            makeZip({zipFolder(app), zipLink(app + "l", "/tmp"), zipFile(app + "l/qh-evil", "x")}),
+            "through a link"},
+        ArchiveCase{"DeclaresOver2GiB",
+                    makeZip({zipClaiming(app + "a", gib), zipClaiming(app + "b", gib),
+                             zipClaiming(app + "c", 1)}),
+                    "more than"},
+        // Sizes and counts at their 32- and 16-bit limits stand for zip64 fields.
+        ArchiveCase{"Zip64Entry", makeZip({zipClaiming(app + "a", 0xFFFFFFFF)}), "zip64"},
+        ArchiveCase{"Zip64Directory",
+                    [] {
+                      std::string zip = makeZip({zipFile("a", "hello")});
+                      zip.replace(zip.rfind("PK\x05\x06") + 10, 2, "\xff\xff");
+                      return zip;
+                    }(),
+                    "zip64"},
+        ArchiveCase{"NotAZip", "<html>404 not found, long enough to look for a record</html>",
+                    "not a zip"},
         ArchiveCase{"EndRecordPastTheEnd",
                     [] {
                       std::string cut = makeZip({zipFile("a", "hello")});
                       cut.erase(10, 20);
                       return cut;
-                    }()}),
+                    }(),
+                    "damaged"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct BundleCase {
