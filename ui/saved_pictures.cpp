@@ -108,6 +108,8 @@ QImage SavedPictures::find(const QString& id, QSize requested) const {
     close(fd);
     return {};
   }
+  // Mapped rather than read: fresh memory is what costs here. The launcher
+  // only ever replaces these files whole, so a mapped one never shrinks.
   int flags = MAP_PRIVATE;
 #ifdef MAP_POPULATE
   // The pages are read in here, on a picture thread, not by the first frame.
