@@ -73,6 +73,11 @@ class WindowTest : public ::testing::Test {
   }
   QString textOf(const char* name) const { return item(name)->property("text").toString(); }
   bool visible(const char* name) const { return item(name)->isVisible(); }
+  // Shown: made and visible. Parts made on first use count as not shown before.
+  bool shown(const char* name) const {
+    auto* found = qobject_cast<QQuickItem*>(window->find(name));
+    return found && found->isVisible();
+  }
   // The item's centre in window pixels.
   QPoint centre(const char* name) const {
     QQuickItem* i = item(name);

@@ -9,6 +9,10 @@ Item {
     signal chooseRequested
     signal returnPressed
 
+    // Kept once made: the card must outlive the Return press that hides it.
+    onShowInstallCardChanged: if (showInstallCard) cardLoader.active = true
+    Component.onCompleted: if (showInstallCard) cardLoader.active = true
+
     // Logo and column side by side, 44 apart, each centred vertically on a
     // whole pixel; the column's size rounded up to whole pixels, as a layout
     // would.
@@ -86,17 +90,22 @@ Item {
                     font.weight: Font.Medium
                 }
             }
+            // Made the first time it shows: no start shows it in its first
+            // frame, and once there is a client none needs it.
             Item {
                 visible: area.showInstallCard
-                width: card.implicitWidth
-                height: card.implicitHeight + 8
-                InstallCard {
-                    id: card
-                    objectName: "installCard"
+                width: cardLoader.width
+                height: cardLoader.height + 8
+                Loader {
+                    id: cardLoader
                     y: 8
-                    width: implicitWidth
-                    onChooseRequested: area.chooseRequested()
-                    onReturnPressed: area.returnPressed()
+                    active: false
+                    sourceComponent: InstallCard {
+                        objectName: "installCard"
+                        width: implicitWidth
+                        onChooseRequested: area.chooseRequested()
+                        onReturnPressed: area.returnPressed()
+                    }
                 }
             }
         }
