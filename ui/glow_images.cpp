@@ -379,21 +379,18 @@ void GlowImages::stop() {
   pool_.waitForDone();
 }
 
-void GlowImages::saveIn(const std::filesystem::path& folder) {
+void GlowImages::saveIn(const std::filesystem::path& folder, const QStringList& ids) {
   // A new build or new source pictures make different pictures.
   saved_ = std::make_shared<const SavedPictures>(
-      folder, std::vector<std::filesystem::path>{
-                  QCoreApplication::applicationFilePath().toStdString(),
-                  logo_.isLocalFile() ? logo_.toLocalFile().toStdString() : std::string(),
-                  tunnel_.isLocalFile() ? tunnel_.toLocalFile().toStdString() : std::string()});
-}
-
-void GlowImages::forgetOtherSaved() {
-  if (saved_) saved_->keepOnly(startedEarly_);
+      folder,
+      std::vector<std::filesystem::path>{
+          QCoreApplication::applicationFilePath().toStdString(),
+          logo_.isLocalFile() ? logo_.toLocalFile().toStdString() : std::string(),
+          tunnel_.isLocalFile() ? tunnel_.toLocalFile().toStdString() : std::string()},
+      ids);
 }
 
 void GlowImages::startEarly(const QString& id, QSize requested) {
-  startedEarly_ << id;
   auto making = std::make_shared<Making>();
   {
     const std::lock_guard lock(earlyLock_);

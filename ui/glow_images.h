@@ -48,11 +48,9 @@ class GlowImages : public QQuickAsyncImageProvider {
   // pictures must not outlive the application.
   void stop();
 
-  // Keeps the pictures started early in `folder` and takes them from there
-  // at the next start. Call before startEarly; once every picture is started,
-  // forgetOtherSaved() removes the ones this start did not ask for.
-  void saveIn(const std::filesystem::path& folder);
-  void forgetOtherSaved();
+  // Keeps the pictures started early, of the kinds `ids` names, in `folder`
+  // and takes them from there at the next start. Call before startEarly.
+  void saveIn(const std::filesystem::path& folder, const QStringList& ids);
   // Starts making `id` at `requested` size now, for the view to ask for later.
   void startEarly(const QString& id, QSize requested = {});
   // The pictures started early that the view has not asked for yet, and the
@@ -81,7 +79,6 @@ class GlowImages : public QQuickAsyncImageProvider {
   QUrl logo_;
   QUrl tunnel_;
   std::shared_ptr<const SavedPictures> saved_;
-  QStringList startedEarly_;  // main thread only
   mutable std::mutex earlyLock_;
   std::map<std::string, std::shared_ptr<Making>> early_;
   std::vector<std::string> unforeseen_;

@@ -6,6 +6,8 @@
 #include <QQuickItem>
 #include <QTimer>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "core/log.h"
 #include "core/phase.h"
@@ -34,25 +36,30 @@ void LauncherWindow::prepareApplication() {
 GlowImages* LauncherWindow::startPictures(const Theme& theme, QSize size,
                                           const std::filesystem::path& savedIn) {
   SymbolIcon::parseAhead();
-  auto* pictures = new GlowImages(theme.logo(), theme.tunnel());
-  if (!savedIn.empty()) pictures->saveIn(savedIn);
   // The ids LauncherView asks for at its first frame; a test keeps the two in step.
-  pictures->startEarly(QStringLiteral("backdrop/%1/%2").arg(size.width()).arg(size.height()));
-  pictures->startEarly(QStringLiteral("radial/%1/10/360").arg(Theme::aura().name().mid(1)),
-                       {360, 360});
+  std::vector<std::pair<QString, QSize>> early = {
+      {QStringLiteral("backdrop/%1/%2").arg(size.width()).arg(size.height()), {}},
+      {QStringLiteral("radial/%1/10/360").arg(Theme::aura().name().mid(1)), {360, 360}}};
   for (const Theme::Wisp& w : Theme::wisps()) {
-    pictures->startEarly(QStringLiteral("wisp/%1/%2/%3/%4")
-                             .arg(w.tint.name().mid(1))
-                             .arg(w.width)
-                             .arg(w.height)
-                             .arg(w.angle));
+    early.push_back({QStringLiteral("wisp/%1/%2/%3/%4")
+                         .arg(w.tint.name().mid(1))
+                         .arg(w.width)
+                         .arg(w.height)
+                         .arg(w.angle),
+                     {}});
   }
-  pictures->startEarly(QStringLiteral("glow/190/58/12/16/%1").arg(Theme::accent().name().mid(1)));
+  early.push_back({QStringLiteral("glow/190/58/12/16/%1").arg(Theme::accent().name().mid(1)), {}});
   if (!theme.logo().isEmpty()) {
-    pictures->startEarly(QStringLiteral("logo"), {420, 420});
-    pictures->startEarly(QStringLiteral("logoglow/28/%1").arg(Theme::accent().name().mid(1)));
+    early.push_back({QStringLiteral("logo"), {420, 420}});
+    early.push_back({QStringLiteral("logoglow/28/%1").arg(Theme::accent().name().mid(1)), {}});
   }
-  pictures->forgetOtherSaved();
+  auto* pictures = new GlowImages(theme.logo(), theme.tunnel());
+  if (!savedIn.empty()) {
+    QStringList ids;
+    for (const auto& picture : early) ids << picture.first;
+    pictures->saveIn(savedIn, ids);
+  }
+  for (const auto& [id, requested] : early) pictures->startEarly(id, requested);
   return pictures;
 }
 

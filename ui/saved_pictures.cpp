@@ -67,9 +67,11 @@ std::string fileStamp(const fs::path& file) {
 
 }  // namespace
 
-SavedPictures::SavedPictures(fs::path folder, const std::vector<fs::path>& inputs)
+SavedPictures::SavedPictures(fs::path folder, const std::vector<fs::path>& inputs,
+                             const QStringList& kept)
     : folder_(std::move(folder)) {
   for (const fs::path& input : inputs) stamp_ += input.string() + '=' + fileStamp(input) + '\n';
+  for (const QString& id : kept) kept_.push_back(fileFor(id));
 }
 
 fs::path SavedPictures::fileFor(const QString& id) const {
@@ -144,17 +146,15 @@ void SavedPictures::keep(const QString& id, QSize requested, const QImage& image
   bytes.append(reinterpret_cast<const char*>(image.constBits()), size_t(image.sizeInBytes()));
   std::error_code ignored;
   fs::create_directories(folder_, ignored);
-  files::writeAtomic(file, bytes);
+  if (!files::writeAtomic(file, bytes) && !kept_.empty()) dropOthers();
 }
 
-void SavedPictures::keepOnly(const QStringList& ids) const {
-  std::vector<fs::path> wanted;
-  for (const QString& id : ids) wanted.push_back(fileFor(id));
+void SavedPictures::dropOthers() const {
   std::error_code ec;
   for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path& file = it->path();
     if (file.extension() == ".pixels" &&
-        std::find(wanted.begin(), wanted.end(), file) == wanted.end()) {
+        std::find(kept_.begin(), kept_.end(), file) == kept_.end()) {
       std::error_code ignored;
       fs::remove(file, ignored);
     }

@@ -22,7 +22,11 @@
 class SavedPictures {
  public:
   // Pictures in `folder`, stamped with the size and time of each of `inputs`.
-  SavedPictures(std::filesystem::path folder, const std::vector<std::filesystem::path>& inputs);
+  // With `kept`, the ids a start keeps: when one of them has to be kept anew
+  // (a new build, new source pictures), the files of any other kind go, so
+  // the pictures a build no longer asks for do not stay behind.
+  SavedPictures(std::filesystem::path folder, const std::vector<std::filesystem::path>& inputs,
+                const QStringList& kept = {});
 
   // The saved picture `id` at `requested`, mapped read-only from its file;
   // null when there is none for this key.
@@ -30,15 +34,15 @@ class SavedPictures {
   // Saves `image` as picture `id` at `requested`, atomically. Failures are
   // ignored: the next start makes the picture again.
   void keep(const QString& id, QSize requested, const QImage& image) const;
-  // Removes the saved pictures other than those of `ids`, so the pictures a
-  // new build no longer asks for do not stay behind.
-  void keepOnly(const QStringList& ids) const;
 
  private:
   // The file for `id`; empty for an id that is not saved.
   std::filesystem::path fileFor(const QString& id) const;
   std::string keyOf(const QString& id, QSize requested) const;
+  // Removes the files of kinds not in `kept_`.
+  void dropOthers() const;
 
   std::filesystem::path folder_;
   std::string stamp_;
+  std::vector<std::filesystem::path> kept_;
 };

@@ -104,11 +104,12 @@ TEST(SavedPictures, KeepsEachPictureForItsSizeBuildAndSources) {
   EXPECT_FALSE(fs::exists(dir / "escape.pixels"));
   EXPECT_TRUE(now.find(QStringLiteral("small"), {}).isNull());
 
-  // Kinds a start no longer asks for go; files that are not pictures stay.
-  now.keep(id, {360, 360}, sample());
+  // Once a picture is kept anew, kinds this start does not keep go; files that
+  // are not pictures stay.
   std::ofstream(dir / "pictures" / "notes.txt") << "x";
-  now.keepOnly({id, QStringLiteral("logo")});
-  EXPECT_EQ(now.find(id, {360, 360}), sample());
+  const SavedPictures next(dir / "pictures", {source}, {id, QStringLiteral("logo")});
+  next.keep(id, {360, 360}, sample());
+  EXPECT_EQ(next.find(id, {360, 360}), sample());
   EXPECT_FALSE(fs::exists(dir / "pictures" / "backdrop.pixels"));
   EXPECT_TRUE(fs::exists(dir / "pictures" / "notes.txt"));
 }
@@ -145,7 +146,7 @@ TEST(SavedPictures, TheNextStartTakesThePicturesThisOneMade) {
   const QString logo = QStringLiteral("logo");
   auto start = [&] {
     auto pictures = std::make_unique<GlowImages>(theme.logo(), theme.tunnel());
-    pictures->saveIn(dir / "pictures");
+    pictures->saveIn(dir / "pictures", {backdrop, logo});
     pictures->startEarly(backdrop);
     pictures->startEarly(logo, {420, 420});
     return pictures;
