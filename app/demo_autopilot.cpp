@@ -14,7 +14,7 @@
 #include "model/launcher_model.h"
 #include "platform/platform.h"
 
-namespace DemoAutopilot {
+namespace qh::DemoAutopilot {
 namespace {
 
 struct Pilot {
@@ -44,8 +44,7 @@ void print(const Pilot& pilot, const char* what, const QString& text) {
 }
 
 QString phaseName(Phase phase) {
-  return QString::fromLatin1(
-      QMetaEnum::fromType<LauncherPhase::Phase>().valueToKey(static_cast<int>(phase)));
+  return QString::fromLatin1(QMetaEnum::fromType<Phase>().valueToKey(static_cast<int>(phase)));
 }
 
 // The window as it looks now, once it had a moment to draw the change. A
@@ -94,7 +93,7 @@ void onPhase(LauncherModel* m, const std::shared_ptr<Pilot>& pilot, QPointer<QWi
       // After a normal game session the model is ready for a moment and then
       // asks to quit; anything else that ends ready is a failure.
       QTimer::singleShot(0, m, [m, pilot] {
-        if (platform::terminationRequested()) {
+        if (Platform::terminationRequested()) {
           print(*pilot, "game", QStringLiteral("the game ended normally"));
         } else {
           fail(*pilot, m->status() + " " + m->detail());
@@ -148,4 +147,4 @@ void attachIfRequested(LauncherModel& model, QWindow* window) {
   shoot(pilot, w, QStringLiteral("start"));
 }
 
-}  // namespace DemoAutopilot
+}  // namespace qh::DemoAutopilot

@@ -10,8 +10,11 @@
 // Thread-safety: main thread only.
 #pragma once
 
-class LauncherModel;
 class QWindow;
+
+namespace qh {
+
+class LauncherModel;
 
 namespace DemoAutopilot {
 
@@ -19,3 +22,5 @@ namespace DemoAutopilot {
 void attachIfRequested(LauncherModel& model, QWindow* window);
 
 }  // namespace DemoAutopilot
+
+}  // namespace qh

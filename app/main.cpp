@@ -12,10 +12,12 @@
 #include "ui/launcher_window.h"
 #include "ui/theme.h"
 
+using namespace qh;
+
 int main(int argc, char** argv) {
   QElapsedTimer sinceStart;
   sinceStart.start();
-  std::jthread fonts = platform::readFontsAhead();
+  std::jthread fonts = Platform::readFontsAhead();
   QGuiApplication app(argc, argv);
   QCoreApplication::setOrganizationName("Quellhaven");
   QCoreApplication::setApplicationName("Quellhaven Launcher");

@@ -19,7 +19,7 @@
 #include "platform/platform.h"
 #include "ui/theme.h"
 
-namespace Shell {
+namespace qh::Shell {
 
 namespace {
 
@@ -84,7 +84,7 @@ void rememberFrame(QWindow& window) {
 }
 
 void installMenu(QWindow& window) {
-  if (platform::installMainMenu("Quellhaven")) return;
+  if (Platform::installMainMenu("Quellhaven")) return;
   auto bind = [&window](const QKeySequence& keys, auto action) {
     auto* shortcut = new QShortcut(keys, &window);
     shortcut->setContext(Qt::ApplicationShortcut);
@@ -98,7 +98,7 @@ void installMenu(QWindow& window) {
 }
 
 void styleWindow(QWindow& window) {
-  platform::styleLauncherWindow(static_cast<uintptr_t>(window.winId()));
+  Platform::styleLauncherWindow(static_cast<uintptr_t>(window.winId()));
 }
 
 void reopenOnActivate(QWindow& window) {
@@ -157,4 +157,4 @@ void startAfterFirstFrame(QQuickWindow& window, std::function<void()> start, int
   QTimer::singleShot(fallbackMs, &window, runOnce);
 }
 
-}  // namespace Shell
+}  // namespace qh::Shell

@@ -13,7 +13,7 @@ class QQuickWindow;
 class QScreen;
 class QWindow;
 
-namespace Shell {
+namespace qh::Shell {
 
 // The user-defaults key the window's frame is kept under.
 inline constexpr const char* frameKey = "QuellhavenLauncherWindow";
@@ -48,4 +48,4 @@ void logFirstFrame(QQuickWindow& window, QElapsedTimer sinceStart);
 // that is never exposed) it runs anyway.
 void startAfterFirstFrame(QQuickWindow& window, std::function<void()> start, int fallbackMs = 2000);
 
-}  // namespace Shell
+}  // namespace qh::Shell

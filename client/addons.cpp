@@ -6,6 +6,8 @@
 #include "core/files.h"
 #include "core/text.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace ClientFiles {
@@ -30,7 +32,7 @@ int deleteUnofficial(const fs::path& addonsDir, const std::set<std::string>& off
     std::error_code ec;
     const fs::file_status own = entry.symlink_status(ec);
     if (ec || !fs::is_directory(own)) continue;
-    const std::string name = text::lower(entry.path().filename().string());
+    const std::string name = Text::lower(entry.path().filename().string());
     if (official.contains(name) || name.starts_with("blizzard_")) continue;
     // remove_all unlinks links it meets inside without following them.
     fs::remove_all(entry.path(), ec);
@@ -61,16 +63,16 @@ void rewriteAddonLists(const fs::path& installDir, const fs::path& accountsDir,
                        const std::string& list) {
   for (const fs::directory_entry& entry : entriesOf(accountsDir)) {
     const fs::path account = entry.path();
-    if (text::lower(account.filename().string()) == "savedvariables") continue;
+    if (Text::lower(account.filename().string()) == "savedvariables") continue;
     std::error_code ec;
     if (!fs::is_directory(account, ec)) continue;  // follows links
     // A link inside the client is followed; nothing is written through one leading out.
-    if (!files::resolvesInside(installDir, account)) continue;
+    if (!Files::resolvesInside(installDir, account)) continue;
     const fs::path top = account / listName;
-    (void)files::writeAtomic(top, list);
+    (void)Files::writeAtomic(top, list);
     // Deeper lists (realm, character) are replaced only where they exist.
     for (const fs::path& deeper : listsBelow(account)) {
-      if (deeper != top) (void)files::writeAtomic(deeper, list);
+      if (deeper != top) (void)Files::writeAtomic(deeper, list);
     }
   }
 }
@@ -86,15 +88,17 @@ std::string addonListText(const std::vector<std::string>& official) {
 int reconcileAddons(const Paths& paths, const std::vector<std::string>& official) {
   if (official.empty()) return 0;
   std::set<std::string> lowered;
-  for (const std::string& name : official) lowered.insert(text::lower(name));
+  for (const std::string& name : official) lowered.insert(Text::lower(name));
   const fs::path addonsDir = paths.installDir / "Interface" / "AddOns";
   // The AddOns folder may be a link to one the player shares between clients:
   // nothing is deleted there.
   const int deleted =
-      files::resolvesBelow(paths.installDir, addonsDir) ? deleteUnofficial(addonsDir, lowered) : 0;
+      Files::resolvesBelow(paths.installDir, addonsDir) ? deleteUnofficial(addonsDir, lowered) : 0;
   rewriteAddonLists(paths.installDir, paths.installDir / "WTF" / "Account",
                     addonListText(official));
   return deleted;
 }
 
 }  // namespace ClientFiles
+
+}  // namespace qh

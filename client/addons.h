@@ -9,7 +9,7 @@
 
 #include "core/paths.h"
 
-namespace ClientFiles {
+namespace qh::ClientFiles {
 
 // Each official name, in order, followed by ": enabled" and CR LF.
 std::string addonListText(const std::vector<std::string>& official);
@@ -23,4 +23,4 @@ std::string addonListText(const std::vector<std::string>& official);
 // Errors are swallowed where they happen.
 int reconcileAddons(const Paths& paths, const std::vector<std::string>& official);
 
-}  // namespace ClientFiles
+}  // namespace qh::ClientFiles

@@ -5,6 +5,8 @@
 #include "core/files.h"
 #include "core/text.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace ClientFiles {
@@ -13,7 +15,7 @@ int clearWdbCache(const Paths& paths) {
   const fs::path wdb = paths.installDir / "Cache" / "WDB";
   // A link leading elsewhere would take the deletion to files the launcher
   // does not own.
-  if (!files::resolvesBelow(paths.installDir, wdb)) return 0;
+  if (!Files::resolvesBelow(paths.installDir, wdb)) return 0;
   std::error_code ec;
   fs::recursive_directory_iterator it(wdb, ec);
   if (ec) return 0;
@@ -21,7 +23,7 @@ int clearWdbCache(const Paths& paths) {
   for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
     if (ec) break;
     const fs::path item = it->path();
-    if (text::lower(item.extension().string()) != ".wdb") continue;
+    if (Text::lower(item.extension().string()) != ".wdb") continue;
     // A folder named *.wdb goes too; never descend into what is being removed.
     it.disable_recursion_pending();
     std::error_code rm;
@@ -36,3 +38,5 @@ void clearCache(const Paths& paths) {
 }
 
 }  // namespace ClientFiles
+
+}  // namespace qh

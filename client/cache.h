@@ -4,7 +4,7 @@
 
 #include "core/paths.h"
 
-namespace ClientFiles {
+namespace qh::ClientFiles {
 
 // Deletes every "*.wdb" item (any letter case, any depth, any kind) below
 // Cache/WDB of the install folder; returns how many deletions succeeded.
@@ -13,4 +13,4 @@ int clearWdbCache(const Paths& paths);
 // Deletes the install folder's Cache folder with everything in it.
 void clearCache(const Paths& paths);
 
-}  // namespace ClientFiles
+}  // namespace qh::ClientFiles

@@ -7,7 +7,7 @@
 #include "core/qh.h"
 #include "core/text.h"
 
-namespace ClientFiles {
+namespace qh::ClientFiles {
 namespace {
 
 std::string setLine(std::string_view key, std::string_view value) {
@@ -77,11 +77,11 @@ std::string defaultConfigWtf() {
 
 void ensureConfigWtf(const Paths& paths) {
   const auto file = configWtfPath(paths);
-  if (!files::resolvesInside(paths.installDir, file)) return;
+  if (!Files::resolvesInside(paths.installDir, file)) return;
   std::error_code ec;
   if (std::filesystem::exists(file, ec)) return;
   std::filesystem::create_directories(file.parent_path(), ec);
-  (void)files::writeAtomic(file, defaultConfigWtf());
+  (void)Files::writeAtomic(file, defaultConfigWtf());
 }
 
 std::optional<std::string> withConfigLine(std::string_view text, std::string_view key,
@@ -89,12 +89,12 @@ std::optional<std::string> withConfigLine(std::string_view text, std::string_vie
   const std::string newline = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
   std::vector<std::string> lines = splitAtLf(withoutCrLf(text));
 
-  const std::string prefix = "set " + text::lower(key);
+  const std::string prefix = "set " + Text::lower(key);
   const std::string wanted = setLine(key, value);
-  const std::string wantedLower = text::lower(wanted);
+  const std::string wantedLower = Text::lower(wanted);
   bool found = false, changed = false;
   for (std::string& line : lines) {
-    const std::string seen = text::lower(text::trimHorizontal(line));
+    const std::string seen = Text::lower(Text::trimHorizontal(line));
     // Exactly one space after the key: a tab or a second space is another line.
     const bool matches = seen == prefix || (seen.starts_with(prefix + ' ') &&
                                             seen.compare(prefix.size() + 1, 1, " ") != 0);
@@ -123,8 +123,8 @@ std::optional<std::string> withConfigLine(std::string_view text, std::string_vie
 
 bool setConfigWtfLine(const Paths& paths, std::string_view key, std::string_view value) {
   const auto file = configWtfPath(paths);
-  if (!files::resolvesInside(paths.installDir, file)) return false;
-  const std::optional<std::string> current = files::readUtf8(file);
+  if (!Files::resolvesInside(paths.installDir, file)) return false;
+  const std::optional<std::string> current = Files::readUtf8(file);
   if (!current) return false;
   const std::optional<std::string> edited = withConfigLine(*current, key, value);
   if (!edited) return false;
@@ -133,8 +133,8 @@ bool setConfigWtfLine(const Paths& paths, std::string_view key, std::string_view
   backup += ".qhbak";
   std::error_code ec;
   std::filesystem::remove(backup, ec);
-  (void)files::writeAtomic(backup, *current);
-  return !files::writeAtomic(file, *edited);
+  (void)Files::writeAtomic(backup, *current);
+  return !Files::writeAtomic(file, *edited);
 }
 
-}  // namespace ClientFiles
+}  // namespace qh::ClientFiles

@@ -11,7 +11,7 @@
 
 #include "core/paths.h"
 
-namespace ClientFiles {
+namespace qh::ClientFiles {
 
 // installDir/"WTF/Config.wtf".
 std::filesystem::path configWtfPath(const Paths& paths);
@@ -37,4 +37,4 @@ std::optional<std::string> withConfigLine(std::string_view text, std::string_vie
 // the file.
 bool setConfigWtfLine(const Paths& paths, std::string_view key, std::string_view value);
 
-}  // namespace ClientFiles
+}  // namespace qh::ClientFiles

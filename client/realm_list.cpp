@@ -6,7 +6,7 @@
 #include "core/qh.h"
 #include "core/text.h"
 
-namespace ClientFiles {
+namespace qh::ClientFiles {
 namespace {
 
 constexpr std::string_view keyword = "set realmlist";
@@ -28,11 +28,11 @@ std::string realmListText() {
 }
 
 bool namesRealmHost(std::string_view text) {
-  for (const std::string& raw : text::splitLines(text)) {
-    const std::string line = text::trimBlanks(raw);
+  for (const std::string& raw : Text::splitLines(text)) {
+    const std::string line = Text::trimBlanks(raw);
     if (line.empty() || line.front() == '#') continue;
     // No space is required after the keyword: "set realmlisthost" names "host".
-    if (!text::lower(line).starts_with(keyword)) continue;
+    if (!Text::lower(line).starts_with(keyword)) continue;
     if (!trimBlanksAndQuotes(std::string_view(line).substr(keyword.size())).empty()) return true;
   }
   return false;
@@ -40,12 +40,12 @@ bool namesRealmHost(std::string_view text) {
 
 void ensureRealmList(const Paths& paths) {
   const auto file = realmListPath(paths);
-  if (!files::resolvesInside(paths.installDir, file)) return;
-  const std::optional<std::string> current = files::readUtf8(file);
+  if (!Files::resolvesInside(paths.installDir, file)) return;
+  const std::optional<std::string> current = Files::readUtf8(file);
   if (current && namesRealmHost(*current)) return;
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
-  (void)files::writeAtomic(file, realmListText());
+  (void)Files::writeAtomic(file, realmListText());
 }
 
-}  // namespace ClientFiles
+}  // namespace qh::ClientFiles

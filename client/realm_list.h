@@ -9,7 +9,7 @@
 
 #include "core/paths.h"
 
-namespace ClientFiles {
+namespace qh::ClientFiles {
 
 // installDir/"Data/enUS/realmlist.wtf".
 std::filesystem::path realmListPath(const Paths& paths);
@@ -26,4 +26,4 @@ bool namesRealmHost(std::string_view text);
 // names no host. Failures leave the file as it was.
 void ensureRealmList(const Paths& paths);
 
-}  // namespace ClientFiles
+}  // namespace qh::ClientFiles

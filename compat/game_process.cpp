@@ -6,6 +6,8 @@
 
 #include "compat/spawn.h"
 
+namespace qh {
+
 struct GameProcess::State {
   std::mutex mutex;
   bool exited = false;
@@ -60,3 +62,5 @@ void GameProcess::setExitHandler(ExitHandler handler) {
   }
   if (handler) handler(status);
 }
+
+}  // namespace qh

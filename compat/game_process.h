@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace qh {
+
 class GameProcess {
  public:
   // The process's termination status: its exit code, or the signal that ended it.
@@ -47,3 +49,5 @@ class GameProcess {
   pid_t pid_;
   std::shared_ptr<State> state_;
 };
+
+}  // namespace qh

@@ -11,6 +11,8 @@
 #include "update/install_tree.h"
 #include "update/markers.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace IntegrityReport {
@@ -130,12 +132,14 @@ bool write(const fs::path& installDir, std::chrono::system_clock::time_point whe
         ClientFiles::parseManifest(Markers::readManifest(installDir));
     const Result result = check(installDir, entries);
     const fs::path target = file(installDir);
-    if (!files::resolvesInside(installDir, target)) return false;
+    if (!Files::resolvesInside(installDir, target)) return false;
     fs::create_directories(target.parent_path(), ec);
-    return !files::writeAtomic(target, render(result, Markers::readVersion(installDir), when));
+    return !Files::writeAtomic(target, render(result, Markers::readVersion(installDir), when));
   } catch (const std::exception&) {
     return false;
   }
 }
 
 }  // namespace IntegrityReport
+
+}  // namespace qh

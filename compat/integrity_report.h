@@ -12,7 +12,7 @@
 
 #include "update/manifest.h"
 
-namespace IntegrityReport {
+namespace qh::IntegrityReport {
 
 // The report lists at most this many files, then only counts.
 inline constexpr size_t maxListed = 100;
@@ -49,4 +49,4 @@ std::string render(const Result& result, const std::string& clientVersion,
 bool write(const std::filesystem::path& installDir,
            std::chrono::system_clock::time_point when = std::chrono::system_clock::now());
 
-}  // namespace IntegrityReport
+}  // namespace qh::IntegrityReport

@@ -5,6 +5,8 @@
 #include "compat/spawn.h"
 #include "platform/platform.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -21,7 +23,7 @@ int runInherited(const fs::path& program, const std::vector<std::string>& args) 
 
 RosettaHost RosettaHost::system() {
   RosettaHost host;
-  host.isAppleSilicon = [] { return platform::isAppleSilicon(); };
+  host.isAppleSilicon = [] { return Platform::isAppleSilicon(); };
   host.rosettaPresent = [] {
     std::error_code ec;
     return fs::exists(Rosetta::translator, ec);
@@ -52,3 +54,5 @@ bool Runtime::installRosetta(const RosettaHost& host) {
   if (status != 0) return false;
   return present();
 }
+
+}  // namespace qh

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace qh {
+
 struct RosettaHost {
   // "hw.optional.arm64" reads 1. Empty: not Apple Silicon.
   std::function<bool()> isAppleSilicon;
@@ -30,3 +32,5 @@ inline constexpr const char* osascript = "/usr/bin/osascript";
 // The AppleScript that repeats the installation with administrator rights.
 std::string adminScript();
 }  // namespace Rosetta
+
+}  // namespace qh

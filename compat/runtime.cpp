@@ -9,6 +9,8 @@
 #include "core/qh.h"
 #include "net/net.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 Runtime::Runtime(Paths paths, Timing timing, Network network)
@@ -31,11 +33,11 @@ QCoro::Task<> Runtime::resolveSpec() {
       onWorker([fetched = std::move(fetched), base, cached = cachedSpecFile()] {
         if (fetched) {
           if (auto spec = RuntimeSpec::parse(*fetched, base)) {
-            files::writeAtomic(cached, *fetched);
+            Files::writeAtomic(cached, *fetched);
             return spec;
           }
         }
-        if (const auto text = files::readUtf8(cached)) {
+        if (const auto text = Files::readUtf8(cached)) {
           if (auto spec = RuntimeSpec::parse(*text, base)) return spec;
         }
         return std::optional<RuntimeSpec>();
@@ -55,11 +57,6 @@ fs::path Runtime::runtimesDir() const {
 std::optional<fs::path> Runtime::runtimeDir() const {
   if (!spec_) return std::nullopt;
   return runtimesDir() / spec_->id;
-}
-
-std::optional<fs::path> Runtime::archive() const {
-  if (!spec_) return std::nullopt;
-  return runtimesDir() / (spec_->id + ".tar.xz");
 }
 
 std::optional<fs::path> Runtime::completionMarker() const {
@@ -116,3 +113,5 @@ std::string Runtime::windowsPath(const fs::path& path) {
   std::replace(p.begin(), p.end(), '/', '\\');
   return "Z:" + p;
 }
+
+}  // namespace qh

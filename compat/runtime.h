@@ -21,6 +21,8 @@
 #include "core/status.h"
 #include "core/timing.h"
 
+namespace qh {
+
 class GameProcess;
 struct RosettaHost;
 
@@ -51,7 +53,6 @@ class Runtime {
   std::filesystem::path cachedSpecFile() const;
   std::filesystem::path runtimesDir() const;
   std::optional<std::filesystem::path> runtimeDir() const;
-  std::optional<std::filesystem::path> archive() const;
   std::optional<std::filesystem::path> completionMarker() const;
   std::optional<std::filesystem::path> wine() const;
   // The sibling of wine().
@@ -117,3 +118,5 @@ class Runtime {
   Network network_;
   std::optional<RuntimeSpec> spec_;
 };
+
+}  // namespace qh

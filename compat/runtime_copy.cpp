@@ -8,6 +8,8 @@
 #include "core/log.h"
 #include "net/hash.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -37,7 +39,7 @@ std::error_code copyAtomic(const fs::path& source, const fs::path& target) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   if (in.bad()) return std::make_error_code(std::errc::io_error);
-  return files::writeAtomic(target, bytes.view());
+  return Files::writeAtomic(target, bytes.view());
 }
 
 }  // namespace
@@ -73,3 +75,5 @@ void Runtime::installShim(const fs::path& shim) const {
     throw std::system_error(err, "copy " + shim.string() + " to " + target.string());
   }
 }
+
+}  // namespace qh

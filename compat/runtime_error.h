@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace qh {
+
 class RuntimeError : public std::runtime_error {
  public:
   enum class Kind { missingBinary, extractFailed, wineboot, rosettaMissing };
@@ -16,15 +18,14 @@ class RuntimeError : public std::runtime_error {
   static RuntimeError rosettaMissing();
 
   Kind kind() const { return kind_; }
-  // The item of missingBinary, or "".
-  const std::string& item() const { return item_; }
   // The program's exit status of extractFailed and wineboot, or 0.
   int32_t status() const { return status_; }
 
  private:
-  RuntimeError(Kind kind, const std::string& text, std::string item, int32_t status)
-      : std::runtime_error(text), kind_(kind), item_(std::move(item)), status_(status) {}
+  RuntimeError(Kind kind, const std::string& text, int32_t status)
+      : std::runtime_error(text), kind_(kind), status_(status) {}
   Kind kind_;
-  std::string item_;
   int32_t status_;
 };
+
+}  // namespace qh

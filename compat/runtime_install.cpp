@@ -11,6 +11,8 @@
 #include "core/log.h"
 #include "platform/platform.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -102,11 +104,11 @@ QCoro::Task<> Runtime::install(StatusCallback status) {
   // GNU and BSD tar both refuse members that climb out with ".." and strip
   // leading "/", and neither writes through a link the archive itself made.
   QCoro::Task<int> untar =
-      Shell::run(platform::tarPath(), {"-xf", archiveFile.string(), "-C", dir.string()},
+      Shell::run(Platform::tarPath(), {"-xf", archiveFile.string(), "-C", dir.string()},
                  std::nullopt, std::nullopt);
   const int tarStatus = co_await untar;
   if (tarStatus != 0) throw RuntimeError::extractFailed(tarStatus);
-  QCoro::Task<> unquarantine = onWorker([dir] { platform::clearQuarantine(dir); });
+  QCoro::Task<> unquarantine = onWorker([dir] { Platform::clearQuarantine(dir); });
   co_await unquarantine;
 
   // The archive may carry links (its libraries need them), but what the
@@ -114,14 +116,16 @@ QCoro::Task<> Runtime::install(StatusCallback status) {
   const std::string wineserver = fs::path(spec.wineBin).replace_filename("wineserver").string();
   for (const std::optional<std::string>& item :
        {std::optional(spec.wineBin), std::optional(wineserver), spec.libDir, spec.dxvkDll}) {
-    if (item && !files::resolvesInside(dir, dir / *item)) throw RuntimeError::missingBinary(*item);
+    if (item && !Files::resolvesInside(dir, dir / *item)) throw RuntimeError::missingBinary(*item);
   }
   if (!isExecutableFile(dir / spec.wineBin)) throw RuntimeError::missingBinary(spec.wineBin);
   QCoro::Task<> finish = onWorker([root, archiveFile, dir, id = spec.id] {
     std::error_code ignored;
     fs::remove(archiveFile, ignored);
-    files::writeAtomic(dir / ".qh_complete", id);
+    Files::writeAtomic(dir / ".qh_complete", id);
     removeAllBut(root, id);
   });
   co_await finish;
 }
+
+}  // namespace qh

@@ -7,6 +7,8 @@
 #include "compat/shell.h"
 #include "core/log.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -69,3 +71,5 @@ QCoro::Task<> Runtime::killWine() const {
   QCoro::Task<int> kill = Shell::run(*server, {"-k"}, environment(false), std::nullopt);
   co_await kill;
 }
+
+}  // namespace qh

@@ -3,6 +3,8 @@
 #include "net/downloader.h"
 #include "net/net.h"
 
+namespace qh {
+
 Runtime::Network Runtime::Network::standard() {
   Network network;
   network.getString = [](std::string url) { return Net::getString(std::move(url)); };
@@ -13,3 +15,5 @@ Runtime::Network Runtime::Network::standard() {
   };
   return network;
 }
+
+}  // namespace qh

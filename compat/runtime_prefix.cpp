@@ -9,6 +9,8 @@
 
 extern char** environ;
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -110,7 +112,7 @@ QCoro::Task<> Runtime::preparePrefix(StatusCallback status) {
 
   const fs::path reg = registryFile();
   QCoro::Task<> writeRegistry = onWorker([reg] {
-    if (const std::error_code err = files::writeAtomic(reg, kRegistry)) {
+    if (const std::error_code err = Files::writeAtomic(reg, kRegistry)) {
       throw std::system_error(err, "write " + reg.string());
     }
   });
@@ -122,7 +124,7 @@ QCoro::Task<> Runtime::preparePrefix(StatusCallback status) {
 
   QCoro::Task<> cleanup = onWorker(
       [marker = prefixMarker(), stateDir = paths_.stateDir, current = prefixDir().filename()] {
-        files::writeAtomic(marker, "");
+        Files::writeAtomic(marker, "");
         removePrefixesBut(stateDir, current);
       });
   co_await cleanup;
@@ -131,3 +133,5 @@ QCoro::Task<> Runtime::preparePrefix(StatusCallback status) {
 void Runtime::removeOtherPrefixes() const {
   removePrefixesBut(paths_.stateDir, prefixDir().filename());
 }
+
+}  // namespace qh

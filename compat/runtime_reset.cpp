@@ -2,6 +2,8 @@
 #include "compat/runtime.h"
 #include "core/async.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 QCoro::Task<> Runtime::resetAll() const {
@@ -15,3 +17,5 @@ QCoro::Task<> Runtime::resetAll() const {
   });
   co_await wipe;
 }
+
+}  // namespace qh

@@ -6,6 +6,8 @@
 
 #include "core/text.h"
 
+namespace qh {
+
 namespace {
 
 // A signed decimal that fits 64 bits, "+" allowed; anything else is unknown.
@@ -64,12 +66,12 @@ bool isSafeRelativePath(const std::string& path) {
 std::optional<RuntimeSpec> RuntimeSpec::parse(std::string_view text,
                                               const std::string& relativeTo) {
   std::map<std::string, std::string> table;
-  for (const std::string& raw : text::splitLines(text)) {
-    const std::string line = text::trimBlanks(raw);
+  for (const std::string& raw : Text::splitLines(text)) {
+    const std::string line = Text::trimBlanks(raw);
     if (line.empty() || line.front() == '#') continue;
     const auto eq = line.find('=');
     if (eq == std::string::npos) continue;
-    table[text::trimBlanks(line.substr(0, eq))] = text::trimBlanks(line.substr(eq + 1));
+    table[Text::trimBlanks(line.substr(0, eq))] = Text::trimBlanks(line.substr(eq + 1));
   }
   return from(table, relativeTo);
 }
@@ -86,7 +88,7 @@ std::optional<RuntimeSpec> RuntimeSpec::from(const std::map<std::string, std::st
   if (spec.id.empty() || spec.wineBin.empty()) return std::nullopt;
   if (!isSafeName(spec.id) || !isSafeRelativePath(spec.wineBin)) return std::nullopt;
   const std::string& url = table.at("wine_url");
-  spec.url = text::lower(url).starts_with("http") ? url : relativeTo + "/" + url;
+  spec.url = Text::lower(url).starts_with("http") ? url : relativeTo + "/" + url;
   if (!isUrl(spec.url)) return std::nullopt;
   spec.sha256 = table.at("wine_sha256");
   spec.libDir = nonEmpty(table, "wine_libs");
@@ -98,3 +100,5 @@ std::optional<RuntimeSpec> RuntimeSpec::from(const std::map<std::string, std::st
   spec.size = size == table.end() ? -1 : parseSize(size->second);
   return spec;
 }
+
+}  // namespace qh

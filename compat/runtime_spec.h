@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace qh {
+
 struct RuntimeSpec {
   // Names the runtime folder, the archive, the prefix and both markers; never empty.
   std::string id;
@@ -35,3 +37,5 @@ struct RuntimeSpec {
 
   bool operator==(const RuntimeSpec&) const = default;
 };
+
+}  // namespace qh

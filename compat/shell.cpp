@@ -6,10 +6,10 @@
 #include <system_error>
 
 #include "compat/spawn.h"
+#include "core/async.h"
 #include "core/log.h"
-#include "net/own_thread.h"
 
-namespace Shell {
+namespace qh::Shell {
 namespace {
 
 int openLog(const std::filesystem::path& log) {
@@ -52,4 +52,4 @@ QCoro::Task<int> run(std::filesystem::path path, std::vector<std::string> args,
   co_return status;
 }
 
-}  // namespace Shell
+}  // namespace qh::Shell

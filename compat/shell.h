@@ -13,7 +13,7 @@
 
 #include "compat/spawn.h"
 
-namespace Shell {
+namespace qh::Shell {
 
 using Environment = Spawn::Environment;
 
@@ -34,4 +34,4 @@ int runBlocking(const std::filesystem::path& path, const std::vector<std::string
 QCoro::Task<int> run(std::filesystem::path path, std::vector<std::string> args,
                      std::optional<Environment> env, std::optional<std::filesystem::path> log);
 
-}  // namespace Shell
+}  // namespace qh::Shell

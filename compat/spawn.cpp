@@ -11,6 +11,8 @@
 
 extern char** environ;
 
+namespace qh {
+
 namespace Spawn {
 namespace {
 
@@ -54,7 +56,7 @@ int describe(Setup& s, const Request& request) {
   if (request.workingDir) {
     keep(posix_spawn_file_actions_addchdir_np(&s.actions, request.workingDir->c_str()));
   }
-  keep(platform::limitSpawnInheritance(&s.attr, &s.actions));
+  keep(Platform::limitSpawnInheritance(&s.attr, &s.actions));
   return err;
 }
 
@@ -98,3 +100,5 @@ int wait(pid_t pid) {
 }
 
 }  // namespace Spawn
+
+}  // namespace qh

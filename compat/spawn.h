@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace Spawn {
+namespace qh::Spawn {
 
 using Environment = std::map<std::string, std::string>;
 
@@ -40,4 +40,4 @@ int start(const Request& request, pid_t& pid);
 // ended it, or -1 when it cannot be waited for.
 int wait(pid_t pid);
 
-}  // namespace Spawn
+}  // namespace qh::Spawn

@@ -1,5 +1,5 @@
-// Runs blocking work on a worker thread and resumes the awaiting coroutine on
-// its own (main) thread with the result, or with the exception the work threw.
+// Blocking work handed off a coroutine's thread: it resumes on its own (main)
+// thread with the result, or with the exception the work threw.
 #pragma once
 
 #include <qcoro/qcorofuture.h>
@@ -12,10 +12,13 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <type_traits>
 #include <utility>
 
 #include "core/handover.h"
+
+namespace qh {
 
 namespace detail {
 
@@ -80,7 +83,8 @@ class PoolStart final : public QRunnable {
 
 }  // namespace detail
 
-// `work` is moved to the worker; it must not touch main-thread state.
+// Runs `work` on a pool thread. `work` is moved there; it must not touch
+// main-thread state.
 template <typename F, typename R = std::invoke_result_t<F>>
 QCoro::Task<R> onWorker(F work) {
   auto job = std::make_shared<detail::Job<F, R>>(std::move(work));
@@ -91,3 +95,17 @@ QCoro::Task<R> onWorker(F work) {
   co_await done;
   co_return job->result();
 }
+
+// Runs `work` on a thread of its own, not the shared pool, which a transfer
+// lasting hours or a child that never exits must not occupy. Same contract as
+// onWorker.
+template <typename F, typename R = std::invoke_result_t<F>>
+QCoro::Task<R> onOwnThread(F work) {
+  auto job = std::make_shared<detail::Job<F, R>>(std::move(work));
+  QFuture<void> done = job->future();
+  std::thread([job] { job->run(); }).detach();
+  co_await done;
+  co_return job->result();
+}
+
+}  // namespace qh

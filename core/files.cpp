@@ -11,7 +11,7 @@
 
 #include "core/text.h"
 
-namespace files {
+namespace qh::Files {
 namespace {
 
 std::mutex failureMutex;
@@ -67,7 +67,7 @@ std::optional<std::string> read(const std::filesystem::path& file) {
 
 std::optional<std::string> readUtf8(const std::filesystem::path& file) {
   auto bytes = read(file);
-  if (!bytes || !text::isValidUtf8(*bytes)) return std::nullopt;
+  if (!bytes || !Text::isValidUtf8(*bytes)) return std::nullopt;
   return bytes;
 }
 
@@ -127,4 +127,4 @@ bool resolvesBelow(const std::filesystem::path& root, const std::filesystem::pat
   return placeOf(root, path) > 0;
 }
 
-}  // namespace files
+}  // namespace qh::Files

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace files {
+namespace qh::Files {
 
 // The file's bytes, or nullopt when it cannot be read (missing, a folder, no permission).
 std::optional<std::string> read(const std::filesystem::path& file);
@@ -33,4 +33,4 @@ bool resolvesBelow(const std::filesystem::path& root, const std::filesystem::pat
 // Test seam: when set, writeAtomic fails with this error before writing.
 void setWriteFailureForTesting(std::optional<std::error_code> failure);
 
-}  // namespace files
+}  // namespace qh::Files

@@ -24,7 +24,7 @@
 #include <QObject>
 #include <utility>
 
-namespace Handover {
+namespace qh::Handover {
 
 // Everything this thread did so far happens before what a thread does after
 // a later `take` of the same token.
@@ -78,4 +78,4 @@ void post(QObject* context, F call) {
   QMetaObject::invokeMethod(context, detail::Posted<F>(std::move(call)), Qt::QueuedConnection);
 }
 
-}  // namespace Handover
+}  // namespace qh::Handover

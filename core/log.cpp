@@ -10,7 +10,7 @@
 
 #include "core/qh.h"
 
-namespace Log {
+namespace qh::Log {
 namespace {
 
 struct State {
@@ -36,17 +36,10 @@ std::string timestamp() {
 
 }  // namespace
 
-void setUrl(std::optional<std::filesystem::path> file) {
+void setFile(std::optional<std::filesystem::path> file) {
   State& s = state();
   std::lock_guard lock(s.mutex);
   s.file = file ? std::make_shared<const std::filesystem::path>(*file) : nullptr;
-}
-
-std::optional<std::filesystem::path> url() {
-  State& s = state();
-  std::lock_guard lock(s.mutex);
-  if (!s.file) return std::nullopt;
-  return *s.file;
 }
 
 void line(std::string_view message) {
@@ -70,4 +63,4 @@ void line(std::string_view message) {
   ::close(fd);
 }
 
-}  // namespace Log
+}  // namespace qh::Log

@@ -6,13 +6,12 @@
 #include <optional>
 #include <string_view>
 
-namespace Log {
+namespace qh::Log {
 
 // Where records go; while unset, line() does nothing.
-void setUrl(std::optional<std::filesystem::path> file);
-std::optional<std::filesystem::path> url();
+void setFile(std::optional<std::filesystem::path> file);
 
 // Appends "<UTC time>  v3  <message>\n" in one write. Never fails the caller.
 void line(std::string_view message);
 
-}  // namespace Log
+}  // namespace qh::Log

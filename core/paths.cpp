@@ -5,16 +5,18 @@
 #include "core/text.h"
 #include "platform/platform.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
 
 std::string baseURL(const fs::path& stateDir) {
-  const auto cfg = files::readUtf8(stateDir / "launcher.cfg");
+  const auto cfg = Files::readUtf8(stateDir / "launcher.cfg");
   std::string base;
   if (cfg) {
-    const auto lines = text::splitLines(*cfg);
-    if (!lines.empty()) base = text::trimBlanks(lines.front());
+    const auto lines = Text::splitLines(*cfg);
+    if (!lines.empty()) base = Text::trimBlanks(lines.front());
   }
   if (base.empty()) base = QH::defaultBaseURL();
   while (!base.empty() && base.back() == '/') base.pop_back();
@@ -34,14 +36,16 @@ fs::path Paths::gameExe() const {
 
 Paths Paths::load() {
   Paths p;
-  p.stateDir = platform::applicationSupportDir() / "Quellhaven";
+  p.stateDir = Platform::applicationSupportDir() / "Quellhaven";
   std::error_code ec;
   fs::create_directories(p.stateDir, ec);
   p.base = baseURL(p.stateDir);
-  p.installDir = platform::homeDir() / "Quellhaven";
-  if (const auto saved = files::readUtf8(p.stateDir / "install_path.txt")) {
-    const std::string path = text::trimWhitespace(*saved);
+  p.installDir = Platform::homeDir() / "Quellhaven";
+  if (const auto saved = Files::readUtf8(p.stateDir / "install_path.txt")) {
+    const std::string path = Text::trimWhitespace(*saved);
     if (!path.empty()) p.installDir = path;
   }
   return p;
 }
+
+}  // namespace qh

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+namespace qh {
+
 struct Paths {
   // Distribution server base URL, never ending in "/".
   std::string base;
@@ -21,3 +23,5 @@ struct Paths {
   // support folder, creating that folder. Never fails: defaults fill every gap.
   static Paths load();
 };
+
+}  // namespace qh

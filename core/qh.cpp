@@ -2,7 +2,7 @@
 
 #include "qh_config.h"
 
-namespace QH {
+namespace qh::QH {
 
 const std::string& websiteURL() {
   static const std::string v = QH_WEBSITE_URL;
@@ -46,4 +46,4 @@ const std::map<std::string, std::string>& fallbackRuntime() {
   return v;
 }
 
-}  // namespace QH
+}  // namespace qh::QH

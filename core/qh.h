@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-namespace QH {
+namespace qh::QH {
 
 // The launcher's build number: in the user agent, every log record and the
 // self-update check.
@@ -23,4 +23,4 @@ const std::string& bundleIdentifier();
 // The built-in description of the compatibility runtime (six keys).
 const std::map<std::string, std::string>& fallbackRuntime();
 
-}  // namespace QH
+}  // namespace qh::QH

@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-namespace Quitting {
+namespace qh::Quitting {
 
 inline std::atomic<bool>& flag() {
   static std::atomic<bool> quitting{false};
@@ -21,4 +21,4 @@ inline bool now() {
   return flag().load(std::memory_order_relaxed);
 }
 
-}  // namespace Quitting
+}  // namespace qh::Quitting

@@ -7,5 +7,9 @@
 #include <optional>
 #include <string>
 
+namespace qh {
+
 using StatusCallback =
     std::function<void(const std::string& status, std::optional<double> progress)>;
+
+}  // namespace qh

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace text {
+namespace qh::Text {
 namespace {
 
 // Decodes one code point at `i`; returns its length, or 0 when ill-formed.
@@ -133,4 +133,4 @@ std::string lower(std::string_view s) {
   return out;
 }
 
-}  // namespace text
+}  // namespace qh::Text

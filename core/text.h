@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace text {
+namespace qh::Text {
 
 // True when `s` is well-formed UTF-8 (no overlongs, surrogates or values past U+10FFFF).
 bool isValidUtf8(std::string_view s);
@@ -32,4 +32,4 @@ std::string trimHorizontal(std::string_view s);
 // ASCII lower-casing; client names and keys compare this way.
 std::string lower(std::string_view s);
 
-}  // namespace text
+}  // namespace qh::Text

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <thread>
 
+namespace qh {
+
 namespace {
 
 class SystemClock final : public Clock {
@@ -33,3 +35,5 @@ std::shared_ptr<Clock> systemClock() {
   static const auto clock = std::make_shared<SystemClock>();
   return clock;
 }
+
+}  // namespace qh

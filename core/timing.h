@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace qh {
+
 // Thread-safety: implementations must allow now() and sleep() from any thread;
 // wait() is awaited on the main thread.
 class Clock {
@@ -42,3 +44,5 @@ struct Timing {
   double gameHideDelay = 4.0;
   double gameCrashThreshold = 12.0;
 };
+
+}  // namespace qh

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace fuzz {
+namespace qh::fuzz {
 
 // libFuzzer reports the input that broke a rule as a crash.
 inline void require(bool holds) {
@@ -43,4 +43,4 @@ inline const std::filesystem::path& scratchDir() {
   return dir;
 }
 
-}  // namespace fuzz
+}  // namespace qh::fuzz

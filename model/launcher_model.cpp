@@ -12,6 +12,8 @@
 #include "net/speed_limit.h"
 #include "platform/platform.h"
 
+namespace qh {
+
 namespace {
 
 QString q(const std::string& s) {
@@ -25,7 +27,7 @@ LauncherModel::LauncherModel(ModelServices services, Timing timing, QObject* par
   speedStep_ = SpeedLimit::step();
   paths_ = Paths::load();
   installPath_ = QString::fromStdString(paths_.installDir.string());
-  Log::setUrl(paths_.stateDir / "launcher.log");
+  Log::setFile(paths_.stateDir / "launcher.log");
 }
 
 LauncherModel::~LauncherModel() = default;
@@ -120,7 +122,7 @@ QCoro::Task<> LauncherModel::startUp() {
     QCoro::Task<> update = services_.selfUpdate(paths_, notice);
     co_await update;
     // A swapped launcher has asked to quit; the new one does the rest.
-    if (platform::terminationRequested()) co_return;
+    if (Platform::terminationRequested()) co_return;
   }
   loadGameVersion();
   if (services_.resolveRuntimeSpec) {
@@ -149,7 +151,7 @@ QCoro::Task<> LauncherModel::loadGameVersion() {
   } catch (const std::exception&) {
     co_return;
   }
-  const std::string version = text::trimWhitespace(body);
+  const std::string version = Text::trimWhitespace(body);
   if (version.empty() || version.find('<') != std::string::npos) co_return;
   gameVersion_ = q("v" + version);
   emit gameVersionChanged();
@@ -177,3 +179,5 @@ QCoro::Task<> LauncherModel::finishReady(std::string version, std::string summar
   setProgress(1.0);
   setPhase(Phase::ready);
 }
+
+}  // namespace qh

@@ -20,12 +20,14 @@
 #include "core/timing.h"
 #include "model/model_services.h"
 
+namespace qh {
+
 class Runtime;
 class GameProcess;
 
 class LauncherModel : public QObject {
   Q_OBJECT
-  Q_PROPERTY(LauncherPhase::Phase phase READ phase NOTIFY phaseChanged)
+  Q_PROPERTY(qh::Phase phase READ phase NOTIFY phaseChanged)
   Q_PROPERTY(QString status READ status NOTIFY statusChanged)
   Q_PROPERTY(QString detail READ detail NOTIFY detailChanged)
   Q_PROPERTY(int speedStep READ speedStep NOTIFY speedStepChanged)
@@ -39,7 +41,6 @@ class LauncherModel : public QObject {
   Q_PROPERTY(QString actionTitle READ actionTitle NOTIFY actionTitleChanged)
 
  public:
-  using Phase = ::Phase;
   struct Alert {
     QString title;
     QString body;
@@ -59,7 +60,6 @@ class LauncherModel : public QObject {
   double progressValue() const { return progress_.value_or(0.0); }
   QString installPath() const { return installPath_; }
   QString gameVersion() const { return gameVersion_; }
-  const std::optional<Alert>& alert() const { return alert_; }
   bool hasAlert() const { return alert_.has_value(); }
   QString alertTitle() const { return alert_ ? alert_->title : QString(); }
   QString alertBody() const { return alert_ ? alert_->body : QString(); }
@@ -82,7 +82,6 @@ class LauncherModel : public QObject {
   Paths& paths() { return paths_; }
   const Timing& timing() const { return timing_; }
   std::vector<std::string>& officialAddons() { return officialAddons_; }
-  bool started() const { return started_; }
 
   // Runs the start-up sequence once per process; later calls do nothing.
   Q_INVOKABLE void start();
@@ -213,3 +212,5 @@ class LauncherModel : public QObject {
   std::vector<std::string> officialAddons_;
   bool started_ = false;
 };
+
+}  // namespace qh

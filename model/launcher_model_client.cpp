@@ -8,6 +8,8 @@
 #include "core/async.h"
 #include "model/launcher_model.h"
 
+namespace qh {
+
 void LauncherModel::resetVideoSettings() {
   const bool switched = ClientFiles::setConfigWtfLine(paths_, "gxWindow", "1");
   ClientFiles::setConfigWtfLine(paths_, "gxMaximize", "1");
@@ -31,3 +33,5 @@ QCoro::Task<> LauncherModel::configureClient(bool reconcile) {
     setDetail(QStringLiteral("Cleaned %1 unofficial addon folder(s).").arg(cleaned));
   }
 }
+
+}  // namespace qh

@@ -2,6 +2,8 @@
 #include "compat/runtime.h"
 #include "model/launcher_model.h"
 
+namespace qh {
+
 namespace {
 
 bool samePaths(const Paths& a, const Paths& b) {
@@ -30,3 +32,5 @@ QCoro::Task<> LauncherModel::resolveRuntimeSpec() {
   QCoro::Task<> resolve = current->resolveSpec();
   co_await resolve;
 }
+
+}  // namespace qh

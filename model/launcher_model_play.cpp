@@ -14,6 +14,8 @@
 #include "core/log.h"
 #include "model/launcher_model.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -216,3 +218,5 @@ QCoro::Task<> LauncherModel::resetLayer() {
   QCoro::Task<> finish = finishReady(gameVersion_.toStdString(), "Reset complete", false);
   co_await finish;
 }
+
+}  // namespace qh

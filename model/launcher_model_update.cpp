@@ -14,6 +14,8 @@
 #include "update/markers.h"
 #include "update/update_engine.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -94,7 +96,7 @@ void LauncherModel::primaryAction() {
   }
   std::string folder = installPath_.toStdString();
   if (folder == "~" || folder.starts_with("~/")) {
-    folder = platform::homeDir().string() + folder.substr(1);
+    folder = Platform::homeDir().string() + folder.substr(1);
   }
   if (folder.empty()) {
     setStatus(QStringLiteral("Please choose an install location."));
@@ -108,7 +110,7 @@ void LauncherModel::primaryAction() {
     return;
   }
   paths_.installDir = folder;
-  files::writeAtomic(paths_.stateDir / "install_path.txt", paths_.installDir.string());
+  Files::writeAtomic(paths_.stateDir / "install_path.txt", paths_.installDir.string());
   // Working from the press on, so a second press cannot start a second install.
   setPhase(Phase::working);
   resolveAndSync();
@@ -143,3 +145,5 @@ void LauncherModel::clearUpdateCache() {
   Markers::remove(paths_.installDir);
   sync(false);
 }
+
+}  // namespace qh

@@ -7,6 +7,8 @@
 #include "model/launcher_model.h"
 #include "net/speed_limit.h"
 
+namespace qh {
+
 QString LauncherModel::speedLabel() const {
   const int step = speedStep_ >= 0 && speedStep_ < SpeedLimit::stepCount ? speedStep_ : 0;
   return QString::fromStdString(SpeedLimit::labels()[step]);
@@ -24,7 +26,7 @@ std::filesystem::path LauncherModel::installDirForChoice(const std::filesystem::
     return chosen;
   // A trailing "/" leaves an empty last component; the folder's name is before it.
   const std::filesystem::path trimmed = chosen.has_filename() ? chosen : chosen.parent_path();
-  if (text::lower(trimmed.filename().string()) == "quellhaven") return chosen;
+  if (Text::lower(trimmed.filename().string()) == "quellhaven") return chosen;
   return trimmed / "Quellhaven";
 }
 
@@ -54,3 +56,5 @@ bool LauncherModel::runCommand(const QString& name) {
   Log::line("window: no model command " + name.toStdString());
   return false;
 }
+
+}  // namespace qh

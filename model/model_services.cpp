@@ -5,6 +5,8 @@
 #include "platform/platform.h"
 #include "selfupdate/self_update.h"
 
+namespace qh {
+
 ModelServices makeServices() {
   ModelServices s;
   s.getString = [](std::string url) { return Net::getString(std::move(url)); };
@@ -15,10 +17,12 @@ ModelServices makeServices() {
   s.resolveRuntimeSpec = [](LauncherModel& model) { return model.resolveRuntimeSpec(); };
   s.prepareRuntime = &LauncherModel::runRuntimePreparation;
   s.rosetta = RosettaHost::system();
-  s.hideApp = platform::hideApplication;
-  s.unhideApp = platform::unhideApplication;
-  s.activateApp = platform::activateApplication;
-  s.quitApp = platform::terminate;
-  s.resourcesDir = platform::resourcesDir;
+  s.hideApp = Platform::hideApplication;
+  s.unhideApp = Platform::unhideApplication;
+  s.activateApp = Platform::activateApplication;
+  s.quitApp = Platform::terminate;
+  s.resourcesDir = Platform::resourcesDir;
   return s;
 }
+
+}  // namespace qh

@@ -14,6 +14,8 @@
 #include "compat/rosetta.h"
 #include "core/paths.h"
 
+namespace qh {
+
 class LauncherModel;
 
 struct ModelServices {
@@ -45,3 +47,5 @@ struct ModelServices {
 
 // The services backed by the real subsystems.
 ModelServices makeServices();
+
+}  // namespace qh

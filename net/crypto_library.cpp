@@ -5,6 +5,8 @@
 
 #include "net/opened_library.h"
 
+namespace qh {
+
 namespace {
 
 #ifndef __APPLE__
@@ -48,3 +50,5 @@ const CryptoLibrary& CryptoLibrary::get() {
   if (!loaded.library) throw std::runtime_error(loaded.error);
   return *loaded.library;
 }
+
+}  // namespace qh

@@ -6,6 +6,8 @@
 
 #include <openssl/evp.h>
 
+namespace qh {
+
 struct CryptoLibrary {
   decltype(&::EVP_sha1) sha1;
   decltype(&::EVP_sha256) sha256;
@@ -19,3 +21,5 @@ struct CryptoLibrary {
   // loaded.
   static const CryptoLibrary& get();
 };
+
+}  // namespace qh

@@ -8,6 +8,8 @@
 #include "core/qh.h"
 #include "net/net_error.h"
 
+namespace qh {
+
 namespace {
 
 std::mutex shareLocks[CURL_LOCK_DATA_LAST];
@@ -124,3 +126,5 @@ std::string CurlEasy::effectiveUrl() const {
   lib_.easyGetinfo(curl_, CURLINFO_EFFECTIVE_URL, &url);
   return url ? url : "";
 }
+
+}  // namespace qh

@@ -11,6 +11,8 @@
 #include "core/timing.h"
 #include "net/curl_library.h"
 
+namespace qh {
+
 class CurlEasy {
  public:
   // Throws NetError::shortMessage("bad URL " + url) when url does not parse,
@@ -45,3 +47,5 @@ class CurlEasy {
   CURLU* url_ = nullptr;
   char error_[CURL_ERROR_SIZE] = {};
 };
+
+}  // namespace qh

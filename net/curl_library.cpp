@@ -5,6 +5,8 @@
 #include "net/net_error.h"
 #include "net/opened_library.h"
 
+namespace qh {
+
 namespace {
 
 #ifdef __APPLE__
@@ -49,3 +51,5 @@ const CurlLibrary& CurlLibrary::get() {
   if (!loaded.library) throw TransportError(loaded.error);
   return *loaded.library;
 }
+
+}  // namespace qh

@@ -6,6 +6,8 @@
 
 #include <curl/curl.h>
 
+namespace qh {
+
 struct CurlLibrary {
   decltype(&::curl_global_init) globalInit;
   decltype(&::curl_easy_init) easyInit;
@@ -24,3 +26,5 @@ struct CurlLibrary {
   // when it cannot be loaded.
   static const CurlLibrary& get();
 };
+
+}  // namespace qh

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+namespace qh {
+
 namespace {
 
 std::mutex mutex;
@@ -25,3 +27,5 @@ DownloadSeams::Scope::~Scope() {
   std::lock_guard lock(mutex);
   inForce = std::move(previous_);
 }
+
+}  // namespace qh

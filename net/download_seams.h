@@ -19,6 +19,8 @@
 #include <memory>
 #include <string>
 
+namespace qh {
+
 struct DownloadSeams {
   // The name of an abstract UNIX-domain socket to which every connection goes
   // instead of the URL's host and port, redirects included; no name is
@@ -46,3 +48,5 @@ struct DownloadSeams {
     std::shared_ptr<const DownloadSeams> previous_;
   };
 };
+
+}  // namespace qh

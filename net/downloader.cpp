@@ -13,13 +13,15 @@
 #include <system_error>
 #include <vector>
 
+#include "core/async.h"
 #include "core/text.h"
 #include "net/curl_easy.h"
 #include "net/download_seams.h"
 #include "net/hash.h"
 #include "net/net_error.h"
-#include "net/own_thread.h"
 #include "net/throttle.h"
+
+namespace qh {
 
 namespace fs = std::filesystem;
 
@@ -36,7 +38,7 @@ std::system_error fileError(int error, const char* operation, const fs::path& fi
 
 // The first byte position of a "Content-Range: bytes <first>-<last>/<size>" value.
 std::optional<int64_t> rangeStart(const std::string& value) {
-  const std::string v = text::lower(text::trimWhitespace(value));
+  const std::string v = Text::lower(Text::trimWhitespace(value));
   if (v.rfind("bytes ", 0) != 0) return std::nullopt;
   int64_t first = 0;
   size_t i = 6;
@@ -160,7 +162,7 @@ size_t Transfer::onHeader(char* data, size_t size, size_t count, void* self) {
   // line; only the last one's headers count.
   if (line.rfind("HTTP/", 0) == 0) t->contentRange_.reset();
   const size_t colon = line.find(':');
-  if (colon != std::string_view::npos && text::lower(line.substr(0, colon)) == "content-range") {
+  if (colon != std::string_view::npos && Text::lower(line.substr(0, colon)) == "content-range") {
     t->contentRange_ = std::string(line.substr(colon + 1));
   }
   return size * count;
@@ -198,7 +200,7 @@ bool Transfer::respond() {
       std::error_code ec;
       fs::remove(part_, ec);
       failure_ = std::make_exception_ptr(NetError::shortMessage(
-          "Unexpected Content-Range \"" + text::trimWhitespace(contentRange_.value_or("")) +
+          "Unexpected Content-Range \"" + Text::trimWhitespace(contentRange_.value_or("")) +
           "\" for " + part_.stem().string() + " (asked from byte " + std::to_string(already_) +
           ")"));
       return false;
@@ -281,7 +283,7 @@ Live& live() {
 }
 
 std::string lowered(const std::optional<std::string>& digest) {
-  return digest ? text::lower(*digest) : std::string();
+  return digest ? Text::lower(*digest) : std::string();
 }
 
 }  // namespace
@@ -368,3 +370,5 @@ QCoro::Task<> Downloader::fetch(std::string url, fs::path to, int64_t expectedSi
   });
   co_await work;
 }
+
+}  // namespace qh

@@ -20,6 +20,8 @@
 
 #include "core/timing.h"
 
+namespace qh {
+
 class Downloader {
  public:
   // Bytes of the file present so far (resume offset + bytes received); at most
@@ -79,3 +81,5 @@ class Downloader {
   // "<to>.part": the same folder, the same name followed by ".part".
   static std::filesystem::path partFile(const std::filesystem::path& to);
 };
+
+}  // namespace qh

@@ -10,7 +10,7 @@
 #include "core/quitting.h"
 #include "net/crypto_library.h"
 
-namespace Hash {
+namespace qh::Hash {
 namespace {
 
 std::system_error fileError(const char* operation, const std::filesystem::path& file) {
@@ -109,4 +109,4 @@ std::string sha256(const std::filesystem::path& file) {
   return digest(Algorithm::sha256, file);
 }
 
-}  // namespace Hash
+}  // namespace qh::Hash

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-namespace Hash {
+namespace qh::Hash {
 
 // Bytes per read, and the bound on memory per hash.
 inline constexpr size_t chunkSize = 8 * 1024 * 1024;
@@ -47,4 +47,4 @@ std::string sha1(const std::filesystem::path& file);
 // 64 hex characters. Throws as stream().
 std::string sha256(const std::filesystem::path& file);
 
-}  // namespace Hash
+}  // namespace qh::Hash

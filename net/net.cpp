@@ -7,7 +7,7 @@
 #include "net/curl_easy.h"
 #include "net/net_error.h"
 
-namespace Net {
+namespace qh::Net {
 namespace {
 
 size_t collect(char* data, size_t size, size_t count, void* body) {
@@ -37,7 +37,7 @@ std::string getStringBlocking(const std::string& url, const Timing& timing) {
   if (rc != CURLE_OK) throw TransportError(easy.message(rc));
   const int status = easy.status();
   if (status != 200) throw NetError::http(status, url);
-  return text::toUtf8Lossy(body);
+  return Text::toUtf8Lossy(body);
 }
 
 QCoro::Task<std::string> getString(std::string url) {
@@ -53,4 +53,4 @@ QCoro::Task<std::string> getString(std::string url, Timing timing) {
   co_return body;
 }
 
-}  // namespace Net
+}  // namespace qh::Net

@@ -16,7 +16,7 @@
 
 #include "core/timing.h"
 
-namespace Net {
+namespace qh::Net {
 
 // url + "?" (or "&" when url already holds a "?") + "t=" + milliseconds since
 // 1970, so every request's URL is unique and no cache answers it.
@@ -36,4 +36,4 @@ std::string getStringBlocking(const std::string& url, const Timing& timing = {})
 QCoro::Task<std::string> getString(std::string url);
 QCoro::Task<std::string> getString(std::string url, Timing timing);
 
-}  // namespace Net
+}  // namespace qh::Net

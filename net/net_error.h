@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace qh {
+
 // A failure the user reads: what() is the exact text the window shows after
 // "Problem: " and the download error log records.
 class NetError : public std::exception {
@@ -22,16 +24,13 @@ class NetError : public std::exception {
   Kind kind() const { return kind_; }
   // The HTTP status of an http error, 0 otherwise.
   int status() const { return status_; }
-  // The URL of an http error, empty otherwise.
-  const std::string& url() const { return url_; }
   const char* what() const noexcept override { return description_.c_str(); }
 
  private:
-  NetError(Kind kind, int status, std::string url, std::string description);
+  NetError(Kind kind, int status, std::string description);
 
   Kind kind_;
   int status_;
-  std::string url_;
   std::string description_;
 };
 
@@ -41,3 +40,5 @@ class TransportError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+}  // namespace qh

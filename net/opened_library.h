@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace qh {
+
 // Either the table or why it could not be made; a failed load is not retried.
 template <class Table>
 struct OpenedLibrary {
@@ -26,3 +28,5 @@ inline std::string openError() {
   const char* e = ::dlerror();
   return e ? e : "unknown error";
 }
+
+}  // namespace qh

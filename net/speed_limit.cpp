@@ -5,7 +5,7 @@
 #include <mutex>
 #include <optional>
 
-namespace SpeedLimit {
+namespace qh::SpeedLimit {
 
 const std::array<std::string, stepCount>& labels() {
   static const std::array<std::string, stepCount> v = {"Unlimited", "4 MB/s",   "2 MB/s",
@@ -48,4 +48,4 @@ void store(int value) {
   cachedAt = std::chrono::steady_clock::now();
 }
 
-}  // namespace SpeedLimit
+}  // namespace qh::SpeedLimit

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace SpeedLimit {
+namespace qh::SpeedLimit {
 
 inline constexpr int stepCount = 6;
 // Bytes per second per step; 0 means unlimited.
@@ -21,4 +21,4 @@ int step();
 // Stores `value` under "downloadSpeedStep" as it is.
 void store(int value);
 
-}  // namespace SpeedLimit
+}  // namespace qh::SpeedLimit

@@ -4,6 +4,8 @@
 
 #include "net/speed_limit.h"
 
+namespace qh {
+
 int64_t Throttle::currentLimit() {
   return SpeedLimit::steps[static_cast<size_t>(SpeedLimit::step())];
 }
@@ -38,3 +40,5 @@ void Throttle::chunk(int64_t bytes) {
     windowBytes_ = 0;
   }
 }
+
+}  // namespace qh

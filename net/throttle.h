@@ -8,6 +8,8 @@
 
 #include "core/timing.h"
 
+namespace qh {
+
 class Throttle {
  public:
   // Bytes per second, 0 for unlimited.
@@ -29,3 +31,5 @@ class Throttle {
   int64_t windowBytes_ = 0;
   int64_t windowLimit_ = 0;
 };
+
+}  // namespace qh

@@ -13,7 +13,7 @@
 #include <system_error>
 #include <thread>
 
-namespace platform {
+namespace qh::Platform {
 
 // The user's home folder ($HOME, else the password database).
 std::filesystem::path homeDir();
@@ -121,4 +121,4 @@ void hideApplication();
 void unhideApplication();
 void activateApplication();
 
-}  // namespace platform
+}  // namespace qh::Platform

@@ -6,7 +6,7 @@
 
 #include "platform/platform.h"
 
-namespace platform {
+namespace qh::Platform {
 namespace {
 
 // The windows hideApplication() took away, so unhide brings back only those.
@@ -47,4 +47,4 @@ void activateApplication() {
   }
 }
 
-}  // namespace platform
+}  // namespace qh::Platform

@@ -3,7 +3,7 @@
 
 #include "platform/platform.h"
 
-namespace platform {
+namespace qh::Platform {
 
 void hideApplication() {
   [NSApp hide:nil];
@@ -17,4 +17,4 @@ void activateApplication() {
   [NSApp activateIgnoringOtherApps:YES];
 }
 
-}  // namespace platform
+}  // namespace qh::Platform

@@ -18,7 +18,9 @@
 
 extern char** environ;
 
-namespace platform {
+namespace qh {
+
+namespace Platform {
 namespace {
 
 std::mutex seamMutex;
@@ -210,4 +212,6 @@ void setTerminateForTesting(std::function<void()> handler) {
   terminating = false;
 }
 
-}  // namespace platform
+}  // namespace Platform
+
+}  // namespace qh

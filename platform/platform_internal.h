@@ -10,7 +10,9 @@
 #include <system_error>
 #include <vector>
 
-namespace platform::detail {
+namespace qh {
+
+namespace Platform::detail {
 
 // Runs `program` (an absolute path) with `args` and waits for it. Standard
 // input and error are the null device; standard output goes to `sink` when
@@ -34,4 +36,6 @@ int extractZip(const std::filesystem::path& zip, const std::filesystem::path& in
 std::vector<std::string> relaunchArguments(const std::filesystem::path& backup,
                                            const std::filesystem::path& bundle);
 
-}  // namespace platform::detail
+}  // namespace Platform::detail
+
+}  // namespace qh

@@ -9,9 +9,11 @@
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
-namespace platform {
+namespace Platform {
 
 std::filesystem::path applicationSupportDir() {
   // The XDG rules: a relative value is invalid and ignored.
@@ -46,11 +48,11 @@ bool installMainMenu(const std::string&) {
   return false;
 }
 
-}  // namespace platform
+}  // namespace Platform
 
 // --- Launcher bundle and self-update ---
 
-namespace platform {
+namespace Platform {
 namespace {
 
 // The string values of the top-level dictionary of an XML property list.
@@ -153,11 +155,11 @@ bool isWritable(const fs::path& folder) {
   return ::access(folder.c_str(), W_OK) == 0;
 }
 
-}  // namespace platform
+}  // namespace Platform
 
 // --- Compatibility layer ---
 
-namespace platform {
+namespace Platform {
 
 // Rosetta 2 exists only on macOS; nothing on Linux asks for it.
 bool isAppleSilicon() {
@@ -177,4 +179,6 @@ int limitSpawnInheritance(posix_spawnattr_t*, posix_spawn_file_actions_t* action
   return posix_spawn_file_actions_addclosefrom_np(actions, 3);
 }
 
-}  // namespace platform
+}  // namespace Platform
+
+}  // namespace qh

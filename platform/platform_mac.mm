@@ -6,7 +6,7 @@
 
 namespace fs = std::filesystem;
 
-namespace platform {
+namespace qh::Platform {
 
 std::filesystem::path applicationSupportDir() {
   NSArray<NSURL*>* urls =
@@ -79,11 +79,11 @@ bool installMainMenu(const std::string& appName) {
   return true;
 }
 
-}  // namespace platform
+}  // namespace qh::Platform
 
 // --- Launcher bundle and self-update ---
 
-namespace platform {
+namespace qh::Platform {
 namespace detail {
 
 std::optional<fs::path> mainBundle() {
@@ -138,7 +138,7 @@ bool isWritable(const fs::path& folder) {
   }
 }
 
-}  // namespace platform
+}  // namespace qh::Platform
 
 // --- Compatibility layer ---
 
@@ -146,7 +146,7 @@ bool isWritable(const fs::path& folder) {
 #include <sys/sysctl.h>
 #include <sys/xattr.h>
 
-namespace platform {
+namespace qh::Platform {
 
 bool isAppleSilicon() {
   int value = 0;
@@ -178,4 +178,4 @@ int limitSpawnInheritance(posix_spawnattr_t* attr, posix_spawn_file_actions_t*) 
   return posix_spawnattr_setflags(attr, flags | POSIX_SPAWN_CLOEXEC_DEFAULT);
 }
 
-}  // namespace platform
+}  // namespace qh::Platform

@@ -6,7 +6,7 @@
 
 #include "platform/platform.h"
 
-namespace platform {
+namespace qh::Platform {
 
 std::filesystem::path homeDir() {
   if (const char* home = std::getenv("HOME"); home && *home) return home;
@@ -14,4 +14,4 @@ std::filesystem::path homeDir() {
   return "/";
 }
 
-}  // namespace platform
+}  // namespace qh::Platform

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <mutex>
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace BundleMove {
@@ -62,3 +64,5 @@ void setCopyAlwaysForTesting(bool copy) {
 }
 
 }  // namespace BundleMove
+
+}  // namespace qh

@@ -8,7 +8,7 @@
 #include <optional>
 #include <system_error>
 
-namespace BundleMove {
+namespace qh::BundleMove {
 
 // Moves `from` to `to`, which must not exist. Within one file system this is
 // a rename; across file systems a copy (links and modes kept) into a hidden
@@ -24,4 +24,4 @@ void setFaultForTesting(Fault fault);
 // Forces the cross-volume path for tests (the same file system otherwise renames).
 void setCopyAlwaysForTesting(bool copy);
 
-}  // namespace BundleMove
+}  // namespace qh::BundleMove

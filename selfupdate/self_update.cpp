@@ -18,6 +18,8 @@
 #include "selfupdate/bundle_move.h"
 #include "selfupdate/zip_guard.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace SelfUpdate {
@@ -45,7 +47,7 @@ void recordFailure(const fs::path& stateDir, std::string message) {
   for (char& c : message) {
     if (c == '\n' || c == '\r') c = ' ';
   }
-  files::writeAtomic(stateDir / "selfupdate_last_error.txt", utcStamp() + "  " + message);
+  Files::writeAtomic(stateDir / "selfupdate_last_error.txt", utcStamp() + "  " + message);
   Log::line("selfupdate: " + message);
 }
 
@@ -66,7 +68,7 @@ int unpack(const fs::path& zip, const fs::path& into) {
     return -1;
   }
   // Unpacking to more than the entries declare means they lie: stop at once.
-  const int rc = platform::unzip(zip, into, inspection.declaredBytes);
+  const int rc = Platform::unzip(zip, into, inspection.declaredBytes);
   if (rc != 0) return rc;
   if (auto refused = ZipGuard::checkUnpacked(into)) {
     Log::line("selfupdate: archive refused: " + *refused);
@@ -109,7 +111,7 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
   const std::string versionUrl = Net::bust(paths.base + "/mac/launcher_version.txt");
   QCoro::Task<std::string> fetchVersion = Net::getString(versionUrl, timing);
   const std::string versionText = co_await fetchVersion;
-  const Build server = parseBuild(text::trimWhitespace(versionText));
+  const Build server = parseBuild(Text::trimWhitespace(versionText));
   if (!server.value || *server.value <= QH::launcherBuild) {
     removeQuietly(target);
     if (server.outOfRange) throw NetError::shortMessage("launcher version is out of range");
@@ -118,15 +120,15 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
   const long long build = *server.value;
 
   // A start right after a swap must not install the same build again.
-  if (const auto marker = files::readUtf8(target)) {
-    const Build installed = parseBuild(text::trimWhitespace(*marker));
+  if (const auto marker = Files::readUtf8(target)) {
+    const Build installed = parseBuild(Text::trimWhitespace(*marker));
     if (installed.value && *installed.value >= build) {
       removeQuietly(target);
       co_return;
     }
   }
 
-  const auto running = platform::runningBundle();
+  const auto running = Platform::runningBundle();
   if (!running) {
     throw NetError::shortMessage("the running launcher is not inside an application bundle");
   }
@@ -134,7 +136,7 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
     announce(status, translocatedText);
     co_return;
   }
-  if (!platform::isWritable(running->parent_path())) {
+  if (!Platform::isWritable(running->parent_path())) {
     announce(status, readOnlyText);
     co_return;
   }
@@ -163,8 +165,8 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
   if (unzipStatus != 0) throw NetError::shortMessage("unzip failed");
 
   const auto fresh = firstApp(unpacked);
-  const auto info = fresh ? platform::openBundle(*fresh) : std::nullopt;
-  if (!info || info->identifier != platform::runningBundleIdentifier()) {
+  const auto info = fresh ? Platform::openBundle(*fresh) : std::nullopt;
+  if (!info || info->identifier != Platform::runningBundleIdentifier()) {
     throw NetError::shortMessage(notValidText);
   }
 
@@ -176,14 +178,14 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
   co_await swap;
 
   QCoro::Task<> settle = onWorker([target, build, work] {
-    files::writeAtomic(target, std::to_string(build));
+    Files::writeAtomic(target, std::to_string(build));
     removeQuietly(work);
   });
   co_await settle;
-  if (auto err = platform::startRelaunch(backup, bundle)) {
+  if (auto err = Platform::startRelaunch(backup, bundle)) {
     throw std::system_error(err, "cannot start /bin/sh");
   }
-  platform::terminate();
+  Platform::terminate();
 }
 
 }  // namespace
@@ -224,3 +226,5 @@ QCoro::Task<> run(Paths paths, Status status, Timing timing) {
 }
 
 }  // namespace SelfUpdate
+
+}  // namespace qh

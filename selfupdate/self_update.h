@@ -14,7 +14,7 @@
 #include "core/paths.h"
 #include "core/timing.h"
 
-namespace SelfUpdate {
+namespace qh::SelfUpdate {
 
 // User-facing notices ("Updating the launcher..."); may be called on any thread.
 using Status = std::function<void(std::string)>;
@@ -38,4 +38,4 @@ struct Build {
 // Parses an already trimmed build number text. Thread-safety: pure.
 Build parseBuild(std::string_view text);
 
-}  // namespace SelfUpdate
+}  // namespace qh::SelfUpdate

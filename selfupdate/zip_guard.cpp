@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace ZipGuard {
@@ -140,3 +142,5 @@ std::optional<std::string> checkUnpacked(const fs::path& folder) {
 }
 
 }  // namespace ZipGuard
+
+}  // namespace qh

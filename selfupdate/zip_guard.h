@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace ZipGuard {
+namespace qh::ZipGuard {
 
 struct Inspection {
   // Why the archive must not be unpacked: not a zip (or a zip64 one), entries
@@ -25,4 +25,4 @@ Inspection inspect(const std::filesystem::path& zip, int64_t maxBytes);
 // whose target lies outside `folder`.
 std::optional<std::string> checkUnpacked(const std::filesystem::path& folder);
 
-}  // namespace ZipGuard
+}  // namespace qh::ZipGuard

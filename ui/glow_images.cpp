@@ -19,6 +19,8 @@
 #include "ui/saved_pictures.h"
 #include "ui/theme.h"
 
+namespace qh {
+
 namespace {
 
 // One running-sum box blur of radius r along rows (or columns) of an 8-bit plane.
@@ -437,5 +439,7 @@ QQuickImageResponse* GlowImages::requestImageResponse(const QString& id, const Q
   pool_.start(new Job(*this, id, requested, making, nullptr, false));
   return response;
 }
+
+}  // namespace qh
 
 #include "glow_images.moc"

@@ -34,6 +34,8 @@
 #include <string>
 #include <vector>
 
+namespace qh {
+
 class SavedPictures;
 
 class GlowImages : public QQuickAsyncImageProvider {
@@ -89,3 +91,5 @@ class GlowImages : public QQuickAsyncImageProvider {
   // making, which use the members above.
   QThreadPool pool_;
 };
+
+}  // namespace qh

@@ -16,6 +16,8 @@
 #include "ui/symbol_icon.h"
 #include "ui/theme.h"
 
+namespace qh {
+
 void LauncherWindow::prepareApplication() {
   static bool done = false;
   if (done) return;
@@ -28,8 +30,7 @@ void LauncherWindow::prepareApplication() {
     qputenv("QT_QUICK_CONTROLS_STYLE", "Basic");
   QGuiApplication::setPalette(Theme::palette());
   SymbolIcon::registerType();
-  qmlRegisterUncreatableMetaObject(LauncherPhase::staticMetaObject, "Quellhaven.Model", 1, 0,
-                                   "LauncherPhase",
+  qmlRegisterUncreatableMetaObject(qh::staticMetaObject, "Quellhaven.Model", 1, 0, "LauncherPhase",
                                    QStringLiteral("LauncherPhase is an enumeration"));
 }
 
@@ -154,3 +155,5 @@ void LauncherWindow::showIfLoaded() {
                  [this](QQuickItem* picture) { disconnect(picture, nullptr, this, nullptr); });
   show();
 }
+
+}  // namespace qh

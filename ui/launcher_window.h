@@ -8,6 +8,8 @@
 
 class QTimer;
 
+namespace qh {
+
 class GlowImages;
 class LauncherModel;
 class Theme;
@@ -52,3 +54,5 @@ class LauncherWindow : public QQuickView {
   QTimer* showLimit_ = nullptr;
   GlowImages* pictures_;  // owned by the engine
 };
+
+}  // namespace qh

@@ -12,6 +12,8 @@
 
 #include "core/files.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -146,7 +148,7 @@ void SavedPictures::keep(const QString& id, QSize requested, const QImage& image
   bytes.append(reinterpret_cast<const char*>(image.constBits()), size_t(image.sizeInBytes()));
   std::error_code ignored;
   fs::create_directories(folder_, ignored);
-  if (!files::writeAtomic(file, bytes) && !kept_.empty()) dropOthers();
+  if (!Files::writeAtomic(file, bytes) && !kept_.empty()) dropOthers();
 }
 
 void SavedPictures::dropOthers() const {
@@ -160,3 +162,5 @@ void SavedPictures::dropOthers() const {
     }
   }
 }
+
+}  // namespace qh

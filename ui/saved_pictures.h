@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+namespace qh {
+
 class SavedPictures {
  public:
   // Pictures in `folder`, stamped with the size and time of each of `inputs`.
@@ -46,3 +48,5 @@ class SavedPictures {
   std::string stamp_;
   std::vector<std::filesystem::path> kept_;
 };
+
+}  // namespace qh

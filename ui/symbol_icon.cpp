@@ -13,6 +13,8 @@
 #include <map>
 #include <mutex>
 
+namespace qh {
+
 namespace {
 
 // One cubic piece of an elliptical arc, for at most a quarter turn: angles
@@ -295,3 +297,5 @@ QSGNode* SymbolIcon::updatePaintNode(QSGNode* old, UpdatePaintNodeData* data) {
   node->markDirty(QSGNode::DirtyMaterial);
   return node;
 }
+
+}  // namespace qh

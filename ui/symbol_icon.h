@@ -12,6 +12,8 @@
 #include <QString>
 #include <vector>
 
+namespace qh {
+
 class SymbolIcon : public QQuickPaintedItem {
   Q_OBJECT
   Q_PROPERTY(QString name READ name WRITE setName NOTIFY nameChanged)
@@ -63,3 +65,5 @@ class SymbolIcon : public QQuickPaintedItem {
   QString name_;
   QColor color_ = Qt::black;
 };
+
+}  // namespace qh

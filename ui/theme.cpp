@@ -11,6 +11,8 @@
 
 #include "core/qh.h"
 
+namespace qh {
+
 namespace {
 
 // A picture counts when its file is there; one that then fails to decode is
@@ -153,3 +155,5 @@ QString Theme::elideMiddle(const QString& text, int pixelSize, double width, int
   }
   return text.left((lo + 1) / 2) + ellipsis + text.right(lo / 2);
 }
+
+}  // namespace qh

@@ -15,6 +15,8 @@
 
 class QImageReader;
 
+namespace qh {
+
 class Theme : public QObject {
   Q_OBJECT
   Q_PROPERTY(int width READ width CONSTANT)
@@ -122,3 +124,5 @@ class Theme : public QObject {
   QUrl tunnel_;
   bool animate_;
 };
+
+}  // namespace qh

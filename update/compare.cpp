@@ -11,7 +11,7 @@
 #include "net/hash.h"
 #include "update/install_tree.h"
 
-namespace Compare {
+namespace qh::Compare {
 namespace {
 
 enum class Verdict { skip, needed, hash };
@@ -28,7 +28,7 @@ void runOnThreads(size_t items, const std::function<void()>& work) {
 
 bool isLauncherItself(const std::string& rel) {
   const size_t slash = rel.rfind('/');
-  const std::string name = text::lower(slash == std::string::npos ? rel : rel.substr(slash + 1));
+  const std::string name = Text::lower(slash == std::string::npos ? rel : rel.substr(slash + 1));
   return name == "quellhaven.exe" || name.starts_with("quellhavenlauncher");
 }
 
@@ -40,7 +40,7 @@ Verdict judge(const ManifestEntry& e, const Known& known, InstallTree& tree) {
     Log::line("skipped unsafe manifest path \"" + e.rel + "\": " + why);
     return Verdict::skip;
   }
-  const std::string lowerRel = text::lower(e.rel);
+  const std::string lowerRel = Text::lower(e.rel);
   // The player's own settings: supplied once, never overwritten.
   if (lowerRel.starts_with("wtf/")) return target->exists ? Verdict::skip : Verdict::needed;
   if (!target->size || *target->size != e.size) return Verdict::needed;
@@ -75,7 +75,7 @@ void hashCandidates(const std::vector<ManifestEntry>& entries, std::vector<Verdi
         verdicts[i] = Verdict::skip;
         continue;
       }
-      verdicts[i] = digest == text::lower(entries[i].sha1) ? Verdict::skip : Verdict::needed;
+      verdicts[i] = digest == Text::lower(entries[i].sha1) ? Verdict::skip : Verdict::needed;
     }
   };
   runOnThreads(candidates.size(), work);
@@ -85,7 +85,7 @@ void hashCandidates(const std::vector<ManifestEntry>& entries, std::vector<Verdi
 
 Known knownChecksums(const std::vector<ManifestEntry>& localEntries) {
   Known known;
-  for (const ManifestEntry& e : localEntries) known[text::lower(e.rel)] = e.sha1;
+  for (const ManifestEntry& e : localEntries) known[Text::lower(e.rel)] = e.sha1;
   return known;
 }
 
@@ -122,4 +122,4 @@ std::vector<ManifestEntry> neededEntries(const std::vector<ManifestEntry>& entri
   return needed;
 }
 
-}  // namespace Compare
+}  // namespace qh::Compare

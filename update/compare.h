@@ -11,7 +11,7 @@
 
 #include "update/manifest.h"
 
-namespace Compare {
+namespace qh::Compare {
 
 // `rel` lower-cased to `sha1`, later lines winning.
 using Known = std::unordered_map<std::string, std::string>;
@@ -28,4 +28,4 @@ std::vector<ManifestEntry> neededEntries(const std::vector<ManifestEntry>& entri
                                          const std::filesystem::path& installDir, bool force,
                                          const std::function<void(const std::string&)>& status);
 
-}  // namespace Compare
+}  // namespace qh::Compare

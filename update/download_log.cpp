@@ -6,7 +6,7 @@
 #include "core/files.h"
 #include "core/qh.h"
 
-namespace DownloadLog {
+namespace qh::DownloadLog {
 
 std::string record(std::time_t when, const std::string& rel, int attempt,
                    const std::string& message) {
@@ -24,7 +24,7 @@ void append(const std::filesystem::path& stateDir, const std::string& rel, int a
   const std::filesystem::path log = stateDir / fileName;
   const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) {
-    files::writeAtomic(log, line);
+    Files::writeAtomic(log, line);
     return;
   }
   for (size_t done = 0; done < line.size();) {
@@ -35,4 +35,4 @@ void append(const std::filesystem::path& stateDir, const std::string& rel, int a
   ::close(fd);
 }
 
-}  // namespace DownloadLog
+}  // namespace qh::DownloadLog

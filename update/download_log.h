@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-namespace DownloadLog {
+namespace qh::DownloadLog {
 
 inline constexpr const char* fileName = "download_errors.log";
 
@@ -20,4 +20,4 @@ std::string record(std::time_t when, const std::string& rel, int attempt,
 void append(const std::filesystem::path& stateDir, const std::string& rel, int attempt,
             const std::string& message);
 
-}  // namespace DownloadLog
+}  // namespace qh::DownloadLog

@@ -8,7 +8,7 @@
 #include "core/timing.h"
 #include "net/speed_limit.h"
 
-namespace DownloadProgress {
+namespace qh::DownloadProgress {
 namespace {
 
 constexpr double mebibyte = 1048576.0;
@@ -87,4 +87,4 @@ void Pacer::flush() {
   sink_(status_, progress_);
 }
 
-}  // namespace DownloadProgress
+}  // namespace qh::DownloadProgress

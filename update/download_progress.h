@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace qh {
+
 class Clock;
 
 namespace DownloadProgress {
@@ -60,3 +62,5 @@ class Pacer {
 };
 
 }  // namespace DownloadProgress
+
+}  // namespace qh

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace SafePath {
@@ -109,3 +111,5 @@ std::optional<InstallTree::Target> InstallTree::locate(const std::string& rel, s
   if (S_ISREG(st.st_mode)) t.size = static_cast<int64_t>(st.st_size);
   return t;
 }
+
+}  // namespace qh

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <unordered_map>
 
+namespace qh {
+
 namespace SafePath {
 // Why `rel` can never name a file inside the install folder, or "" when it can.
 std::string lexicalProblem(std::string_view rel);
@@ -53,3 +55,5 @@ class InstallTree {
   bool parentInside_ = false;
   int parentFd_ = -1;
 };
+
+}  // namespace qh

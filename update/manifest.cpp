@@ -5,7 +5,7 @@
 
 #include "core/text.h"
 
-namespace ClientFiles {
+namespace qh::ClientFiles {
 namespace {
 
 // A decimal with an optional sign and nothing else, in the signed 64-bit range.
@@ -58,7 +58,7 @@ std::vector<ManifestEntry> parseManifest(std::string_view text) {
     std::string slow;
     if (!raw.empty() && (static_cast<unsigned char>(raw.front()) >= 0x80 ||
                          static_cast<unsigned char>(raw.back()) >= 0x80)) {
-      slow = text::trimWhitespace(raw);
+      slow = Text::trimWhitespace(raw);
       raw = slow;
     }
     const size_t tab1 = raw.find('\t');
@@ -83,14 +83,14 @@ std::vector<std::string> officialAddons(const std::vector<ManifestEntry>& entrie
   std::vector<std::string> names;
   std::unordered_set<std::string> seen;
   for (const ManifestEntry& e : entries) {
-    if (e.rel.size() <= prefix.size() || text::lower(e.rel.substr(0, prefix.size())) != prefix) {
+    if (e.rel.size() <= prefix.size() || Text::lower(e.rel.substr(0, prefix.size())) != prefix) {
       continue;
     }
     const std::string rest = e.rel.substr(prefix.size());
     const size_t slash = rest.find('/');
     if (slash == std::string::npos || slash == 0) continue;
     std::string name = rest.substr(0, slash);
-    if (seen.insert(text::lower(name)).second) names.push_back(std::move(name));
+    if (seen.insert(Text::lower(name)).second) names.push_back(std::move(name));
   }
   return names;
 }
@@ -102,4 +102,4 @@ std::optional<int64_t> fileSize(const std::filesystem::path& file) {
   return static_cast<int64_t>(size);
 }
 
-}  // namespace ClientFiles
+}  // namespace qh::ClientFiles

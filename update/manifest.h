@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace qh {
+
 struct ManifestEntry {
   // As written; compared lower-cased.
   std::string sha1;
@@ -35,3 +37,5 @@ std::vector<std::string> officialAddons(const std::vector<ManifestEntry>& entrie
 std::optional<int64_t> fileSize(const std::filesystem::path& file);
 
 }  // namespace ClientFiles
+
+}  // namespace qh

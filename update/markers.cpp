@@ -3,7 +3,7 @@
 #include "core/files.h"
 #include "core/text.h"
 
-namespace Markers {
+namespace qh::Markers {
 
 namespace {
 
@@ -11,15 +11,15 @@ namespace {
 // client folder is not read.
 std::optional<std::string> readMarker(const std::filesystem::path& installDir, const char* name) {
   const std::filesystem::path file = installDir / name;
-  if (!files::resolvesInside(installDir, file)) return std::nullopt;
-  return files::readUtf8(file);
+  if (!Files::resolvesInside(installDir, file)) return std::nullopt;
+  return Files::readUtf8(file);
 }
 
 }  // namespace
 
 std::string readVersion(const std::filesystem::path& installDir) {
   const auto bytes = readMarker(installDir, versionFile);
-  return bytes ? text::trimWhitespace(*bytes) : std::string();
+  return bytes ? Text::trimWhitespace(*bytes) : std::string();
 }
 
 std::string readManifest(const std::filesystem::path& installDir) {
@@ -28,8 +28,8 @@ std::string readManifest(const std::filesystem::path& installDir) {
 
 bool write(const std::filesystem::path& installDir, const std::string& version,
            const std::string& manifest) {
-  const bool versionOk = !files::writeAtomic(installDir / versionFile, version);
-  const bool manifestOk = !files::writeAtomic(installDir / manifestFile, manifest);
+  const bool versionOk = !Files::writeAtomic(installDir / versionFile, version);
+  const bool manifestOk = !Files::writeAtomic(installDir / manifestFile, manifest);
   return versionOk && manifestOk;
 }
 
@@ -39,4 +39,4 @@ void remove(const std::filesystem::path& installDir) {
   std::filesystem::remove(installDir / manifestFile, ec);
 }
 
-}  // namespace Markers
+}  // namespace qh::Markers

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-namespace Markers {
+namespace qh::Markers {
 
 inline constexpr const char* versionFile = ".qhversion";
 inline constexpr const char* manifestFile = ".qhmanifest";
@@ -21,4 +21,4 @@ bool write(const std::filesystem::path& installDir, const std::string& version,
 // Deletes both; missing files and failures are ignored.
 void remove(const std::filesystem::path& installDir);
 
-}  // namespace Markers
+}  // namespace qh::Markers

@@ -10,12 +10,13 @@
 #include "net/downloader.h"
 #include "net/net.h"
 #include "net/net_error.h"
-#include "net/own_thread.h"
 #include "update/compare.h"
 #include "update/download_log.h"
 #include "update/download_progress.h"
 #include "update/install_tree.h"
 #include "update/markers.h"
+
+namespace qh {
 
 namespace fs = std::filesystem;
 
@@ -31,7 +32,7 @@ std::string normalisedManifest(const std::string& text) {
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
     out += text[i];
   }
-  return text::trimWhitespace(out);
+  return Text::trimWhitespace(out);
 }
 
 bool gameExeExists(const Paths& paths) {
@@ -61,7 +62,7 @@ QCoro::Task<std::optional<Remote>> fetchRemote(std::shared_ptr<UpdateHost> host,
   try {
     QCoro::Task<std::string> version = Net::getString(Net::bust(base + "/version.txt"), timing);
     const std::string versionBody = co_await version;
-    remote.version = text::trimWhitespace(versionBody);
+    remote.version = Text::trimWhitespace(versionBody);
     host->setStatus("Reading file list...");
     QCoro::Task<std::string> manifest = Net::getString(Net::bust(base + "/manifest.txt"), timing);
     remote.manifest = co_await manifest;
@@ -358,3 +359,5 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force) {
 }
 
 }  // namespace UpdateEngine
+
+}  // namespace qh

@@ -12,7 +12,7 @@
 #include "update/manifest.h"
 #include "update/update_host.h"
 
-namespace UpdateEngine {
+namespace qh::UpdateEngine {
 
 // One whole run; everything it decides is published through `host`. Never throws.
 QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force);
@@ -21,4 +21,4 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force);
 // characters of sha1, and "&r=<attempt>" from the second attempt on.
 std::string fileUrl(const std::string& base, const ManifestEntry& entry, int attempt);
 
-}  // namespace UpdateEngine
+}  // namespace qh::UpdateEngine

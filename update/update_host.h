@@ -16,6 +16,8 @@
 #include "core/phase.h"
 #include "core/timing.h"
 
+namespace qh {
+
 class UpdateHost {
  public:
   // Sets status and then progress on the main thread, in call order; does
@@ -45,3 +47,5 @@ class UpdateHost {
   virtual UiSink uiSink() = 0;
   virtual StatusSink statusSink() = 0;
 };
+
+}  // namespace qh

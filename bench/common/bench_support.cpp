@@ -15,6 +15,8 @@
 #include <stdexcept>
 #include <thread>
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace bench {
@@ -186,3 +188,5 @@ std::string Nginx::url(const std::string& path) const {
 }
 
 }  // namespace bench
+
+}  // namespace qh

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace bench {
+namespace qh::bench {
 
 // A fresh folder under the temporary folder, removed by its destructor.
 class Scratch {
@@ -59,4 +59,4 @@ class Nginx {
   pid_t pid_ = -1;
 };
 
-}  // namespace bench
+}  // namespace qh::bench

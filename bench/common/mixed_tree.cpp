@@ -2,7 +2,7 @@
 
 #include "tools/sample/sample_client.h"
 
-namespace bench {
+namespace qh::bench {
 
 std::vector<TreeFile> writeMixedTree(const std::filesystem::path& root) {
   constexpr int64_t KiB = 1024, MiB = 1024 * KiB;
@@ -21,4 +21,4 @@ std::vector<TreeFile> writeMixedTree(const std::filesystem::path& root) {
   return files;
 }
 
-}  // namespace bench
+}  // namespace qh::bench

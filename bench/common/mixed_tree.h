@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace bench {
+namespace qh::bench {
 
 struct TreeFile {
   std::string rel;  // "Data/f<n>"
@@ -18,4 +18,4 @@ struct TreeFile {
 // Writes the tree below `root` and returns its files in the order written.
 std::vector<TreeFile> writeMixedTree(const std::filesystem::path& root);
 
-}  // namespace bench
+}  // namespace qh::bench

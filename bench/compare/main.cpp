@@ -9,6 +9,8 @@
 #include "bench/support/bench.h"
 #include "update/compare.h"
 
+using namespace qh;
+
 int main() {
   constexpr int files = 100000;
   bench::Scratch scratch;

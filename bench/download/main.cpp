@@ -8,11 +8,17 @@
 #include "bench/common/bench_support.h"
 #include "net/downloader.h"
 
+namespace qh {
+
 namespace {
 
 constexpr int64_t fileSize = int64_t{1} << 30;
 
 }  // namespace
+
+}  // namespace qh
+
+using namespace qh;
 
 int main(int argc, char** argv) {
   bench::Scratch scratch;

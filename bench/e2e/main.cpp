@@ -25,6 +25,8 @@
 #include "tools/serve/static_server.h"
 #include "update/manifest.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -57,7 +59,7 @@ struct Steps {
 
 // "first frame shown after N ms" from the launcher's log, in seconds, or -1.
 double firstFrame(const fs::path& home) {
-  const std::string log = files::read(home / "data/Quellhaven/launcher.log").value_or("");
+  const std::string log = Files::read(home / "data/Quellhaven/launcher.log").value_or("");
   const std::string key = "first frame shown after ";
   const size_t at = log.find(key);
   return at == std::string::npos ? -1 : std::atof(log.c_str() + at + key.size()) / 1000.0;
@@ -68,7 +70,7 @@ double launcherToReady(const fs::path& home, const std::string& url, std::FILE* 
   fs::create_directories(home / "data/Quellhaven");
   fs::create_directories(home / "run");
   fs::permissions(home / "run", fs::perms::owner_all);
-  files::writeAtomic(home / "data/Quellhaven/launcher.cfg", url + "\n");
+  Files::writeAtomic(home / "data/Quellhaven/launcher.cfg", url + "\n");
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("HOME", QString::fromStdString(home.string()));
   env.insert("XDG_DATA_HOME", QString::fromStdString((home / "data").string()));
@@ -120,7 +122,7 @@ double curlAll(const std::vector<ManifestEntry>& entries, const std::string& url
     config += "url = \"" + url + "/" + percentEncoded(e.rel) + "\"\noutput = \"" +
               (into / e.rel).string() + "\"\n";
   }
-  files::writeAtomic(into.parent_path() / "curl.cfg", config);
+  Files::writeAtomic(into.parent_path() / "curl.cfg", config);
   QProcess curl;
   QElapsedTimer clock;
   clock.start();
@@ -139,6 +141,10 @@ double median(std::vector<double> v) {
 }
 
 }  // namespace
+
+}  // namespace qh
+
+using namespace qh;
 
 int main(int argc, char** argv) {
   const long megabytes = argc > 1 ? std::atol(argv[1]) : 150;
@@ -166,7 +172,7 @@ int main(int argc, char** argv) {
     if (!publish.waitForFinished(-1) || publish.exitCode() != 0) {
       std::fprintf(stderr, "qh-publish failed: %s\n", publish.readAllStandardError().constData());
     } else {
-      const auto manifest = files::read(root / "www/manifest.txt");
+      const auto manifest = Files::read(root / "www/manifest.txt");
       const std::vector<ManifestEntry> entries = ClientFiles::parseManifest(manifest.value_or(""));
       int64_t bytes = 0;
       for (const ManifestEntry& e : entries) bytes += e.size;

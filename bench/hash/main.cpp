@@ -7,6 +7,8 @@
 #include "bench/common/bench_support.h"
 #include "net/hash.h"
 
+namespace qh {
+
 namespace {
 
 constexpr uint64_t fileSize = uint64_t{1} << 30;
@@ -25,6 +27,10 @@ double openssl(const std::string& algorithm, const std::string& file, const std:
 }
 
 }  // namespace
+
+}  // namespace qh
+
+using namespace qh;
 
 int main() {
   bench::Scratch scratch;

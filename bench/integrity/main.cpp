@@ -15,6 +15,8 @@
 #include "compat/integrity_report.h"
 #include "update/markers.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -67,6 +69,10 @@ double timeReport(const fs::path& root) {
 }
 
 }  // namespace
+
+}  // namespace qh
+
+using namespace qh;
 
 int main() {
   char tmpl[] = "/tmp/qh-bench-integrity-XXXXXX";

@@ -8,6 +8,8 @@
 #include "bench/common/mixed_tree.h"
 #include "bench/support/bench.h"
 
+using namespace qh;
+
 int main() {
   bench::Scratch scratch;
   const auto root = scratch.path() / "client";

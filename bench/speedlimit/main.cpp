@@ -9,6 +9,8 @@
 #include "net/downloader.h"
 #include "net/speed_limit.h"
 
+namespace qh {
+
 namespace {
 
 std::string fileName(int step) {
@@ -19,6 +21,10 @@ std::string fileName(int step) {
 }
 
 }  // namespace
+
+}  // namespace qh
+
+using namespace qh;
 
 int main(int argc, char** argv) {
   bench::Scratch scratch;

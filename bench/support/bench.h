@@ -16,6 +16,8 @@
 
 extern char** environ;
 
+namespace qh {
+
 namespace bench {
 
 inline double seconds(const std::function<void()>& work) {
@@ -66,3 +68,5 @@ class Scratch {
 };
 
 }  // namespace bench
+
+}  // namespace qh

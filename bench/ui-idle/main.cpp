@@ -18,6 +18,8 @@
 // Xlib defines macros (Status, Bool) that break Qt headers: include it last.
 #include "tests/ui/xvfb_session.h"
 
+namespace qh {
+
 namespace {
 
 double cpuSeconds() {
@@ -36,6 +38,10 @@ void run(double seconds) {
 }
 
 }  // namespace
+
+}  // namespace qh
+
+using namespace qh;
 
 int main(int argc, char** argv) {
   XvfbSession x;

@@ -26,6 +26,8 @@ namespace fs = std::filesystem;
 // Xlib defines macros (Status, Bool) that break Qt headers: include it last.
 #include "tests/ui/xvfb_session.h"
 
+namespace qh {
+
 namespace {
 
 // The reference program: one rectangle; marks its first frame in `marker`.
@@ -93,6 +95,10 @@ double best(const std::vector<double>& v) {
 }
 
 }  // namespace
+
+}  // namespace qh
+
+using namespace qh;
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--reference") return reference(argc, argv, argv[2]);

@@ -8,6 +8,8 @@
 #include "net/hash.h"
 #include "update/compare.h"
 
+using namespace qh;
+
 int main() {
   bench::Scratch scratch;
   const auto root = scratch.path() / "client";

@@ -10,7 +10,13 @@
 #include "client/config_wtf.h"
 #include "fuzz_support.h"
 
+namespace qh {
+
 using fuzz::require;
+
+}  // namespace qh
+
+using namespace qh;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);

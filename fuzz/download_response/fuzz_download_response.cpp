@@ -19,6 +19,8 @@
 #include "net/net_error.h"
 #include "support/fake_transport.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 using fuzz::put;
@@ -46,6 +48,10 @@ struct World {
 };
 
 }  // namespace
+
+}  // namespace qh
+
+using namespace qh;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;

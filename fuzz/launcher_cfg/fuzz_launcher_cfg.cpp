@@ -18,6 +18,8 @@
 #include "core/text.h"
 #include "fuzz_support.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 using fuzz::put;
@@ -38,6 +40,10 @@ const fs::path& supportDir() {
 
 }  // namespace
 
+}  // namespace qh
+
+using namespace qh;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const size_t cut = input.find('\0');
@@ -52,10 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   require(p.stateDir == supportDir());
   require(!p.installDir.empty());
   require(p.base.empty() || p.base.back() != '/');
-  for (const std::string& line : text::splitLines(p.base)) require(line == p.base);
+  for (const std::string& line : Text::splitLines(p.base)) require(line == p.base);
   const std::vector<std::string> lines =
-      text::isValidUtf8(cfg) ? text::splitLines(cfg) : std::vector<std::string>();
-  const std::string first = lines.empty() ? std::string() : text::trimBlanks(lines.front());
+      Text::isValidUtf8(cfg) ? Text::splitLines(cfg) : std::vector<std::string>();
+  const std::string first = lines.empty() ? std::string() : Text::trimBlanks(lines.front());
   if (first.empty()) {
     std::string fallback = QH::defaultBaseURL();
     while (!fallback.empty() && fallback.back() == '/') fallback.pop_back();
@@ -64,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Slashes alone leave nothing; the requests then fail as bad URLs.
     require(p.base.empty());
   }
-  if (!text::isValidUtf8(install) || text::trimWhitespace(install).empty()) {
+  if (!Text::isValidUtf8(install) || Text::trimWhitespace(install).empty()) {
     require(p.installDir == fs::path(getenv("HOME")) / "Quellhaven");
   }
   return 0;

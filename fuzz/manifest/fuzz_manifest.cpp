@@ -13,7 +13,13 @@
 #include "update/install_tree.h"
 #include "update/manifest.h"
 
+namespace qh {
+
 using fuzz::require;
+
+}  // namespace qh
+
+using namespace qh;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -34,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::set<std::string> seen;
   for (const std::string& name : ClientFiles::officialAddons(entries)) {
     require(!name.empty() && name.find('/') == std::string::npos);
-    require(seen.insert(text::lower(name)).second);
+    require(seen.insert(Text::lower(name)).second);
   }
   return 0;
 }

@@ -8,6 +8,8 @@
 
 #include "client/realm_list.h"
 
+using namespace qh;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const bool names = ClientFiles::namesRealmHost(text);

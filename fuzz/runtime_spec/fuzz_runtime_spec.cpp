@@ -10,6 +10,8 @@
 #include "compat/runtime_spec.h"
 #include "fuzz_support.h"
 
+namespace qh {
+
 using fuzz::require;
 
 namespace {
@@ -20,6 +22,10 @@ bool staysInside(const std::string& rel) {
 }
 
 }  // namespace
+
+}  // namespace qh
+
+using namespace qh;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -12,18 +12,24 @@
 #include "fuzz_support.h"
 #include "selfupdate/self_update.h"
 
+namespace qh {
+
 using fuzz::require;
+
+}  // namespace qh
+
+using namespace qh;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view raw(reinterpret_cast<const char*>(data), size);
 
-  const std::string body = text::toUtf8Lossy(raw);
-  require(text::isValidUtf8(body));
-  if (text::isValidUtf8(raw)) require(body == raw);
-  const std::string version = text::trimWhitespace(body);
-  require(text::trimWhitespace(version) == version);
+  const std::string body = Text::toUtf8Lossy(raw);
+  require(Text::isValidUtf8(body));
+  if (Text::isValidUtf8(raw)) require(body == raw);
+  const std::string version = Text::trimWhitespace(body);
+  require(Text::trimWhitespace(version) == version);
   require(body.find(version) != std::string::npos);
-  require(text::trimWhitespace("\r\n " + version + "\xE2\x80\xA8\t") == version);
+  require(Text::trimWhitespace("\r\n " + version + "\xE2\x80\xA8\t") == version);
 
   const SelfUpdate::Build build = SelfUpdate::parseBuild(raw);
   const std::string_view digits =

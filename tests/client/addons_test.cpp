@@ -4,6 +4,8 @@
 #include "support/client_folder.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -90,3 +92,5 @@ TEST_F(Reconcile, AnEmptyOfficialListChangesNothing) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -8,6 +8,8 @@
 #include "support/client_folder.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -21,7 +23,7 @@ TEST(ConfigWtfDefaults, MissingFileGetsTheTwentyOneLinesWithCrLf) {
   EXPECT_TRUE(text.starts_with("SET locale \"enUS\"\r\nSET realmList \"" + QH::realmHost() +
                                "\"\r\nSET hwDetect \"1\"\r\nSET gxWindow \"1\"\r\n"))
       << text;
-  EXPECT_EQ(text::splitLines(text).size(), 21u);
+  EXPECT_EQ(Text::splitLines(text).size(), 21u);
   size_t crlf = 0;
   for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2))
     ++crlf;
@@ -152,3 +154,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+}  // namespace qh

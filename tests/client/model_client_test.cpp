@@ -8,6 +8,8 @@
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -72,3 +74,5 @@ TEST_F(ModelClient, ResetVideoSettingsReportsWhetherWindowedModeChanged) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -7,6 +7,8 @@
 #include "support/client_folder.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -81,3 +83,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+}  // namespace qh

@@ -22,7 +22,7 @@
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
-namespace compat_test {
+namespace qh::compat_test {
 
 namespace fs = std::filesystem;
 
@@ -145,10 +145,10 @@ struct StatusLog {
 class RuntimeFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    Log::setUrl(dir / "launcher.log");
+    Log::setFile(dir / "launcher.log");
     fs::create_directories(state);
   }
-  void TearDown() override { Log::setUrl(std::nullopt); }
+  void TearDown() override { Log::setFile(std::nullopt); }
 
   // The runtime the server describes with `text` (none: it does not answer).
   Runtime resolved(std::optional<std::string> text,
@@ -168,4 +168,4 @@ class RuntimeFixture : public ::testing::Test {
   StatusLog status;
 };
 
-}  // namespace compat_test
+}  // namespace qh::compat_test

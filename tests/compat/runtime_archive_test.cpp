@@ -9,6 +9,8 @@
 #include "net/hash.h"
 #include "support/test_server.h"
 
+namespace qh {
+
 namespace {
 
 using namespace compat_test;
@@ -112,3 +114,5 @@ TEST_F(RuntimeArchiveTest, ChecksumMismatchFailsAllFourAttempts) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -4,6 +4,8 @@
 #include "compat_support.h"
 #include "support/client_folder.h"
 
+namespace qh {
+
 namespace {
 
 using namespace compat_test;
@@ -159,3 +161,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+}  // namespace qh

@@ -5,6 +5,8 @@
 #include "compat_support.h"
 #include "support/client_folder.h"
 
+namespace qh {
+
 namespace {
 
 using namespace compat_test;
@@ -128,3 +130,5 @@ TEST_F(RuntimePrefixTest, TheShimReplacesAnOlderCopy) {
 }
 
 }  // namespace
+
+}  // namespace qh

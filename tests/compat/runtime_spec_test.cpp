@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace qh {
+
 namespace {
 
 const std::string kBase = "https://dist.example.net/mac";
@@ -113,3 +115,5 @@ TEST(RuntimeSpecFromTest, PathsThatLeaveTheirFoldersAreNoDescription) {
 }
 
 }  // namespace
+
+}  // namespace qh

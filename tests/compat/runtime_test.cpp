@@ -4,6 +4,8 @@
 
 #include "compat_support.h"
 
+namespace qh {
+
 namespace {
 
 using namespace compat_test;
@@ -106,3 +108,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+}  // namespace qh

@@ -14,6 +14,8 @@
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace {
 
 TEST(Shell, ArgumentsArePassedInOrderWithoutAProgramName) {
@@ -61,3 +63,5 @@ TEST(Shell, AwaitingLeavesTheMainThreadRunning) {
 }
 
 }  // namespace
+
+}  // namespace qh

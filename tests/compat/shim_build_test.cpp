@@ -11,6 +11,8 @@
 #include "core/text.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace {
 
 class ShimBuildTest : public ::testing::TestWithParam<std::pair<std::string, std::string>> {};
@@ -28,7 +30,7 @@ TEST_P(ShimBuildTest, IsAVersionDllProxyOfThisBuild) {
   const size_t table = headers.find("[Ordinal/Name Pointer] Table\n");
   ASSERT_NE(table, std::string::npos) << headers;
   std::vector<std::string> names;
-  const auto lines = text::splitLines(headers.substr(table));
+  const auto lines = Text::splitLines(headers.substr(table));
   for (size_t i = 1; i < lines.size() && lines[i].starts_with("\t["); ++i) {
     names.push_back(lines[i].substr(lines[i].find("] ") + 2));
   }
@@ -49,3 +51,5 @@ INSTANTIATE_TEST_SUITE_P(Architectures, ShimBuildTest,
                          [](const auto& info) { return info.param.first; });
 
 }  // namespace
+
+}  // namespace qh

@@ -12,6 +12,8 @@
 #include "core/qh.h"
 #include "core/text.h"
 
+namespace qh {
+
 namespace {
 
 using namespace compat_test;
@@ -97,7 +99,7 @@ TEST_F(WineE2ETest, PreparesAPrefixAndTheShimForwardsToTheRealVersionDll) {
       << slurp(without);
   Shell::runBlocking(*runtime->wineserver(), {"-w"}, env, std::nullopt);
 
-  const auto lines = [](const fs::path& f) { return text::splitLines(slurp(f)); };
+  const auto lines = [](const fs::path& f) { return Text::splitLines(slurp(f)); };
   const auto shimmed = lines(withShim), plain = lines(without);
   ASSERT_EQ(shimmed.size(), 2u) << slurp(withShim);
   ASSERT_EQ(plain.size(), 2u) << slurp(without);
@@ -106,14 +108,14 @@ TEST_F(WineE2ETest, PreparesAPrefixAndTheShimForwardsToTheRealVersionDll) {
   EXPECT_NE(shimmed[0], "version=0.0.0.0");
   EXPECT_EQ(shimmed[0], plain[0]);
   // ...and it came through the shim in the client folder.
-  EXPECT_TRUE(text::lower(shimmed[1]).ends_with("\\client\\version.dll")) << shimmed[1];
-  EXPECT_FALSE(text::lower(plain[1]).ends_with("\\client\\version.dll")) << plain[1];
+  EXPECT_TRUE(Text::lower(shimmed[1]).ends_with("\\client\\version.dll")) << shimmed[1];
+  EXPECT_FALSE(Text::lower(plain[1]).ends_with("\\client\\version.dll")) << plain[1];
 
   const auto log = lines(client / "Logs/qhshim.log");
   ASSERT_EQ(log.size(), 2u) << slurp(client / "Logs/qhshim.log");
   const std::string build = " launcher=" + std::to_string(QH::launcherBuild);
   EXPECT_NE(log[0].find("Z load pid="), std::string::npos) << log[0];
-  EXPECT_NE(text::lower(log[0]).find("\\client\\probe.exe" + build), std::string::npos) << log[0];
+  EXPECT_NE(Text::lower(log[0]).find("\\client\\probe.exe" + build), std::string::npos) << log[0];
   EXPECT_NE(log[1].find("Z unload pid="), std::string::npos) << log[1];
   EXPECT_TRUE(log[1].ends_with(build)) << log[1];
   EXPECT_FALSE(fs::exists(dir / "plain/Logs"));
@@ -133,3 +135,5 @@ TEST_F(WineE2ETest, PreparesAPrefixAndTheShimForwardsToTheRealVersionDll) {
 }
 
 }  // namespace
+
+}  // namespace qh

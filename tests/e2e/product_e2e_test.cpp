@@ -18,6 +18,8 @@
 #include "support/temp_dir.h"
 #include "tools/sample/sample_client.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -201,3 +203,5 @@ TEST(ProductEndToEnd, InstallPlayToTheEndThenUpToDate) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -17,6 +17,8 @@
 #include "support/temp_dir.h"
 #include "support/test_server.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
@@ -254,3 +256,5 @@ TEST_F(DownloaderTest, TheSpeedStepHoldsTheTransferBack) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -4,6 +4,8 @@
 #include "net/net_error.h"
 #include "support/test_server.h"
 
+namespace qh {
+
 namespace {
 
 TEST(GetString, ReturnsTheBodyAsTextAndEveryOtherStatusIsAnHttpError) {
@@ -36,3 +38,5 @@ TEST(GetString, ReturnsTheBodyAsTextAndEveryOtherStatusIsAnHttpError) {
 }
 
 }  // namespace
+
+}  // namespace qh

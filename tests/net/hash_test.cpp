@@ -4,6 +4,8 @@
 
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace {
 
 struct Digests {
@@ -35,3 +37,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 }  // namespace
+
+}  // namespace qh

@@ -5,6 +5,8 @@
 
 #include "net/net_error.h"
 
+namespace qh {
+
 namespace {
 
 TEST(NetBust, AppendsTheMillisecondsWithTheRightSeparator) {
@@ -30,3 +32,5 @@ INSTANTIATE_TEST_SUITE_P(NotUrls, BadUrl,
                                            "http://[::1/x"));
 
 }  // namespace
+
+}  // namespace qh

@@ -8,6 +8,8 @@
 #include "net/speed_limit.h"
 #include "support/fake_clock.h"
 
+namespace qh {
+
 namespace {
 
 constexpr int64_t MiB = 1024 * 1024;
@@ -76,3 +78,5 @@ TEST_F(ThrottleTest, HoldsTheRateOverManyWindows) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -10,6 +10,8 @@
 #include "support/temp_dir.h"
 #include "support/test_tls.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
@@ -56,3 +58,5 @@ TEST(Tls, OnlyATrustedCertificateForTheHostIsAccepted) {
 }
 
 }  // namespace
+
+}  // namespace qh

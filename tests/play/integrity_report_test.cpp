@@ -6,6 +6,8 @@
 #include "support/temp_dir.h"
 #include "update/markers.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -114,3 +116,5 @@ TEST(IntegrityReport, WritesFromTheRecordedManifestAndVersion) {
 }
 
 }  // namespace
+
+}  // namespace qh

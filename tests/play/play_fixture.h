@@ -27,7 +27,7 @@
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
-namespace play_test {
+namespace qh::play_test {
 
 namespace fs = std::filesystem;
 
@@ -40,7 +40,7 @@ inline QCoro::Task<std::string> serve(std::string url, std::string runtimeText) 
 // "A=B" lines of `env` output as a table, without what sh adds itself.
 inline std::map<std::string, std::string> parseEnv(const std::string& text) {
   std::map<std::string, std::string> env;
-  for (const std::string& line : text::splitLines(text)) {
+  for (const std::string& line : Text::splitLines(text)) {
     const size_t eq = line.find('=');
     if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
   }
@@ -72,7 +72,7 @@ class PlayFixture : public ::testing::Test {
     model->paths().stateDir = state.path();
     model->paths().installDir = client.path();
     model->paths().base = "http://127.0.0.1:9";
-    Log::setUrl(state / "launcher.log");
+    Log::setFile(state / "launcher.log");
     QObject::connect(model.get(), &LauncherModel::statusChanged,
                      [this] { statuses.push_back(model->status().toStdString()); });
   }
@@ -84,7 +84,7 @@ class PlayFixture : public ::testing::Test {
       spinUntil([this] { return !model->game() || !model->game()->running(); });
     }
     drainEvents();
-    Log::setUrl(std::nullopt);
+    Log::setFile(std::nullopt);
   }
 
   // The installed stub runtime with its prefix; `gate`: the stub waits for
@@ -169,4 +169,4 @@ if [ "$1" = -k ] && [ -f {rec}/pid ]; then /bin/kill "$(/bin/cat {rec}/pid)"; fi
   std::unique_ptr<LauncherModel> model;
 };
 
-}  // namespace play_test
+}  // namespace qh::play_test

@@ -1,5 +1,7 @@
 #include "play_fixture.h"
 
+namespace qh {
+
 using namespace play_test;
 
 namespace {
@@ -71,7 +73,7 @@ TEST_F(Play, TheChildGetsExactlyTheLaunchEnvironmentOneArgumentAndTheClientFolde
   std::string windows = "Z:" + exe;
   std::replace(windows.begin(), windows.end(), '/', '\\');
   EXPECT_EQ(slurp(rec / "args"), "1\n" + windows + "\n");
-  EXPECT_EQ(fs::path(text::trimWhitespace(slurp(rec / "cwd"))), client.path());
+  EXPECT_EQ(fs::path(Text::trimWhitespace(slurp(rec / "cwd"))), client.path());
 
   const auto seen = parseEnv(slurp(rec / "env"));
   EXPECT_EQ(seen.count("DXVK_HUD"), 0u);
@@ -184,3 +186,5 @@ TEST_F(Play, LaunchFailuresEndReadyWithTheirTexts) {
 }
 
 }  // namespace
+
+}  // namespace qh

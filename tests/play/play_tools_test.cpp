@@ -1,6 +1,8 @@
 #include "compat/rosetta.h"
 #include "play_fixture.h"
 
+namespace qh {
+
 using namespace play_test;
 
 namespace {
@@ -113,3 +115,5 @@ TEST_F(PlayTools, ACancelledRosettaInstallationFailsWithTheAlert) {
 }
 
 }  // namespace
+
+}  // namespace qh

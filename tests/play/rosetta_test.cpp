@@ -3,6 +3,8 @@
 #include "compat/rosetta.h"
 #include "compat/runtime.h"
 
+namespace qh {
+
 namespace {
 
 struct Case {
@@ -68,3 +70,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+}  // namespace qh

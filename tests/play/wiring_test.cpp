@@ -5,6 +5,8 @@
 
 #include "model/model_services.h"
 
+namespace qh {
+
 namespace {
 
 TEST(ProductionWiring, EveryFlowStepHasItsService) {
@@ -22,3 +24,5 @@ TEST(ProductionWiring, EveryFlowStepHasItsService) {
 }
 
 }  // namespace
+
+}  // namespace qh

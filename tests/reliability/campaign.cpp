@@ -24,6 +24,8 @@
 
 extern char** environ;
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace Campaign {
@@ -78,7 +80,7 @@ int verifyInstall(const Published& pub, const fs::path& client,
     if (!expected.count(rel)) problems.push_back(when + ": unexpected file " + rel);
   }
   if (!markers) return corrupt;
-  if (text::trimWhitespace(slurp(client / ".qhversion")) != pub.version) {
+  if (Text::trimWhitespace(slurp(client / ".qhversion")) != pub.version) {
     problems.push_back(when + ": .qhversion is not the published version");
   }
   if (slurp(client / ".qhmanifest") != pub.manifest) {
@@ -252,7 +254,7 @@ Published publishSample(const fs::path& work, int files, int64_t bytes,
   if (published.exitCode != 0) throw std::runtime_error("qh-publish failed: " + published.err);
   Published pub;
   pub.dir = out;
-  pub.version = text::trimWhitespace(slurp(out / "version.txt"));
+  pub.version = Text::trimWhitespace(slurp(out / "version.txt"));
   pub.manifest = slurp(out / "manifest.txt");
   pub.entries = ClientFiles::parseManifest(pub.manifest);
   if (pub.entries.size() < static_cast<size_t>(files)) {
@@ -350,3 +352,5 @@ std::string summary(const std::vector<SeedReport>& reports) {
 }
 
 }  // namespace Campaign
+
+}  // namespace qh

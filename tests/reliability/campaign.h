@@ -12,7 +12,7 @@
 
 #include "update/manifest.h"
 
-namespace Campaign {
+namespace qh::Campaign {
 
 struct Published {
   std::filesystem::path dir;  // what the server serves
@@ -48,4 +48,4 @@ SeedReport runSeed(const Published& published, const std::filesystem::path& work
 // "faults: N, survived: N, corrupt files: N, bytes re-downloaded: X % over minimum"
 std::string summary(const std::vector<SeedReport>& reports);
 
-}  // namespace Campaign
+}  // namespace qh::Campaign

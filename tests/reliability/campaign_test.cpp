@@ -6,6 +6,8 @@
 #include "campaign.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace {
 
 class FaultCampaign : public ::testing::TestWithParam<uint64_t> {};
@@ -30,3 +32,5 @@ TEST_P(FaultCampaign, InstallSurvivesFaultsAndKills) {
 INSTANTIATE_TEST_SUITE_P(Seeds, FaultCampaign, ::testing::Values(1, 2, 3));
 
 }  // namespace
+
+}  // namespace qh

@@ -10,6 +10,8 @@
 #include "update/fake_host.h"
 #include "update/update_engine.h"
 
+using namespace qh;
+
 int main(int argc, char** argv) {
   if (argc != 4) {
     std::fprintf(stderr, "usage: qh-fault-driver BASE_URL INSTALL_DIR STATE_DIR\n");
@@ -22,7 +24,7 @@ int main(int argc, char** argv) {
   host->paths_.base = argv[1];
   host->paths_.installDir = argv[2];
   host->paths_.stateDir = argv[3];
-  Log::setUrl(host->paths_.stateDir / "launcher.log");
+  Log::setFile(host->paths_.stateDir / "launcher.log");
   // A stalled server is given up after a second, a failed file is retried at once.
   host->timing_.requestIdleTimeout = 1.0;
   host->timing_.transferTimeout = 120.0;

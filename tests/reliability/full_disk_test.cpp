@@ -19,6 +19,8 @@
 #include "update/fake_host.h"
 #include "update/update_engine.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
@@ -100,3 +102,5 @@ TEST(FullDisk, EndsClearlyKeepsWhatArrivedAndResumesOnceFreed) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -16,6 +16,8 @@
 #include "update/fake_host.h"
 #include "update/update_engine.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -134,3 +136,5 @@ TEST_F(HostileLinks, UpdateNeitherReadsNorWritesThroughMarkersOrAPart) {
 }
 
 }  // namespace
+
+}  // namespace qh

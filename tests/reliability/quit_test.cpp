@@ -9,6 +9,8 @@
 #include "support/temp_dir.h"
 #include "support/test_server.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -69,3 +71,5 @@ TEST(QuitTest, AHeldRunIsStoppedBetweenTwoFiles) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -19,6 +19,8 @@
 #include "update/fake_host.h"
 #include "update/update_engine.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -180,3 +182,5 @@ TEST_F(Responsiveness, WaitingOnAStalledServer) {
 }
 
 }  // namespace
+
+}  // namespace qh

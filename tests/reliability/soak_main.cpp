@@ -18,6 +18,8 @@
 #include "campaign.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace {
 
 void printSeed(const Campaign::SeedReport& r, double seconds) {
@@ -59,6 +61,10 @@ bool decode(const char* line, Campaign::SeedReport& r) {
 }
 
 }  // namespace
+
+}  // namespace qh
+
+using namespace qh;
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);

@@ -12,6 +12,8 @@
 
 #include "support/temp_dir.h"
 
+namespace qh {
+
 inline std::string infoPlist(const std::optional<std::string>& identifier) {
   std::string s =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -62,3 +64,5 @@ inline std::map<std::string, std::string> treeOf(const std::filesystem::path& ro
   }
   return tree;
 }
+
+}  // namespace qh

@@ -12,6 +12,8 @@
 #include "support/test_server.h"
 #include "tools/publish/launcher_archive.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -60,3 +62,5 @@ TEST(LauncherSelfUpdate, TheBuiltLauncherReplacesItselfAndRelaunches) {
 }
 
 }  // namespace
+
+}  // namespace qh

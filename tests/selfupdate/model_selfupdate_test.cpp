@@ -7,16 +7,18 @@
 #include "platform/platform.h"
 #include "support/qt_wait.h"
 
+namespace qh {
+
 namespace {
 
 TEST(ModelSelfUpdate, StartUpEndsWhenTheLauncherAskedToQuit) {
   std::vector<std::string> calls;
   int quits = 0;
-  platform::setTerminateForTesting([&] { ++quits; });
+  Platform::setTerminateForTesting([&] { ++quits; });
   ModelServices s;
   s.selfUpdate = [&calls](Paths, std::function<void(std::string)>) -> QCoro::Task<> {
     calls.push_back("selfUpdate");
-    platform::terminate();
+    Platform::terminate();
     co_return;
   };
   s.getString = [&calls](std::string) -> QCoro::Task<std::string> {
@@ -32,9 +34,11 @@ TEST(ModelSelfUpdate, StartUpEndsWhenTheLauncherAskedToQuit) {
     runTask(model.startUp());
     drainEvents();
   }
-  platform::setTerminateForTesting({});
+  Platform::setTerminateForTesting({});
   EXPECT_EQ(quits, 1);
   EXPECT_EQ(calls, std::vector<std::string>{"selfUpdate"});
 }
 
 }  // namespace
+
+}  // namespace qh

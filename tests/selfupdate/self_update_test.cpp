@@ -23,6 +23,8 @@
 #include "tools/publish/launcher_archive.h"
 #include "zip_writer.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -42,20 +44,20 @@ class SelfUpdateFlow : public ::testing::Test {
     runningTree = treeOf(running);
     published = makeBundle(root / "published", appName, id, "build 4");
     LauncherArchive::publish(published, 4, root / "www");
-    platform::setRunningBundleForTesting(running);
-    platform::setTerminateForTesting([this] {
+    Platform::setRunningBundleForTesting(running);
+    Platform::setTerminateForTesting([this] {
       ++terminated;
       terminatedOnMain = QThread::currentThread() == QCoreApplication::instance()->thread();
     });
-    Log::setUrl(state / "launcher.log");
+    Log::setFile(state / "launcher.log");
   }
 
   void TearDown() override {
-    platform::setRunningBundleForTesting(std::nullopt);
-    platform::setTerminateForTesting({});
+    Platform::setRunningBundleForTesting(std::nullopt);
+    Platform::setTerminateForTesting({});
     BundleMove::setFaultForTesting({});
     BundleMove::setCopyAlwaysForTesting(false);
-    Log::setUrl(std::nullopt);
+    Log::setFile(std::nullopt);
   }
 
   void run() {
@@ -209,7 +211,7 @@ TEST_F(SelfUpdateFlow, ATranslocatedLauncherOnlyAsksToBeMoved) {
   fs::create_directories(translocated);
   fs::rename(running, translocated / appName);
   running = translocated / appName;
-  platform::setRunningBundleForTesting(running);
+  Platform::setRunningBundleForTesting(running);
   run();
   expectOnlyAnnounced(
       "A launcher update is available. Move Quellhaven to your Applications folder so it can "
@@ -340,7 +342,7 @@ TEST_F(SelfUpdateFlow, OfTwoBundlesTheFirstListedIsTaken) {
   publishBundles({"A.app", "B.app"});
   // The listing order of the same archive unpacked the same way.
   fs::create_directories(root / "replica");
-  ASSERT_EQ(platform::unzip(root / "www/mac/Quellhaven-mac.zip", root / "replica", 1 << 20), 0);
+  ASSERT_EQ(Platform::unzip(root / "www/mac/Quellhaven-mac.zip", root / "replica", 1 << 20), 0);
   const fs::path listedFirst = fs::directory_iterator(root / "replica")->path().filename();
   run();
   expectSwappedTo(root / "alt" / listedFirst);
@@ -363,3 +365,5 @@ TEST_F(SelfUpdateFlow, WhenTheNewBundleCannotMoveInTheOldOneIsPutBack) {
 }
 
 }  // namespace
+
+}  // namespace qh

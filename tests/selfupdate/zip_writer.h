@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace qh {
+
 struct ZipEntry {
   std::string name;
   std::string payload;      // the bytes as stored
@@ -107,3 +109,5 @@ inline std::string makeZip(const std::vector<ZipEntry>& entries) {
   put(zip, 0, 2);
   return zip;
 }
+
+}  // namespace qh

@@ -9,6 +9,8 @@
 #include "core/files.h"
 #include "core/paths.h"
 
+namespace qh {
+
 // Paths whose install folder is `installDir`.
 inline Paths pathsAt(const std::filesystem::path& installDir) {
   Paths p;
@@ -30,9 +32,11 @@ inline std::set<std::string> namesIn(const std::filesystem::path& folder) {
 class FullDisk {
  public:
   FullDisk() {
-    files::setWriteFailureForTesting(std::make_error_code(std::errc::no_space_on_device));
+    Files::setWriteFailureForTesting(std::make_error_code(std::errc::no_space_on_device));
   }
-  ~FullDisk() { files::setWriteFailureForTesting(std::nullopt); }
+  ~FullDisk() { Files::setWriteFailureForTesting(std::nullopt); }
   FullDisk(const FullDisk&) = delete;
   FullDisk& operator=(const FullDisk&) = delete;
 };
+
+}  // namespace qh

@@ -7,6 +7,8 @@
 
 #include "core/timing.h"
 
+namespace qh {
+
 class FakeClock final : public Clock {
  public:
   double now() const override {
@@ -45,3 +47,5 @@ class FakeClock final : public Clock {
   std::vector<double> sleeps_;
   std::vector<double> waits_;
 };
+
+}  // namespace qh

@@ -26,6 +26,8 @@
 
 #include "net/download_seams.h"
 
+namespace qh {
+
 class FakeTransport {
  public:
   FakeTransport() : name_(uniqueName()), listener_(listen(name_)), scope_(seams()) {}
@@ -99,3 +101,5 @@ class FakeTransport {
   const int listener_;
   DownloadSeams::Scope scope_;
 };
+
+}  // namespace qh

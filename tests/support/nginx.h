@@ -16,6 +16,8 @@
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 class Nginx {
  public:
   static constexpr const char* binary = "/usr/sbin/nginx";
@@ -84,3 +86,5 @@ class Nginx {
   int port_ = 0;
   bool ok_ = false;
 };
+
+}  // namespace qh

@@ -10,6 +10,8 @@
 #include <optional>
 #include <type_traits>
 
+namespace qh {
+
 // Runs the event loop until `done` holds or `timeoutMs` of real time passed.
 inline bool spinUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
   QElapsedTimer t;
@@ -56,3 +58,5 @@ T runTask(QCoro::Task<T>&& task) {
   if (s.error) std::rethrow_exception(s.error);
   if constexpr (!std::is_void_v<T>) return std::move(*s.value);
 }
+
+}  // namespace qh

@@ -11,6 +11,8 @@
 
 #include <filesystem>
 
+namespace qh {
+
 class ReadOnlyFolder {
  public:
   explicit ReadOnlyFolder(const std::filesystem::path& dir) : dir_(dir) {
@@ -54,3 +56,5 @@ class ReadOnlyFolder {
   std::filesystem::path dir_;
   bool done_ = false;
 };
+
+}  // namespace qh

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace qh {
+
 struct ToolResult {
   int exitCode = -1;
   std::string out;
@@ -29,3 +31,5 @@ inline ToolResult runTool(const std::string& program, const std::vector<std::str
   r.err = p.readAllStandardError().toStdString();
   return r;
 }
+
+}  // namespace qh

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <string>
 
+namespace qh {
+
 class StallMonitor {
  public:
   StallMonitor() {
@@ -61,3 +63,5 @@ class StallMonitor {
   int64_t longestRawNs_ = 0;
   int ticks_ = 0;
 };
+
+}  // namespace qh

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace qh {
+
 // Writes `bytes` to `file`, creating parent folders.
 inline std::filesystem::path writeFile(const std::filesystem::path& file, std::string_view bytes) {
   std::filesystem::create_directories(file.parent_path());
@@ -66,3 +68,5 @@ inline std::string randomBytes(size_t n, unsigned seed) {
   for (char& c : s) c = static_cast<char>(rng());
   return s;
 }
+
+}  // namespace qh

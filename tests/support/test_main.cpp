@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+namespace qh {
+
 namespace {
 
 // Constant-initialised, so a registration from another file's dynamic
@@ -20,6 +22,10 @@ bool testsupport::setApplicationFactory(ApplicationFactory factory) {
   applicationFactory = factory;
   return true;
 }
+
+}  // namespace qh
+
+using namespace qh;
 
 int main(int argc, char** argv) {
   char tmpl[] = "/tmp/qh-test-home-XXXXXX";

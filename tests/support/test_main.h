@@ -6,7 +6,7 @@
 #include <QCoreApplication>
 #include <memory>
 
-namespace testsupport {
+namespace qh::testsupport {
 
 // Makes the application object; called once the private folders are set.
 using ApplicationFactory = std::unique_ptr<QCoreApplication> (*)(int& argc, char** argv);
@@ -15,4 +15,4 @@ using ApplicationFactory = std::unique_ptr<QCoreApplication> (*)(int& argc, char
 // call from a namespace-scope initialiser. Returns true.
 bool setApplicationFactory(ApplicationFactory factory);
 
-}  // namespace testsupport
+}  // namespace qh::testsupport

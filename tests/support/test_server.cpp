@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <utility>
 
+namespace qh {
+
 namespace {
 
 std::string lower(std::string s) {
@@ -254,3 +256,5 @@ void TestServer::handle(const httplib::Request& req, httplib::Response& res) {
         return true;
       });
 }
+
+}  // namespace qh

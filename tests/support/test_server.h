@@ -32,6 +32,8 @@ struct Request;
 struct Response;
 }  // namespace httplib
 
+namespace qh {
+
 class TestServer {
  public:
   struct Fault {
@@ -128,3 +130,5 @@ class TestServer {
   std::vector<Request> requests_;
   std::map<std::string, uint64_t> sent_;
 };
+
+}  // namespace qh

@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+namespace qh {
+
 namespace {
 
 const char* const openssl = "/usr/bin/openssl";
@@ -45,3 +47,5 @@ TestCertificates TestCertificates::make(const std::filesystem::path& folder,
        "subjectAltName=" + names});
   return TestCertificates{cert, key};
 }
+
+}  // namespace qh

@@ -12,6 +12,8 @@
 
 #include "support/test_server.h"
 
+namespace qh {
+
 struct TestCertificates {
   std::filesystem::path caFile;   // the certificate (PEM)
   std::filesystem::path keyFile;  // its private key (PEM)
@@ -23,3 +25,5 @@ struct TestCertificates {
   static TestCertificates make(const std::filesystem::path& folder,
                                const std::vector<std::string>& subjectAltNames);
 };
+
+}  // namespace qh

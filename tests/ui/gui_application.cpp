@@ -9,13 +9,15 @@
 #include "support/test_main.h"
 #include "ui/launcher_window.h"
 
+namespace qh {
+
 namespace {
 
 std::unique_ptr<QCoreApplication> makeGuiApplication(int& argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // The launcher's own font configuration, so the window is drawn in the
   // faces it ships with.
-  platform::readFontsAhead().join();
+  Platform::readFontsAhead().join();
   QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
   auto app = std::make_unique<QGuiApplication>(argc, argv);
   LauncherWindow::prepareApplication();
@@ -25,3 +27,5 @@ std::unique_ptr<QCoreApplication> makeGuiApplication(int& argc, char** argv) {
 [[maybe_unused]] const bool registered = testsupport::setApplicationFactory(makeGuiApplication);
 
 }  // namespace
+
+}  // namespace qh

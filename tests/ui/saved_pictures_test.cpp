@@ -16,6 +16,8 @@
 #include "ui/glow_images.h"
 #include "ui/theme.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -37,9 +39,9 @@ struct Damage {
 class DamagedFile : public ::testing::TestWithParam<Damage> {};
 
 void edit(const fs::path& file, const std::function<void(std::string&)>& change) {
-  std::string bytes = files::read(file).value();
+  std::string bytes = Files::read(file).value();
   change(bytes);
-  ASSERT_FALSE(files::writeAtomic(file, bytes));
+  ASSERT_FALSE(Files::writeAtomic(file, bytes));
 }
 
 TEST_P(DamagedFile, IsNotFoundAndIsReplacedByTheNextKeep) {
@@ -175,15 +177,17 @@ TEST(SavedPictures, TheNextStartTakesThePicturesThisOneMade) {
   EXPECT_EQ(fetch(*second, logo, {420, 420}), madeLogo);
   second->stop();
 
-  std::string bytes = files::read(backdropFile).value();
+  std::string bytes = Files::read(backdropFile).value();
   const size_t pixels = size_t(900) * 560 * 4;
   ASSERT_GT(bytes.size(), pixels);
   ASSERT_LT(bytes.size(), pixels + 4096) << "the backdrop kept is the one started early";
   for (size_t i = bytes.size() - pixels; i < bytes.size(); i += 4)
     bytes.replace(i, 4, "\x00\x00\xff\xff", 4);  // opaque red, little-endian
-  ASSERT_FALSE(files::writeAtomic(backdropFile, bytes));
+  ASSERT_FALSE(Files::writeAtomic(backdropFile, bytes));
   std::unique_ptr<GlowImages> third = start();
   EXPECT_EQ(fetch(*third, backdrop, {}).pixelColor(450, 280), QColor(Qt::red));
 }
 
 }  // namespace
+
+}  // namespace qh

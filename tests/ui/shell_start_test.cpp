@@ -7,6 +7,8 @@
 #include "app/shell.h"
 #include "support/qt_wait.h"
 
+namespace qh {
+
 namespace {
 
 TEST(StartAfterFirstFrame, RunsOnceRightAfterTheFirstFrame) {
@@ -53,3 +55,5 @@ TEST(StartAfterFirstFrame, AWindowThatNeverDrawsStillStarts) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -12,6 +12,8 @@
 #include "tools/serve/static_server.h"
 #include "xvfb_session.h"
 
+namespace qh {
+
 namespace {
 
 class ShellTest : public ::testing::Test {
@@ -100,3 +102,5 @@ TEST_F(ShellTest, OpensCentredAndReopensWithTheClosedFrame) {
 }
 
 }  // namespace
+
+}  // namespace qh

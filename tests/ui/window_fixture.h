@@ -17,6 +17,8 @@
 #include "ui/launcher_window.h"
 #include "ui/theme.h"
 
+namespace qh {
+
 // Records the commands the window runs; they resolve by name, so these stand
 // in whether or not the real ones have landed in LauncherModel.
 class RecordingModel : public LauncherModel {
@@ -108,3 +110,5 @@ inline int colourDistance(QColor a, QColor b) {
   return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
                    std::abs(a.blue() - b.blue())});
 }
+
+}  // namespace qh

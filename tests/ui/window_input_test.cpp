@@ -6,6 +6,8 @@
 
 #include "window_fixture.h"
 
+namespace qh {
+
 namespace {
 
 class WindowInputTest : public WindowTest {
@@ -109,3 +111,5 @@ TEST_F(WindowInputTest, ToolsMenuListsTheNineCommandsInOrder) {
 }
 
 }  // namespace
+
+}  // namespace qh

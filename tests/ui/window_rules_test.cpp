@@ -12,6 +12,8 @@
 #include "support/temp_dir.h"
 #include "ui/theme.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -84,3 +86,5 @@ TEST(InitialFrame, RestoresClampsOrCentres) {
 }
 
 }  // namespace
+
+}  // namespace qh

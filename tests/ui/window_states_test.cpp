@@ -5,6 +5,8 @@
 #include "ui/glow_images.h"
 #include "window_fixture.h"
 
+namespace qh {
+
 namespace {
 
 // The right end of the amber fill along the track's middle row, in pixels from
@@ -216,3 +218,5 @@ TEST_F(WindowTest, HeroScalesWithTheAreaUpToOneAndAHalf) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -16,6 +16,8 @@
 #include <optional>
 #include <string>
 
+namespace qh {
+
 class XvfbSession {
  public:
   // Starts Xvfb on the first free display from :71 with one 1920 × 1080 screen.
@@ -116,3 +118,5 @@ class XvfbSession {
   pid_t pid_ = -1;
   Display* x_ = nullptr;
 };
+
+}  // namespace qh

@@ -17,6 +17,8 @@
 #include "core/handover.h"
 #include "support/qt_wait.h"
 
+namespace qh {
+
 namespace {
 
 QCoro::Task<> failOnWorker() {
@@ -92,3 +94,5 @@ TEST(PostTest, ACallForAReceiverGoneIsDroppedWithItsCaptures) {
 }
 
 }  // namespace
+
+}  // namespace qh

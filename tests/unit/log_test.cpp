@@ -7,20 +7,22 @@
 #include "core/log.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace {
 
 class LogTest : public ::testing::Test {
  protected:
-  void TearDown() override { Log::setUrl(std::nullopt); }
+  void TearDown() override { Log::setFile(std::nullopt); }
   TempDir dir;
 };
 
 TEST_F(LogTest, RecordFormatIsExactAndTheLogIsMadeAgainWhenDeleted) {
   const auto file = dir / "launcher.log";
-  Log::setUrl(std::nullopt);
+  Log::setFile(std::nullopt);
   Log::line("lost");
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-  Log::setUrl(file);
+  Log::setFile(file);
   Log::line("hello world");
   Log::line("");
   Log::line("two\nlines");
@@ -40,7 +42,7 @@ TEST_F(LogTest, RecordFormatIsExactAndTheLogIsMadeAgainWhenDeleted) {
 // Also while the first records create the file: none is lost.
 TEST_F(LogTest, ConcurrentRecordsNeverInterleave) {
   const auto file = dir / "launcher.log";
-  Log::setUrl(file);
+  Log::setFile(file);
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) {
     threads.emplace_back([t] {
@@ -56,3 +58,5 @@ TEST_F(LogTest, ConcurrentRecordsNeverInterleave) {
 }
 
 }  // namespace
+
+}  // namespace qh

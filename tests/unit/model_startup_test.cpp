@@ -6,6 +6,8 @@
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -86,3 +88,5 @@ TEST_F(StartupTest, WithWowExeTheUpdateEngineRunsAndFinishesReady) {
 }
 
 }  // namespace
+
+}  // namespace qh

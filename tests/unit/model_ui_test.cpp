@@ -7,6 +7,8 @@
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace {
 
 TEST(ModelUi, UpdatesFromWorkersLandOnTheMainThreadInOrder) {
@@ -34,3 +36,5 @@ TEST(ModelUi, UpdatesFromWorkersLandOnTheMainThreadInOrder) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -4,6 +4,8 @@
 #include "core/qh.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -72,3 +74,5 @@ TEST_F(PathsTest, GameExePrefersQuellhavenThenWow) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -4,6 +4,8 @@
 #include "support/client_folder.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -32,3 +34,5 @@ TEST(ClearCache, WdbFilesAtAnyDepthInAnyCaseThenTheWholeFolder) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -7,6 +7,8 @@
 #include "support/temp_dir.h"
 #include "update/compare.h"
 
+namespace qh {
+
 namespace {
 
 // Closing the window during a repair: the checksums stop at the next file,
@@ -34,3 +36,5 @@ TEST(Compare, AVerifyStopsWhenTheLauncherQuits) {
 }
 
 }  // namespace
+
+}  // namespace qh

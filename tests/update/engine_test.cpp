@@ -12,6 +12,8 @@
 #include "support/test_server.h"
 #include "update/update_engine.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -26,9 +28,9 @@ class EngineTest : public ::testing::Test {
     server.serveFolder(dir / "server");
     host = FakeHost::make(server.url(), dir / "client", dir / "state");
     host->timing_.clock = clock;
-    Log::setUrl(dir / "state/launcher.log");
+    Log::setFile(dir / "state/launcher.log");
   }
-  void TearDown() override { Log::setUrl(std::nullopt); }
+  void TearDown() override { Log::setFile(std::nullopt); }
 
   // Puts a file on the server and a line for it in the manifest.
   void publish(const std::string& rel, const std::string& bytes) {
@@ -273,3 +275,5 @@ TEST(FileUrl, EncodesEveryByteOfThePathThatIsNotPlain) {
 }
 
 }  // namespace
+
+}  // namespace qh

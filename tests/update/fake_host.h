@@ -10,6 +10,8 @@
 #include "support/fake_clock.h"
 #include "update/update_host.h"
 
+namespace qh {
+
 // "SHA-1 TAB size TAB rel" and a line end, as a manifest lists `bytes` at `rel`.
 inline std::string manifestLine(const std::string& rel, const std::string& bytes) {
   Hash::Digest sha1(Hash::Algorithm::sha1);
@@ -93,3 +95,5 @@ class FakeHost final : public UpdateHost {
  private:
   std::mutex mutex_;
 };
+
+}  // namespace qh

@@ -3,6 +3,8 @@
 #include "support/temp_dir.h"
 #include "update/install_tree.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -61,3 +63,5 @@ TEST(InstallTree, LinksLeadingOutsideAreRefusedLinksInsideAndToTheRootFollowed) 
 }
 
 }  // namespace
+
+}  // namespace qh

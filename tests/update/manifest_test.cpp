@@ -2,6 +2,8 @@
 
 #include "update/manifest.h"
 
+namespace qh {
+
 namespace {
 
 struct ParseCase {
@@ -63,3 +65,5 @@ TEST(OfficialAddons, FirstCaseWinsAndLooseFilesAreIgnored) {
 }
 
 }  // namespace
+
+}  // namespace qh

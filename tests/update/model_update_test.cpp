@@ -6,6 +6,8 @@
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -89,3 +91,5 @@ TEST_F(ModelUpdateTest, CommandsWaitForTheWorkThenVerifyOrForgetTheMarkers) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -6,6 +6,8 @@
 #include "update/download_log.h"
 #include "update/download_progress.h"
 
+namespace qh {
+
 namespace {
 
 constexpr int64_t GiB = 1073741824;
@@ -63,3 +65,5 @@ TEST(DownloadLog, RecordBytesAndAnUnwritableLogIsNoError) {
 }
 
 }  // namespace
+
+}  // namespace qh

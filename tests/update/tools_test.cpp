@@ -5,6 +5,8 @@
 #include "support/temp_dir.h"
 #include "tools/serve/static_server.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -142,3 +144,5 @@ TEST_F(PublishTest, RefusesLinksLeavingTheClientFollowsLinksInside) {
 }
 
 }  // namespace
+
+}  // namespace qh

@@ -18,6 +18,8 @@
 #include "tools/publish/publish.h"
 #include "update/install_tree.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -40,12 +42,12 @@ bool within(const fs::path& p, const fs::path& root) {
 
 // Why the manifest cannot carry `rel`, or "".
 std::string nameProblem(const std::string& rel) {
-  if (!text::isValidUtf8(rel)) return "the name is not valid UTF-8";
+  if (!Text::isValidUtf8(rel)) return "the name is not valid UTF-8";
   for (const char* nl : {"\n", "\r", "\v", "\f", "\xC2\x85", "\xE2\x80\xA8", "\xE2\x80\xA9"}) {
     if (rel.find(nl) != std::string::npos) return "the name contains a line break";
   }
   if (rel.find('\\') != std::string::npos) return "the name contains a backslash";
-  if (text::trimWhitespace("x" + rel) != "x" + rel) return "the name ends in white space";
+  if (Text::trimWhitespace("x" + rel) != "x" + rel) return "the name ends in white space";
   if (std::string p = SafePath::lexicalProblem(rel); !p.empty())
     return "the launcher would refuse it (" + p + ")";
   return {};
@@ -221,7 +223,7 @@ std::string publishClient(const PublishContext& context) {
   std::error_code ec;
   const fs::path root = fs::canonical(context.clientDir, ec);
   if (ec || !fs::is_directory(root)) return context.clientDir.string() + " is not a folder";
-  if (context.version.empty() || text::trimWhitespace(context.version) != context.version ||
+  if (context.version.empty() || Text::trimWhitespace(context.version) != context.version ||
       context.version.find('<') != std::string::npos) {
     return "the version must be a non-empty text without surrounding white space or \"<\"";
   }
@@ -242,9 +244,11 @@ std::string publishClient(const PublishContext& context) {
   for (const auto& [name, bytes] : {std::pair<const char*, std::string>{"manifest.txt", manifest},
                                     {"version.txt", context.version + "\n"},
                                     {"game_version.txt", context.version + "\n"}}) {
-    if (std::error_code err = files::writeAtomic(out / name, bytes)) {
+    if (std::error_code err = Files::writeAtomic(out / name, bytes)) {
       return (out / name).string() + ": " + err.message();
     }
   }
   return {};
 }
+
+}  // namespace qh

@@ -8,6 +8,8 @@
 
 #include "core/files.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace LauncherArchive {
@@ -62,9 +64,11 @@ void publish(const fs::path& bundle, int build, const fs::path& out) {
     fs::remove(partial, ec);
     fail("cannot replace " + zip.string() + ": " + ec.message());
   }
-  if (auto err = files::writeAtomic(mac / "launcher_version.txt", std::to_string(build) + "\n")) {
+  if (auto err = Files::writeAtomic(mac / "launcher_version.txt", std::to_string(build) + "\n")) {
     fail("cannot write " + (mac / "launcher_version.txt").string() + ": " + err.message());
   }
 }
 
 }  // namespace LauncherArchive
+
+}  // namespace qh

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-namespace LauncherArchive {
+namespace qh::LauncherArchive {
 
 // Writes "<out>/mac/Quellhaven-mac.zip", the bundle folder `bundle` ("*.app")
 // at the zip's top level with its modes and symbolic links, and
@@ -15,4 +15,4 @@ namespace LauncherArchive {
 // the reason when the bundle is not a "*.app" folder or a file cannot be written.
 void publish(const std::filesystem::path& bundle, int build, const std::filesystem::path& out);
 
-}  // namespace LauncherArchive
+}  // namespace qh::LauncherArchive

@@ -7,6 +7,8 @@
 #include "tools/publish/launcher_archive.h"
 #include "tools/publish/publish.h"
 
+namespace qh {
+
 namespace {
 
 // Flags carry one value each; the build number waits here for --launcher,
@@ -39,3 +41,5 @@ const bool launcherRegistered = registerPublishFlag(
      }});
 
 }  // namespace
+
+}  // namespace qh

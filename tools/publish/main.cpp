@@ -7,6 +7,8 @@
 
 #include "tools/publish/publish.h"
 
+namespace qh {
+
 namespace {
 
 std::vector<PublishFlag>& registry() {
@@ -47,6 +49,10 @@ bool registerPublishFlag(PublishFlag flag) {
 const std::vector<PublishFlag>& publishFlags() {
   return registry();
 }
+
+}  // namespace qh
+
+using namespace qh;
 
 int main(int argc, char** argv) {
   PublishContext context;

@@ -5,6 +5,8 @@
 
 #include "update/download_progress.h"
 
+namespace qh {
+
 namespace {
 
 double seconds() {
@@ -57,3 +59,5 @@ void ProgressBar::finish(int64_t filesDone, int64_t bytesDone) {
               t > 0 ? bytesDone / t / 1048576.0 : 0.0);
   std::fflush(stdout);
 }
+
+}  // namespace qh

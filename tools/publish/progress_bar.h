@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace qh {
+
 class ProgressBar {
  public:
   ProgressBar(std::string what, int64_t files, int64_t bytes, bool terminal);
@@ -20,3 +22,5 @@ class ProgressBar {
   bool terminal_;
   double start_;
 };
+
+}  // namespace qh

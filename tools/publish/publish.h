@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace qh {
+
 struct PublishContext {
   std::filesystem::path clientDir;
   std::filesystem::path outDir;
@@ -41,3 +43,5 @@ const std::vector<PublishFlag>& publishFlags();
 // Publishes the client files, "manifest.txt", "version.txt" and
 // "game_version.txt"; returns "" or the reason it refused or failed.
 std::string publishClient(const PublishContext& context);
+
+}  // namespace qh

@@ -10,6 +10,8 @@
 #include "net/hash.h"
 #include "platform/platform.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace RuntimeArchive {
@@ -99,7 +101,7 @@ void publish(const fs::path& runtimeDir, const std::string& id, const fs::path& 
   const fs::path partial = archive.parent_path() / ("." + id + ".tar.xz.part");
   // GNU tar: "./x" becomes "<id>/x", whatever the folder itself is called.
   const int status = Shell::runBlocking(
-      platform::tarPath(),
+      Platform::tarPath(),
       {"--sort=name", "--owner=0", "--group=0", "--numeric-owner", "--mtime=@0",
        "--transform=s,^\\.," + id + ",", "-cJf", partial.string(), "-C", runtimeDir.string(), "."},
       std::nullopt, std::nullopt);
@@ -118,10 +120,12 @@ void publish(const fs::path& runtimeDir, const std::string& id, const fs::path& 
   text += "wine_bin=" + id + "/" + layout.wineBin + "\n";
   if (layout.libDir) text += "wine_libs=" + id + "/" + *layout.libDir + "\n";
   if (layout.dxvkDll) text += "dxvk_dll=" + id + "/" + *layout.dxvkDll + "\n";
-  if (const std::error_code err = files::writeAtomic(mac / "runtime.txt", text)) {
+  if (const std::error_code err = Files::writeAtomic(mac / "runtime.txt", text)) {
     throw std::runtime_error("cannot write " + (mac / "runtime.txt").string() + ": " +
                              err.message());
   }
 }
 
 }  // namespace RuntimeArchive
+
+}  // namespace qh

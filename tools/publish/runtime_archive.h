@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace RuntimeArchive {
+namespace qh::RuntimeArchive {
 
 // What publish() found inside the runtime folder, relative to it.
 struct Layout {
@@ -31,4 +31,4 @@ Layout find(const std::filesystem::path& runtimeDir);
 void publish(const std::filesystem::path& runtimeDir, const std::string& id,
              const std::filesystem::path& out);
 
-}  // namespace RuntimeArchive
+}  // namespace qh::RuntimeArchive

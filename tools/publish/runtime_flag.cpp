@@ -7,6 +7,8 @@
 #include "tools/publish/publish.h"
 #include "tools/publish/runtime_archive.h"
 
+namespace qh {
+
 namespace {
 
 // The id waits here for --runtime, which is registered after it and so runs after it.
@@ -36,3 +38,5 @@ const bool runtimeRegistered = registerPublishFlag(
      }});
 
 }  // namespace
+
+}  // namespace qh

@@ -7,6 +7,8 @@
 
 #include "tools/sample/sample_client.h"
 
+namespace qh {
+
 namespace {
 
 int usage() {
@@ -21,6 +23,10 @@ int usage() {
 }
 
 }  // namespace
+
+}  // namespace qh
+
+using namespace qh;
 
 int main(int argc, char** argv) {
   std::string dir, shaped, runtime;

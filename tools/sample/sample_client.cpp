@@ -4,6 +4,8 @@
 #include <fstream>
 #include <stdexcept>
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace SampleClient {
@@ -75,3 +77,5 @@ bool sameFiles(const fs::path& source, const fs::path& copy, std::string* differ
 }
 
 }  // namespace SampleClient
+
+}  // namespace qh

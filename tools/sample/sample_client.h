@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace SampleClient {
+namespace qh::SampleClient {
 
 // Writes about `totalBytes` in `fileCount` files (at least 6) below `dir` and
 // returns their relative paths. The same arguments give the same tree.
@@ -46,4 +46,4 @@ std::vector<std::string> shapedAddons();
 // qh_exit.txt names (default 15). Returns whether the system's Wine is used.
 bool writeRuntime(const std::filesystem::path& dir, bool stub);
 
-}  // namespace SampleClient
+}  // namespace qh::SampleClient

@@ -8,6 +8,8 @@
 #include "core/files.h"
 #include "tools/sample/sample_client.h"
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace SampleClient {
@@ -24,15 +26,15 @@ void ensureBinary(const fs::path& file, int64_t size, uint64_t seed) {
 }
 
 void ensureText(const fs::path& file, const std::string& bytes) {
-  if (files::read(file) == bytes) return;
+  if (Files::read(file) == bytes) return;
   fs::create_directories(file.parent_path());
-  if (const std::error_code ec = files::writeAtomic(file, bytes)) {
+  if (const std::error_code ec = Files::writeAtomic(file, bytes)) {
     throw std::runtime_error("cannot write " + file.string() + ": " + ec.message());
   }
 }
 
 void ensureCopy(const fs::path& from, const fs::path& to) {
-  const auto bytes = files::read(from);
+  const auto bytes = Files::read(from);
   if (!bytes) throw std::runtime_error("cannot read " + from.string());
   ensureText(to, *bytes);
 }
@@ -164,3 +166,5 @@ exit "$code"
 }
 
 }  // namespace SampleClient
+
+}  // namespace qh

@@ -7,6 +7,8 @@
 
 #include "tools/serve/static_server.h"
 
+namespace qh {
+
 namespace {
 
 int usage() {
@@ -15,6 +17,10 @@ int usage() {
 }
 
 }  // namespace
+
+}  // namespace qh
+
+using namespace qh;
 
 int main(int argc, char** argv) {
   std::string dir, host = "127.0.0.1";

@@ -9,6 +9,8 @@
 #include <optional>
 #include <thread>
 
+namespace qh {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -144,3 +146,5 @@ void StaticServer::stop() {
 std::string StaticServer::url() const {
   return "http://" + impl_->host + ":" + std::to_string(impl_->port);
 }
+
+}  // namespace qh

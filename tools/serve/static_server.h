@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+namespace qh {
+
 class StaticServer {
  public:
   explicit StaticServer(std::filesystem::path root);
@@ -29,3 +31,5 @@ class StaticServer {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+}  // namespace qh
