@@ -7,6 +7,7 @@
 #include "core/files.h"
 #include "core/log.h"
 #include "net/hash.h"
+#include "platform/system_error.h"
 
 namespace qh {
 
@@ -35,7 +36,11 @@ std::error_code copyAtomic(const fs::path& source, const fs::path& target) {
   std::error_code ignored;
   fs::remove(target, ignored);
   std::ifstream in(source, std::ios::binary);
-  if (!in) return {errno ? errno : ENOENT, std::generic_category()};
+  if (!in) {
+    // A stream need not leave errno set.
+    const std::error_code err = lastSystemError();
+    return err ? err : std::make_error_code(std::errc::no_such_file_or_directory);
+  }
   std::ostringstream bytes;
   bytes << in.rdbuf();
   if (in.bad()) return std::make_error_code(std::errc::io_error);
@@ -56,13 +61,13 @@ bool Runtime::installDxvk() const {
   const fs::path target = syswow64 / "d3d9.dll";
   if (!sameFile(*source, target)) {
     if (const std::error_code err = copyAtomic(*source, target)) {
-      Log::line("dxvk install failed: " + err.message());
+      Log::line("dxvk install failed: " + errorText(err));
       return false;
     }
   }
   fs::create_directories(dxvkCacheDir(), ec);
   if (ec) {
-    Log::line("dxvk install failed: " + ec.message());
+    Log::line("dxvk install failed: " + errorText(ec));
     return false;
   }
   return true;
@@ -72,7 +77,7 @@ void Runtime::installShim(const fs::path& shim) const {
   const fs::path target = paths_.installDir / "version.dll";
   if (sameFile(shim, target)) return;
   if (const std::error_code err = copyAtomic(shim, target)) {
-    throw std::system_error(err, "copy " + shim.string() + " to " + target.string());
+    throw systemError("copy " + shim.string() + " to", target, err);
   }
 }
 

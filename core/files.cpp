@@ -10,16 +10,13 @@
 #include <random>
 
 #include "core/text.h"
+#include "platform/system_error.h"
 
 namespace qh::Files {
 namespace {
 
 std::mutex failureMutex;
 std::optional<std::error_code> injectedFailure;
-
-std::error_code lastError() {
-  return {errno, std::generic_category()};
-}
 
 std::string tempName(const std::filesystem::path& file) {
   static std::atomic<unsigned> counter{0};
@@ -78,16 +75,16 @@ std::error_code writeAtomic(const std::filesystem::path& file, std::string_view 
   }
   const std::filesystem::path tmp = file.parent_path() / tempName(file);
   const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return lastError();
+  if (fd < 0) return lastSystemError();
   std::error_code err;
   for (size_t done = 0; done < bytes.size() && !err;) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno != EINTR) err = lastError();
+    if (n < 0 && errno != EINTR) err = lastSystemError();
     if (n > 0) done += static_cast<size_t>(n);
   }
-  if (!err && ::fsync(fd) != 0) err = lastError();
-  if (::close(fd) != 0 && !err) err = lastError();
-  if (!err && ::rename(tmp.c_str(), file.c_str()) != 0) err = lastError();
+  if (!err && ::fsync(fd) != 0) err = lastSystemError();
+  if (::close(fd) != 0 && !err) err = lastSystemError();
+  if (!err && ::rename(tmp.c_str(), file.c_str()) != 0) err = lastSystemError();
   if (err) ::unlink(tmp.c_str());
   return err;
 }

@@ -20,6 +20,7 @@
 #include "net/hash.h"
 #include "net/net_error.h"
 #include "net/throttle.h"
+#include "platform/system_error.h"
 
 namespace qh {
 
@@ -30,11 +31,6 @@ namespace {
 // Chunks handed over by curl; small enough that the throttle acts often at the
 // lowest step, large enough to keep system calls few at full speed.
 constexpr long receiveBuffer = 128 * 1024;
-
-std::system_error fileError(int error, const char* operation, const fs::path& file) {
-  return std::system_error(error, std::generic_category(),
-                           std::string(operation) + " " + file.string());
-}
 
 // The first byte position of a "Content-Range: bytes <first>-<last>/<size>" value.
 std::optional<int64_t> rangeStart(const std::string& value) {
@@ -211,7 +207,7 @@ bool Transfer::respond() {
   fd_ = resume ? ::open(part_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW)
                : ::open(part_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd_ < 0) {
-    failure_ = std::make_exception_ptr(fileError(errno, "open for writing", part_));
+    failure_ = std::make_exception_ptr(systemError("open for writing", part_, lastSystemError()));
     return false;
   }
   return !resume || digestKept();
@@ -237,7 +233,7 @@ bool Transfer::write(const char* data, size_t size) {
                                               : ::write(fd_, data + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      failure_ = std::make_exception_ptr(fileError(errno, "write", part_));
+      failure_ = std::make_exception_ptr(systemError("write", part_, lastSystemError()));
       return false;
     }
     done += static_cast<size_t>(n);

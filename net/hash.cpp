@@ -9,14 +9,10 @@
 
 #include "core/quitting.h"
 #include "net/crypto_library.h"
+#include "platform/system_error.h"
 
 namespace qh::Hash {
 namespace {
-
-std::system_error fileError(const char* operation, const std::filesystem::path& file) {
-  return std::system_error(errno, std::generic_category(),
-                           std::string(operation) + " " + file.string());
-}
 
 struct FdCloser {
   int fd;
@@ -76,21 +72,21 @@ std::string Digest::hex() {
 void stream(const std::filesystem::path& file,
             const std::function<void(const unsigned char*, size_t)>& update) {
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw fileError("open", file);
+  if (fd < 0) throw systemError("open", file, lastSystemError());
   const FdCloser closer{fd};
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   const std::unique_ptr<unsigned char[]> buffer(new unsigned char[chunkSize]);
   for (bool end = false; !end;) {
     if (Quitting::now()) {
-      throw std::system_error(std::make_error_code(std::errc::operation_canceled),
-                              "quitting while reading " + file.string());
+      throw systemError("quitting while reading", file,
+                        std::make_error_code(std::errc::operation_canceled));
     }
     // Fill the chunk completely so every chunk but the last is chunkSize.
     size_t filled = 0;
     while (filled < chunkSize) {
       const ssize_t n = ::read(fd, buffer.get() + filled, chunkSize - filled);
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw fileError("read", file);
+      if (n < 0) throw systemError("read", file, lastSystemError());
       if (n == 0) {
         end = true;
         break;

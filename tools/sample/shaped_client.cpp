@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "core/files.h"
+#include "platform/system_error.h"
 #include "tools/sample/sample_client.h"
 
 namespace qh {
@@ -29,7 +30,7 @@ void ensureText(const fs::path& file, const std::string& bytes) {
   if (Files::read(file) == bytes) return;
   fs::create_directories(file.parent_path());
   if (const std::error_code ec = Files::writeAtomic(file, bytes)) {
-    throw std::runtime_error("cannot write " + file.string() + ": " + ec.message());
+    throw systemError("cannot write", file, ec);
   }
 }
 
