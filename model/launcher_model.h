@@ -171,9 +171,6 @@ class LauncherModel : public QObject {
   // Open the install folder / the support folder (logs) in the file manager.
   Q_INVOKABLE void openGameFolder();
   Q_INVOKABLE void openLogs();
-  // Runs the model command `name` (a Q_INVOKABLE method without arguments).
-  // Returns false, and logs it, when the model has no such command.
-  Q_INVOKABLE bool runCommand(const QString& name);
 
  signals:
   void phaseChanged();

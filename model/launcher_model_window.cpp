@@ -1,8 +1,7 @@
 // What the window asks of the model beyond the properties: the folder-panel
-// rule, opening folders and running commands by name.
+// rule and opening folders.
 #include <QDesktopServices>
 
-#include "core/log.h"
 #include "core/text.h"
 #include "model/launcher_model.h"
 #include "net/speed_limit.h"
@@ -44,17 +43,6 @@ void LauncherModel::openGameFolder() {
 
 void LauncherModel::openLogs() {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(paths_.stateDir.string())));
-}
-
-bool LauncherModel::runCommand(const QString& name) {
-  // Commands land one by one from their own areas; a menu item whose command
-  // has not landed yet must do nothing rather than break the window.
-  const QByteArray method = name.toLatin1();
-  if (metaObject()->indexOfMethod(method + "()") >= 0 &&
-      QMetaObject::invokeMethod(this, method.constData(), Qt::DirectConnection))
-    return true;
-  Log::line("window: no model command " + name.toStdString());
-  return false;
 }
 
 }  // namespace qh

@@ -19,8 +19,8 @@
 
 namespace qh {
 
-// Records the commands the window runs; they resolve by name, so these stand
-// in whether or not the real ones have landed in LauncherModel.
+// Records the commands the window runs: QML finds a method by name on the
+// object's own class first, so these stand in for LauncherModel's.
 class RecordingModel : public LauncherModel {
   Q_OBJECT
  public:

@@ -84,7 +84,7 @@ Rectangle {
                 leftPadding: 8
                 rightPadding: 8
                 implicitWidth: Math.max(70, contentItem.implicitWidth + leftPadding + rightPadding)
-                onClicked: launcher.runCommand("cycleSpeedLimit")
+                onClicked: launcher.cycleSpeedLimit()
                 Loader {
                     anchors.fill: parent
                     active: speedChip.hovered

@@ -23,7 +23,7 @@ Item {
     function pressPrimary() {
         if (launcher.phase !== LauncherPhase.Phase.working
                 && !(alertLoader.dialog && alertLoader.dialog.visible))
-            launcher.runCommand("primaryAction")
+            launcher.primaryAction()
     }
 
     Component.onCompleted: if (launcher.hasAlert) alertLoader.active = true

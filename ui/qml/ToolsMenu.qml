@@ -9,8 +9,6 @@ Menu {
     // Menu texts are shown as written: "&" is a character, not a mnemonic.
     component ToolItem: MenuItem {
         id: item
-        property string command
-        onTriggered: launcher.runCommand(command)
         contentItem: Text {
             text: item.text
             textFormat: Text.PlainText
@@ -42,15 +40,15 @@ Menu {
         radius: 8
     }
 
-    ToolItem { text: "Verify & repair files"; command: "verifyRepair" }
-    ToolItem { text: "Clear update cache"; command: "clearUpdateCache" }
-    ToolItem { text: "Reset video settings (windowed)"; command: "resetVideoSettings" }
-    ToolItem { objectName: "speedItem"; text: "Download speed: " + launcher.speedLabel; command: "cycleSpeedLimit" }
+    ToolItem { text: "Verify & repair files"; onTriggered: launcher.verifyRepair() }
+    ToolItem { text: "Clear update cache"; onTriggered: launcher.clearUpdateCache() }
+    ToolItem { text: "Reset video settings (windowed)"; onTriggered: launcher.resetVideoSettings() }
+    ToolItem { objectName: "speedItem"; text: "Download speed: " + launcher.speedLabel; onTriggered: launcher.cycleSpeedLimit() }
     ToolSeparator {}
-    ToolItem { text: "Open game folder"; command: "openGameFolder" }
-    ToolItem { text: "Open logs"; command: "openLogs" }
+    ToolItem { text: "Open game folder"; onTriggered: launcher.openGameFolder() }
+    ToolItem { text: "Open logs"; onTriggered: launcher.openLogs() }
     ToolSeparator {}
-    ToolItem { text: "Play with diagnostics log"; command: "playWithDiagnostics" }
-    ToolItem { text: "Force-quit the game"; command: "forceQuitGame" }
-    ToolItem { text: "Reset compatibility layer"; command: "resetCompatibilityLayer" }
+    ToolItem { text: "Play with diagnostics log"; onTriggered: launcher.playWithDiagnostics() }
+    ToolItem { text: "Force-quit the game"; onTriggered: launcher.forceQuitGame() }
+    ToolItem { text: "Reset compatibility layer"; onTriggered: launcher.resetCompatibilityLayer() }
 }
