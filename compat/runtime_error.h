@@ -2,12 +2,13 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
+
+#include "core/error.h"
 
 namespace qh {
 
-class RuntimeError : public std::runtime_error {
+class RuntimeError : public Error {
  public:
   enum class Kind { missingBinary, extractFailed, wineboot, rosettaMissing };
 
@@ -23,7 +24,7 @@ class RuntimeError : public std::runtime_error {
 
  private:
   RuntimeError(Kind kind, const std::string& text, int32_t status)
-      : std::runtime_error(text), kind_(kind), status_(status) {}
+      : Error(text), kind_(kind), status_(status) {}
   Kind kind_;
   int32_t status_;
 };

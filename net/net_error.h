@@ -2,15 +2,15 @@
 // Thread-safety: plain values; throw and copy them on any thread.
 #pragma once
 
-#include <exception>
-#include <stdexcept>
 #include <string>
+
+#include "core/error.h"
 
 namespace qh {
 
 // A failure the user reads: what() is the exact text the window shows after
 // "Problem: " and the download error log records.
-class NetError : public std::exception {
+class NetError : public Error {
  public:
   enum class Kind { http, integrity, shortMessage };
 
@@ -24,21 +24,19 @@ class NetError : public std::exception {
   Kind kind() const { return kind_; }
   // The HTTP status of an http error, 0 otherwise.
   int status() const { return status_; }
-  const char* what() const noexcept override { return description_.c_str(); }
 
  private:
-  NetError(Kind kind, int status, std::string description);
+  NetError(Kind kind, int status, const std::string& description);
 
   Kind kind_;
   int status_;
-  std::string description_;
 };
 
 // No connection, time-out, TLS failure, cancellation: what() is curl's own
 // message, with its detail when curl gave one.
-class TransportError : public std::runtime_error {
+class TransportError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 }  // namespace qh
