@@ -73,9 +73,6 @@ std::optional<std::string> runningBundleIdentifier();
 // The running bundle's "Contents/Resources" (the shim lives in "shim/");
 // nullopt when the launcher runs outside a bundle.
 std::optional<std::filesystem::path> resourcesDir();
-// Test seam: while set, the running bundle is this folder, and its identifier
-// is the one its Info.plist names.
-void setRunningBundleForTesting(std::optional<std::filesystem::path> bundle);
 
 struct BundleInfo {
   // CFBundleIdentifier; nullopt when the bundle names none.

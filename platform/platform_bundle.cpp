@@ -24,7 +24,6 @@ namespace Platform {
 namespace {
 
 std::mutex seamMutex;
-std::optional<std::filesystem::path> bundleOverride;
 std::function<void()> terminateOverride;
 std::atomic<bool> terminating{false};
 
@@ -139,33 +138,17 @@ std::error_code spawnDetached(const std::string& program, const std::vector<std:
 }  // namespace detail
 
 std::optional<std::filesystem::path> runningBundle() {
-  {
-    std::lock_guard lock(seamMutex);
-    if (bundleOverride) return bundleOverride;
-  }
   return detail::mainBundle();
 }
 
 std::optional<std::string> runningBundleIdentifier() {
-  std::optional<std::filesystem::path> bundle;
-  {
-    std::lock_guard lock(seamMutex);
-    bundle = bundleOverride;
-  }
-  if (!bundle) return detail::mainBundleIdentifier();
-  const auto info = openBundle(*bundle);
-  return info ? info->identifier : std::nullopt;
+  return detail::mainBundleIdentifier();
 }
 
 std::optional<std::filesystem::path> resourcesDir() {
   const auto bundle = runningBundle();
   if (!bundle) return std::nullopt;
   return *bundle / "Contents" / "Resources";
-}
-
-void setRunningBundleForTesting(std::optional<std::filesystem::path> bundle) {
-  std::lock_guard lock(seamMutex);
-  bundleOverride = std::move(bundle);
 }
 
 int unzip(const std::filesystem::path& zip, const std::filesystem::path& into, int64_t maxBytes) {

@@ -1,9 +1,8 @@
 #include "selfupdate/bundle_move.h"
 
-#include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <mutex>
+
+#include "platform/system_error.h"
 
 namespace qh {
 
@@ -12,9 +11,14 @@ namespace fs = std::filesystem;
 namespace BundleMove {
 namespace {
 
-std::mutex faultMutex;
-Fault injected;
-std::atomic<bool> copyAlways{false};
+// Why `from` cannot move to `to` before anything is tried, or success.
+std::error_code precondition(const fs::path& from, const fs::path& to) {
+  std::error_code ec;
+  if (!fs::exists(from, ec))
+    return ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory);
+  if (fs::exists(to, ec) || ec) return ec ? ec : std::make_error_code(std::errc::file_exists);
+  return {};
+}
 
 std::error_code copyAcross(const fs::path& from, const fs::path& to) {
   std::string name(1, '.');
@@ -37,30 +41,16 @@ std::error_code copyAcross(const fs::path& from, const fs::path& to) {
 }  // namespace
 
 std::error_code move(const fs::path& from, const fs::path& to) {
-  {
-    std::lock_guard lock(faultMutex);
-    if (injected) {
-      if (auto fault = injected(from, to)) return *fault;
-    }
-  }
-  std::error_code ec;
-  if (!fs::exists(from, ec))
-    return ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory);
-  if (fs::exists(to, ec) || ec) return ec ? ec : std::make_error_code(std::errc::file_exists);
-  if (copyAlways) return copyAcross(from, to);
+  if (const std::error_code ec = precondition(from, to)) return ec;
   if (std::rename(from.c_str(), to.c_str()) == 0) return {};
-  const int err = errno;
-  if (err == EXDEV) return copyAcross(from, to);
-  return {err, std::generic_category()};
+  const std::error_code err = lastSystemError();
+  if (err == std::errc::cross_device_link) return copyAcross(from, to);
+  return err;
 }
 
-void setFaultForTesting(Fault fault) {
-  std::lock_guard lock(faultMutex);
-  injected = std::move(fault);
-}
-
-void setCopyAlwaysForTesting(bool copy) {
-  copyAlways = copy;
+std::error_code moveByCopy(const fs::path& from, const fs::path& to) {
+  if (const std::error_code ec = precondition(from, to)) return ec;
+  return copyAcross(from, to);
 }
 
 }  // namespace BundleMove

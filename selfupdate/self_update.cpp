@@ -13,9 +13,9 @@
 #include "core/text.h"
 #include "net/downloader.h"
 #include "net/net.h"
-#include "net/net_error.h"
 #include "platform/platform.h"
-#include "selfupdate/bundle_move.h"
+#include "platform/system_error.h"
+#include "selfupdate/self_update_error.h"
 #include "selfupdate/zip_guard.h"
 
 namespace qh {
@@ -42,13 +42,20 @@ std::string utcStamp() {
   return buf;
 }
 
-void recordFailure(const fs::path& stateDir, std::string message) {
-  // The record is one line, whatever a lower layer put in its message.
-  for (char& c : message) {
+// Each record is one line, whatever a lower layer put in its message.
+std::string oneLine(std::string text) {
+  for (char& c : text) {
     if (c == '\n' || c == '\r') c = ' ';
   }
-  Files::writeAtomic(stateDir / "selfupdate_last_error.txt", utcStamp() + "  " + message);
-  Log::line("selfupdate: " + message);
+  return text;
+}
+
+// The log says what the flow knows beyond the message first, then the message.
+void recordFailure(const fs::path& stateDir, const std::string& message,
+                   const std::string& logText) {
+  if (logText != message) Log::line("selfupdate: " + oneLine(logText));
+  Files::writeAtomic(stateDir / "selfupdate_last_error.txt", utcStamp() + "  " + oneLine(message));
+  Log::line("selfupdate: " + oneLine(message));
 }
 
 void removeQuietly(const fs::path& path) {
@@ -60,21 +67,13 @@ void announce(const Status& status, const std::string& text) {
   if (status) status(text);
 }
 
-// 0 when the archive unpacked into `into` and is safe to use.
-int unpack(const fs::path& zip, const fs::path& into) {
-  const auto inspection = ZipGuard::inspect(zip, maxUnpackedBytes);
-  if (inspection.refused) {
-    Log::line("selfupdate: archive refused: " + *inspection.refused);
-    return -1;
-  }
+// Unpacks `zip` into `into` when what it holds is safe to use; throws
+// SelfUpdateError::unzipFailed otherwise.
+void unpack(const fs::path& zip, const fs::path& into) {
+  const int64_t declared = ZipGuard::inspect(zip, maxUnpackedBytes);
   // Unpacking to more than the entries declare means they lie: stop at once.
-  const int rc = Platform::unzip(zip, into, inspection.declaredBytes);
-  if (rc != 0) return rc;
-  if (auto refused = ZipGuard::checkUnpacked(into)) {
-    Log::line("selfupdate: archive refused: " + *refused);
-    return -1;
-  }
-  return 0;
+  if (Platform::unzip(zip, into, declared) != 0) throw SelfUpdateError("unzip failed");
+  ZipGuard::checkUnpacked(into);
 }
 
 // The first entry of `folder`'s top level, in listing order, named "*.app".
@@ -88,13 +87,14 @@ std::optional<fs::path> firstApp(const fs::path& folder) {
 
 // Puts `fresh` where `running` is, keeping the old bundle at `backup` until
 // the relaunch shell removes it.
-void swapBundles(const fs::path& running, const fs::path& fresh, const fs::path& backup) {
+void swapBundles(System& system, const fs::path& running, const fs::path& fresh,
+                 const fs::path& backup) {
   removeQuietly(backup);
-  if (auto ec = BundleMove::move(running, backup)) {
+  if (auto ec = system.moveBundle(running, backup)) {
     throw fs::filesystem_error("cannot move the running launcher aside", running, backup, ec);
   }
-  if (auto ec = BundleMove::move(fresh, running)) {
-    BundleMove::move(backup, running);
+  if (auto ec = system.moveBundle(fresh, running)) {
+    system.moveBundle(backup, running);
     throw fs::filesystem_error("cannot move the new launcher into place", fresh, running, ec);
   }
 }
@@ -105,7 +105,7 @@ bool validUrl(const std::string& url) {
 }
 
 // The steps that may fail; run() turns each failure into the record.
-QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
+QCoro::Task<> attempt(Paths paths, Status status, Timing timing, std::shared_ptr<System> system) {
   const fs::path target = paths.stateDir / "selfupdate_target.txt";
 
   const std::string versionUrl = Net::bust(paths.base + "/mac/launcher_version.txt");
@@ -114,7 +114,7 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
   const Build server = parseBuild(Text::trimWhitespace(versionText));
   if (!server.value || *server.value <= QH::launcherBuild) {
     removeQuietly(target);
-    if (server.outOfRange) throw NetError::shortMessage("launcher version is out of range");
+    if (server.outOfRange) throw SelfUpdateError("launcher version is out of range");
     co_return;
   }
   const long long build = *server.value;
@@ -128,10 +128,8 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
     }
   }
 
-  const auto running = Platform::runningBundle();
-  if (!running) {
-    throw NetError::shortMessage("the running launcher is not inside an application bundle");
-  }
+  const auto running = system->runningBundle();
+  if (!running) throw SelfUpdateError("the running launcher is not inside an application bundle");
   if (running->string().find("/AppTranslocation/") != std::string::npos) {
     announce(status, translocatedText);
     co_return;
@@ -160,21 +158,20 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
   co_await download;
 
   const fs::path unpacked = work / "x";
-  QCoro::Task<int> unzip = onWorker([zip, unpacked] { return unpack(zip, unpacked); });
-  const int unzipStatus = co_await unzip;
-  if (unzipStatus != 0) throw NetError::shortMessage("unzip failed");
+  QCoro::Task<> unzip = onWorker([zip, unpacked] { unpack(zip, unpacked); });
+  co_await unzip;
 
   const auto fresh = firstApp(unpacked);
   const auto info = fresh ? Platform::openBundle(*fresh) : std::nullopt;
-  if (!info || info->identifier != Platform::runningBundleIdentifier()) {
-    throw NetError::shortMessage(notValidText);
+  if (!info || info->identifier != system->runningBundleIdentifier()) {
+    throw SelfUpdateError(notValidText);
   }
 
   const fs::path bundle = *running;
   const fs::path backup = bundle.parent_path() / (bundle.filename().string() + ".old");
   const fs::path freshBundle = *fresh;
-  QCoro::Task<> swap =
-      onWorker([bundle, freshBundle, backup] { swapBundles(bundle, freshBundle, backup); });
+  QCoro::Task<> swap = onWorker(
+      [system, bundle, freshBundle, backup] { swapBundles(*system, bundle, freshBundle, backup); });
   co_await swap;
 
   QCoro::Task<> settle = onWorker([target, build, work] {
@@ -182,10 +179,9 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing) {
     removeQuietly(work);
   });
   co_await settle;
-  if (auto err = Platform::startRelaunch(backup, bundle)) {
-    throw std::system_error(err, "cannot start /bin/sh");
-  }
-  Platform::terminate();
+  if (auto err = system->startRelaunch(backup, bundle))
+    throw systemError("cannot start", "/bin/sh", err);
+  system->terminate();
 }
 
 }  // namespace
@@ -207,21 +203,25 @@ Build parseBuild(std::string_view text) {
   return b;
 }
 
-QCoro::Task<> run(Paths paths, Status status, Timing timing) {
+QCoro::Task<> run(Paths paths, Status status, Timing timing, std::shared_ptr<System> system) {
   const fs::path stateDir = paths.stateDir;
-  std::optional<std::string> failure;
+  std::string message, logText;
   try {
-    QCoro::Task<> steps = attempt(std::move(paths), std::move(status), std::move(timing));
+    QCoro::Task<> steps =
+        attempt(std::move(paths), std::move(status), std::move(timing), std::move(system));
     co_await steps;
+    co_return;
+  } catch (const Error& e) {
+    message = e.what();
+    logText = e.logText();
   } catch (const std::exception& e) {
-    failure = e.what();
+    message = logText = e.what();
   } catch (...) {
-    failure = "unknown failure";
+    message = logText = "unknown failure";
   }
-  if (!failure) co_return;
   // The record is flushed to disk: on a worker, after the handler.
   QCoro::Task<> record =
-      onWorker([stateDir, message = *failure] { recordFailure(stateDir, message); });
+      onWorker([stateDir, message, logText] { recordFailure(stateDir, message, logText); });
   co_await record;
 }
 

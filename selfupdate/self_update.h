@@ -13,6 +13,7 @@
 
 #include "core/paths.h"
 #include "core/timing.h"
+#include "selfupdate/self_update_system.h"
 
 namespace qh::SelfUpdate {
 
@@ -21,10 +22,11 @@ using Status = std::function<void(std::string)>;
 
 // Never throws. Failures go to "selfupdate_last_error.txt" in the support
 // folder and a "selfupdate: " launcher-log line, and the caller goes on with
-// the running build. After a successful swap it requests termination (queued
-// on the main thread) and returns.
+// the running build. After a successful swap it asks `system` to terminate
+// and returns.
 // Thread-safety: await from the main thread.
-QCoro::Task<> run(Paths paths, Status status, Timing timing = {});
+QCoro::Task<> run(Paths paths, Status status, Timing timing = {},
+                  std::shared_ptr<System> system = hostSystem());
 
 // An archive unpacking to more than this is refused before it is unpacked.
 inline constexpr int64_t maxUnpackedBytes = int64_t{2} << 30;

@@ -1,11 +1,17 @@
 #include "selfupdate/zip_guard.h"
 
-#include <sys/stat.h>
+#include <archive.h>
+#include <archive_entry.h>
 
 #include <fstream>
+#include <memory>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/system_error.h"
+#include "selfupdate/self_update_error.h"
 
 namespace qh {
 
@@ -14,11 +20,9 @@ namespace fs = std::filesystem;
 namespace ZipGuard {
 namespace {
 
-constexpr uint32_t endSignature = 0x06054b50;
-constexpr uint32_t entrySignature = 0x02014b50;
-constexpr size_t endSize = 22;
-constexpr size_t entrySize = 46;
-constexpr uint8_t unixHost = 3;
+[[noreturn]] void refuse(const std::string& why) {
+  throw SelfUpdateError::unzipFailed("archive refused: " + why);
+}
 
 uint32_t le(std::string_view b, size_t at, int bytes) {
   uint32_t v = 0;
@@ -26,17 +30,36 @@ uint32_t le(std::string_view b, size_t at, int bytes) {
   return v;
 }
 
-std::optional<std::string> readAt(std::ifstream& in, uint64_t offset, size_t size) {
-  std::string bytes(size, '\0');
-  in.seekg(static_cast<std::streamoff>(offset));
-  if (!in.read(bytes.data(), static_cast<std::streamsize>(size))) return std::nullopt;
-  return bytes;
+// The end record is read here, not by libarchive, for one thing: refusing
+// zip64. libarchive follows zip64 records without saying it met one, and on
+// the Mac the archive is unpacked by ditto, another reader: an archive whose
+// plain and zip64 end records point at different directories could show one
+// of them to this check and the other to the unpacker.
+void refuseZip64(const fs::path& zip) {
+  constexpr size_t endSize = 22;
+  std::ifstream in(zip, std::ios::binary | std::ios::ate);
+  if (!in) refuse("cannot read " + zip.string());
+  const auto size = static_cast<uint64_t>(in.tellg());
+  // The end record sits in the last 22 bytes plus at most a 65535-byte comment.
+  const uint64_t tailSize = std::min<uint64_t>(size, endSize + 65535);
+  std::string tail(tailSize, '\0');
+  in.seekg(static_cast<std::streamoff>(size - tailSize));
+  if (!in.read(tail.data(), static_cast<std::streamsize>(tailSize))) {
+    refuse("cannot read " + zip.string());
+  }
+  if (tail.size() < endSize) refuse("not a zip archive");
+  const size_t at = tail.rfind(std::string_view("PK\x05\x06", 4), tail.size() - endSize);
+  if (at == std::string::npos) refuse("not a zip archive");
+  const bool markers = le(tail, at + 8, 2) == 0xFFFF || le(tail, at + 10, 2) == 0xFFFF ||
+                       le(tail, at + 12, 4) == 0xFFFFFFFF || le(tail, at + 16, 4) == 0xFFFFFFFF;
+  const bool locator = at >= 20 && tail.compare(at - 20, 4, "PK\x06\x07") == 0;
+  if (markers || locator) refuse("zip64 archives are not accepted");
 }
 
 // Names of the archive use "/"; a leading one, a drive letter or a ".."
 // component would place the entry outside the folder it is unpacked into.
 bool escapes(std::string_view name) {
-  if (name.empty() || name.front() == '/' || name.find('\0') != std::string_view::npos) return true;
+  if (name.empty() || name.front() == '/') return true;
   if (name.size() > 1 && name[1] == ':') return true;
   size_t start = 0;
   while (start <= name.size()) {
@@ -53,80 +76,60 @@ std::string trimSlash(std::string name) {
   return name;
 }
 
-std::optional<std::string> readDirectory(const fs::path& zip, int64_t maxBytes, int64_t& total) {
-  std::ifstream in(zip, std::ios::binary);
-  std::error_code ec;
-  const auto size = fs::file_size(zip, ec);
-  if (!in || ec) return "cannot read " + zip.string();
-  if (size < endSize) return "not a zip archive";
-  // The end record sits in the last 22 bytes plus at most a 65535-byte comment.
-  const uint64_t tail = std::min<uint64_t>(size, endSize + 65535);
-  const auto end = readAt(in, size - tail, tail);
-  if (!end) return "cannot read " + zip.string();
-  size_t at = std::string::npos;
-  for (size_t i = end->size() - endSize + 1; i-- > 0;) {
-    if (le(*end, i, 4) == endSignature) {
-      at = i;
-      break;
-    }
-  }
-  if (at == std::string::npos) return "not a zip archive";
-  const uint32_t count = le(*end, at + 10, 2);
-  const uint32_t dirSize = le(*end, at + 12, 4);
-  const uint32_t dirOffset = le(*end, at + 16, 4);
-  if (count == 0xFFFF || dirSize == 0xFFFFFFFF || dirOffset == 0xFFFFFFFF) {
-    return "zip64 archives are not accepted";
-  }
-  if (uint64_t{dirOffset} + dirSize > size) return "not a zip archive";
-  const auto dir = readAt(in, dirOffset, dirSize);
-  if (!dir) return "cannot read " + zip.string();
+struct ArchiveFree {
+  void operator()(archive* a) const { archive_read_free(a); }
+};
 
+}  // namespace
+
+int64_t inspect(const fs::path& zip, int64_t maxBytes) {
+  refuseZip64(zip);
+  const std::unique_ptr<archive, ArchiveFree> reader(archive_read_new());
+  // The central directory, as the unpackers read it; "__MACOSX/" entries
+  // listed as the entries they are, not folded into others as metadata.
+  archive_read_support_format_zip_seekable(reader.get());
+  archive_read_set_options(reader.get(), "zip:!mac-ext");
+  const auto damaged = [&] {
+    const char* why = archive_error_string(reader.get());
+    refuse(std::string("damaged zip directory (") + (why ? why : "unreadable") + ")");
+  };
+  if (archive_read_open_filename(reader.get(), zip.c_str(), 64 * 1024) != ARCHIVE_OK) damaged();
+
+  int64_t total = 0;
   std::vector<std::string> names;
   std::set<std::string> links;
-  size_t pos = 0;
-  for (uint32_t n = 0; n < count; ++n) {
-    if (pos + entrySize > dir->size() || le(*dir, pos, 4) != entrySignature) {
-      return "damaged zip directory";
-    }
-    const uint32_t unpacked = le(*dir, pos + 24, 4);
-    const size_t nameLen = le(*dir, pos + 28, 2);
-    const size_t extraLen = le(*dir, pos + 30, 2);
-    const size_t commentLen = le(*dir, pos + 32, 2);
-    if (pos + entrySize + nameLen > dir->size()) return "damaged zip directory";
-    std::string name = dir->substr(pos + entrySize, nameLen);
-    if (escapes(name)) return "entry escapes the archive folder: " + name;
-    if (unpacked == 0xFFFFFFFF) return "zip64 archives are not accepted";
-    total += unpacked;
+  archive_entry* entry = nullptr;
+  int rc;
+  // A warning is a name libarchive could not convert: it is still checked as stored.
+  while ((rc = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK ||
+         rc == ARCHIVE_WARN) {
+    const char* path = archive_entry_pathname(entry);
+    std::string name = path ? path : "";
+    if (escapes(name)) refuse("entry escapes the archive folder: " + name);
+    const int64_t size = archive_entry_size(entry);
+    // Only zip64 fields can declare 4 GiB or more.
+    if (size >= int64_t{0xFFFFFFFF}) refuse("zip64 archives are not accepted");
+    total += size;
     if (total > maxBytes)
-      return "archive unpacks to more than " + std::to_string(maxBytes) + " bytes";
-    const uint8_t host = static_cast<uint8_t>(le(*dir, pos + 5, 1));
-    const uint32_t mode = le(*dir, pos + 38, 4) >> 16;
-    if (host == unixHost && (mode & S_IFMT) == S_IFLNK) links.insert(trimSlash(name));
+      refuse("archive unpacks to more than " + std::to_string(maxBytes) + " bytes");
+    if (archive_entry_filetype(entry) == AE_IFLNK) links.insert(trimSlash(name));
     names.push_back(trimSlash(std::move(name)));
-    pos += entrySize + nameLen + extraLen + commentLen;
   }
+  if (rc != ARCHIVE_EOF) damaged();
   // An entry below a link entry would be written wherever the link points.
   for (const auto& name : names) {
     for (size_t slash = name.find('/'); slash != std::string::npos;
          slash = name.find('/', slash + 1)) {
-      if (links.count(name.substr(0, slash))) return "entry leads through a link: " + name;
+      if (links.count(name.substr(0, slash))) refuse("entry leads through a link: " + name);
     }
   }
-  return std::nullopt;
+  return total;
 }
 
-}  // namespace
-
-Inspection inspect(const fs::path& zip, int64_t maxBytes) {
-  Inspection result;
-  result.refused = readDirectory(zip, maxBytes, result.declaredBytes);
-  return result;
-}
-
-std::optional<std::string> checkUnpacked(const fs::path& folder) {
+void checkUnpacked(const fs::path& folder) {
   std::error_code ec;
   const fs::path root = fs::weakly_canonical(folder, ec);
-  if (ec) return "cannot read " + folder.string();
+  if (ec) refuse(describe("cannot read", folder, ec));
   fs::recursive_directory_iterator it(root, ec), endIt;
   for (; !ec && it != endIt; it.increment(ec)) {
     if (!it->is_symlink(ec)) continue;
@@ -135,10 +138,9 @@ std::optional<std::string> checkUnpacked(const fs::path& folder) {
     const fs::path resolved =
         (target.is_absolute() ? target : it->path().parent_path() / target).lexically_normal();
     const auto rel = resolved.lexically_relative(root);
-    if (rel.empty() || *rel.begin() == "..") return "link points outside: " + it->path().string();
+    if (rel.empty() || *rel.begin() == "..") refuse("link points outside: " + it->path().string());
   }
-  if (ec) return "cannot read " + folder.string() + ": " + ec.message();
-  return std::nullopt;
+  if (ec) refuse(describe("cannot read", folder, ec));
 }
 
 }  // namespace ZipGuard

@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "selfupdate/bundle_move.h"
 #include "selfupdate/self_update.h"
+#include "selfupdate/self_update_error.h"
 #include "selfupdate/zip_guard.h"
 #include "support/fake_clock.h"
 #include "support/qt_wait.h"
@@ -34,6 +35,37 @@ const std::string appName = "Quellhaven Launcher.app";
 const std::string updating = "Updating the launcher...";
 const std::string notValid = "downloaded launcher is not a valid Quellhaven app";
 
+// Plays the running launcher: its bundle is a copy in a temporary folder, its
+// moves are the real ones (by copy when asked, as across volumes) and a quit
+// is only counted.
+class FakeSystem : public SelfUpdate::System {
+ public:
+  std::optional<fs::path> runningBundle() override { return running; }
+  std::optional<std::string> runningBundleIdentifier() override {
+    const auto info = Platform::openBundle(running);
+    return info ? info->identifier : std::nullopt;
+  }
+  std::error_code moveBundle(const fs::path& from, const fs::path& to) override {
+    moves.emplace_back(from, to);
+    if (from == failMovesFrom) return std::make_error_code(std::errc::io_error);
+    return byCopy ? BundleMove::moveByCopy(from, to) : BundleMove::move(from, to);
+  }
+  std::error_code startRelaunch(const fs::path& backup, const fs::path& bundle) override {
+    return Platform::startRelaunch(backup, bundle);
+  }
+  void terminate() override {
+    ++terminated;
+    terminatedOnMain = QThread::currentThread() == QCoreApplication::instance()->thread();
+  }
+
+  fs::path running;
+  bool byCopy = false;
+  fs::path failMovesFrom;
+  std::vector<std::pair<fs::path, fs::path>> moves;
+  int terminated = 0;
+  bool terminatedOnMain = false;
+};
+
 class SelfUpdateFlow : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -44,21 +76,11 @@ class SelfUpdateFlow : public ::testing::Test {
     runningTree = treeOf(running);
     published = makeBundle(root / "published", appName, id, "build 4");
     LauncherArchive::publish(published, 4, root / "www");
-    Platform::setRunningBundleForTesting(running);
-    Platform::setTerminateForTesting([this] {
-      ++terminated;
-      terminatedOnMain = QThread::currentThread() == QCoreApplication::instance()->thread();
-    });
+    system->running = running;
     Log::setFile(state / "launcher.log");
   }
 
-  void TearDown() override {
-    Platform::setRunningBundleForTesting(std::nullopt);
-    Platform::setTerminateForTesting({});
-    BundleMove::setFaultForTesting({});
-    BundleMove::setCopyAlwaysForTesting(false);
-    Log::setFile(std::nullopt);
-  }
+  void TearDown() override { Log::setFile(std::nullopt); }
 
   void run() {
     Paths paths;
@@ -68,7 +90,7 @@ class SelfUpdateFlow : public ::testing::Test {
     Timing timing;
     timing.clock = clock;
     runTask(SelfUpdate::run(
-        paths, [this](std::string s) { statuses.push_back(s); }, timing));
+        paths, [this](std::string s) { statuses.push_back(s); }, timing, system));
     drainEvents();
   }
 
@@ -113,8 +135,8 @@ class SelfUpdateFlow : public ::testing::Test {
   // `bundle` took the running one's place, and the relaunch shell removed the backup.
   void expectSwappedTo(const fs::path& bundle) {
     EXPECT_EQ(treeOf(running), treeOf(bundle));
-    EXPECT_EQ(terminated, 1);
-    EXPECT_TRUE(terminatedOnMain);
+    EXPECT_EQ(system->terminated, 1);
+    EXPECT_TRUE(system->terminatedOnMain);
     ASSERT_TRUE(spinUntil([&] { return fs::exists(record) && !fs::exists(backup()); }, 15000));
   }
 
@@ -128,7 +150,7 @@ class SelfUpdateFlow : public ::testing::Test {
   void expectUntouched() {
     EXPECT_EQ(treeOf(running), runningTree);
     EXPECT_FALSE(fs::exists(backup()));
-    EXPECT_EQ(terminated, 0);
+    EXPECT_EQ(system->terminated, 0);
   }
 
   TempDir root;
@@ -138,9 +160,8 @@ class SelfUpdateFlow : public ::testing::Test {
   std::map<std::string, std::string> runningTree;
   TestServer server;
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+  std::shared_ptr<FakeSystem> system = std::make_shared<FakeSystem>();
   std::vector<std::string> statuses;
-  int terminated = 0;
-  bool terminatedOnMain = false;
 };
 
 // The release's own tool writes the archive, of a bundle named with a
@@ -148,7 +169,7 @@ class SelfUpdateFlow : public ::testing::Test {
 // by a copy, as when the download folder is on another volume (by a rename:
 // selfupdate_launcher_test), past the stale backup of an earlier attempt.
 TEST_F(SelfUpdateFlow, SwapsInWhatQhPublishWroteAndTheRelaunchStartsIt) {
-  BundleMove::setCopyAlwaysForTesting(true);
+  system->byCopy = true;
   root.write("Applications/" + appName + ".old/Contents/junk", "old");
   root.write("client/Wow.exe", "MZ");
   fs::remove_all(root / "www/mac");
@@ -211,7 +232,7 @@ TEST_F(SelfUpdateFlow, ATranslocatedLauncherOnlyAsksToBeMoved) {
   fs::create_directories(translocated);
   fs::rename(running, translocated / appName);
   running = translocated / appName;
-  Platform::setRunningBundleForTesting(running);
+  system->running = running;
   run();
   expectOnlyAnnounced(
       "A launcher update is available. Move Quellhaven to your Applications folder so it can "
@@ -240,8 +261,13 @@ class HostileArchives : public SelfUpdateFlow, public ::testing::WithParamInterf
 TEST_P(HostileArchives, EndAsUnzipFailureWithNothingWrittenOutside) {
   // Each layer holds on its own: the directory check is asked first, alone.
   std::ofstream(root / "inspected.zip", std::ios::binary) << GetParam().bytes;
-  const auto refused =
-      ZipGuard::inspect(root / "inspected.zip", SelfUpdate::maxUnpackedBytes).refused;
+  std::optional<std::string> refused;
+  try {
+    ZipGuard::inspect(root / "inspected.zip", SelfUpdate::maxUnpackedBytes);
+  } catch (const SelfUpdateError& e) {
+    EXPECT_STREQ(e.what(), "unzip failed");
+    refused = e.logText();
+  }
   if (GetParam().refusal)
     EXPECT_NE(refused.value_or("").find(GetParam().refusal), std::string::npos)
         << refused.value_or("accepted");
@@ -349,17 +375,13 @@ TEST_F(SelfUpdateFlow, OfTwoBundlesTheFirstListedIsTaken) {
 }
 
 TEST_F(SelfUpdateFlow, WhenTheNewBundleCannotMoveInTheOldOneIsPutBack) {
-  std::vector<std::pair<fs::path, fs::path>> moves;
-  BundleMove::setFaultForTesting(
-      [&](const fs::path& from, const fs::path& to) -> std::optional<std::error_code> {
-        moves.emplace_back(from, to);
-        if (to == running && from != backup()) return std::make_error_code(std::errc::io_error);
-        return std::nullopt;
-      });
+  system->failMovesFrom = state / "selfupdate/x" / appName;
   run();
   expectFailure("filesystem error: cannot move the new launcher into place: .*");
+  const auto& moves = system->moves;
   ASSERT_EQ(moves.size(), 3u);
   EXPECT_EQ(moves[0], std::make_pair(running, backup()));
+  EXPECT_EQ(moves[1], std::make_pair(system->failMovesFrom, running));
   EXPECT_EQ(moves[2], std::make_pair(backup(), running));
   EXPECT_TRUE(fs::is_directory(state / ("selfupdate/x/" + appName)));
 }
