@@ -80,8 +80,8 @@ Result check(const fs::path& installDir, const std::vector<ManifestEntry>& entri
     InstallTree tree(installDir);
     for (size_t b; (b = nextBlock++ * block) < entries.size();) {
       for (size_t i = b; i < std::min(b + block, entries.size()); ++i) {
-        const auto target = tree.locate(entries[i].rel);
-        if (target && target->size) found[i] = *target->size;
+        const InstallTree::Target target = tree.locate(entries[i].rel);
+        if (target.size) found[i] = *target.size;
       }
     }
   };

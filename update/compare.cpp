@@ -34,16 +34,16 @@ bool isLauncherItself(const std::string& rel) {
 
 Verdict judge(const ManifestEntry& e, const Known& known, InstallTree& tree) {
   if (isLauncherItself(e.rel)) return Verdict::skip;
-  std::string why;
-  const auto target = tree.locate(e.rel, &why);
-  if (!target) {
-    Log::line("skipped unsafe manifest path \"" + e.rel + "\": " + why);
+  const InstallTree::Target target = tree.locate(e.rel);
+  if (target.problem != SafePath::Problem::none) {
+    Log::line("skipped unsafe manifest path \"" + e.rel +
+              "\": " + std::string(SafePath::text(target.problem)));
     return Verdict::skip;
   }
   const std::string lowerRel = Text::lower(e.rel);
   // The player's own settings: supplied once, never overwritten.
-  if (lowerRel.starts_with("wtf/")) return target->exists ? Verdict::skip : Verdict::needed;
-  if (!target->size || *target->size != e.size) return Verdict::needed;
+  if (lowerRel.starts_with("wtf/")) return target.exists ? Verdict::skip : Verdict::needed;
+  if (!target.size || *target.size != e.size) return Verdict::needed;
   if (const auto it = known.find(lowerRel); it != known.end() && it->second != e.sha1) {
     return Verdict::needed;
   }

@@ -4,31 +4,50 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <iterator>
+
 namespace qh {
 
 namespace fs = std::filesystem;
 
 namespace SafePath {
 
-std::string lexicalProblem(std::string_view rel) {
-  if (rel.empty()) return "empty path";
-  if (rel.find('\0') != std::string_view::npos) return "NUL character in path";
-  if (rel.front() == '/') return "absolute path";
+Problem lexicalProblem(std::string_view rel) {
+  if (rel.empty()) return Problem::empty;
+  if (rel.find('\0') != std::string_view::npos) return Problem::nul;
+  if (rel.front() == '/') return Problem::absolute;
   if (rel.size() >= 2 && rel[1] == ':' &&
       ((rel[0] >= 'A' && rel[0] <= 'Z') || (rel[0] >= 'a' && rel[0] <= 'z'))) {
-    return "drive letter in path";
+    return Problem::driveLetter;
   }
   size_t start = 0;
   while (true) {
     const size_t slash = rel.find('/', start);
     const std::string_view part = rel.substr(start, slash - start);
-    if (part.empty()) return "empty path component";
-    if (part == ".") return "\".\" path component";
-    if (part == "..") return "\"..\" path component";
+    if (part.empty()) return Problem::emptyComponent;
+    if (part == ".") return Problem::dotComponent;
+    if (part == "..") return Problem::dotDotComponent;
     if (slash == std::string_view::npos) break;
     start = slash + 1;
   }
-  return {};
+  return Problem::none;
+}
+
+std::string_view text(Problem problem) {
+  // In the order of the enumeration.
+  static constexpr std::string_view texts[] = {
+      "no problem",
+      "empty path",
+      "NUL character in path",
+      "absolute path",
+      "drive letter in path",
+      "empty path component",
+      "\".\" path component",
+      "\"..\" path component",
+      "leads outside the install folder",
+  };
+  static_assert(std::size(texts) == static_cast<size_t>(Problem::leadsOutside) + 1);
+  return texts[static_cast<size_t>(problem)];
 }
 
 }  // namespace SafePath
@@ -81,21 +100,23 @@ void InstallTree::enterParent(std::string_view parent, const std::string& rel) {
   parentFd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
-std::optional<InstallTree::Target> InstallTree::locate(const std::string& rel, std::string* why) {
-  const auto refuse = [&](std::string reason) -> std::optional<Target> {
-    if (why) *why = std::move(reason);
-    return std::nullopt;
+InstallTree::Target InstallTree::locate(const std::string& rel) {
+  const auto refuse = [](SafePath::Problem problem) {
+    Target refused;
+    refused.problem = problem;
+    return refused;
   };
-  if (std::string problem = SafePath::lexicalProblem(rel); !problem.empty()) {
-    return refuse(std::move(problem));
+  if (const auto problem = SafePath::lexicalProblem(rel); problem != SafePath::Problem::none) {
+    return refuse(problem);
   }
   const size_t lastSlash = rel.rfind('/');
   const std::string_view parent = lastSlash == std::string::npos
                                       ? std::string_view()
                                       : std::string_view(rel).substr(0, lastSlash);
   enterParent(parent, rel);
-  if (!parentInside_) return refuse("leads outside the install folder");
-  Target t{root_ / rel, false, std::nullopt};
+  if (!parentInside_) return refuse(SafePath::Problem::leadsOutside);
+  Target t;
+  t.file = root_ / rel;
   struct stat st {};
   // A folder that could not be opened (missing, or made since) is looked up
   // by its whole path, as a file in it would be.
@@ -105,7 +126,7 @@ std::optional<InstallTree::Target> InstallTree::locate(const std::string& rel, s
   if (found != 0) return t;
   t.exists = true;
   if (S_ISLNK(st.st_mode)) {
-    if (!inside(t.file)) return refuse("leads outside the install folder");
+    if (!inside(t.file)) return refuse(SafePath::Problem::leadsOutside);
     if (::stat(t.file.c_str(), &st) != 0) return t;
   }
   if (S_ISREG(st.st_mode)) t.size = static_cast<int64_t>(st.st_size);

@@ -2,7 +2,7 @@
 // the network, so a path that is absolute, carries a drive letter, has an
 // empty, "." or ".." component, or leads out of the folder through a symbolic
 // link is refused: such a path is never read, written or deleted.
-// Thread-safety: lexicalProblem any thread; an InstallTree belongs to one thread.
+// Thread-safety: SafePath any thread; an InstallTree belongs to one thread.
 #pragma once
 
 #include <cstdint>
@@ -15,13 +15,33 @@
 namespace qh {
 
 namespace SafePath {
-// Why `rel` can never name a file inside the install folder, or "" when it can.
-std::string lexicalProblem(std::string_view rel);
+
+// Why a path can never name a file inside the install folder; `none` when it can.
+enum class Problem {
+  none,
+  empty,
+  nul,
+  absolute,
+  driveLetter,
+  emptyComponent,
+  dotComponent,
+  dotDotComponent,
+  leadsOutside,
+};
+
+// The checks of the text alone, without the file system (never leadsOutside).
+Problem lexicalProblem(std::string_view rel);
+// The words the launcher log and qh-publish use: "absolute path".
+std::string_view text(Problem problem);
+
 }  // namespace SafePath
 
 class InstallTree {
  public:
   struct Target {
+    // Why the path is refused; unless none, the fields below are empty and
+    // nothing may be read, written or deleted for it.
+    SafePath::Problem problem = SafePath::Problem::none;
     std::filesystem::path file;
     // Anything (file, folder, link) is at `file`.
     bool exists = false;
@@ -34,10 +54,10 @@ class InstallTree {
   InstallTree(const InstallTree&) = delete;
   InstallTree& operator=(const InstallTree&) = delete;
 
-  // The file for `rel` with its current size, or nullopt with `why` set when
-  // the path is refused. Verdicts on folders are remembered, so keep one tree
-  // per pass over the manifest.
-  std::optional<Target> locate(const std::string& rel, std::string* why = nullptr);
+  // The file for `rel` with its current size, or why the path is refused.
+  // Verdicts on folders are remembered, so keep one tree per pass over the
+  // manifest.
+  Target locate(const std::string& rel);
 
  private:
   bool inside(const std::filesystem::path& p) const;

@@ -5,6 +5,7 @@
 
 #include "client/cache.h"
 #include "core/async.h"
+#include "core/error.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "net/downloader.h"
@@ -52,28 +53,22 @@ struct Remote {
   std::string manifest;
 };
 
-// The version and manifest texts, or the text of the problem.
-QCoro::Task<std::optional<Remote>> fetchRemote(std::shared_ptr<UpdateHost> host,
-                                               std::string* problem) {
+// The version and manifest texts. Throws what Net::getString throws, and
+// Error when the server answers with a web page.
+QCoro::Task<Remote> fetchRemote(std::shared_ptr<UpdateHost> host) {
   const std::string base = host->paths().base;
   // The host's time-outs hold for the two texts as for every file.
   const Timing timing = host->timing();
   Remote remote;
-  try {
-    QCoro::Task<std::string> version = Net::getString(Net::bust(base + "/version.txt"), timing);
-    const std::string versionBody = co_await version;
-    remote.version = Text::trimWhitespace(versionBody);
-    host->setStatus("Reading file list...");
-    QCoro::Task<std::string> manifest = Net::getString(Net::bust(base + "/manifest.txt"), timing);
-    remote.manifest = co_await manifest;
-  } catch (const std::exception& e) {
-    *problem = e.what();
-    co_return std::nullopt;
-  }
+  QCoro::Task<std::string> version = Net::getString(Net::bust(base + "/version.txt"), timing);
+  const std::string versionBody = co_await version;
+  remote.version = Text::trimWhitespace(versionBody);
+  host->setStatus("Reading file list...");
+  QCoro::Task<std::string> manifest = Net::getString(Net::bust(base + "/manifest.txt"), timing);
+  remote.manifest = co_await manifest;
   // A captive portal or a misconfigured server answers 200 with a web page.
   if (remote.version.find('<') != std::string::npos) {
-    *problem = "The server sent a web page instead of the client version.";
-    co_return std::nullopt;
+    throw Error("The server sent a web page instead of the client version.");
   }
   co_return remote;
 }
@@ -94,7 +89,7 @@ Plan makePlan(const Remote& remote, const Paths& paths, bool force) {
   if (plan.entries.empty()) return plan;
   std::vector<ManifestEntry> plausible;
   for (const ManifestEntry& e : plan.entries) {
-    if (SafePath::lexicalProblem(e.rel).empty()) plausible.push_back(e);
+    if (SafePath::lexicalProblem(e.rel) == SafePath::Problem::none) plausible.push_back(e);
   }
   plan.officialAddons = ClientFiles::officialAddons(plausible);
   const std::string localVersion = Markers::readVersion(paths.installDir);
@@ -287,9 +282,14 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force) {
   host->setDetail("");
   host->setStatus("Checking for updates...");
 
+  std::optional<Remote> fetched;
   std::string problem;
-  QCoro::Task<std::optional<Remote>> fetch = fetchRemote(host, &problem);
-  std::optional<Remote> fetched = co_await fetch;
+  try {
+    QCoro::Task<Remote> fetch = fetchRemote(host);
+    fetched = co_await fetch;
+  } catch (const std::exception& e) {
+    problem = e.what();
+  }
   const Paths paths = host->paths();
   if (!fetched) {
     host->setStatus("Problem: " + problem);

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     require(e.rel.find('\\') == std::string::npos);
     require(e.sha1.find('\t') == std::string::npos);
     again += e.sha1 + "\t" + std::to_string(e.size) + "\t" + e.rel + "\n";
-    if (SafePath::lexicalProblem(e.rel).empty()) {
+    if (SafePath::lexicalProblem(e.rel) == SafePath::Problem::none) {
       require(e.rel.front() != '/');
       require(("/" + e.rel + "/").find("/../") == std::string::npos);
       require(e.rel.find('\0') == std::string::npos);

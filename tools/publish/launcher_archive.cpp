@@ -3,10 +3,11 @@
 #include <unistd.h>
 
 #include <QProcess>
-#include <stdexcept>
 #include <string>
 
+#include "core/error.h"
 #include "core/files.h"
+#include "platform/system_error.h"
 
 namespace qh {
 
@@ -15,8 +16,8 @@ namespace fs = std::filesystem;
 namespace LauncherArchive {
 namespace {
 
-void fail(const std::string& message) {
-  throw std::runtime_error("launcher archive: " + message);
+[[noreturn]] void fail(const std::string& message) {
+  throw Error("launcher archive: " + message);
 }
 
 // bsdtar writes zip with each entry's Unix mode and links stored as links,
@@ -48,7 +49,7 @@ void publish(const fs::path& bundle, int build, const fs::path& out) {
   }
   const fs::path mac = out / "mac";
   fs::create_directories(mac, ec);
-  if (ec) fail("cannot create " + mac.string() + ": " + ec.message());
+  if (ec) fail(describe("cannot create", mac, ec));
 
   const fs::path zip = mac / "Quellhaven-mac.zip";
   const fs::path partial = mac / (".Quellhaven-mac.zip.tmp-" + std::to_string(getpid()));
@@ -62,10 +63,10 @@ void publish(const fs::path& bundle, int build, const fs::path& out) {
   fs::rename(partial, zip, ec);
   if (ec) {
     fs::remove(partial, ec);
-    fail("cannot replace " + zip.string() + ": " + ec.message());
+    fail(describe("cannot replace", zip, ec));
   }
   if (auto err = Files::writeAtomic(mac / "launcher_version.txt", std::to_string(build) + "\n")) {
-    fail("cannot write " + (mac / "launcher_version.txt").string() + ": " + err.message());
+    fail(describe("cannot write", mac / "launcher_version.txt", err));
   }
 }
 

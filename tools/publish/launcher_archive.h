@@ -11,8 +11,8 @@ namespace qh::LauncherArchive {
 // at the zip's top level with its modes and symbolic links, and
 // "<out>/mac/launcher_version.txt" holding `build` in decimal. Each file is
 // replaced atomically; the version file is written last, so a server never
-// announces a build whose archive is missing. Throws std::runtime_error with
-// the reason when the bundle is not a "*.app" folder or a file cannot be written.
+// announces a build whose archive is missing. Throws Error with the reason
+// when the bundle is not a "*.app" folder or a file cannot be written.
 void publish(const std::filesystem::path& bundle, int build, const std::filesystem::path& out);
 
 }  // namespace qh::LauncherArchive

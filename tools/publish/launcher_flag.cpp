@@ -2,8 +2,8 @@
 // its build number under "mac/".
 #include <charconv>
 #include <optional>
-#include <stdexcept>
 
+#include "core/error.h"
 #include "tools/publish/launcher_archive.h"
 #include "tools/publish/publish.h"
 
@@ -17,27 +17,21 @@ std::optional<int> launcherBuild;
 
 const bool buildRegistered = registerPublishFlag(
     {"--launcher-build", "N", "the build number of the --launcher bundle (launcher_version.txt)",
-     [](const PublishContext&, const std::string& value) -> std::string {
+     [](const PublishContext&, const std::string& value) {
        int build = 0;
        const auto [end, err] = std::from_chars(value.data(), value.data() + value.size(), build);
        if (err != std::errc() || end != value.data() + value.size() || build < 1) {
-         return "--launcher-build needs a positive whole number, not \"" + value + "\"";
+         throw Error("--launcher-build needs a positive whole number, not \"" + value + "\"");
        }
        launcherBuild = build;
-       return "";
      }});
 
 const bool launcherRegistered = registerPublishFlag(
     {"--launcher", "BUNDLE",
      "zip the launcher bundle (*.app) as mac/Quellhaven-mac.zip; needs --launcher-build",
-     [](const PublishContext& context, const std::string& value) -> std::string {
-       if (!launcherBuild) return "--launcher needs --launcher-build N";
-       try {
-         LauncherArchive::publish(value, *launcherBuild, context.outDir);
-       } catch (const std::exception& e) {
-         return e.what();
-       }
-       return "";
+     [](const PublishContext& context, const std::string& value) {
+       if (!launcherBuild) throw Error("--launcher needs --launcher-build N");
+       LauncherArchive::publish(value, *launcherBuild, context.outDir);
      }});
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <map>
 
+#include <exception>
+
 #include "tools/publish/publish.h"
 
 namespace qh {
@@ -94,17 +96,15 @@ int main(int argc, char** argv) {
   context.clientDir = positional[0];
   context.outDir = positional[1];
   context.terminal = ::isatty(STDERR_FILENO) == 1;
-  if (std::string error = publishClient(context); !error.empty()) {
-    std::fprintf(stderr, "qh-publish: %s\n", error.c_str());
-    return 1;
-  }
-  for (const PublishFlag& flag : publishFlags()) {
-    const auto it = given.find(flag.name);
-    if (it == given.end()) continue;
-    if (std::string error = flag.run(context, it->second); !error.empty()) {
-      std::fprintf(stderr, "qh-publish: %s\n", error.c_str());
-      return 1;
+  try {
+    publishClient(context);
+    for (const PublishFlag& flag : publishFlags()) {
+      const auto it = given.find(flag.name);
+      if (it != given.end()) flag.run(context, it->second);
     }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "qh-publish: %s\n", e.what());
+    return 1;
   }
   return 0;
 }

@@ -31,8 +31,8 @@ struct PublishFlag {
   std::string name;
   std::string valueName;
   std::string help;
-  // Returns "" on success, or the message to print before exiting with 1.
-  std::function<std::string(const PublishContext&, const std::string& value)> run;
+  // Throws (std::exception) with the message to print before exiting with 1.
+  std::function<void(const PublishContext&, const std::string& value)> run;
 };
 
 // Adds a flag; call from a namespace-scope initialiser in the flag's own file:
@@ -41,7 +41,8 @@ bool registerPublishFlag(PublishFlag flag);
 const std::vector<PublishFlag>& publishFlags();
 
 // Publishes the client files, "manifest.txt", "version.txt" and
-// "game_version.txt"; returns "" or the reason it refused or failed.
-std::string publishClient(const PublishContext& context);
+// "game_version.txt". Throws Error (or systemError) with the reason it
+// refused or failed.
+void publishClient(const PublishContext& context);
 
 }  // namespace qh

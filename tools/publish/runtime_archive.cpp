@@ -3,12 +3,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <stdexcept>
 
 #include "compat/shell.h"
+#include "core/error.h"
 #include "core/files.h"
 #include "net/hash.h"
 #include "platform/platform.h"
+#include "platform/system_error.h"
 
 namespace qh {
 
@@ -69,12 +70,11 @@ Layout find(const fs::path& runtimeDir) {
       keepBest(dxvk, rel);
     }
   }
-  if (ec) throw std::runtime_error("cannot list " + runtimeDir.string() + ": " + ec.message());
-  if (!wine) throw std::runtime_error("no executable \"wine\" in " + runtimeDir.string());
+  if (ec) throw systemError("cannot list", runtimeDir, ec);
+  if (!wine) throw Error("no executable \"wine\" in " + runtimeDir.string());
   const fs::path server = runtimeDir / wine->parent_path() / "wineserver";
   if (::access(server.c_str(), X_OK) != 0) {
-    throw std::runtime_error("no executable \"wineserver\" beside " +
-                             (runtimeDir / *wine).string());
+    throw Error("no executable \"wineserver\" beside " + (runtimeDir / *wine).string());
   }
   Layout layout;
   layout.wineBin = wine->generic_string();
@@ -90,8 +90,7 @@ Layout find(const fs::path& runtimeDir) {
 
 void publish(const fs::path& runtimeDir, const std::string& id, const fs::path& out) {
   if (!validId(id)) {
-    throw std::runtime_error("runtime id \"" + id +
-                             "\" must be letters, digits, \".\", \"_\" or \"-\"");
+    throw Error("runtime id \"" + id + "\" must be letters, digits, \".\", \"_\" or \"-\"");
   }
   const Layout layout = find(runtimeDir);
   const fs::path mac = out / "mac";
@@ -108,8 +107,8 @@ void publish(const fs::path& runtimeDir, const std::string& id, const fs::path& 
   std::error_code ec;
   if (status != 0) {
     fs::remove(partial, ec);
-    throw std::runtime_error("tar could not pack " + runtimeDir.string() + " (exit " +
-                             std::to_string(status) + ")");
+    throw Error("tar could not pack " + runtimeDir.string() + " (exit " + std::to_string(status) +
+                ")");
   }
   fs::rename(partial, archive);
 
@@ -121,8 +120,7 @@ void publish(const fs::path& runtimeDir, const std::string& id, const fs::path& 
   if (layout.libDir) text += "wine_libs=" + id + "/" + *layout.libDir + "\n";
   if (layout.dxvkDll) text += "dxvk_dll=" + id + "/" + *layout.dxvkDll + "\n";
   if (const std::error_code err = Files::writeAtomic(mac / "runtime.txt", text)) {
-    throw std::runtime_error("cannot write " + (mac / "runtime.txt").string() + ": " +
-                             err.message());
+    throw systemError("cannot write", mac / "runtime.txt", err);
   }
 }
 

@@ -19,15 +19,15 @@ struct Layout {
 // The executable "wine", one in a "bin" folder first, then the shortest path
 // (ties by name), which must have an executable "wineserver" beside it; the folder
 // "Frameworks", else the "lib" beside wine's "bin"; a "d3d9.dll" inside a
-// "dxvk" folder. Throws std::runtime_error when there is no executable wine.
+// "dxvk" folder. Throws Error when there is no executable wine.
 Layout find(const std::filesystem::path& runtimeDir);
 
 // Writes "<out>/mac/runtime/<id>.tar.xz" (the folder's content inside a top
 // folder named <id>, sorted, owner 0, time 0, so unchanged content packs to
 // the same bytes) and "<out>/mac/runtime.txt" (id, relative url, size,
 // SHA-256 and the layout below "<id>/"), each replaced atomically, the
-// description last. Throws std::runtime_error with the reason for a bad id, a
-// folder without wine or wineserver, or a failure to pack or write.
+// description last. Throws Error (systemError for a file) with the reason for
+// a bad id, a folder without wine or wineserver, or a failure to pack or write.
 void publish(const std::filesystem::path& runtimeDir, const std::string& id,
              const std::filesystem::path& out);
 

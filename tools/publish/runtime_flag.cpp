@@ -2,8 +2,8 @@
 // its description under "mac/". Without --runtime-id the folder's name is the id.
 #include <filesystem>
 #include <optional>
-#include <stdexcept>
 
+#include "core/error.h"
 #include "tools/publish/publish.h"
 #include "tools/publish/runtime_archive.h"
 
@@ -17,24 +17,20 @@ std::optional<std::string> runtimeId;
 const bool idRegistered = registerPublishFlag(
     {"--runtime-id", "ID",
      "the id of the --runtime folder (names its archive and prefix; default: the folder's name)",
-     [](const PublishContext&, const std::string& value) -> std::string {
-       runtimeId = value;
-       return "";
-     }});
+     [](const PublishContext&, const std::string& value) { runtimeId = value; }});
 
 const bool runtimeRegistered = registerPublishFlag(
     {"--runtime", "DIR",
      "pack a runtime folder (an executable wine with wineserver beside it, optional Frameworks or "
      "lib, dxvk/d3d9.dll) as mac/runtime/ID.tar.xz and describe it in mac/runtime.txt",
-     [](const PublishContext& context, const std::string& value) -> std::string {
+     [](const PublishContext& context, const std::string& value) {
        std::filesystem::path dir = std::filesystem::path(value).lexically_normal();
        if (!dir.has_filename()) dir = dir.parent_path();
        try {
          RuntimeArchive::publish(dir, runtimeId.value_or(dir.filename().string()), context.outDir);
        } catch (const std::exception& e) {
-         return "--runtime: " + std::string(e.what());
+         throw Error("--runtime: " + std::string(e.what()));
        }
-       return "";
      }});
 
 }  // namespace
