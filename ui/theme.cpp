@@ -1,6 +1,7 @@
 #include "ui/theme.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
@@ -75,6 +76,11 @@ QColor Theme::alpha(const QColor& color, double alpha) {
   QColor c = color;
   c.setAlphaF(float(alpha));
   return c;
+}
+
+double Theme::clock() const {
+  if (!animate_) return 0.7;
+  return double(QDateTime::currentMSecsSinceEpoch()) / 1000 - 978307200;
 }
 
 void Theme::openPicture(QImageReader& reader, const QString& file) {

@@ -94,6 +94,11 @@ class Theme : public QObject {
   // `color` at opacity `alpha`.
   Q_INVOKABLE static QColor alpha(const QColor& color, double alpha);
 
+  // Seconds since 2001-01-01, the clock the ambient layer and the progress
+  // shimmer are defined on. Without `animate` it stands 0.7 s past that
+  // moment, the shimmer mid-sweep, so pictures of one state are alike.
+  Q_INVOKABLE double clock() const;
+
   // One of the ambient layer's five wisps: its size, angle (degrees), base
   // offset from the window's centre, drift amplitudes, base period (seconds),
   // tint and peak opacity.

@@ -5,14 +5,14 @@ import QtQuick
 
 Item {
     id: ambient
-    // Seconds since 2001-01-01, the clock the wisps' formulas are defined on.
-    property real t: Date.now() / 1000 - 978307200
+    // The clock the wisps' formulas are defined on.
+    property real t: theme.clock()
 
     Timer {
         interval: 100
         repeat: true
         running: theme.animate && ambient.visible
-        onTriggered: ambient.t = Date.now() / 1000 - 978307200
+        onTriggered: ambient.t = theme.clock()
     }
 
     Image {

@@ -47,15 +47,15 @@ Item {
         anchors.fill: parent
         visible: !track.hasValue && track.busy
         clip: true
-        // Seconds since 2001-01-01, the clock the sweep phase is defined on.
-        property real t: Date.now() / 1000 - 978307200
+        // The clock the sweep phase is defined on.
+        property real t: theme.clock()
         readonly property real p: (t % 1.4) / 1.4
 
         Timer {
             interval: 34 // at most 30 redraws a second
             repeat: true
             running: shimmerClip.visible && theme.animate
-            onTriggered: shimmerClip.t = Date.now() / 1000 - 978307200
+            onTriggered: shimmerClip.t = theme.clock()
         }
 
         Rectangle {
