@@ -6,7 +6,6 @@
 #include <QQuickItem>
 #include <QTimer>
 #include <functional>
-#include <utility>
 #include <vector>
 
 #include "core/log.h"
@@ -37,30 +36,14 @@ void LauncherWindow::prepareApplication() {
 GlowImages* LauncherWindow::startPictures(const Theme& theme, QSize size,
                                           const std::filesystem::path& savedIn) {
   SymbolIcon::parseAhead();
-  // The ids LauncherView asks for at its first frame; a test keeps the two in step.
-  std::vector<std::pair<QString, QSize>> early = {
-      {QStringLiteral("backdrop/%1/%2").arg(size.width()).arg(size.height()), {}},
-      {QStringLiteral("radial/%1/10/360").arg(Theme::aura().name().mid(1)), {360, 360}}};
-  for (const Theme::Wisp& w : Theme::wisps()) {
-    early.push_back({QStringLiteral("wisp/%1/%2/%3/%4")
-                         .arg(w.tint.name().mid(1))
-                         .arg(w.width)
-                         .arg(w.height)
-                         .arg(w.angle),
-                     {}});
-  }
-  early.push_back({QStringLiteral("glow/190/58/12/16/%1").arg(Theme::accent().name().mid(1)), {}});
-  if (!theme.logo().isEmpty()) {
-    early.push_back({QStringLiteral("logo"), {420, 420}});
-    early.push_back({QStringLiteral("logoglow/28/%1").arg(Theme::accent().name().mid(1)), {}});
-  }
+  const std::vector<Theme::Picture> early = theme.firstFrame(size);
   auto* pictures = new GlowImages(theme.logo(), theme.tunnel());
   if (!savedIn.empty()) {
     QStringList ids;
-    for (const auto& picture : early) ids << picture.first;
+    for (const Theme::Picture& picture : early) ids << picture.id;
     pictures->saveIn(savedIn, ids);
   }
-  for (const auto& [id, requested] : early) pictures->startEarly(id, requested);
+  for (const Theme::Picture& picture : early) pictures->startEarly(picture.id, picture.requested);
   return pictures;
 }
 
@@ -80,7 +63,7 @@ LauncherWindow::LauncherWindow(LauncherModel& model, Theme& theme, GlowImages* p
   setInitialProperties(
       {{QStringLiteral("width"), initial.width()}, {QStringLiteral("height"), initial.height()}});
   setResizeMode(QQuickView::SizeRootObjectToView);
-  engine()->addImageProvider(QStringLiteral("qh"), pictures_);
+  engine()->addImageProvider(Theme::pictureProvider(), pictures_);
   rootContext()->setContextProperty(QStringLiteral("launcher"), &model);
   rootContext()->setContextProperty(QStringLiteral("theme"), &theme);
   connect(engine(), &QQmlEngine::warnings, this, [](const QList<QQmlError>& warnings) {

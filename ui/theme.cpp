@@ -11,6 +11,7 @@
 #include <QTextLayout>
 
 #include "core/qh.h"
+#include "ui/picture_drawing.h"
 
 namespace qh {
 
@@ -111,9 +112,68 @@ QVariantList Theme::wispList() {
                                {"driftY", w.driftY},
                                {"seconds", w.seconds},
                                {"tint", w.tint},
-                               {"alpha", w.alpha}});
+                               {"alpha", w.alpha},
+                               {"source", source(wispPicture(w))}});
   }
   return list;
+}
+
+QString Theme::source(const Picture& picture) {
+  return QStringLiteral("image://%1/%2").arg(pictureProvider(), picture.id);
+}
+
+Theme::Picture Theme::backdropPicture(QSize window) {
+  return {PictureDrawing::backdropId(window), {}};
+}
+
+// Radii 10 to 360, made at half size: a soft fade loses nothing drawn
+// stretched, and a quarter of the memory starts sooner.
+Theme::Picture Theme::auraGlow() {
+  return {PictureDrawing::radialId(aura(), 10, 360), {360, 360}};
+}
+
+Theme::Picture Theme::wispPicture(const Wisp& w) {
+  return {PictureDrawing::wispId(w.tint, w.width, w.height, w.angle), {}};
+}
+
+Theme::Picture Theme::buttonGlow(QSize button) {
+  return {PictureDrawing::glowId(button, 12, buttonGlowRadius, accent()), {}};
+}
+
+// Decoded at twice the size it is shown, for screens of twice the density.
+Theme::Picture Theme::logoPicture() {
+  return {PictureDrawing::logoId(), {420, 420}};
+}
+
+Theme::Picture Theme::logoGlow() {
+  return {PictureDrawing::logoGlowId(logoGlowRadius, accent()), {}};
+}
+
+std::vector<Theme::Picture> Theme::firstFrame(QSize size) const {
+  std::vector<Picture> pictures = {backdropPicture(size), auraGlow()};
+  for (const Wisp& w : wisps()) pictures.push_back(wispPicture(w));
+  pictures.push_back(buttonGlow(primaryButtonSize()));
+  if (!logo_.isEmpty()) {
+    pictures.push_back(logoPicture());
+    pictures.push_back(logoGlow());
+  }
+  return pictures;
+}
+
+QString Theme::backdropSource(int width, int height) {
+  return source(backdropPicture({width, height}));
+}
+
+QString Theme::buttonGlowSource(int width, int height) {
+  return source(buttonGlow({width, height}));
+}
+
+QString Theme::logoSource() const {
+  return logo_.isEmpty() ? QString() : source(logoPicture());
+}
+
+QString Theme::logoGlowSource() const {
+  return logo_.isEmpty() ? QString() : source(logoGlow());
 }
 
 QPalette Theme::palette() {

@@ -1,5 +1,6 @@
-// The launcher's fixed visual vocabulary: design size, palette and the two
-// pictures. One source for the shell (C++) and the view (QML, as `theme`).
+// The launcher's fixed visual vocabulary: design size, palette, the two
+// source pictures, the pictures made from them and the clock the view moves
+// by. One source for the shell (C++) and the view (QML, as `theme`).
 // Thread-safety: main thread only (QObject exposed to QML); the static
 // accessors are constants and may be read from any thread.
 #pragma once
@@ -7,6 +8,7 @@
 #include <QColor>
 #include <QObject>
 #include <QPalette>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <QVariantList>
@@ -45,6 +47,14 @@ class Theme : public QObject {
   Q_PROPERTY(bool animate READ animate CONSTANT)
   Q_PROPERTY(QString monoFamily READ monoFamily CONSTANT)
   Q_PROPERTY(QVariantList wisps READ wispList CONSTANT)
+  Q_PROPERTY(QString auraSource READ auraSource CONSTANT)
+  Q_PROPERTY(QSize auraSize READ auraSize CONSTANT)
+  Q_PROPERTY(QString logoSource READ logoSource CONSTANT)
+  Q_PROPERTY(QSize logoSize READ logoSize CONSTANT)
+  Q_PROPERTY(QString logoGlowSource READ logoGlowSource CONSTANT)
+  Q_PROPERTY(int logoGlowPad READ logoGlowPad CONSTANT)
+  Q_PROPERTY(int buttonGlowPad READ buttonGlowPad CONSTANT)
+  Q_PROPERTY(QSize primaryButtonSize READ primaryButtonSize CONSTANT)
 
  public:
   // Pictures come from `resourceDir` ("logo.png", "tunnel.jpg"); each is left
@@ -62,6 +72,7 @@ class Theme : public QObject {
   static constexpr int minHeight() { return 500; }
   static constexpr int maxWidth() { return 1500; }
   static constexpr int maxHeight() { return 1000; }
+  static QSize primaryButtonSize() { return {190, 58}; }
 
   static QColor accent() { return rgb(224, 172, 78); }
   static QColor accentHot() { return rgb(248, 210, 126); }
@@ -108,8 +119,35 @@ class Theme : public QObject {
     double alpha;
   };
   static std::vector<Wisp> wisps();
-  // The same for the view: maps with those names.
+  // The same for the view: maps with those names, and `source` its picture.
   static QVariantList wispList();
+
+  // A picture the view shows: its id for the picture provider (see
+  // PictureDrawing) and the size the view asks for (invalid: its own size).
+  struct Picture {
+    QString id;
+    QSize requested;
+  };
+  // The name the picture provider is installed under, and the URL the view
+  // loads `picture` by.
+  static QString pictureProvider() { return QStringLiteral("qh"); }
+  static QString source(const Picture& picture);
+  // The pictures the first frame of a window of `size` shows, each as the
+  // view asks for it.
+  std::vector<Picture> firstFrame(QSize size) const;
+  // For the view: the backdrop of a window of `width` × `height`, the primary
+  // button's glow for a button of that size, the ambient glow and the logo
+  // with its glow (empty without a logo). Glows are padded by `...GlowPad`
+  // on each side.
+  Q_INVOKABLE static QString backdropSource(int width, int height);
+  Q_INVOKABLE static QString buttonGlowSource(int width, int height);
+  static QString auraSource() { return source(auraGlow()); }
+  static QSize auraSize() { return auraGlow().requested; }
+  QString logoSource() const;
+  static QSize logoSize() { return logoPicture().requested; }
+  QString logoGlowSource() const;
+  static constexpr int logoGlowPad() { return 2 * logoGlowRadius; }
+  static constexpr int buttonGlowPad() { return 2 * buttonGlowRadius; }
 
   // Points `reader` at the picture `file`, read as the type its name says.
   static void openPicture(QImageReader& reader, const QString& file);
@@ -124,6 +162,15 @@ class Theme : public QObject {
 
  private:
   static QColor rgb(int r, int g, int b) { return QColor(r, g, b); }
+
+  static constexpr int logoGlowRadius = 28;
+  static constexpr int buttonGlowRadius = 16;
+  static Picture backdropPicture(QSize window);
+  static Picture auraGlow();
+  static Picture wispPicture(const Wisp& w);
+  static Picture buttonGlow(QSize button);
+  static Picture logoPicture();
+  static Picture logoGlow();
 
   QUrl logo_;
   QUrl tunnel_;

@@ -17,10 +17,9 @@ Item {
 
     Image {
         objectName: "glow"
-        // Radii 10 to 360. A soft fade loses nothing made at half size and
-        // drawn stretched, and a quarter of the memory starts sooner.
-        source: "image://qh/radial/3abeaa/10/360"
-        sourceSize: Qt.size(360, 360)
+        // Made at half size and drawn stretched.
+        source: theme.auraSource
+        sourceSize: theme.auraSize
         width: 720
         height: 720
         x: ambient.width * 0.5 - 360
@@ -31,15 +30,12 @@ Item {
     Repeater {
         model: theme.wisps
         Wisp {
-            wispWidth: modelData.width
-            wispHeight: modelData.height
-            angle: modelData.angle
             offsetX: modelData.x
             offsetY: modelData.y
             driftX: modelData.driftX
             driftY: modelData.driftY
             seconds: modelData.seconds
-            tint: modelData.tint
+            source: modelData.source
             alpha: modelData.alpha
             time: ambient.t
         }

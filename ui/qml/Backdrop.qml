@@ -8,7 +8,7 @@ import QtQuick
 Item {
     id: backdrop
     readonly property string wanted: width > 0 && height > 0
-        ? "image://qh/backdrop/%1/%2".arg(Math.round(width)).arg(Math.round(height)) : ""
+        ? theme.backdropSource(Math.round(width), Math.round(height)) : ""
 
     Image {
         id: shown

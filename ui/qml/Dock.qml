@@ -125,8 +125,8 @@ Rectangle {
         objectName: "primaryButton"
         x: dock.width - 26 - width
         y: 20 + dock.centred(dock.height - 40, height)
-        width: 190
-        height: 58
+        width: theme.primaryButtonSize.width
+        height: theme.primaryButtonSize.height
         text: launcher.actionTitle
         iconName: dock.actionIcon
         enabled: !dock.working

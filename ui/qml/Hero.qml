@@ -32,10 +32,9 @@ Item {
             width: 210
             height: 210
             Image {
-                // Padded by twice the glow radius on each side.
-                x: -56
-                y: -56
-                source: theme.logo.toString() !== "" ? "image://qh/logoglow/28/e0ac4e" : ""
+                x: -theme.logoGlowPad
+                y: -theme.logoGlowPad
+                source: theme.logoGlowSource
                 opacity: 0.45
             }
             Image {
@@ -43,8 +42,8 @@ Item {
                 anchors.fill: parent
                 // Through the provider, which decodes the file once for
                 // the logo and its glow.
-                source: theme.logo.toString() !== "" ? "image://qh/logo" : ""
-                sourceSize: Qt.size(420, 420)
+                source: theme.logoSource
+                sourceSize: theme.logoSize
                 smooth: true
                 mipmap: true
             }

@@ -5,8 +5,8 @@ import QtQuick
 PlainButton {
     id: control
     property string iconName
-    implicitWidth: 190
-    implicitHeight: 58
+    implicitWidth: theme.primaryButtonSize.width
+    implicitHeight: theme.primaryButtonSize.height
     opacity: enabled ? 1 : 0.55
     scale: down ? 0.96 : 1
     Behavior on scale {
@@ -41,10 +41,9 @@ PlainButton {
     background: Item {
         Image {
             objectName: "primaryGlow"
-            // The glow picture is padded by twice its radius on each side.
-            x: -32
-            y: -32
-            source: "image://qh/glow/%1/%2/12/16/e0ac4e".arg(Math.round(control.width)).arg(Math.round(control.height))
+            x: -theme.buttonGlowPad
+            y: -theme.buttonGlowPad
+            source: theme.buttonGlowSource(Math.round(control.width), Math.round(control.height))
             opacity: control.enabled ? 0.45 : 0
         }
         Rectangle {

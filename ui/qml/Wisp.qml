@@ -1,19 +1,16 @@
 // A soft elliptical glow that breathes and drifts. `offsetX`/`offsetY` place
 // its centre relative to the parent's centre. The squashed, rotated ellipse
-// is drawn once; each tick only moves and fades it.
+// is drawn once (its `source`, from the theme); each tick only moves and
+// fades it.
 import QtQuick
 
 Image {
     id: wisp
-    property real wispWidth
-    property real wispHeight
-    property real angle
     property real offsetX
     property real offsetY
     property real driftX
     property real driftY
     property real seconds: 1
-    property color tint
     property real alpha
     property real time
 
@@ -21,7 +18,6 @@ Image {
     readonly property real driftedX: offsetX + Math.sin(2 * Math.PI * (time / seconds) / 6) * driftX
     readonly property real driftedY: offsetY + Math.sin(2 * Math.PI * (time / (seconds * 1.3)) / 6) * driftY
 
-    source: "image://qh/wisp/%1/%2/%3/%4".arg(tint.toString().substring(1)).arg(wispWidth).arg(wispHeight).arg(angle)
     // Whole pixels and 8-bit opacity steps: a tick that changes nothing
     // visible leaves the scene untouched, so nothing is redrawn.
     x: Math.round(parent.width / 2 + driftedX - implicitWidth / 2)
