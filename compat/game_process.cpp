@@ -4,7 +4,8 @@
 #include <system_error>
 #include <thread>
 
-#include "compat/spawn.h"
+#include "platform/process.h"
+#include "platform/system_error.h"
 
 namespace qh {
 
@@ -18,7 +19,7 @@ struct GameProcess::State {
 namespace {
 
 void watch(pid_t pid, std::shared_ptr<GameProcess::State> state) {
-  const int status = Spawn::wait(pid);
+  const int status = Process::wait(pid);
   GameProcess::ExitHandler handler;
   {
     std::lock_guard lock(state->mutex);
@@ -33,16 +34,13 @@ void watch(pid_t pid, std::shared_ptr<GameProcess::State> state) {
 }  // namespace
 
 std::shared_ptr<GameProcess> GameProcess::start(const Launch& launch) {
-  Spawn::Request request{launch.executable, launch.args, launch.environment, launch.workingDir};
-  request.outputFd = launch.outputFd;
-  pid_t pid = -1;
-  if (const int err = Spawn::start(request, pid); err != 0) {
-    throw std::system_error(err, std::generic_category(),
-                            "Could not start " + launch.executable.string());
-  }
+  Process::Request request{launch.executable, launch.args, launch.environment, launch.workingDir};
+  if (launch.outputFd >= 0) request.output = request.error = Process::Stream::to(launch.outputFd);
+  const Process::Started child = Process::spawn(request);
+  if (child.error) throw systemError("Could not start", launch.executable, child.error);
   auto state = std::make_shared<State>();
-  std::thread(watch, pid, state).detach();
-  return std::shared_ptr<GameProcess>(new GameProcess(pid, std::move(state)));
+  std::thread(watch, child.pid, state).detach();
+  return std::shared_ptr<GameProcess>(new GameProcess(child.pid, std::move(state)));
 }
 
 bool GameProcess::running() const {

@@ -18,7 +18,7 @@ namespace qh {
 
 class GameProcess {
  public:
-  // The process's termination status: its exit code, or the signal that ended it.
+  // The process's exit status, encoded as platform/process.h says.
   using ExitHandler = std::function<void(int status)>;
 
   struct Launch {

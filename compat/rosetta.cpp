@@ -1,8 +1,7 @@
 #include "compat/rosetta.h"
 
+#include "compat/program.h"
 #include "compat/runtime.h"
-#include "compat/shell.h"
-#include "compat/spawn.h"
 #include "platform/platform.h"
 
 namespace qh {
@@ -12,11 +11,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // The administrator prompt's tool keeps the launcher's own output streams and
-// environment, so it is not started through Shell, which redirects them.
+// environment, so it is not started through Program, which redirects them.
 int runInherited(const fs::path& program, const std::vector<std::string>& args) {
-  pid_t pid = -1;
-  if (Spawn::start({program, args, std::nullopt, std::nullopt}, pid) != 0) return -1;
-  return Spawn::wait(pid);
+  return Process::run({program, args});
 }
 
 }  // namespace
@@ -29,7 +26,7 @@ RosettaHost RosettaHost::system() {
     return fs::exists(Rosetta::translator, ec);
   };
   host.run = [](const fs::path& program, const std::vector<std::string>& args, bool quiet) {
-    if (quiet) return Shell::runBlocking(program, args, std::nullopt, std::nullopt);
+    if (quiet) return Program::runBlocking(program, args, std::nullopt, std::nullopt);
     return runInherited(program, args);
   };
   return host;

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "compat/program.h"
 #include "compat/runtime.h"
-#include "compat/shell.h"
 #include "core/async.h"
 #include "core/files.h"
 #include "core/log.h"
@@ -104,8 +104,8 @@ QCoro::Task<> Runtime::install(StatusCallback status) {
   // GNU and BSD tar both refuse members that climb out with ".." and strip
   // leading "/", and neither writes through a link the archive itself made.
   QCoro::Task<int> untar =
-      Shell::run(Platform::tarPath(), {"-xf", archiveFile.string(), "-C", dir.string()},
-                 std::nullopt, std::nullopt);
+      Program::run(Platform::tarPath(), {"-xf", archiveFile.string(), "-C", dir.string()},
+                   std::nullopt, std::nullopt);
   const int tarStatus = co_await untar;
   if (tarStatus != 0) throw RuntimeError::extractFailed(tarStatus);
   QCoro::Task<> unquarantine = onWorker([dir] { Platform::clearQuarantine(dir); });

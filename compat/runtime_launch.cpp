@@ -3,25 +3,14 @@
 #include <unistd.h>
 
 #include "compat/game_process.h"
+#include "compat/program.h"
 #include "compat/runtime.h"
-#include "compat/shell.h"
 #include "core/log.h"
+#include "platform/unique_fd.h"
 
 namespace qh {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// Closes the descriptor on every path out of launchGame.
-struct Descriptor {
-  int fd;
-  ~Descriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-}  // namespace
 
 std::map<std::string, std::string> Runtime::launchEnvironment(bool verbose, bool dxvk) const {
   std::map<std::string, std::string> env = environment(verbose);
@@ -55,8 +44,8 @@ std::shared_ptr<GameProcess> Runtime::launchGame(const fs::path& shim, bool verb
   launch.args = {windowsPath(paths_.gameExe())};
   launch.workingDir = paths_.installDir;
   // Each launch starts a fresh log: wineboot's output of earlier runs goes.
-  const Descriptor log{::open(wineLog().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
-  launch.outputFd = log.fd;
+  const UniqueFd log(::open(wineLog().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  launch.outputFd = log.get();
   std::error_code ignored;
   fs::create_directories(paths_.installDir / "Logs", ignored);
   return GameProcess::start(launch);
@@ -68,7 +57,7 @@ QCoro::Task<> Runtime::killWine() const {
   if (::access(server->c_str(), X_OK) != 0) co_return;
   std::error_code ec;
   if (!fs::is_regular_file(*server, ec)) co_return;
-  QCoro::Task<int> kill = Shell::run(*server, {"-k"}, environment(false), std::nullopt);
+  QCoro::Task<int> kill = Program::run(*server, {"-k"}, environment(false), std::nullopt);
   co_await kill;
 }
 

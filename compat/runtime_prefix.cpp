@@ -1,8 +1,8 @@
 // The Wine environment and the prefix preparation.
 #include <system_error>
 
+#include "compat/program.h"
 #include "compat/runtime.h"
-#include "compat/shell.h"
 #include "core/async.h"
 #include "core/files.h"
 #include "core/log.h"
@@ -100,13 +100,13 @@ QCoro::Task<> Runtime::preparePrefix(StatusCallback status) {
   if (!w || !spec_) co_return;
   if (prefixReady()) co_return;
   report(status, "Setting up the Windows environment (first run takes a minute)...");
-  const Shell::Environment env = environment(false);
+  const Program::Environment env = environment(false);
   const fs::path log = wineLog();
   const fs::path server = *wineserver();
 
-  QCoro::Task<int> boot = Shell::run(*w, {"wineboot", "--init"}, env, log);
+  QCoro::Task<int> boot = Program::run(*w, {"wineboot", "--init"}, env, log);
   const int booted = co_await boot;
-  QCoro::Task<int> settle = Shell::run(server, {"-w"}, env, log);
+  QCoro::Task<int> settle = Program::run(server, {"-w"}, env, log);
   co_await settle;
   if (booted != 0) throw RuntimeError::wineboot(booted);
 
@@ -117,9 +117,9 @@ QCoro::Task<> Runtime::preparePrefix(StatusCallback status) {
     }
   });
   co_await writeRegistry;
-  QCoro::Task<int> import = Shell::run(*w, {"regedit", "/S", windowsPath(reg)}, env, log);
+  QCoro::Task<int> import = Program::run(*w, {"regedit", "/S", windowsPath(reg)}, env, log);
   co_await import;
-  QCoro::Task<int> settleAgain = Shell::run(server, {"-w"}, env, log);
+  QCoro::Task<int> settleAgain = Program::run(server, {"-w"}, env, log);
   co_await settleAgain;
 
   QCoro::Task<> cleanup = onWorker(

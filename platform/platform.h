@@ -3,8 +3,6 @@
 // Thread-safety: every function may be called from any thread unless noted.
 #pragma once
 
-#include <spawn.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -33,11 +31,6 @@ void clearQuarantine(const std::filesystem::path& dir);
 
 // The system tar, by absolute path.
 std::filesystem::path tarPath();
-
-// Adds to a spawn description what keeps the child from inheriting any
-// descriptor other than 0, 1 and 2 and those the file actions set up.
-// Returns 0 or an errno value.
-int limitSpawnInheritance(posix_spawnattr_t* attr, posix_spawn_file_actions_t* actions);
 
 // --- Launcher window shell (used by app/) ---
 // Main thread only.

@@ -1,31 +1,27 @@
-// Pieces the per-OS files share with platform_bundle.cpp. Not for callers
-// outside platform/.
+// Pieces the per-OS files share with platform_bundle.cpp and
+// process_posix.cpp. Not for callers outside platform/.
 #pragma once
 
+#include <spawn.h>
+
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <system_error>
 #include <vector>
+
+#include "platform/process.h"
 
 namespace qh {
 
 namespace Platform::detail {
 
-// Runs `program` (an absolute path) with `args` and waits for it. Standard
-// input and error are the null device; standard output goes to `sink` when
-// given (a false return kills the program) and to the null device otherwise.
-// No descriptor of ours is inherited. Returns the exit status, 128 + the
-// signal for a killed program, or -1 when it could not start or `sink` stopped it.
-int runTool(const std::string& program, const std::vector<std::string>& args,
-            const std::function<bool(std::string_view)>& sink = {});
+// A request for a tool whose three standard streams are the null device.
+Process::Request toolRequest(std::string program, std::vector<std::string> args);
 
-// Starts `program` in a new session with no descriptor of ours and the null
-// device as standard streams, without waiting for it; it is reaped in the
-// background.
-std::error_code spawnDetached(const std::string& program, const std::vector<std::string>& args);
+// Per OS: adds to a spawn description what keeps the child from inheriting
+// any descriptor other than those the file actions set up. Returns 0 or an
+// errno value.
+int limitSpawnInheritance(posix_spawnattr_t* attr, posix_spawn_file_actions_t* actions);
 
 // Per OS: the bundle of the running executable and its identifier.
 std::optional<std::filesystem::path> mainBundle();

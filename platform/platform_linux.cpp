@@ -119,8 +119,8 @@ int extractZip(const fs::path& zip, const fs::path& into) {
   if (ec) return -1;
   // bsdtar's defaults refuse absolute names, ".." and writes through symbolic
   // links; owners are never taken from the archive.
-  return runTool("/usr/bin/bsdtar",
-                 {"-x", "--no-same-owner", "-f", zip.string(), "-C", into.string()});
+  return Process::run(toolRequest(
+      "/usr/bin/bsdtar", {"-x", "--no-same-owner", "-f", zip.string(), "-C", into.string()}));
 }
 
 std::vector<std::string> relaunchArguments(const fs::path& backup, const fs::path& bundle) {
@@ -175,7 +175,7 @@ std::filesystem::path tarPath() {
   return "/bin/tar";
 }
 
-int limitSpawnInheritance(posix_spawnattr_t*, posix_spawn_file_actions_t* actions) {
+int detail::limitSpawnInheritance(posix_spawnattr_t*, posix_spawn_file_actions_t* actions) {
   return posix_spawn_file_actions_addclosefrom_np(actions, 3);
 }
 

@@ -103,7 +103,7 @@ std::optional<std::string> mainBundleIdentifier() {
 }
 
 int extractZip(const fs::path& zip, const fs::path& into) {
-  return runTool("/usr/bin/ditto", {"-x", "-k", zip.string(), into.string()});
+  return Process::run(toolRequest("/usr/bin/ditto", {"-x", "-k", zip.string(), into.string()}));
 }
 
 std::vector<std::string> relaunchArguments(const fs::path& backup, const fs::path& bundle) {
@@ -171,7 +171,7 @@ std::filesystem::path tarPath() {
   return "/usr/bin/tar";
 }
 
-int limitSpawnInheritance(posix_spawnattr_t* attr, posix_spawn_file_actions_t*) {
+int detail::limitSpawnInheritance(posix_spawnattr_t* attr, posix_spawn_file_actions_t*) {
   // With this flag only descriptors named by the file actions survive exec.
   short flags = 0;
   if (int err = posix_spawnattr_getflags(attr, &flags); err != 0) return err;

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "compat/program.h"
 #include "compat/runtime.h"
-#include "compat/shell.h"
 #include "core/log.h"
 #include "net/net_error.h"
 #include "support/fake_clock.h"

@@ -6,7 +6,7 @@
 
 #include <regex>
 
-#include "compat/shell.h"
+#include "compat/program.h"
 #include "core/qh.h"
 #include "core/text.h"
 #include "support/temp_dir.h"
@@ -21,8 +21,8 @@ TEST_P(ShimBuildTest, IsAVersionDllProxyOfThisBuild) {
   const auto& [arch, format] = GetParam();
   const std::filesystem::path dll = std::filesystem::path(QH_SHIM_DIR) / arch / "version.dll";
   TempDir dir;
-  ASSERT_EQ(Shell::runBlocking("/usr/bin/x86_64-w64-mingw32-objdump", {"-p", dll.string()},
-                               std::nullopt, dir / "headers.txt"),
+  ASSERT_EQ(Program::runBlocking("/usr/bin/x86_64-w64-mingw32-objdump", {"-p", dll.string()},
+                                 std::nullopt, dir / "headers.txt"),
             0);
   const std::string headers = slurp(dir / "headers.txt");
   EXPECT_NE(headers.find("file format " + format + "\n"), std::string::npos) << headers;

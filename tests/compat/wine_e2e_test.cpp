@@ -41,7 +41,8 @@ class WineE2ETest : public ::testing::Test {
   }
   void TearDown() override {
     if (runtime) {
-      Shell::runBlocking(*runtime->wineserver(), {"-k"}, runtime->environment(false), std::nullopt);
+      Program::runBlocking(*runtime->wineserver(), {"-k"}, runtime->environment(false),
+                           std::nullopt);
     }
   }
 
@@ -89,15 +90,15 @@ TEST_F(WineE2ETest, PreparesAPrefixAndTheShimForwardsToTheRealVersionDll) {
 
   const fs::path withShim = dir / "with-shim.txt";
   const fs::path without = dir / "without.txt";
-  ASSERT_EQ(Shell::runBlocking(*runtime->wine(), {Runtime::windowsPath(client / "probe.exe")}, env,
-                               withShim),
+  ASSERT_EQ(Program::runBlocking(*runtime->wine(), {Runtime::windowsPath(client / "probe.exe")},
+                                 env, withShim),
             0)
       << slurp(withShim);
-  ASSERT_EQ(Shell::runBlocking(*runtime->wine(), {Runtime::windowsPath(dir / "plain/probe.exe")},
-                               env, without),
+  ASSERT_EQ(Program::runBlocking(*runtime->wine(), {Runtime::windowsPath(dir / "plain/probe.exe")},
+                                 env, without),
             0)
       << slurp(without);
-  Shell::runBlocking(*runtime->wineserver(), {"-w"}, env, std::nullopt);
+  Program::runBlocking(*runtime->wineserver(), {"-w"}, env, std::nullopt);
 
   const auto lines = [](const fs::path& f) { return Text::splitLines(slurp(f)); };
   const auto shimmed = lines(withShim), plain = lines(without);

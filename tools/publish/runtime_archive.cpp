@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "compat/shell.h"
+#include "compat/program.h"
 #include "core/error.h"
 #include "core/files.h"
 #include "net/hash.h"
@@ -99,7 +99,7 @@ void publish(const fs::path& runtimeDir, const std::string& id, const fs::path& 
   // Packed beside its final name, then renamed: a server never sees half an archive.
   const fs::path partial = archive.parent_path() / ("." + id + ".tar.xz.part");
   // GNU tar: "./x" becomes "<id>/x", whatever the folder itself is called.
-  const int status = Shell::runBlocking(
+  const int status = Program::runBlocking(
       Platform::tarPath(),
       {"--sort=name", "--owner=0", "--group=0", "--numeric-owner", "--mtime=@0",
        "--transform=s,^\\.," + id + ",", "-cJf", partial.string(), "-C", runtimeDir.string(), "."},

@@ -1,23 +1,19 @@
-#include "compat/shell.h"
+#include "compat/program.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
-#include <system_error>
-
-#include "compat/spawn.h"
 #include "core/async.h"
 #include "core/log.h"
+#include "platform/system_error.h"
 
-namespace qh::Shell {
+namespace qh::Program {
 namespace {
 
-int openLog(const std::filesystem::path& log) {
+UniqueFd openLog(const std::filesystem::path& log) {
   // Created first on its own so a failure to create is told apart from one
   // to open; both leave the output where the launcher's own goes.
-  const int created = ::open(log.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  if (created >= 0) ::close(created);
-  return ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  const UniqueFd created(::open(log.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+  return UniqueFd(::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
 }
 
 }  // namespace
@@ -25,22 +21,22 @@ int openLog(const std::filesystem::path& log) {
 int runBlocking(const std::filesystem::path& path, const std::vector<std::string>& args,
                 const std::optional<Environment>& env,
                 const std::optional<std::filesystem::path>& log) {
-  Spawn::Request request{path, args, env, std::nullopt};
+  Process::Request request{path, args, env};
+  UniqueFd output;
   if (log) {
-    request.outputFd = openLog(*log);
+    output = openLog(*log);
+    if (output) request.output = request.error = Process::Stream::to(output.get());
   } else {
-    request.discardOutput = true;
+    request.output = request.error = Process::Stream::nullDevice();
   }
-  pid_t pid = -1;
-  const int err = Spawn::start(request, pid);
+  const Process::Started child = Process::spawn(request);
   // The child holds its own copy; ours must not outlive the start.
-  if (request.outputFd >= 0) ::close(request.outputFd);
-  if (err != 0) {
-    Log::line("spawn failed " + path.string() + ": " +
-              std::error_code(err, std::generic_category()).message());
+  output.reset();
+  if (child.error) {
+    Log::line(describe("spawn failed", path, child.error));
     return -1;
   }
-  return Spawn::wait(pid);
+  return Process::wait(child.pid);
 }
 
 QCoro::Task<int> run(std::filesystem::path path, std::vector<std::string> args,
@@ -52,4 +48,4 @@ QCoro::Task<int> run(std::filesystem::path path, std::vector<std::string> args,
   co_return status;
 }
 
-}  // namespace qh::Shell
+}  // namespace qh::Program

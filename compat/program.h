@@ -1,6 +1,7 @@
-// Runs an external program to completion and hands back its termination
-// status. The child inherits descriptors 0, 1 and 2 only (the last two possibly
-// redirected); nothing else the launcher holds open reaches it.
+// Runs an external program to completion and hands back its exit status
+// (encoded as platform/process.h says). The child inherits descriptors 0, 1
+// and 2 only (the last two possibly redirected); nothing else the launcher
+// holds open reaches it.
 // Thread-safety: run() is awaited on the main thread; runBlocking() on workers.
 #pragma once
 
@@ -11,20 +12,19 @@
 #include <string>
 #include <vector>
 
-#include "compat/spawn.h"
+#include "platform/process.h"
 
-namespace qh::Shell {
+namespace qh::Program {
 
-using Environment = Spawn::Environment;
+using Environment = Process::Environment;
 
 // Starts `path` (absolute, used unchanged) with `args` (the first is the first
 // argument, not a program name). `env`, when given, is the child's whole
 // environment; otherwise it inherits the launcher's. Standard output and error
 // are appended to `log` (created when missing; left unredirected when it
 // cannot be opened), or go to the null device when no log is given.
-// Returns the exit code, the signal number for a child killed by a signal, or
-// -1 when the program could not be started (logged as "spawn failed ...").
-// Never throws; never times out.
+// Returns the exit status, or -1 when the program could not be started
+// (logged as "spawn failed ..."). Never throws; never times out.
 int runBlocking(const std::filesystem::path& path, const std::vector<std::string>& args,
                 const std::optional<Environment>& env,
                 const std::optional<std::filesystem::path>& log);
@@ -34,4 +34,4 @@ int runBlocking(const std::filesystem::path& path, const std::vector<std::string
 QCoro::Task<int> run(std::filesystem::path path, std::vector<std::string> args,
                      std::optional<Environment> env, std::optional<std::filesystem::path> log);
 
-}  // namespace qh::Shell
+}  // namespace qh::Program
