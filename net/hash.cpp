@@ -10,14 +10,10 @@
 #include "core/quitting.h"
 #include "net/crypto_library.h"
 #include "platform/system_error.h"
+#include "platform/unique_fd.h"
 
 namespace qh::Hash {
 namespace {
-
-struct FdCloser {
-  int fd;
-  ~FdCloser() { ::close(fd); }
-};
 
 struct MdFree {
   void operator()(EVP_MD_CTX* ctx) const { CryptoLibrary::get().mdCtxFree(ctx); }
@@ -71,10 +67,9 @@ std::string Digest::hex() {
 
 void stream(const std::filesystem::path& file,
             const std::function<void(const unsigned char*, size_t)>& update) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw systemError("open", file, lastSystemError());
-  const FdCloser closer{fd};
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  const UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) throw systemError("open", file, lastSystemError());
+  ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   const std::unique_ptr<unsigned char[]> buffer(new unsigned char[chunkSize]);
   for (bool end = false; !end;) {
     if (Quitting::now()) {
@@ -84,7 +79,7 @@ void stream(const std::filesystem::path& file,
     // Fill the chunk completely so every chunk but the last is chunkSize.
     size_t filled = 0;
     while (filled < chunkSize) {
-      const ssize_t n = ::read(fd, buffer.get() + filled, chunkSize - filled);
+      const ssize_t n = ::read(fd.get(), buffer.get() + filled, chunkSize - filled);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) throw systemError("read", file, lastSystemError());
       if (n == 0) {
