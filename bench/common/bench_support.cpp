@@ -7,13 +7,15 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
+
+#include "platform/process.h"
+#include "platform/system_error.h"
 
 namespace qh {
 
@@ -66,37 +68,44 @@ void warm(const fs::path& file) {
   ::close(fd);
 }
 
-int run(const std::vector<std::string>& argv, std::string* out) {
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  int pipeFds[2] = {-1, -1};
-  if (out && ::pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    dup2(out ? pipeFds[1] : null, 1);
-    dup2(null, 2);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  if (out) {
-    ::close(pipeFds[1]);
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
-      out->append(buffer, static_cast<size_t>(n));
-    }
-    ::close(pipeFds[0]);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+namespace {
+
+Process::Request quiet(const std::vector<std::string>& argv) {
+  Process::Request request{argv.at(0), {argv.begin() + 1, argv.end()}};
+  request.output = request.error = Process::Stream::nullDevice();
+  return request;
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& argv) {
+  return Process::run(quiet(argv));
+}
+
+Output capture(const std::vector<std::string>& argv) {
+  Output out;
+  out.status = Process::runReading(quiet(argv), [&out](std::string_view chunk) {
+    out.text += chunk;
+    return true;
+  });
+  return out;
 }
 
 double now() {
   using namespace std::chrono;
   return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+double seconds(const std::function<void()>& work) {
+  const double start = now();
+  work();
+  return now() - start;
+}
+
+double best(int n, const std::function<void()>& work) {
+  double b = 1e300;
+  for (int i = 0; i < n; ++i) b = std::min(b, seconds(work));
+  return b;
 }
 
 double peakRssMiB() {
@@ -159,17 +168,10 @@ Nginx::Nginx(const fs::path& root, const fs::path& work) : port_(freePort()) {
                       << "  }\n"
                       << "}\n";
   const std::string prefix = work.string() + "/";
-  const std::string confPath = conf.string();
-  pid_ = fork();
-  if (pid_ < 0) throw std::runtime_error("fork failed");
-  if (pid_ == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    execl("/usr/sbin/nginx", "/usr/sbin/nginx", "-p", prefix.c_str(), "-c", confPath.c_str(),
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  const Process::Started nginx =
+      Process::spawn(quiet({"/usr/sbin/nginx", "-p", prefix, "-c", conf.string()}));
+  if (nginx.error) throw systemError("start", "/usr/sbin/nginx", nginx.error);
+  pid_ = nginx.pid;
   for (int i = 0; i < 500 && !accepts(port_); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -179,8 +181,7 @@ Nginx::Nginx(const fs::path& root, const fs::path& work) : port_(freePort()) {
 Nginx::~Nginx() {
   if (pid_ <= 0) return;
   ::kill(pid_, SIGQUIT);
-  int status = 0;
-  waitpid(pid_, &status, 0);
+  Process::wait(pid_);
 }
 
 std::string Nginx::url(const std::string& path) const {

@@ -1,11 +1,12 @@
-// Helpers shared by the benchmarks: scratch folders, large files, child
-// programs and a private nginx on 127.0.0.1.
+// Helpers shared by the benchmarks: timing, scratch folders, large files,
+// reference programs and a private nginx on 127.0.0.1.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,13 +35,23 @@ void writeFile(const std::filesystem::path& file, uint64_t size);
 // Reads `file` once so that later readers find it in the page cache.
 void warm(const std::filesystem::path& file);
 
-// Runs `argv` (argv[0] an absolute path) and waits; returns the exit status,
-// -1 when it could not run. Standard output goes to `out` when given, else to
-// /dev/null; standard error goes to /dev/null.
-int run(const std::vector<std::string>& argv, std::string* out = nullptr);
+// Runs `argv` (argv[0] an absolute path) and waits, its output and errors on
+// the null device; returns its exit status, -1 when it could not run.
+int run(const std::vector<std::string>& argv);
+
+struct Output {
+  int status = -1;
+  std::string text;
+};
+// The same, with its standard output kept.
+Output capture(const std::vector<std::string>& argv);
 
 // Monotonic seconds.
 double now();
+// Seconds `work` takes.
+double seconds(const std::function<void()>& work);
+// The best of `n` timings: the figure least disturbed by other work.
+double best(int n, const std::function<void()>& work);
 // Peak resident memory of this process, in MiB.
 double peakRssMiB();
 

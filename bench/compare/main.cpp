@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "bench/support/bench.h"
+#include "bench/common/bench_support.h"
 #include "update/compare.h"
 
 using namespace qh;

@@ -15,12 +15,11 @@ constexpr uint64_t fileSize = uint64_t{1} << 30;
 
 // Seconds for `openssl dgst -<algorithm>`, checking it agrees with `expected`.
 double openssl(const std::string& algorithm, const std::string& file, const std::string& expected) {
-  std::string out;
   const double start = bench::now();
-  const int rc = bench::run({"/usr/bin/openssl", "dgst", "-" + algorithm, file}, &out);
+  const bench::Output out = bench::capture({"/usr/bin/openssl", "dgst", "-" + algorithm, file});
   const double seconds = bench::now() - start;
-  if (rc != 0 || out.find(expected) == std::string::npos) {
-    std::fprintf(stderr, "openssl %s disagrees: %s\n", algorithm.c_str(), out.c_str());
+  if (out.status != 0 || out.text.find(expected) == std::string::npos) {
+    std::fprintf(stderr, "openssl %s disagrees: %s\n", algorithm.c_str(), out.text.c_str());
     std::exit(1);
   }
   return seconds;

@@ -2,9 +2,6 @@
 // sizes of the same tree: both stat every file once, so the ratio shows what
 // parsing the manifest and writing the report add. The report must stay
 // under half a second.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/common/bench_support.h"
 #include "compat/integrity_report.h"
 #include "update/markers.h"
 
@@ -46,17 +44,9 @@ std::string makeTree(const fs::path& root) {
 }
 
 double timeFind(const fs::path& root) {
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::freopen("/dev/null", "w", stdout);
-    execl("/usr/bin/find", "find", root.c_str(), "-type", "f", "-printf", "%s\n",
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return seconds(start);
+  return bench::seconds([&] {
+    bench::run({"/usr/bin/find", root.string(), "-type", "f", "-printf", "%s\n"});
+  });
 }
 
 double timeReport(const fs::path& root) {

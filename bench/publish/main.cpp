@@ -5,8 +5,8 @@
 // copy that a linked publish does not need. Higher is better.
 #include <cstdio>
 
+#include "bench/common/bench_support.h"
 #include "bench/common/mixed_tree.h"
-#include "bench/support/bench.h"
 
 using namespace qh;
 

@@ -3,8 +3,8 @@
 // Prints "ratio: <our throughput / sha1sum's>" last; higher is better.
 #include <cstdio>
 
+#include "bench/common/bench_support.h"
 #include "bench/common/mixed_tree.h"
-#include "bench/support/bench.h"
 #include "net/hash.h"
 #include "update/compare.h"
 

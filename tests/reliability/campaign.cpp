@@ -2,9 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,6 +15,7 @@
 
 #include "core/text.h"
 #include "net/hash.h"
+#include "platform/process.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
@@ -96,47 +95,34 @@ class DriverProcess {
   DriverProcess(fs::path driver, fs::path home)
       : driver_(std::move(driver)), home_(std::move(home)) {}
 
-  // Runs the driver with `args` to its end, output to `output`; returns the
-  // wait status. Throws std::runtime_error when it cannot start.
+  // Runs the driver with `args` to its end, output to `output`; returns its
+  // exit status. Throws std::runtime_error when it cannot start.
   int run(const std::vector<std::string>& args, const fs::path& output) {
-    std::vector<std::string> env;
+    Process::Environment env;
     for (char** e = environ; *e; ++e) {
-      const std::string v = *e;
-      if (!v.starts_with("HOME=") && !v.starts_with("XDG_")) env.push_back(v);
+      const std::string_view v = *e;
+      const size_t eq = v.find('=');
+      if (eq != std::string_view::npos) env.emplace(v.substr(0, eq), v.substr(eq + 1));
     }
-    env.push_back("HOME=" + home_.string());
-    env.push_back("XDG_CONFIG_HOME=" + (home_ / ".config").string());
-    env.push_back("XDG_DATA_HOME=" + (home_ / ".local/share").string());
-    env.push_back("XDG_CACHE_HOME=" + (home_ / ".cache").string());
-    std::vector<char*> envp, argv;
-    for (std::string& v : env) envp.push_back(v.data());
-    envp.push_back(nullptr);
-    std::string program = driver_.string();
-    argv.push_back(program.data());
-    std::vector<std::string> copy = args;
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
+    std::erase_if(env, [](const auto& var) { return var.first.starts_with("XDG_"); });
+    env["HOME"] = home_.string();
+    env["XDG_CONFIG_HOME"] = (home_ / ".config").string();
+    env["XDG_DATA_HOME"] = (home_ / ".local/share").string();
+    env["XDG_CACHE_HOME"] = (home_ / ".cache").string();
+    const UniqueFd out(::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    Process::Request request{driver_, args, std::move(env)};
+    request.output = request.error = Process::Stream::to(out.get());
+    Process::Started child;
     {
       // Held across the start, so a kill() meanwhile waits for the pid.
       std::lock_guard lock(mutex_);
-      if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
-        pid = 0;
-      }
-      pid_ = pid;
+      child = Process::spawn(request);
+      pid_ = child.pid;
     }
-    posix_spawn_file_actions_destroy(&actions);
-    if (pid == 0) throw std::runtime_error("cannot start " + program);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    if (child.error) throw std::runtime_error("cannot start " + driver_.string());
+    const int status = Process::wait(child.pid);
     std::lock_guard lock(mutex_);
-    pid_ = 0;
+    pid_ = -1;
     return status;
   }
 
@@ -148,7 +134,7 @@ class DriverProcess {
  private:
   fs::path driver_, home_;
   std::mutex mutex_;
-  int pid_ = 0;
+  pid_t pid_ = -1;
 };
 
 // The seeded misbehaviour of one seed's server; `kill` and `stall` are the
@@ -295,12 +281,12 @@ SeedReport runSeed(const Published& pub, const fs::path& work, uint64_t seed,
     ++report.runs;
     const int status = runner.run({server.url(), client.string(), state.string()},
                                   logs / ("run-" + std::to_string(report.runs) + ".txt"));
-    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) ++report.kills;
-    complete = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (!complete && !(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) &&
-        !(WIFEXITED(status) && WEXITSTATUS(status) == 1)) {
+    const bool killed = status == 128 + SIGKILL;
+    if (killed) ++report.kills;
+    complete = status == 0;
+    if (!complete && !killed && status != 1) {
       report.problems.push_back("run " + std::to_string(report.runs) +
-                                " ended abnormally, wait status " + std::to_string(status));
+                                " ended abnormally, exit status " + std::to_string(status));
       break;
     }
     // The markers claim a complete install: it must be one, even when the

@@ -1,10 +1,8 @@
 #include "support/test_tls.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <stdexcept>
+
+#include "platform/process.h"
 
 namespace qh {
 
@@ -12,24 +10,11 @@ namespace {
 
 const char* const openssl = "/usr/bin/openssl";
 
-void run(std::vector<std::string> args) {
-  args.insert(args.begin(), openssl);
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    execv(openssl, argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::string line;
+void run(const std::vector<std::string>& args) {
+  Process::Request request{openssl, args};
+  request.output = request.error = Process::Stream::nullDevice();
+  if (Process::run(request) != 0) {
+    std::string line = std::string(openssl) + " ";
     for (const auto& a : args) line += a + " ";
     throw std::runtime_error("failed: " + line);
   }

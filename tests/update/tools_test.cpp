@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <QProcess>
+
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
 #include "tools/serve/static_server.h"
