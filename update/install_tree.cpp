@@ -59,10 +59,6 @@ InstallTree::InstallTree(fs::path root) : root_(std::move(root)) {
   while (canonicalRoot_.size() > 1 && canonicalRoot_.back() == '/') canonicalRoot_.pop_back();
 }
 
-InstallTree::~InstallTree() {
-  if (parentFd_ >= 0) ::close(parentFd_);
-}
-
 bool InstallTree::inside(const fs::path& p) const {
   std::error_code ec;
   const std::string resolved = fs::weakly_canonical(p, ec).string();
@@ -86,8 +82,7 @@ bool InstallTree::folderInside(const std::string& prefix) {
 
 void InstallTree::enterParent(std::string_view parent, const std::string& rel) {
   if (parent_ && *parent_ == parent) return;
-  if (parentFd_ >= 0) ::close(parentFd_);
-  parentFd_ = -1;
+  parentFd_.reset();
   parent_ = std::string(parent);
   parentInside_ = true;
   for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
@@ -97,7 +92,7 @@ void InstallTree::enterParent(std::string_view parent, const std::string& rel) {
     }
   }
   const fs::path folder = parent.empty() ? root_ : root_ / parent;
-  parentFd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  parentFd_.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
 }
 
 InstallTree::Target InstallTree::locate(const std::string& rel) {
@@ -121,8 +116,8 @@ InstallTree::Target InstallTree::locate(const std::string& rel) {
   // A folder that could not be opened (missing, or made since) is looked up
   // by its whole path, as a file in it would be.
   const char* name = rel.c_str() + (lastSlash == std::string::npos ? 0 : lastSlash + 1);
-  const int found = parentFd_ >= 0 ? ::fstatat(parentFd_, name, &st, AT_SYMLINK_NOFOLLOW)
-                                   : ::lstat(t.file.c_str(), &st);
+  const int found = parentFd_ ? ::fstatat(parentFd_.get(), name, &st, AT_SYMLINK_NOFOLLOW)
+                              : ::lstat(t.file.c_str(), &st);
   if (found != 0) return t;
   t.exists = true;
   if (S_ISLNK(st.st_mode)) {

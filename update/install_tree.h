@@ -12,6 +12,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/unique_fd.h"
+
 namespace qh {
 
 namespace SafePath {
@@ -50,7 +52,6 @@ class InstallTree {
   };
 
   explicit InstallTree(std::filesystem::path root);
-  ~InstallTree();
   InstallTree(const InstallTree&) = delete;
   InstallTree& operator=(const InstallTree&) = delete;
 
@@ -73,7 +74,7 @@ class InstallTree {
   // be opened, a descriptor to look its files up by name alone.
   std::optional<std::string> parent_;
   bool parentInside_ = false;
-  int parentFd_ = -1;
+  UniqueFd parentFd_;
 };
 
 }  // namespace qh
