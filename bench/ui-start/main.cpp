@@ -6,6 +6,8 @@
 // to a start, so the fastest of several is the steadiest measure of each side.
 // Both announce their first frame by appending a line; the launcher's log and
 // kept pictures stay between starts, as a player's do.
+// bench-ui-start [LAUNCHER]: another build's launcher instead of this one's,
+// so two builds can be measured in turns on the same machine.
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -122,12 +124,13 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   setenv("QT_QUICK_BACKEND", "software", 1);
 
+  const std::string launcherProgram = argc == 2 ? argv[1] : QH_LAUNCHER;
   const fs::path self = fs::canonical("/proc/self/exe");
   const fs::path refMarker = home / "reference.txt";
   const fs::path launcherLog = home / "data/Quellhaven/launcher.log";
   std::vector<double> launcher, ref;
   for (int i = 0; i < 12; ++i) {
-    const double l = timeToFirstFrame({QH_LAUNCHER}, launcherLog);
+    const double l = timeToFirstFrame({launcherProgram}, launcherLog);
     const double r =
         timeToFirstFrame({self.string(), "--reference", refMarker.string()}, refMarker);
     if (l < 0 || r < 0) {
