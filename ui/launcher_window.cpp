@@ -35,7 +35,7 @@ void LauncherWindow::prepareApplication() {
 
 GlowImages* LauncherWindow::startPictures(const Theme& theme, QSize size,
                                           const std::filesystem::path& savedIn) {
-  SymbolIcon::parseAhead();
+  SymbolIcon::readAhead();
   const std::vector<Theme::Picture> early = theme.firstFrame(size);
   auto* pictures = new GlowImages(theme.logo(), theme.tunnel());
   if (!savedIn.empty()) {

@@ -23,7 +23,7 @@ class LauncherWindow : public QQuickView {
 
   // The view's pictures for `theme`, with those its first frame shows in a
   // window of `size` already being made on other threads, so they are ready
-  // by the time the rest of the window is built; its symbols are parsed on
+  // by the time the rest of the window is built; its symbols are read on
   // another thread too. With `savedIn`, those pictures are kept there for the
   // next start, which maps them instead of making them. Give it to the window.
   static GlowImages* startPictures(const Theme& theme, QSize size,

@@ -3,11 +3,12 @@
 // window at whatever scale the icon is shown, other renderers through a
 // texture. The view's QML uses it as `SymbolIcon` (module Quellhaven.Symbols).
 // Thread-safety: main thread only, except the render node, which runs where
-// the scene graph renders, and the parsed symbols, which any thread may ask for.
+// the scene graph renders, and the read symbols, which any thread may ask for.
 #pragma once
 
 #include <QColor>
 #include <QPainterPath>
+#include <QPen>
 #include <QQuickPaintedItem>
 #include <QString>
 #include <vector>
@@ -20,11 +21,11 @@ class SymbolIcon : public QQuickPaintedItem {
   Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged)
 
  public:
-  // One layer of a symbol on its 24 × 24 grid: filled (`width` < 0) or stroked.
+  // One shape of a symbol on its 24 × 24 grid: filled (`stroke` Qt::NoPen)
+  // or stroked with `stroke`'s width, caps and joins, whatever its colour.
   struct Layer {
     QPainterPath path;
-    double width = -1;
-    bool roundCap = false;
+    QPen stroke = Qt::NoPen;
   };
 
   explicit SymbolIcon(QQuickItem* parent = nullptr);
@@ -32,15 +33,12 @@ class SymbolIcon : public QQuickPaintedItem {
   // Makes the type known to QML; call once before the view loads.
   static void registerType();
 
-  // `d`, SVG path data with the commands M, L, H, V, A and Z (absolute or
-  // relative), as a path; empty when the data holds anything else.
-  static QPainterPath parsePath(const QString& d);
-  // The layers of the symbol `name`, parsed once per name; empty when unknown.
-  // Any thread.
+  // The layers of the symbol `name`, as Qt's SVG module draws its file, read
+  // once per name; empty when unknown or unreadable. Any thread.
   static std::vector<Layer> layers(const QString& name);
-  // Starts parsing every symbol on a pool thread, so the window's first
-  // frame finds its icons parsed.
-  static void parseAhead();
+  // Starts reading every symbol on a pool thread, so the window's first
+  // frame finds its icons read.
+  static void readAhead();
 
   QString name() const { return name_; }
   void setName(const QString& name);
