@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <mutex>
 #include <random>
 
 #include "core/text.h"
@@ -14,9 +13,6 @@
 
 namespace qh::Files {
 namespace {
-
-std::mutex failureMutex;
-std::optional<std::error_code> injectedFailure;
 
 std::string tempName(const std::filesystem::path& file) {
   static std::atomic<unsigned> counter{0};
@@ -69,10 +65,6 @@ std::optional<std::string> readUtf8(const std::filesystem::path& file) {
 }
 
 std::error_code writeAtomic(const std::filesystem::path& file, std::string_view bytes) {
-  {
-    std::lock_guard lock(failureMutex);
-    if (injectedFailure) return *injectedFailure;
-  }
   const std::filesystem::path tmp = file.parent_path() / tempName(file);
   const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return lastSystemError();
@@ -87,11 +79,6 @@ std::error_code writeAtomic(const std::filesystem::path& file, std::string_view 
   if (!err && ::rename(tmp.c_str(), file.c_str()) != 0) err = lastSystemError();
   if (err) ::unlink(tmp.c_str());
   return err;
-}
-
-void setWriteFailureForTesting(std::optional<std::error_code> failure) {
-  std::lock_guard lock(failureMutex);
-  injectedFailure = failure;
 }
 
 namespace {

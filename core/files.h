@@ -30,7 +30,4 @@ bool resolvesInside(const std::filesystem::path& root, const std::filesystem::pa
 // empties must never turn out to be the whole client.
 bool resolvesBelow(const std::filesystem::path& root, const std::filesystem::path& path);
 
-// Test seam: when set, writeAtomic fails with this error before writing.
-void setWriteFailureForTesting(std::optional<std::error_code> failure);
-
 }  // namespace qh::Files

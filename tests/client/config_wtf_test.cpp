@@ -6,6 +6,7 @@
 #include "core/qh.h"
 #include "core/text.h"
 #include "support/client_folder.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace qh {
@@ -116,7 +117,7 @@ TEST_F(ConfigLineFile, AnEditKeepsTheOldTextAndNeverHalfWrites) {
 
   dir.write("WTF/Config.wtf", "SET gxWindow \"0\"\r\n");
   {
-    FullDisk full;
+    const FileSizeLimit full(0);
     EXPECT_FALSE(set("gxWindow", "1"));
   }
   EXPECT_EQ(slurp(file()), "SET gxWindow \"0\"\r\n");

@@ -3,7 +3,6 @@
 
 #include "compat/runtime.h"
 #include "compat_support.h"
-#include "support/client_folder.h"
 
 namespace qh {
 
@@ -72,10 +71,10 @@ TEST_F(RuntimePrefixTest, PreparesInOrderImportsTheRegistryMarksAndRemovesOldPre
 
 TEST_F(RuntimePrefixTest, FailuresLeaveNoMarker) {
   Runtime runtime = make();
-  {
-    FullDisk full;  // the registry file cannot be written
-    EXPECT_THROW(prepare(runtime), std::system_error);
-  }
+  // A folder where the registry file goes: it cannot be written.
+  dir.write("state/qh_prefix.reg/held", "");
+  EXPECT_THROW(prepare(runtime), std::system_error);
+  fs::remove_all(state / "qh_prefix.reg");
   EXPECT_FALSE(runtime.prefixReady());
   EXPECT_EQ(slurp(calls()), "wine wineboot --init\nwineserver -w\n");
 

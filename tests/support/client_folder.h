@@ -1,4 +1,4 @@
-// Helpers for tests on a client folder: its paths, its names, a full disk.
+// Helpers for tests on a client folder: its paths, its names.
 #pragma once
 
 #include <filesystem>
@@ -6,7 +6,6 @@
 #include <string>
 #include <system_error>
 
-#include "core/files.h"
 #include "core/paths.h"
 
 namespace qh {
@@ -27,16 +26,5 @@ inline std::set<std::string> namesIn(const std::filesystem::path& folder) {
   }
   return names;
 }
-
-// Makes every atomic write fail with "no space left" while alive.
-class FullDisk {
- public:
-  FullDisk() {
-    Files::setWriteFailureForTesting(std::make_error_code(std::errc::no_space_on_device));
-  }
-  ~FullDisk() { Files::setWriteFailureForTesting(std::nullopt); }
-  FullDisk(const FullDisk&) = delete;
-  FullDisk& operator=(const FullDisk&) = delete;
-};
 
 }  // namespace qh
