@@ -10,8 +10,12 @@ Runtime::Network Runtime::Network::standard() {
   network.getString = [](std::string url) { return Net::getString(std::move(url)); };
   network.fetch = [](std::string url, std::filesystem::path to, int64_t expectedSize,
                      std::optional<std::string> sha256, Progress progress, Timing timing) {
-    return Downloader::fetch(std::move(url), std::move(to), expectedSize, std::nullopt,
-                             std::move(sha256), std::move(progress), std::move(timing));
+    return Downloader::fetch({.url = std::move(url),
+                              .target = std::move(to),
+                              .expectedSize = expectedSize,
+                              .sha256 = sha256.value_or(""),
+                              .progress = std::move(progress),
+                              .timing = std::move(timing)});
   };
   return network;
 }

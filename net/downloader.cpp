@@ -10,13 +10,13 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <vector>
 
 #include "core/async.h"
 #include "core/text.h"
 #include "net/curl_easy.h"
-#include "net/download_seams.h"
 #include "net/hash.h"
 #include "net/net_error.h"
 #include "net/throttle.h"
@@ -48,8 +48,8 @@ std::optional<int64_t> rangeStart(const std::string& value) {
   return first;
 }
 
-int beforeRequest(void* seams, char*, char*, int, int) {
-  static_cast<const DownloadSeams*>(seams)->connected();
+int beforeRequest(void* transport, char*, char*, int, int) {
+  static_cast<Transport*>(transport)->connected();
   return CURL_PREREQFUNC_OK;
 }
 
@@ -57,15 +57,15 @@ int beforeRequest(void* seams, char*, char*, int, int) {
 // run(), one call at a time, so the fields need no lock.
 class Transfer {
  public:
-  Transfer(fs::path part, int64_t expectedSize, std::vector<Hash::Algorithm> digests,
-           Downloader::Progress progress, const Timing& timing, Downloader::Cancel cancel)
-      : part_(std::move(part)),
-        expectedSize_(expectedSize),
-        progress_(std::move(progress)),
-        timing_(timing),
+  Transfer(const DownloadRequest& request, std::vector<Hash::Algorithm> digests,
+           Downloader::Cancel cancel)
+      : part_(Downloader::partFile(request.target)),
+        expectedSize_(request.expectedSize),
+        progress_(request.progress),
+        timing_(request.timing),
         cancel_(std::move(cancel)),
-        throttle_(timing),
-        seams_(DownloadSeams::current()) {
+        throttle_(request.timing),
+        transport_(*request.transport) {
     for (const Hash::Algorithm a : digests) digests_.emplace_back(a);
   }
   ~Transfer() { closeFile(); }
@@ -93,7 +93,7 @@ class Transfer {
   const Timing& timing_;
   Downloader::Cancel cancel_;
   Throttle throttle_;
-  std::shared_ptr<const DownloadSeams> seams_;
+  Transport& transport_;
   CurlEasy* easy_ = nullptr;
   int64_t already_ = 0;
   int64_t received_ = 0;
@@ -130,14 +130,13 @@ void Transfer::run(const std::string& url) {
   easy.set(CURLOPT_XFERINFOFUNCTION, onTick);
   easy.set(CURLOPT_XFERINFODATA, this);
   easy.set(CURLOPT_NOPROGRESS, 0L);
-  if (seams_ && !seams_->socketName.empty()) {
-    easy.set(CURLOPT_ABSTRACT_UNIX_SOCKET, seams_->socketName.c_str());
+  const std::string socket = transport_.socketName();
+  if (!socket.empty()) {
+    easy.set(CURLOPT_ABSTRACT_UNIX_SOCKET, socket.c_str());
     easy.set(CURLOPT_NOPROXY, "*");
   }
-  if (seams_ && seams_->connected) {
-    easy.set(CURLOPT_PREREQFUNCTION, beforeRequest);
-    easy.set(CURLOPT_PREREQDATA, const_cast<DownloadSeams*>(seams_.get()));
-  }
+  easy.set(CURLOPT_PREREQFUNCTION, beforeRequest);
+  easy.set(CURLOPT_PREREQDATA, &transport_);
   const std::string range = std::to_string(already_) + "-";
   if (already_ > 0) easy.set(CURLOPT_RANGE, range.c_str());
 
@@ -229,8 +228,7 @@ bool Transfer::digestKept() {
 
 bool Transfer::write(const char* data, size_t size) {
   for (size_t done = 0; done < size;) {
-    const ssize_t n = seams_ && seams_->write ? seams_->write(fd_, data + done, size - done)
-                                              : ::write(fd_, data + done, size - done);
+    const ssize_t n = transport_.write(fd_, data + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       failure_ = std::make_exception_ptr(systemError("write", part_, lastSystemError()));
@@ -278,31 +276,28 @@ Live& live() {
   return *registry;
 }
 
-std::string lowered(const std::optional<std::string>& digest) {
-  return digest ? Text::lower(*digest) : std::string();
-}
-
 }  // namespace
 
-fs::path Downloader::partFile(const fs::path& to) {
-  fs::path part = to;
+fs::path Downloader::partFile(const fs::path& target) {
+  fs::path part = target;
   part += ".part";
   return part;
 }
 
-void Downloader::fetchBlocking(const std::string& url, const fs::path& to, int64_t expectedSize,
-                               std::optional<std::string> sha1, std::optional<std::string> sha256,
-                               Progress progress, const Timing& timing, Cancel cancel) {
-  if (!cancel) cancel = std::make_shared<std::atomic<bool>>(false);
+void Downloader::fetchBlocking(const DownloadRequest& request) {
+  const fs::path& to = request.target;
+  const int64_t expectedSize = request.expectedSize;
+  const Cancel cancel =
+      request.cancel ? request.cancel : std::make_shared<std::atomic<bool>>(false);
   const Hold registered(cancel);
   if (to.has_parent_path()) fs::create_directories(to.parent_path());
   const fs::path part = partFile(to);
-  const std::string wantSha1 = lowered(sha1), wantSha256 = lowered(sha256);
+  const std::string wantSha1 = Text::lower(request.sha1), wantSha256 = Text::lower(request.sha256);
   std::vector<Hash::Algorithm> algorithms;
   if (!wantSha1.empty()) algorithms.push_back(Hash::Algorithm::sha1);
   if (!wantSha256.empty()) algorithms.push_back(Hash::Algorithm::sha256);
-  Transfer transfer(part, expectedSize, algorithms, std::move(progress), timing, std::move(cancel));
-  transfer.run(url);
+  Transfer transfer(request, algorithms, cancel);
+  transfer.run(request.url);
   const std::vector<std::string> digests = transfer.digests();
 
   // The checks are made while the file is still the ".part", so nothing
@@ -358,12 +353,8 @@ bool Downloader::cancelAll(double seconds) {
                               [] { return live().flags.empty(); });
 }
 
-QCoro::Task<> Downloader::fetch(std::string url, fs::path to, int64_t expectedSize,
-                                std::optional<std::string> sha1, std::optional<std::string> sha256,
-                                Progress progress, Timing timing, Cancel cancel) {
-  QCoro::Task<> work = onOwnThread([=, progress = std::move(progress)] {
-    fetchBlocking(url, to, expectedSize, sha1, sha256, progress, timing, cancel);
-  });
+QCoro::Task<> Downloader::fetch(DownloadRequest request) {
+  QCoro::Task<> work = onOwnThread([request = std::move(request)] { fetchBlocking(request); });
   co_await work;
 }
 

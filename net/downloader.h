@@ -4,8 +4,11 @@
 // checksums and puts the file in place.
 //
 // Requests are made as Net's are (user agent, time-outs, certificate checks,
-// the QH_CA_FILE test hook; see net/net.h). Tests and fuzz targets replace
-// the connection and the ".part" writes through net/download_seams.h.
+// the QH_CA_FILE test hook; see net/net.h). The request's Transport
+// (net/transport.h) carries the connection and the ".part" writes.
+//
+//   Downloader::fetchBlocking({.url = url, .target = file, .expectedSize = size,
+//                              .sha1 = sha1, .progress = onProgress});
 #pragma once
 
 #include <qcoro/qcorotask.h>
@@ -15,12 +18,14 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "core/timing.h"
+#include "net/transport.h"
 
 namespace qh {
+
+struct DownloadRequest;
 
 class Downloader {
  public:
@@ -31,30 +36,24 @@ class Downloader {
   // Set it true (any thread) to abort; the ".part" stays for a later resume.
   using Cancel = std::shared_ptr<std::atomic<bool>>;
 
-  // Downloads url to `to`. expectedSize < 0 means unknown and skips the size
-  // checks; an absent or empty sha1/sha256 is not checked. Never retries.
+  // Downloads request.url to request.target. Never retries.
   // Throws:
-  //  - std::filesystem::filesystem_error when the folder of `to` cannot be
-  //    made (nothing is sent) or `to` cannot be replaced;
+  //  - std::filesystem::filesystem_error when the target's folder cannot be
+  //    made (nothing is sent) or the target cannot be replaced;
   //  - NetError::shortMessage("bad URL ...") for text that is not a URL;
   //  - NetError::http(status, answering URL) for a status other than 200/206,
   //    leaving the ".part" as it was;
   //  - TransportError (connection, time-out, TLS, cancel) and
   //    std::system_error (".part" not writable, disk full): the ".part" keeps
   //    what arrived, for a resume;
-  //  - NetError::integrity on a wrong size (the file stays at `to`) or a wrong
-  //    checksum (the file is removed).
+  //  - NetError::integrity on a wrong size (the file stays at the target) or
+  //    a wrong checksum (the file is removed).
   // Thread-safety: blocks for the whole transfer; worker threads only.
-  static void fetchBlocking(const std::string& url, const std::filesystem::path& to,
-                            int64_t expectedSize, std::optional<std::string> sha1,
-                            std::optional<std::string> sha256, Progress progress,
-                            const Timing& timing = {}, Cancel cancel = {});
+  static void fetchBlocking(const DownloadRequest& request);
 
   // fetchBlocking on a thread of its own; the caller resumes on its thread.
   // Thread-safety: await from the main thread.
-  static QCoro::Task<> fetch(std::string url, std::filesystem::path to, int64_t expectedSize,
-                             std::optional<std::string> sha1, std::optional<std::string> sha256,
-                             Progress progress, Timing timing = {}, Cancel cancel = {});
+  static QCoro::Task<> fetch(DownloadRequest request);
 
   // Cancels every transfer running now, as quitting does, and waits up to
   // `seconds` for their threads to let go of their files. Each ".part" keeps
@@ -78,8 +77,24 @@ class Downloader {
     Cancel cancel_;
   };
 
-  // "<to>.part": the same folder, the same name followed by ".part".
-  static std::filesystem::path partFile(const std::filesystem::path& to);
+  // "<target>.part": the same folder, the same name followed by ".part".
+  static std::filesystem::path partFile(const std::filesystem::path& target);
+};
+
+// One transfer: what to fetch, where to, what it must be, and what it runs on.
+struct DownloadRequest {
+  std::string url;
+  std::filesystem::path target;
+  // Negative: unknown, and the size is not checked.
+  int64_t expectedSize = -1;
+  // Hex, compared without regard to case; empty: not checked.
+  std::string sha1 = {};
+  std::string sha256 = {};
+  Downloader::Progress progress = {};
+  Timing timing = {};
+  // Absent: only cancelAll stops the transfer.
+  Downloader::Cancel cancel = {};
+  std::shared_ptr<Transport> transport = Transport::network();
 };
 
 }  // namespace qh

@@ -153,8 +153,7 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing, std::shared_ptr
   const std::string url = paths.base + "/mac/Quellhaven-mac.zip?v=" + std::to_string(build);
   if (!validUrl(url)) co_return;
   const fs::path zip = work / "launcher.zip";
-  QCoro::Task<> download = Downloader::fetch(
-      url, zip, -1, std::nullopt, std::nullopt, [](int64_t) {}, timing);
+  QCoro::Task<> download = Downloader::fetch({.url = url, .target = zip, .timing = timing});
   co_await download;
 
   const fs::path unpacked = work / "x";

@@ -150,7 +150,7 @@ struct Stop {
 // nothing waits for the main thread between them.
 Stop firstAttempts(const std::vector<ManifestEntry>& needed, size_t from, int64_t done,
                    int64_t total, double start, const Paths& paths, const Timing& timing,
-                   const UpdateHost::UiSink& sink) {
+                   const std::shared_ptr<Transport>& transport, const UpdateHost::UiSink& sink) {
   auto pacer =
       std::make_shared<DownloadProgress::Pacer>(sink, timing.clock, timing.progressInterval);
   const DownloadProgress::Sink paced = [pacer](const std::string& status,
@@ -169,8 +169,14 @@ Stop firstAttempts(const std::vector<ManifestEntry>& needed, size_t from, int64_
     const Downloader::Progress progress = DownloadProgress::action(
         done, start, total, downloadLabel(stop.index, needed.size()), timing.clock, paced);
     try {
-      Downloader::fetchBlocking(fileUrl(paths.base, entry, 1), paths.installDir / entry.rel,
-                                entry.size, entry.sha1, std::nullopt, progress, timing, cancel);
+      Downloader::fetchBlocking({.url = fileUrl(paths.base, entry, 1),
+                                 .target = paths.installDir / entry.rel,
+                                 .expectedSize = entry.size,
+                                 .sha1 = entry.sha1,
+                                 .progress = progress,
+                                 .timing = timing,
+                                 .cancel = cancel,
+                                 .transport = transport});
     } catch (const NetError& e) {
       stop.notFound = e.kind() == NetError::Kind::http && e.status() == 404;
       stop.error = e.what();
@@ -186,8 +192,8 @@ Stop firstAttempts(const std::vector<ManifestEntry>& needed, size_t from, int64_
   return stop;
 }
 
-QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host,
-                                 std::vector<ManifestEntry> list) {
+QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host, std::vector<ManifestEntry> list,
+                                 std::shared_ptr<Transport> transport) {
   const auto needed = std::make_shared<const std::vector<ManifestEntry>>(std::move(list));
   const Paths paths = host->paths();
   const Timing timing = host->timing();
@@ -198,9 +204,10 @@ QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host,
   const double start = timing.clock->now();
   const UpdateHost::UiSink sink = host->uiSink();
   for (size_t i = 0; i < needed->size(); ++i) {
-    QCoro::Task<Stop> run = onOwnThread([needed, i, done, total, start, paths, timing, sink] {
-      return firstAttempts(*needed, i, done, total, start, paths, timing, sink);
-    });
+    QCoro::Task<Stop> run =
+        onOwnThread([needed, i, done, total, start, paths, timing, transport, sink] {
+          return firstAttempts(*needed, i, done, total, start, paths, timing, transport, sink);
+        });
     const Stop stop = co_await run;
     for (; i < stop.index; ++i) done = addSize(done, (*needed)[i].size);
     host->setProgress(DownloadProgress::fraction(done, total));
@@ -217,9 +224,13 @@ QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host,
         Downloader::Progress progress =
             DownloadProgress::action(done, start, total, label, timing.clock, sink);
         try {
-          QCoro::Task<> fetch =
-              Downloader::fetch(fileUrl(paths.base, entry, attempt), paths.installDir / entry.rel,
-                                entry.size, entry.sha1, std::nullopt, progress, timing);
+          QCoro::Task<> fetch = Downloader::fetch({.url = fileUrl(paths.base, entry, attempt),
+                                                   .target = paths.installDir / entry.rel,
+                                                   .expectedSize = entry.size,
+                                                   .sha1 = entry.sha1,
+                                                   .progress = progress,
+                                                   .timing = timing,
+                                                   .transport = transport});
           co_await fetch;
           break;
         } catch (const NetError& e) {
@@ -276,7 +287,8 @@ std::string fileUrl(const std::string& base, const ManifestEntry& entry, int att
   return url;
 }
 
-QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force) {
+QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
+                   std::shared_ptr<Transport> transport) {
   host->setPhase(Phase::working);
   host->setProgress(std::nullopt);
   host->setDetail("");
@@ -339,7 +351,7 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force) {
     co_return;
   }
 
-  QCoro::Task<Outcome> download = downloadAll(host, std::move(needed));
+  QCoro::Task<Outcome> download = downloadAll(host, std::move(needed), transport);
   const Outcome outcome = co_await download;
 
   if (outcome.failed > 0) {

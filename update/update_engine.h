@@ -9,13 +9,16 @@
 #include <memory>
 #include <string>
 
+#include "net/transport.h"
 #include "update/manifest.h"
 #include "update/update_host.h"
 
 namespace qh::UpdateEngine {
 
-// One whole run; everything it decides is published through `host`. Never throws.
-QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force);
+// One whole run; everything it decides is published through `host`. The
+// files travel over `transport`. Never throws.
+QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
+                   std::shared_ptr<Transport> transport = Transport::network());
 
 // base + "/" + rel percent-encoded for a URL path + "?v=" + the first 8
 // characters of sha1, and "&r=<attempt>" from the second attempt on.

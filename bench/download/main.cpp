@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   std::filesystem::remove(curlFile);
 
   start = bench::now();
-  Downloader::fetchBlocking(url, ourFile, fileSize, {}, {}, [](int64_t) {});
+  Downloader::fetchBlocking({.url = url, .target = ourFile, .expectedSize = fileSize});
   const double ourSeconds = bench::now() - start;
 
   std::printf("curl -o      %.0f MB/s\n", fileSize / curlSeconds / 1e6);

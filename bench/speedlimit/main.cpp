@@ -47,8 +47,9 @@ int main(int argc, char** argv) {
     const std::string name = fileName(step);
     const auto limit = static_cast<double>(SpeedLimit::steps[step]);
     const double start = bench::now();
-    Downloader::fetchBlocking(nginx.url("/" + name), scratch.path() / "out" / name,
-                              static_cast<int64_t>(limit * seconds), {}, {}, [](int64_t) {});
+    Downloader::fetchBlocking({.url = nginx.url("/" + name),
+                               .target = scratch.path() / "out" / name,
+                               .expectedSize = static_cast<int64_t>(limit * seconds)});
     const double elapsed = bench::now() - start;
     const double ratio = limit * seconds / elapsed / limit;
     std::printf("%-9s achieved %.0f B/s in %.2f s, limit %.0f B/s: %.3f\n",

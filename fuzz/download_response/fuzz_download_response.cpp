@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -37,7 +38,7 @@ std::string content() {
 
 // Made once: the transport and the reference file outlive every input.
 struct World {
-  FakeTransport net;
+  std::shared_ptr<FakeTransport> net = std::make_shared<FakeTransport>();
   fs::path dir = fuzz::scratchDir();
   std::string body = content();
   std::string sha1;
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static World& w = *new World;
   const size_t already = data[0] % (w.body.size() + 2);
   const bool knownSize = data[1] & 1, knownSha = data[1] & 2;
-  w.net.answer(std::string(reinterpret_cast<const char*>(data) + 2, size - 2));
+  w.net->answer(std::string(reinterpret_cast<const char*>(data) + 2, size - 2));
 
   const fs::path to = w.dir / "Data" / "file.MPQ";
   const fs::path part = Downloader::partFile(to);
@@ -78,9 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   timing.transferTimeout = 5;
   enum class Outcome { ok, http, wrongSize, wrongSum, other } outcome = Outcome::other;
   try {
-    Downloader::fetchBlocking(
-        "http://dist.quellhaven.test/Data/file.MPQ?v=1", to, expected,
-        knownSha ? std::optional(w.sha1) : std::nullopt, std::nullopt, [](int64_t) {}, timing);
+    Downloader::fetchBlocking({.url = "http://dist.quellhaven.test/Data/file.MPQ?v=1",
+                               .target = to,
+                               .expectedSize = expected,
+                               .sha1 = knownSha ? w.sha1 : "",
+                               .timing = timing,
+                               .transport = w.net});
     outcome = Outcome::ok;
   } catch (const NetError& e) {
     if (e.kind() == NetError::Kind::http) outcome = Outcome::http;

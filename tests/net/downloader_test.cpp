@@ -4,16 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/inotify.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <tuple>
 
 #include "net/hash.h"
 #include "net/net_error.h"
 #include "net/speed_limit.h"
 #include "support/fake_clock.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
 
@@ -41,15 +40,20 @@ class DownloaderTest : public ::testing::Test {
   }
   void TearDown() override { SpeedLimit::store(0); }
 
-  void fetch(const std::string& path, int64_t size, std::optional<std::string> s1 = std::nullopt,
-             std::optional<std::string> s256 = std::nullopt, Downloader::Cancel cancel = {}) {
-    Downloader::fetchBlocking(
-        server.url(path), dest, size, std::move(s1), std::move(s256),
-        [this](int64_t n) { progress.push_back(n); }, timing, std::move(cancel));
+  void fetch(const std::string& path, int64_t size, std::string s1 = "", std::string s256 = "",
+             Downloader::Cancel cancel = {}) {
+    Downloader::fetchBlocking({.url = server.url(path),
+                               .target = dest,
+                               .expectedSize = size,
+                               .sha1 = std::move(s1),
+                               .sha256 = std::move(s256),
+                               .progress = [this](int64_t n) { progress.push_back(n); },
+                               .timing = timing,
+                               .cancel = std::move(cancel)});
   }
   // The NetError a fetch throws.
-  NetError netError(const std::string& path, int64_t size, std::optional<std::string> s1 = {},
-                    std::optional<std::string> s256 = {}) {
+  NetError netError(const std::string& path, int64_t size, std::string s1 = "",
+                    std::string s256 = "") {
     try {
       fetch(path, size, std::move(s1), std::move(s256));
     } catch (const NetError& e) {
@@ -137,8 +141,7 @@ TEST_F(DownloaderTest, AResumedFileWithAWrongByteFailsItsChecksums) {
   server.setFile("/damaged.bin", damaged);
   const std::string bySha1 = "Integrity check failed for f.bin (stale CDN copy?) - retrying";
   const std::string bySha256 = "Checksum mismatch for f.bin";
-  using Case = std::tuple<std::string, const char*, std::optional<std::string>,
-                          std::optional<std::string>, std::string>;
+  using Case = std::tuple<std::string, const char*, std::string, std::string, std::string>;
   // Nothing unverified carries the final name even for a moment: a launcher
   // killed then would leave a wrong file that a comparison by size keeps.
   dir.write("client/Data/f.bin.part", "");
@@ -146,7 +149,7 @@ TEST_F(DownloaderTest, AResumedFileWithAWrongByteFailsItsChecksums) {
   ASSERT_GE(::inotify_add_watch(watch, part.parent_path().c_str(), IN_CREATE | IN_MOVED_TO), 0);
   // A wrong ".part" on disk with either digest, then a wrong byte sent after the resume point.
   for (const auto& [held, path, s1, s256, error] :
-       {Case{damaged, "/f.bin", sha1, {}, bySha1}, Case{damaged, "/f.bin", {}, sha256, bySha256},
+       {Case{damaged, "/f.bin", sha1, "", bySha1}, Case{damaged, "/f.bin", "", sha256, bySha256},
         Case{body, "/damaged.bin", sha1, sha256, bySha1}}) {
     dir.write("client/Data/f.bin.part", held.substr(0, 1000));
     EXPECT_EQ(netError(path, 300000, s1, s256).what(), error);
@@ -222,20 +225,13 @@ TEST_F(DownloaderTest, AFailedWriteEndsClearlyAndKeepsTheOldFile) {
     EXPECT_EQ(std::string(e.what()), "open for writing " + part.string() + ": Is a directory");
   }
   fs::remove(part);
-  struct rlimit old {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit room = old;
-  room.rlim_cur = 100000;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &room), 0);
   std::optional<std::system_error> failure;
   try {
+    const FileSizeLimit room(100000);
     fetch("/f.bin", 300000);
   } catch (const std::system_error& e) {
     failure = e;
   }
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, previous);
   ASSERT_TRUE(failure) << "no error";
   EXPECT_EQ(failure->code(), std::errc::file_too_large);
   EXPECT_THAT(failure->what(), HasSubstr("write " + part.string()));

@@ -37,14 +37,16 @@ TEST(Tls, OnlyATrustedCertificateForTheHostIsAccepted) {
   server.setFile("/f.bin", std::string(100000, 'q'));
   setenv("QH_CA_FILE", served.caFile.c_str(), 1);
   EXPECT_EQ(Net::getStringBlocking(server.url("/version.txt")), "42\n");
-  Downloader::fetchBlocking(server.url("/f.bin"), dir / "out/f.bin", 100000, {}, {}, {});
+  Downloader::fetchBlocking(
+      {.url = server.url("/f.bin"), .target = dir / "out/f.bin", .expectedSize = 100000});
   EXPECT_EQ(slurp(dir / "out/f.bin"), std::string(100000, 'q'));
 
   setenv("QH_CA_FILE", other.caFile.c_str(), 1);
   EXPECT_THAT(transportError(server.url("/version.txt")), HasSubstr("SSL certificate problem"));
   unsetenv("QH_CA_FILE");  // the system's authorities do not know it either
   EXPECT_THAT(transportError(server.url("/version.txt")), HasSubstr("SSL certificate problem"));
-  EXPECT_THROW(Downloader::fetchBlocking(server.url("/f.bin"), dir / "out/g.bin", 1, {}, {}, {}),
+  EXPECT_THROW(Downloader::fetchBlocking(
+                   {.url = server.url("/f.bin"), .target = dir / "out/g.bin", .expectedSize = 1}),
                TransportError);
   EXPECT_FALSE(fs::exists(dir / "out/g.bin"));
 

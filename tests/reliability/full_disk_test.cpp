@@ -1,18 +1,13 @@
 // An install onto a disk that fills up: the run ends with the platform's "No
 // space left on device" as its last error, keeps the finished files and the
 // partial one, and once space is freed the next run resumes that file from
-// where it stopped. The disk is the downloader's write seam failing with
-// ENOSPC once a byte budget is spent, as a full file system does; the
-// downloader's own tests fail real writes through a file-size limit.
+// where it stopped. The disk is a transport whose writes fail with ENOSPC
+// once a byte budget is spent, as a full file system does; the downloader's
+// own tests fail real writes through a file-size limit.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <mutex>
-
-#include "net/download_seams.h"
+#include "support/fake_transport.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
@@ -31,20 +26,7 @@ namespace {
 constexpr size_t KiB = 1024;
 
 TEST(FullDisk, EndsClearlyKeepsWhatArrivedAndResumesOnceFreed) {
-  // Room for 160 KiB: a write that reaches the end is cut short, the next fails.
-  std::mutex mutex;
-  size_t left = 160 * KiB;
-  const DownloadSeams::Scope disk(
-      DownloadSeams{.write = [&](int fd, const char* data, size_t size) -> ssize_t {
-        std::lock_guard lock(mutex);
-        if (left == 0) {
-          errno = ENOSPC;
-          return -1;
-        }
-        const ssize_t n = ::write(fd, data, std::min(size, left));
-        if (n > 0) left -= static_cast<size_t>(n);
-        return n;
-      }});
+  const auto disk = std::make_shared<FillingDisk>(160 * KiB);
   TempDir dir;
   const fs::path install = dir / "Quellhaven";
 
@@ -63,7 +45,7 @@ TEST(FullDisk, EndsClearlyKeepsWhatArrivedAndResumesOnceFreed) {
   server.setFile("/manifest.txt", manifest);
   auto host = FakeHost::make(server.url(), install, dir / "state");
 
-  runTask(UpdateEngine::sync(host, false));
+  runTask(UpdateEngine::sync(host, false, disk));
 
   EXPECT_EQ(host->status, "Couldn't fetch 1 file(s) - press RETRY (finished files are kept).");
   EXPECT_THAT(host->detail, StartsWith("Last error: "));
@@ -82,12 +64,9 @@ TEST(FullDisk, EndsClearlyKeepsWhatArrivedAndResumesOnceFreed) {
   EXPECT_THAT(log, HasSubstr("attempt 4/4  Data/b.MPQ  "));
   EXPECT_THAT(log, HasSubstr("No space left on device\n"));
 
-  {
-    std::lock_guard lock(mutex);
-    left = SIZE_MAX;
-  }
+  disk->free(SIZE_MAX);
   server.clearRequests();
-  runTask(UpdateEngine::sync(host, false));
+  runTask(UpdateEngine::sync(host, false, disk));
 
   ASSERT_EQ(host->finishes.size(), 1u) << host->status << " / " << host->detail;
   EXPECT_EQ(host->finishes[0].summary, "Installed");

@@ -25,8 +25,10 @@ TEST(QuitTest, EveryRunningDownloadStopsKeepsItsPartAndResumes) {
   // The server sends 50,000 bytes and then nothing: only the cancel can end them.
   server.fault("/big.bin", {.stallAfter = 50000}, 2);
   const auto fetch = [&](const fs::path& to) {
-    return Downloader::fetch(server.url("/big.bin"), to, static_cast<int64_t>(body.size()), sha1,
-                             std::nullopt, {});
+    return Downloader::fetch({.url = server.url("/big.bin"),
+                              .target = to,
+                              .expectedSize = static_cast<int64_t>(body.size()),
+                              .sha1 = sha1});
   };
   QCoro::Task<> first = fetch(dest);
   QCoro::Task<> second = fetch(other);
