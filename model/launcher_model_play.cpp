@@ -7,12 +7,12 @@
 
 #include "client/cache.h"
 #include "compat/game_process.h"
-#include "compat/integrity_report.h"
 #include "compat/runtime.h"
 #include "core/async.h"
 #include "core/handover.h"
 #include "core/log.h"
 #include "model/launcher_model.h"
+#include "update/integrity_report.h"
 
 namespace qh {
 

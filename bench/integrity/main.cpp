@@ -10,7 +10,7 @@
 #include <string>
 
 #include "bench/common/bench_support.h"
-#include "compat/integrity_report.h"
+#include "update/integrity_report.h"
 #include "update/markers.h"
 
 namespace qh {

@@ -9,11 +9,11 @@
 #include "client/cache.h"
 #include "client/config_wtf.h"
 #include "client/realm_list.h"
-#include "compat/integrity_report.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
 #include "update/fake_host.h"
+#include "update/integrity_report.h"
 #include "update/update_engine.h"
 
 namespace qh {

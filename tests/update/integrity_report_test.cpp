@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "compat/integrity_report.h"
 #include "support/temp_dir.h"
+#include "update/integrity_report.h"
 #include "update/markers.h"
 
 namespace qh {
