@@ -128,7 +128,7 @@ bool write(const fs::path& installDir, std::chrono::system_clock::time_point whe
     std::error_code ec;
     // A vanished client folder is not brought back by its report.
     if (!fs::is_directory(installDir, ec)) return false;
-    const std::vector<ManifestEntry> entries = ClientFiles::parseManifest(Markers::readManifest(installDir));
+    const std::vector<ManifestEntry> entries = Manifest::parse(Markers::readManifest(installDir));
     const Result result = check(installDir, entries);
     const fs::path target = file(installDir);
     if (!Files::resolvesInside(installDir, target)) return false;

@@ -5,7 +5,7 @@
 
 #include "core/text.h"
 
-namespace qh::ClientFiles {
+namespace qh::Manifest {
 namespace {
 
 // A decimal with an optional sign and nothing else, in the signed 64-bit range.
@@ -22,7 +22,7 @@ std::optional<int64_t> parseSize(std::string_view s) {
 
 }  // namespace
 
-std::vector<ManifestEntry> parseManifest(std::string_view text) {
+std::vector<ManifestEntry> parse(std::string_view text) {
   // A manifest has a line per file of a client, so it is read in place:
   // lines and fields are views, and only the kept entries are copied.
   std::vector<ManifestEntry> entries;
@@ -102,4 +102,4 @@ std::optional<int64_t> fileSize(const std::filesystem::path& file) {
   return static_cast<int64_t>(size);
 }
 
-}  // namespace qh::ClientFiles
+}  // namespace qh::Manifest

@@ -22,11 +22,11 @@ struct ManifestEntry {
   bool operator==(const ManifestEntry&) const = default;
 };
 
-namespace ClientFiles {
+namespace Manifest {
 
 // The entries in line order; lines that do not follow the format are dropped
 // silently, so garbage gives an empty list.
-std::vector<ManifestEntry> parseManifest(std::string_view text);
+std::vector<ManifestEntry> parse(std::string_view text);
 
 // The folder names below "Interface/AddOns/" in order of first appearance,
 // duplicates (by lower case) dropped, in the case first seen.
@@ -36,6 +36,6 @@ std::vector<std::string> officialAddons(const std::vector<ManifestEntry>& entrie
 // missing, not a regular file, or cannot be read.
 std::optional<int64_t> fileSize(const std::filesystem::path& file);
 
-}  // namespace ClientFiles
+}  // namespace Manifest
 
 }  // namespace qh

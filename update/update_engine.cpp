@@ -85,13 +85,13 @@ struct Plan {
 
 Plan makePlan(const Remote& remote, const Paths& paths, bool force) {
   Plan plan;
-  plan.entries = ClientFiles::parseManifest(remote.manifest);
+  plan.entries = Manifest::parse(remote.manifest);
   if (plan.entries.empty()) return plan;
   std::vector<ManifestEntry> plausible;
   for (const ManifestEntry& e : plan.entries) {
     if (SafePath::lexicalProblem(e.rel) == SafePath::Problem::none) plausible.push_back(e);
   }
-  plan.officialAddons = ClientFiles::officialAddons(plausible);
+  plan.officialAddons = Manifest::officialAddons(plausible);
   const std::string localVersion = Markers::readVersion(paths.installDir);
   const std::string localManifest = Markers::readManifest(paths.installDir);
   plan.unchanged = !force && !remote.version.empty() && remote.version == localVersion &&
@@ -102,7 +102,7 @@ Plan makePlan(const Remote& remote, const Paths& paths, bool force) {
     plan.entries.resize(1);
     plan.entries.shrink_to_fit();
   } else {
-    plan.known = Compare::knownChecksums(ClientFiles::parseManifest(localManifest));
+    plan.known = Compare::knownChecksums(Manifest::parse(localManifest));
   }
   return plan;
 }

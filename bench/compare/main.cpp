@@ -28,7 +28,7 @@ int main() {
     manifest += "0123456789abcdef0123456789abcdef" + std::to_string(10000000 + i) + "\t" +
                 std::to_string(size) + "\t" + rel + "\n";
   }
-  const auto entries = ClientFiles::parseManifest(manifest);
+  const auto entries = Manifest::parse(manifest);
   size_t needed = 1;
   const double ours = bench::best(3, [&] {
     const auto known = Compare::knownChecksums(entries);

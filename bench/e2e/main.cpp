@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "qh-publish failed: %s\n", publish.readAllStandardError().constData());
     } else {
       const auto manifest = Files::read(root / "www/manifest.txt");
-      const std::vector<ManifestEntry> entries = ClientFiles::parseManifest(manifest.value_or(""));
+      const std::vector<ManifestEntry> entries = Manifest::parse(manifest.value_or(""));
       int64_t bytes = 0;
       for (const ManifestEntry& e : entries) bytes += e.size;
       const double mb = static_cast<double>(bytes) / 1048576.0;

@@ -23,7 +23,7 @@ using namespace qh;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const std::vector<ManifestEntry> entries = ClientFiles::parseManifest(text);
+  const std::vector<ManifestEntry> entries = Manifest::parse(text);
   std::string again;
   for (const ManifestEntry& e : entries) {
     require(e.rel.find('\\') == std::string::npos);
@@ -35,10 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       require(e.rel.find('\0') == std::string::npos);
     }
   }
-  require(ClientFiles::parseManifest(again) == entries);
+  require(Manifest::parse(again) == entries);
 
   std::set<std::string> seen;
-  for (const std::string& name : ClientFiles::officialAddons(entries)) {
+  for (const std::string& name : Manifest::officialAddons(entries)) {
     require(!name.empty() && name.find('/') == std::string::npos);
     require(seen.insert(Text::lower(name)).second);
   }

@@ -242,7 +242,7 @@ Published publishSample(const fs::path& work, int files, int64_t bytes,
   pub.dir = out;
   pub.version = Text::trimWhitespace(slurp(out / "version.txt"));
   pub.manifest = slurp(out / "manifest.txt");
-  pub.entries = ClientFiles::parseManifest(pub.manifest);
+  pub.entries = Manifest::parse(pub.manifest);
   if (pub.entries.size() < static_cast<size_t>(files)) {
     throw std::runtime_error("the published manifest lists too few files");
   }

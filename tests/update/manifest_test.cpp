@@ -15,7 +15,7 @@ struct ParseCase {
 class ParseManifest : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseManifest, Parses) {
-  EXPECT_EQ(ClientFiles::parseManifest(GetParam().text), GetParam().want);
+  EXPECT_EQ(Manifest::parse(GetParam().text), GetParam().want);
 }
 
 const std::string sha = "0123456789abcdef0123456789abcdef01234567";
@@ -54,14 +54,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OfficialAddons, FirstCaseWinsAndLooseFilesAreIgnored) {
-  const auto entries = ClientFiles::parseManifest(
+  const auto entries = Manifest::parse(
       "a\t1\tInterface/AddOns/Foo/a.lua\n"
       "a\t1\tinterface/addons/FOO/b.lua\n"
       "a\t1\tInterface/AddOns/readme.txt\n"
       "a\t1\tInterface/AddOns//x.lua\n"
       "a\t1\tInterface\\AddOns\\Bar\\Bar.toc\n"
       "a\t1\tData/Interface/AddOns/Baz/x\n");
-  EXPECT_EQ(ClientFiles::officialAddons(entries), (std::vector<std::string>{"Foo", "Bar"}));
+  EXPECT_EQ(Manifest::officialAddons(entries), (std::vector<std::string>{"Foo", "Bar"}));
 }
 
 }  // namespace
