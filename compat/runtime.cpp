@@ -6,7 +6,6 @@
 
 #include "core/async.h"
 #include "core/files.h"
-#include "core/qh.h"
 #include "net/net.h"
 
 namespace qh {
@@ -43,7 +42,7 @@ QCoro::Task<> Runtime::resolveSpec() {
         return std::optional<RuntimeSpec>();
       });
   std::optional<RuntimeSpec> spec = co_await settle;
-  spec_ = spec ? std::move(spec) : RuntimeSpec::from(QH::fallbackRuntime(), base);
+  spec_ = spec ? std::move(spec) : RuntimeSpec::from(fallbackRuntime(), base);
 }
 
 fs::path Runtime::cachedSpecFile() const {

@@ -38,4 +38,7 @@ struct RuntimeSpec {
   bool operator==(const RuntimeSpec&) const = default;
 };
 
+// The built-in key table of the runtime, for when the server describes none.
+const std::map<std::string, std::string>& fallbackRuntime();
+
 }  // namespace qh

@@ -34,16 +34,4 @@ const std::string& bundleIdentifier() {
   return v;
 }
 
-const std::map<std::string, std::string>& fallbackRuntime() {
-  static const std::map<std::string, std::string> v = {
-      {"wine_id", "qh-wine-cx23.7.1-2"},
-      {"wine_url", "runtime/qh-wine-cx23.7.1-2.tar.xz"},
-      {"wine_sha256", ""},
-      {"wine_bin", "qh-wine-cx23.7.1-2/wswine.bundle/bin/wine"},
-      {"wine_libs", "qh-wine-cx23.7.1-2/Frameworks"},
-      {"dxvk_dll", "qh-wine-cx23.7.1-2/dxvk/d3d9.dll"},
-  };
-  return v;
-}
-
 }  // namespace qh::QH

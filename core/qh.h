@@ -1,7 +1,6 @@
 // Constants shared by the whole launcher.
 #pragma once
 
-#include <map>
 #include <string>
 
 namespace qh::QH {
@@ -20,7 +19,5 @@ const std::string& defaultBaseURL();
 const std::string& realmHost();
 // The launcher's bundle identifier.
 const std::string& bundleIdentifier();
-// The built-in description of the compatibility runtime (six keys).
-const std::map<std::string, std::string>& fallbackRuntime();
 
 }  // namespace qh::QH
