@@ -83,21 +83,51 @@ std::error_code writeAtomic(const std::filesystem::path& file, std::string_view 
 
 namespace {
 
+// `path` with every link on its way resolved and the part that does not
+// exist taken as written. weakly_canonical takes a link to nowhere as written
+// too, and one leading out would then pass for a name inside: it is followed
+// here. Below what exists only the first missing name can be a link.
+std::filesystem::path resolved(std::filesystem::path path, std::error_code& ec) {
+  for (int links = 0; links < 40; ++links) {
+    const std::filesystem::path done = std::filesystem::weakly_canonical(path, ec);
+    if (ec) return {};
+    if (std::filesystem::exists(std::filesystem::status(done, ec))) return done;
+    std::filesystem::path prefix;
+    auto name = done.begin();
+    for (; name != done.end(); ++name) {
+      prefix /= *name;
+      if (!std::filesystem::exists(std::filesystem::status(prefix, ec))) break;
+    }
+    if (name == done.end() ||
+        !std::filesystem::is_symlink(std::filesystem::symlink_status(prefix, ec))) {
+      ec.clear();
+      return done;
+    }
+    const std::filesystem::path target = std::filesystem::read_symlink(prefix, ec);
+    if (ec) return {};
+    path = prefix.parent_path() / target;
+    for (++name; name != done.end(); ++name) path /= *name;
+  }
+  ec = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+  return {};
+}
+
 // Where `path` resolves against `root`: -1 outside (or unresolvable), 0 at
 // `root` itself, 1 below it.
 int placeOf(const std::filesystem::path& root, const std::filesystem::path& path) {
   std::error_code ec;
-  std::string top = std::filesystem::weakly_canonical(root, ec).string();
+  std::string top = resolved(root, ec).string();
   if (ec || top.empty()) return -1;
-  std::string resolved = std::filesystem::weakly_canonical(path, ec).string();
+  std::string resolvedPath = resolved(path, ec).string();
   if (ec) return -1;
-  for (std::string* p : {&top, &resolved}) {
+  for (std::string* p : {&top, &resolvedPath}) {
     while (p->size() > 1 && p->back() == '/') p->pop_back();
   }
-  if (resolved == top) return 0;
+  if (resolvedPath == top) return 0;
   if (top == "/") return 1;
-  const bool below = resolved.size() > top.size() && resolved.compare(0, top.size(), top) == 0 &&
-                     resolved[top.size()] == '/';
+  const bool below = resolvedPath.size() > top.size() &&
+                     resolvedPath.compare(0, top.size(), top) == 0 &&
+                     resolvedPath[top.size()] == '/';
   return below ? 1 : -1;
 }
 
