@@ -1,30 +1,19 @@
 #include "update/compare.h"
 
-#include <algorithm>
 #include <atomic>
 #include <system_error>
-#include <thread>
 
 #include "core/log.h"
 #include "core/quitting.h"
 #include "core/text.h"
 #include "net/hash.h"
 #include "update/install_tree.h"
+#include "update/tree_pass.h"
 
 namespace qh::Compare {
 namespace {
 
 enum class Verdict { skip, needed, hash };
-
-// Runs `work` on this thread and on up to three more, no more threads than
-// `items`, and returns when all are done.
-void runOnThreads(size_t items, const std::function<void()>& work) {
-  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-  std::vector<std::thread> pool;
-  for (unsigned t = 1; t < threads && t < items; ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& t : pool) t.join();
-}
 
 bool isLauncherItself(const std::string& rel) {
   const size_t slash = rel.rfind('/');
@@ -93,20 +82,10 @@ std::vector<ManifestEntry> neededEntries(const std::vector<ManifestEntry>& entri
                                          const Known& known,
                                          const std::filesystem::path& installDir, bool force,
                                          const std::function<void(const std::string&)>& status) {
-  // Mostly waiting on the file system: a few threads over blocks of entries,
-  // each verdict in its own slot.
+  // Each verdict in its own slot: the threads share none.
   std::vector<Verdict> verdicts(entries.size(), Verdict::skip);
-  constexpr size_t block = 512;
-  std::atomic<size_t> nextBlock{0};
-  const auto work = [&] {
-    InstallTree tree(installDir);
-    for (size_t b; (b = nextBlock++ * block) < entries.size();) {
-      for (size_t i = b; i < std::min(b + block, entries.size()); ++i) {
-        verdicts[i] = judge(entries[i], known, tree);
-      }
-    }
-  };
-  runOnThreads(entries.size() / block, work);
+  forEachInTree(installDir, entries.size(), 512,
+                [&](InstallTree& tree, size_t i) { verdicts[i] = judge(entries[i], known, tree); });
   if (force) {
     hashCandidates(entries, verdicts, installDir, status);
     // Files left unchecked must not pass for good ones.
