@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/qh.h"
+#include "core/text.h"
 
 namespace qh::Log {
 namespace {
@@ -23,15 +24,6 @@ struct State {
 State& state() {
   static State* s = new State;
   return *s;
-}
-
-std::string timestamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return buf;
 }
 
 }  // namespace
@@ -50,7 +42,8 @@ void line(std::string_view message) {
     file = s.file;
   }
   if (!file) return;
-  std::string record = timestamp() + "  v" + std::to_string(QH::launcherBuild) + "  ";
+  std::string record = Text::utcTime(std::time(nullptr), "%Y-%m-%dT%H:%M:%SZ") + "  v" +
+                       std::to_string(QH::launcherBuild) + "  ";
   record.append(message);
   record += '\n';
   // O_APPEND makes each record one positioned write, so records from several

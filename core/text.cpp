@@ -133,4 +133,11 @@ std::string lower(std::string_view s) {
   return out;
 }
 
+std::string utcTime(std::time_t when, const char* format) {
+  std::tm utc{};
+  gmtime_r(&when, &utc);
+  char out[64];
+  return std::string(out, std::strftime(out, sizeof out, format, &utc));
+}
+
 }  // namespace qh::Text

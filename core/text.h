@@ -2,6 +2,7 @@
 // Thread-safety: pure functions, any thread.
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,5 +32,8 @@ std::string trimHorizontal(std::string_view s);
 
 // ASCII lower-casing; client names and keys compare this way.
 std::string lower(std::string_view s);
+
+// `when` in UTC, written as strftime writes `format`; at most 63 bytes.
+std::string utcTime(std::time_t when, const char* format);
 
 }  // namespace qh::Text

@@ -5,17 +5,15 @@
 
 #include "core/files.h"
 #include "core/qh.h"
+#include "core/text.h"
 
 namespace qh::DownloadLog {
 
 std::string record(std::time_t when, const std::string& rel, int attempt,
                    const std::string& message) {
-  std::tm utc{};
-  gmtime_r(&when, &utc);
-  char stamp[40];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S +0000", &utc);
-  return std::string(stamp) + "  v" + std::to_string(QH::launcherBuild) + "  attempt " +
-         std::to_string(attempt) + "/4  " + rel + "  " + message + "\n";
+  return Text::utcTime(when, "%Y-%m-%d %H:%M:%S +0000") + "  v" +
+         std::to_string(QH::launcherBuild) + "  attempt " + std::to_string(attempt) + "/4  " + rel +
+         "  " + message + "\n";
 }
 
 void append(const std::filesystem::path& stateDir, const std::string& rel, int attempt,

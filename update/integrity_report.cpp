@@ -1,15 +1,13 @@
 #include "update/integrity_report.h"
 
-#include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <ctime>
-#include <thread>
 
 #include "core/files.h"
 #include "core/qh.h"
+#include "core/text.h"
 #include "update/install_tree.h"
 #include "update/markers.h"
+#include "update/tree_pass.h"
 
 namespace qh {
 
@@ -55,15 +53,6 @@ std::string luaString(const std::string& s) {
   return out;
 }
 
-std::string isoTime(std::chrono::system_clock::time_point when) {
-  const std::time_t t = std::chrono::system_clock::to_time_t(when);
-  std::tm utc{};
-  gmtime_r(&t, &utc);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return buf;
-}
-
 }  // namespace
 
 fs::path file(const fs::path& installDir) {
@@ -71,26 +60,12 @@ fs::path file(const fs::path& installDir) {
 }
 
 Result check(const fs::path& installDir, const std::vector<ManifestEntry>& entries) {
-  // Sizes come from the file system, which answers several threads at once:
-  // blocks of entries on a few threads, each size in its own slot.
+  // Each size in its own slot: the threads share none.
   std::vector<int64_t> found(entries.size(), -1);
-  constexpr size_t block = 2048;
-  std::atomic<size_t> nextBlock{0};
-  const auto work = [&] {
-    InstallTree tree(installDir);
-    for (size_t b; (b = nextBlock++ * block) < entries.size();) {
-      for (size_t i = b; i < std::min(b + block, entries.size()); ++i) {
-        const InstallTree::Target target = tree.locate(entries[i].rel);
-        if (target.size) found[i] = *target.size;
-      }
-    }
-  };
-  const size_t threads = std::min<size_t>(
-      {std::max(1u, std::thread::hardware_concurrency()), 4, (entries.size() + block - 1) / block});
-  std::vector<std::thread> pool;
-  for (size_t t = 1; t < threads; ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& t : pool) t.join();
+  forEachInTree(installDir, entries.size(), 2048, [&](InstallTree& tree, size_t i) {
+    const InstallTree::Target target = tree.locate(entries[i].rel);
+    if (target.size) found[i] = *target.size;
+  });
 
   Result result;
   for (size_t i = 0; i < entries.size(); ++i) {
@@ -108,7 +83,10 @@ std::string render(const Result& result, const std::string& clientVersion,
   std::string out = "-- Written by the launcher before each launch.\nQuellhavenIntegrity = {\n";
   out += "  launcherBuild = " + std::to_string(QH::launcherBuild) + ",\n";
   out += "  clientVersion = " + luaString(clientVersion) + ",\n";
-  out += "  time = " + luaString(isoTime(when)) + ",\n";
+  out +=
+      "  time = " +
+      luaString(Text::utcTime(std::chrono::system_clock::to_time_t(when), "%Y-%m-%dT%H:%M:%SZ")) +
+      ",\n";
   out += "  checked = " + std::to_string(result.checked) + ",\n";
   out += "  problems = " + std::to_string(result.problemCount) + ",\n";
   out += "  files = {\n";

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+
 namespace qh {
 
 namespace {
@@ -96,6 +99,19 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"HorizontalNoBreakSpace", Text::trimHorizontal, "\u00A0a\u202F", "a"},
         TextCase{"LowerAsciiOnly", Text::lower, "AZaz@[`{\u00C4", "azaz@[`{\u00C4"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The log, the download error log and the integrity report stamp their
+// records in UTC whatever the machine's zone.
+TEST(TextUtcTime, IgnoresTheLocalZone) {
+  const char* const zone = std::getenv("TZ");
+  const std::string previous = zone ? zone : "";
+  setenv("TZ", "QHT-5", 1);
+  tzset();
+  EXPECT_EQ(Text::utcTime(0, "%Y-%m-%dT%H:%M:%SZ"), "1970-01-01T00:00:00Z");
+  EXPECT_EQ(Text::utcTime(1709251199, "%Y-%m-%d %H:%M:%S +0000"), "2024-02-29 23:59:59 +0000");
+  zone ? setenv("TZ", previous.c_str(), 1) : unsetenv("TZ");
+  tzset();
+}
 
 }  // namespace
 
