@@ -28,16 +28,18 @@ namespace qh::Process {
 using Environment = std::map<std::string, std::string>;
 
 // Where one of the child's standard streams leads: the launcher's own (closed
-// in the child when it is closed here), the null device, or a descriptor that
-// stays the caller's.
+// in the child when it is closed here), the null device, a descriptor that
+// stays the caller's, or, for standard error only, where standard output
+// leads (a shell's 2>&1).
 struct Stream {
-  enum class Kind { inherited, nullDevice, descriptor };
+  enum class Kind { inherited, nullDevice, descriptor, sameAsOutput };
   Kind kind = Kind::inherited;
   int fd = -1;
 
   static Stream inherited() { return {}; }
   static Stream nullDevice() { return {Kind::nullDevice}; }
   static Stream to(int fd) { return {Kind::descriptor, fd}; }
+  static Stream sameAsOutput() { return {Kind::sameAsOutput}; }
 };
 
 struct Request {
@@ -57,7 +59,7 @@ struct Request {
 
 // A started child, or why it could not start (`pid` is -1 then): the
 // program's absence or permissions, a working folder that cannot be entered,
-// a Stream's descriptor that is not open.
+// a Stream's descriptor that is not open, sameAsOutput anywhere but `error`.
 struct Started {
   pid_t pid = -1;
   std::error_code error;
@@ -71,10 +73,11 @@ int wait(pid_t pid);
 // spawn and wait: the exit status, or -1 when the child could not start.
 int run(const Request& request);
 
-// Runs the child to its end with its standard output read into `sink` (which
-// replaces the request's `output`); a false return from `sink` kills the
-// child. Returns the exit status, or -1 when the child could not start, its
-// output could not be read, or `sink` stopped it. Blocks: call it on a worker.
+// Runs the child to its end with its standard output (and its standard error
+// when that is sameAsOutput) read into `sink`, which replaces the request's
+// `output`; a false return from `sink` kills the child. Returns the exit status, or -1 when the
+// child could not start, its output could not be read, or `sink` stopped it. Blocks: call it on a
+// worker.
 int runReading(Request request, const std::function<bool(std::string_view)>& sink);
 
 // A pipe whose two ends close on exec: a child sees one only as a Stream.

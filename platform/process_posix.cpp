@@ -52,6 +52,9 @@ int describe(Setup& s, const Request& request) {
       case Stream::Kind::descriptor:
         keep(posix_spawn_file_actions_adddup2(&s.actions, stream.fd, target));
         break;
+      case Stream::Kind::sameAsOutput:
+        keep(target == 2 ? posix_spawn_file_actions_adddup2(&s.actions, 1, 2) : EINVAL);
+        break;
     }
   };
   place(request.input, 0);

@@ -1,5 +1,8 @@
 // Linked into every program of the ThreadSanitizer build (Linux), never into
-// the others.
+// the others. The launcher's own children start through posix_spawn
+// (platform/process.h), whose clone happens inside the C library, out of the
+// sanitizer's sight; what still calls clone() itself is QProcess, which tests
+// use to run servers and the launcher.
 //
 // QProcess starts its child with clone(CLONE_VM | CLONE_VFORK): the child
 // runs in the parent's memory until it execs. ThreadSanitizer's clone() runs

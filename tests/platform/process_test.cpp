@@ -54,10 +54,13 @@ TEST(Spawn, TellsWhyAChildCannotStart) {
   elsewhere.workingDir = dir / "missing";
   Process::Request closedOutput = shell("exit 0");
   closedOutput.output = Process::Stream::to(-1);
+  Process::Request outputLikeItself = shell("exit 0");
+  outputLikeItself.output = Process::Stream::sameAsOutput();
   for (const Case& c : {Case{{dir / "missing"}, std::errc::no_such_file_or_directory},
                         Case{{plain}, std::errc::permission_denied},
                         Case{elsewhere, std::errc::no_such_file_or_directory},
-                        Case{closedOutput, std::errc::bad_file_descriptor}}) {
+                        Case{closedOutput, std::errc::bad_file_descriptor},
+                        Case{outputLikeItself, std::errc::invalid_argument}}) {
     const Process::Started child = Process::spawn(c.request);
     EXPECT_EQ(child.error, c.reason) << c.request.program;
     EXPECT_EQ(child.pid, -1);
@@ -119,6 +122,10 @@ TEST(RunReading, HandsOverTheOutputAndAFalseReturnKillsTheChild) {
   noisy.error = Process::Stream::nullDevice();
   EXPECT_EQ(Process::runReading(noisy, keep), 3);
   EXPECT_EQ(read, "a b");
+  read.clear();
+  noisy.error = Process::Stream::sameAsOutput();
+  EXPECT_EQ(Process::runReading(noisy, keep), 3);
+  EXPECT_EQ(read, "a bc\n");
 
   // An endless writer: only the kill lets this return.
   size_t total = 0;

@@ -2,11 +2,12 @@
 
 #include <unistd.h>
 
-#include <QProcess>
 #include <string>
 
 #include "core/error.h"
 #include "core/files.h"
+#include "core/text.h"
+#include "platform/process.h"
 #include "platform/system_error.h"
 
 namespace qh {
@@ -23,19 +24,19 @@ namespace {
 // bsdtar writes zip with each entry's Unix mode and links stored as links,
 // which the launcher's unzip restores.
 void zipInto(const fs::path& bundle, const fs::path& zip) {
-  QProcess tar;
-  tar.setProgram("/usr/bin/bsdtar");
-  tar.setArguments({"--format", "zip", "-c", "-f", QString::fromStdString(zip.string()), "-C",
-                    QString::fromStdString(bundle.parent_path().string()),
-                    QString::fromStdString(bundle.filename().string())});
-  tar.setStandardInputFile(QProcess::nullDevice());
-  tar.start();
-  if (!tar.waitForFinished(-1) || tar.exitStatus() != QProcess::NormalExit) {
-    fail("cannot run /usr/bin/bsdtar: " + tar.errorString().toStdString());
-  }
-  if (tar.exitCode() != 0) {
-    fail("/usr/bin/bsdtar failed: " + tar.readAllStandardError().trimmed().toStdString());
-  }
+  Process::Request request{"/usr/bin/bsdtar",
+                           {"--format", "zip", "-c", "-f", zip.string(), "-C",
+                            bundle.parent_path().string(), bundle.filename().string()}};
+  request.input = Process::Stream::nullDevice();
+  // It writes the zip to its file, so all it says is its complaints.
+  request.error = Process::Stream::sameAsOutput();
+  std::string said;
+  const int status = Process::runReading(request, [&said](std::string_view chunk) {
+    said += chunk;
+    return true;
+  });
+  if (status == -1) fail("cannot run /usr/bin/bsdtar");
+  if (status != 0) fail("/usr/bin/bsdtar failed: " + Text::trimWhitespace(said));
 }
 
 }  // namespace
