@@ -1,17 +1,22 @@
-// Blocking work handed off a coroutine's thread: it resumes on its own (main)
-// thread with the result, or with the exception the work threw.
+// The one way to leave the main thread and come back: blocking work handed
+// off a coroutine's thread (it resumes on its own, main, thread with the
+// result or with the exception the work threw), a report posted back to an
+// object that may be gone by then, and a task started that nobody awaits.
 #pragma once
 
 #include <qcoro/qcorofuture.h>
 #include <qcoro/qcorotask.h>
 
+#include <QCoreApplication>
 #include <QFuture>
+#include <QPointer>
 #include <QPromise>
 #include <QRunnable>
 #include <QThreadPool>
 #include <exception>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -107,5 +112,23 @@ QCoro::Task<R> onOwnThread(F work) {
   co_await done;
   co_return job->result();
 }
+
+// Runs `call(*target)` on the main thread from its event loop, unless `target`
+// is gone by then: the way a worker reports to a main-thread object that may
+// be destroyed first. Any thread; `target` lives on the main thread. The
+// pointer is only read there, so a report racing the object's destruction is
+// harmless.
+template <typename T, typename F>
+void postIfAlive(QPointer<T> target, F call) {
+  Handover::post(QCoreApplication::instance(),
+                 [target = std::move(target), call = std::move(call)]() mutable {
+                   if (T* object = target.data()) call(*object);
+                 });
+}
+
+// Lets `task` run to its end with nobody awaiting it. What escapes it is
+// logged as "<what> failed: <exception text>": a task nobody awaits would
+// otherwise drop its exception unseen. Main thread.
+void startDetached(QCoro::Task<> task, std::string what);
 
 }  // namespace qh

@@ -1,11 +1,9 @@
 #include "model/launcher_model.h"
 
-#include <QCoreApplication>
 #include <QMetaObject>
-#include <QPointer>
 #include <filesystem>
 
-#include "core/handover.h"
+#include "core/async.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "net/net.h"
@@ -94,29 +92,30 @@ void LauncherModel::dismissAlert() {
   emit alertChanged();
 }
 
-void LauncherModel::ui(const std::string& status, std::optional<double> progress) {
-  // Always queued, also from the main thread, so updates land in call order.
-  Handover::post(this, [this, s = q(status), progress] {
-    setStatus(s);
-    setProgress(progress);
-  });
+StatusCallback LauncherModel::reporter() {
+  // Always queued, also from the main thread, so reports land in call order.
+  return [self = QPointer<LauncherModel>(this)](const std::string& status,
+                                                std::optional<double> progress) {
+    postIfAlive(self, [s = q(status), progress](LauncherModel& model) {
+      model.setStatus(s);
+      model.setProgress(progress);
+    });
+  };
 }
 
 void LauncherModel::start() {
   if (started_) return;
   started_ = true;
   QMetaObject::invokeMethod(
-      this, [this] { startUp(); }, Qt::QueuedConnection);
+      this, [this] { startDetached(startUp(), "start-up"); }, Qt::QueuedConnection);
 }
 
 QCoro::Task<> LauncherModel::startUp() {
   if (services_.selfUpdate) {
-    QPointer<LauncherModel> self(this);
-    std::function<void(std::string)> notice = [self](std::string message) {
-      Handover::post(qApp, [self, m = q(message)] {
-        if (self) self->setStatus(m);
-      });
-    };
+    std::function<void(std::string)> notice =
+        [self = QPointer<LauncherModel>(this)](std::string message) {
+          postIfAlive(self, [m = q(message)](LauncherModel& model) { model.setStatus(m); });
+        };
     // g++ 12 may destroy temporaries of a co_await expression twice: build
     // arguments and tasks as named locals first.
     QCoro::Task<> update = services_.selfUpdate(paths_, notice);
@@ -124,7 +123,7 @@ QCoro::Task<> LauncherModel::startUp() {
     // A swapped launcher has asked to quit; the new one does the rest.
     if (Platform::terminationRequested()) co_return;
   }
-  loadGameVersion();
+  startDetached(loadGameVersion(), "game version");
   if (services_.resolveRuntimeSpec) {
     QCoro::Task<> resolve = services_.resolveRuntimeSpec(*this);
     co_await resolve;

@@ -1,6 +1,6 @@
 // The single object behind the launcher window: everything the window shows
 // and every command it invokes.
-// Thread-safety: main thread only, except ui(), which may be called from any thread.
+// Thread-safety: main thread only.
 #pragma once
 
 #include <qcoro/qcorotask.h>
@@ -17,6 +17,7 @@
 
 #include "core/paths.h"
 #include "core/phase.h"
+#include "core/status.h"
 #include "core/timing.h"
 #include "model/model_services.h"
 
@@ -75,8 +76,9 @@ class LauncherModel : public QObject {
   void showAlert(const QString& title, const QString& body);
   Q_INVOKABLE void dismissAlert();
 
-  // Publishes a status and progress on the main thread, in call order. Any thread.
-  void ui(const std::string& status, std::optional<double> progress);
+  // Publishes a status and progress, in call order, while the model lives. The
+  // callback may be called from any thread.
+  StatusCallback reporter();
 
   const Paths& paths() const { return paths_; }
   Paths& paths() { return paths_; }
@@ -137,7 +139,7 @@ class LauncherModel : public QObject {
   QCoro::Task<> prepareRuntime();
   // The preparation itself: the Rosetta 2 gate, the runtime description when
   // none is known, the runtime's installation and the prefix; status through
-  // ui(). Throws the first failure (RuntimeError, NetError, file errors).
+  // reporter(). Throws the first failure (RuntimeError, NetError, file errors).
   QCoro::Task<> runRuntimePreparation();
   // PLAY: prepares the layer, writes the integrity report, clears the cache,
   // starts the client and follows it until it exits. Does nothing unless

@@ -1,7 +1,6 @@
 // The model's side of PLAY: the compatibility layer, the game process, the
 // Tools commands around it, and the reset of the layer.
-#include <QCoreApplication>
-#include <QMetaObject>
+#include <QPointer>
 #include <exception>
 #include <filesystem>
 
@@ -9,7 +8,6 @@
 #include "compat/game_process.h"
 #include "compat/runtime.h"
 #include "core/async.h"
-#include "core/handover.h"
 #include "core/log.h"
 #include "model/launcher_model.h"
 #include "update/integrity_report.h"
@@ -55,16 +53,8 @@ QCoro::Task<> LauncherModel::runRuntimePreparation() {
     QCoro::Task<> resolve = rt->resolveSpec();
     co_await resolve;
   }
-  // Called from download and worker threads: it only posts, and the posted
-  // update does nothing once the model is gone.
-  StatusCallback status = [self = QPointer<LauncherModel>(this)](const std::string& text,
-                                                                 std::optional<double> progress) {
-    Handover::post(QCoreApplication::instance(), [self, s = q(text), progress] {
-      if (!self) return;
-      self->setStatus(s);
-      self->setProgress(progress);
-    });
-  };
+  // Called from download and worker threads.
+  StatusCallback status = reporter();
   QCoro::Task<> install = rt->install(status);
   co_await install;
   QCoro::Task<> prefix = rt->preparePrefix(status);
@@ -145,11 +135,11 @@ QCoro::Task<> LauncherModel::play(bool verbose) {
   process->setExitHandler(
       [self = QPointer<LauncherModel>(this), clock, started, which = process.get()](int status) {
         const double lived = clock->now() - started;
-        Handover::post(QCoreApplication::instance(), [self, which, status, lived] {
-          if (self) self->gameExited(which, status, lived);
+        postIfAlive(self, [which, status, lived](LauncherModel& model) {
+          model.gameExited(which, status, lived);
         });
       });
-  hideWhenRunning(QPointer<LauncherModel>(this));
+  startDetached(hideWhenRunning(QPointer<LauncherModel>(this)), "hiding the launcher");
 }
 
 QCoro::Task<> LauncherModel::hideWhenRunning(QPointer<LauncherModel> self) {
@@ -181,11 +171,11 @@ void LauncherModel::gameExited(const GameProcess* which, int status, double live
 }
 
 void LauncherModel::playWithDiagnostics() {
-  play(true);
+  startDetached(play(true), "play with diagnostics");
 }
 
 void LauncherModel::forceQuitGame() {
-  stopGame();
+  startDetached(stopGame(), "force quit");
 }
 
 QCoro::Task<> LauncherModel::stopGame() {
@@ -201,7 +191,7 @@ void LauncherModel::resetCompatibilityLayer() {
   if (phase_ == Phase::working) return;
   setPhase(Phase::working);
   setStatus(QStringLiteral("Resetting the compatibility layer..."));
-  resetLayer();
+  startDetached(resetLayer(), "compatibility layer reset");
 }
 
 QCoro::Task<> LauncherModel::resetLayer() {

@@ -1,13 +1,12 @@
 // The model's side of installing, updating and repairing the client: the
 // primary action, the Tools commands that start the update engine, and the
 // UpdateHost through which the engine publishes its state.
-#include <QCoreApplication>
 #include <QPointer>
 #include <filesystem>
 
 #include "compat/game_process.h"
+#include "core/async.h"
 #include "core/files.h"
-#include "core/handover.h"
 #include "model/launcher_model.h"
 #include "net/speed_limit.h"
 #include "platform/platform.h"
@@ -42,24 +41,11 @@ class ModelHost final : public UpdateHost {
     return model_.finishReady(std::move(version), std::move(summary), reconcile);
   }
 
-  // Both sinks hold the model weakly and post to the main thread, where the
-  // pointer is checked, so a late report from a worker is harmless.
-  UiSink uiSink() override {
-    QPointer<LauncherModel> self(&model_);
-    return [self](const std::string& status, std::optional<double> progress) {
-      Handover::post(qApp, [self, s = q(status), progress] {
-        if (!self) return;
-        self->setStatus(s);
-        self->setProgress(progress);
-      });
-    };
-  }
+  // Both sinks hold the model weakly, so a late report from a worker is harmless.
+  UiSink uiSink() override { return model_.reporter(); }
   StatusSink statusSink() override {
-    QPointer<LauncherModel> self(&model_);
-    return [self](const std::string& status) {
-      Handover::post(qApp, [self, s = q(status)] {
-        if (self) self->setStatus(s);
-      });
+    return [self = QPointer<LauncherModel>(&model_)](const std::string& status) {
+      postIfAlive(self, [s = q(status)](LauncherModel& model) { model.setStatus(s); });
     };
   }
 
@@ -89,7 +75,7 @@ void LauncherModel::primaryAction() {
     case Phase::working:
       return;
     case Phase::ready:
-      play(false);
+      startDetached(play(false), "play");
       return;
     case Phase::needInstall:
       break;
@@ -113,7 +99,7 @@ void LauncherModel::primaryAction() {
   Files::writeAtomic(paths_.stateDir / "install_path.txt", paths_.installDir.string());
   // Working from the press on, so a second press cannot start a second install.
   setPhase(Phase::working);
-  resolveAndSync();
+  startDetached(resolveAndSync(), "install");
 }
 
 QCoro::Task<> LauncherModel::resolveAndSync() {
@@ -127,7 +113,7 @@ QCoro::Task<> LauncherModel::resolveAndSync() {
 
 void LauncherModel::verifyRepair() {
   if (phase_ == Phase::working) return;
-  sync(true);
+  startDetached(sync(true), "verify");
 }
 
 void LauncherModel::cycleSpeedLimit() {
@@ -143,7 +129,7 @@ void LauncherModel::clearUpdateCache() {
     return;
   }
   Markers::remove(paths_.installDir);
-  sync(false);
+  startDetached(sync(false), "update check");
 }
 
 }  // namespace qh

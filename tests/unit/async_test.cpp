@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QProcess>
 #include <QThread>
 #include <future>
@@ -14,8 +15,9 @@
 #include <vector>
 
 #include "core/async.h"
-#include "core/handover.h"
+#include "core/log.h"
 #include "support/qt_wait.h"
+#include "support/temp_dir.h"
 
 namespace qh {
 
@@ -77,20 +79,48 @@ TEST(OnWorkerTest, WorkStillHandsOverAfterAChildProcessStarted) {
   for (int i = 0; i < 64; ++i) EXPECT_EQ(out[static_cast<size_t>(i)], std::to_string(i * i));
 }
 
-// A call whose receiver is gone never runs, and what it captured is released.
-TEST(PostTest, ACallForAReceiverGoneIsDroppedWithItsCaptures) {
+// A report for an object gone by the time it lands never runs, and what it
+// captured is released.
+TEST(PostIfAliveTest, AReportForATargetGoneIsDroppedWithItsCaptures) {
   auto held = std::make_shared<int>(7);
   std::weak_ptr<int> watch = held;
   bool ran = false;
-  auto receiver = std::make_unique<QObject>();
-  std::thread worker([&receiver, held = std::move(held), &ran]() mutable {
-    Handover::post(receiver.get(), [held = std::move(held), &ran] { ran = *held == 7; });
+  auto target = std::make_unique<QObject>();
+  QPointer<QObject> weak(target.get());
+  std::thread worker([&weak, held = std::move(held), &ran]() mutable {
+    postIfAlive(weak, [held = std::move(held), &ran](QObject&) { ran = *held == 7; });
   });
   worker.join();
-  receiver.reset();
+  target.reset();
   drainEvents();
   EXPECT_FALSE(ran);
   EXPECT_TRUE(watch.expired());
+}
+
+QCoro::Task<> failAfterAWait() {
+  QCoro::Task<> work = onWorker([] {});
+  co_await work;
+  throw std::runtime_error("disk full");
+}
+
+QCoro::Task<> failAtOnce() {
+  throw std::logic_error("no folder");
+  co_return;
+}
+
+// Whether the task fails before its first suspension or after it, what
+// escapes reaches the log with the task's name.
+TEST(StartDetachedTest, WhatEscapesATaskNobodyAwaitsIsLogged) {
+  TempDir dir;
+  Log::setFile(dir / "launcher.log");
+  startDetached(failAtOnce(), "install");
+  startDetached(failAfterAWait(), "play");
+  ASSERT_TRUE(
+      spinUntil([&] { return slurp(dir / "launcher.log").find("play") != std::string::npos; }));
+  Log::setFile(std::nullopt);
+  const std::string log = slurp(dir / "launcher.log");
+  EXPECT_NE(log.find("  install failed: no folder\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("  play failed: disk full\n"), std::string::npos) << log;
 }
 
 }  // namespace

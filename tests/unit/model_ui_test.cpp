@@ -21,16 +21,17 @@ TEST(ModelUi, UpdatesFromWorkersLandOnTheMainThreadInOrder) {
     seen.push_back(model.status());
     onMain.push_back(QThread::currentThread() == qApp->thread());
   });
-  std::thread worker([&] {
-    for (int i = 0; i < 100; ++i) model.ui("step " + std::to_string(i), i / 100.0);
+  const StatusCallback report = model.reporter();
+  std::thread worker([&report] {
+    for (int i = 0; i < 100; ++i) report("step " + std::to_string(i), i / 100.0);
   });
   worker.join();
-  EXPECT_TRUE(seen.empty()) << "ui() must not apply synchronously";
+  EXPECT_TRUE(seen.empty()) << "reports must not apply synchronously";
   ASSERT_TRUE(spinUntil([&] { return seen.size() == 100; }));
   for (int i = 0; i < 100; ++i) EXPECT_EQ(seen[i], QString("step %1").arg(i));
   EXPECT_TRUE(std::all_of(onMain.begin(), onMain.end(), [](bool b) { return b; }));
   EXPECT_DOUBLE_EQ(model.progressValue(), 0.99);
-  model.ui("indeterminate", std::nullopt);
+  report("indeterminate", std::nullopt);
   drainEvents();
   EXPECT_FALSE(model.hasProgress());
 }
