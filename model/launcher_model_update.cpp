@@ -1,7 +1,6 @@
 // The model's side of installing, updating and repairing the client: the
 // primary action, the Tools commands that start the update engine, and the
 // UpdateHost through which the engine publishes its state.
-#include <QPointer>
 #include <filesystem>
 
 #include "compat/game_process.h"
@@ -41,13 +40,7 @@ class ModelHost final : public UpdateHost {
     return model_.finishReady(std::move(version), std::move(summary), reconcile);
   }
 
-  // Both sinks hold the model weakly, so a late report from a worker is harmless.
-  UiSink uiSink() override { return model_.reporter(); }
-  StatusSink statusSink() override {
-    return [self = QPointer<LauncherModel>(&model_)](const std::string& status) {
-      postIfAlive(self, [s = q(status)](LauncherModel& model) { model.setStatus(s); });
-    };
-  }
+  StatusCallback reporter() override { return model_.reporter(); }
 
  private:
   LauncherModel& model_;

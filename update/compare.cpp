@@ -42,8 +42,7 @@ Verdict judge(const ManifestEntry& e, const Known& known, InstallTree& tree) {
 // Hashes the candidates on a few threads; the result sits in each entry's own
 // slot, so the order of completion does not matter.
 void hashCandidates(const std::vector<ManifestEntry>& entries, std::vector<Verdict>& verdicts,
-                    const std::filesystem::path& installDir,
-                    const std::function<void(const std::string&)>& status) {
+                    const std::filesystem::path& installDir, const StatusCallback& status) {
   std::vector<size_t> candidates;
   for (size_t i = 0; i < entries.size(); ++i) {
     if (verdicts[i] == Verdict::hash) candidates.push_back(i);
@@ -54,7 +53,7 @@ void hashCandidates(const std::vector<ManifestEntry>& entries, std::vector<Verdi
     for (size_t k; (k = next++) < candidates.size() && !Quitting::now();) {
       const size_t i = candidates[k];
       if ((i + 1) % 10 == 0) {
-        status("Verifying files... (" + std::to_string(i + 1) + " of " + count + ")");
+        status("Verifying files... (" + std::to_string(i + 1) + " of " + count + ")", std::nullopt);
       }
       std::string digest;
       try {
@@ -81,7 +80,7 @@ Known knownChecksums(const std::vector<ManifestEntry>& localEntries) {
 std::vector<ManifestEntry> neededEntries(const std::vector<ManifestEntry>& entries,
                                          const Known& known,
                                          const std::filesystem::path& installDir, bool force,
-                                         const std::function<void(const std::string&)>& status) {
+                                         const StatusCallback& status) {
   // Each verdict in its own slot: the threads share none.
   std::vector<Verdict> verdicts(entries.size(), Verdict::skip);
   forEachInTree(installDir, entries.size(), 512,

@@ -4,11 +4,11 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "core/status.h"
 #include "update/manifest.h"
 
 namespace qh::Compare {
@@ -26,6 +26,6 @@ Known knownChecksums(const std::vector<ManifestEntry>& localEntries);
 std::vector<ManifestEntry> neededEntries(const std::vector<ManifestEntry>& entries,
                                          const Known& known,
                                          const std::filesystem::path& installDir, bool force,
-                                         const std::function<void(const std::string&)>& status);
+                                         const StatusCallback& status);
 
 }  // namespace qh::Compare

@@ -51,16 +51,16 @@ std::optional<double> fraction(int64_t got, int64_t total) {
 }
 
 std::function<void(int64_t)> action(int64_t done, double start, int64_t total, std::string label,
-                                    std::shared_ptr<Clock> clock, Sink sink) {
+                                    std::shared_ptr<Clock> clock, StatusCallback report) {
   return [=](int64_t bytesPresent) {
     const int64_t got = done + bytesPresent;
     const bool limited = SpeedLimit::steps[SpeedLimit::step()] > 0;
-    sink(statusText(label, got, total, clock->now() - start, limited), fraction(got, total));
+    report(statusText(label, got, total, clock->now() - start, limited), fraction(got, total));
   };
 }
 
-Pacer::Pacer(Sink sink, std::shared_ptr<Clock> clock, double interval)
-    : sink_(std::move(sink)),
+Pacer::Pacer(StatusCallback report, std::shared_ptr<Clock> clock, double interval)
+    : report_(std::move(report)),
       clock_(std::move(clock)),
       interval_(interval),
       lastSent_(-std::numeric_limits<double>::infinity()) {}
@@ -84,7 +84,7 @@ void Pacer::progress(std::optional<double> progress) {
 void Pacer::flush() {
   if (!held_) return;
   held_ = false;
-  sink_(status_, progress_);
+  report_(status_, progress_);
 }
 
 }  // namespace qh::DownloadProgress

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "core/status.h"
+
 namespace qh {
 
 class Clock;
@@ -26,15 +28,12 @@ std::string statusText(const std::string& label, int64_t got, int64_t total, dou
 // got / total, or nullopt when total is 0 or less.
 std::optional<double> fraction(int64_t got, int64_t total);
 
-// Receives the status line and the fraction; must be callable from any thread.
-using Sink = std::function<void(const std::string& status, std::optional<double> progress)>;
-
 // The action for one file: `done` bytes were dealt with before it, `total` is
-// the whole update, `start` the phase's start on `clock`. Reads the speed step
-// afresh at each call.
+// the whole update, `start` the phase's start on `clock`; reports go to
+// `report` from the downloader's thread. Reads the speed step afresh at each call.
 std::function<void(int64_t bytesPresent)> action(int64_t done, double start, int64_t total,
                                                  std::string label, std::shared_ptr<Clock> clock,
-                                                 Sink sink);
+                                                 StatusCallback report);
 
 // Passes a run of files' reports on at most once per `interval`, across
 // files: a run of small files ends a transfer every few milliseconds, and
@@ -43,7 +42,7 @@ std::function<void(int64_t bytesPresent)> action(int64_t done, double start, int
 // Thread-safety: one thread at a time (the run's own).
 class Pacer {
  public:
-  Pacer(Sink sink, std::shared_ptr<Clock> clock, double interval);
+  Pacer(StatusCallback report, std::shared_ptr<Clock> clock, double interval);
   void report(const std::string& status, std::optional<double> progress);
   // The last status with a new fraction, when it differs from the last one;
   // nothing before the first report.
@@ -51,7 +50,7 @@ class Pacer {
   void flush();
 
  private:
-  Sink sink_;
+  StatusCallback report_;
   std::shared_ptr<Clock> clock_;
   double interval_;
   double lastSent_;

@@ -150,11 +150,10 @@ struct Stop {
 // nothing waits for the main thread between them.
 Stop firstAttempts(const std::vector<ManifestEntry>& needed, size_t from, int64_t done,
                    int64_t total, double start, const Paths& paths, const Timing& timing,
-                   const std::shared_ptr<Transport>& transport, const UpdateHost::UiSink& sink) {
+                   const std::shared_ptr<Transport>& transport, const StatusCallback& report) {
   auto pacer =
-      std::make_shared<DownloadProgress::Pacer>(sink, timing.clock, timing.progressInterval);
-  const DownloadProgress::Sink paced = [pacer](const std::string& status,
-                                               std::optional<double> progress) {
+      std::make_shared<DownloadProgress::Pacer>(report, timing.clock, timing.progressInterval);
+  const StatusCallback paced = [pacer](const std::string& status, std::optional<double> progress) {
     pacer->report(status, progress);
   };
   const Downloader::Cancel cancel = std::make_shared<std::atomic<bool>>(false);
@@ -202,11 +201,11 @@ QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host, std::vector<M
   int64_t done = 0;
   Outcome out;
   const double start = timing.clock->now();
-  const UpdateHost::UiSink sink = host->uiSink();
+  const StatusCallback report = host->reporter();
   for (size_t i = 0; i < needed->size(); ++i) {
     QCoro::Task<Stop> run =
-        onOwnThread([needed, i, done, total, start, paths, timing, transport, sink] {
-          return firstAttempts(*needed, i, done, total, start, paths, timing, transport, sink);
+        onOwnThread([needed, i, done, total, start, paths, timing, transport, report] {
+          return firstAttempts(*needed, i, done, total, start, paths, timing, transport, report);
         });
     const Stop stop = co_await run;
     for (; i < stop.index; ++i) done = addSize(done, (*needed)[i].size);
@@ -222,7 +221,7 @@ QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host, std::vector<M
       if (attempt > 1) {
         notFound = false;
         Downloader::Progress progress =
-            DownloadProgress::action(done, start, total, label, timing.clock, sink);
+            DownloadProgress::action(done, start, total, label, timing.clock, report);
         try {
           QCoro::Task<> fetch = Downloader::fetch({.url = fileUrl(paths.base, entry, attempt),
                                                    .target = paths.installDir / entry.rel,
@@ -330,10 +329,10 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
   }
 
   host->setStatus(force ? "Verifying files..." : "Comparing files...");
-  const UpdateHost::StatusSink status = host->statusSink();
+  const StatusCallback report = host->reporter();
   QCoro::Task<std::vector<ManifestEntry>> compare = onWorker(
       [entries = std::move(plan.entries), known = std::move(plan.known), dir = paths.installDir,
-       force, status] { return Compare::neededEntries(entries, known, dir, force, status); });
+       force, report] { return Compare::neededEntries(entries, known, dir, force, report); });
   std::vector<ManifestEntry> needed = co_await compare;
 
   if (needed.empty()) {

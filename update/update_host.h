@@ -2,30 +2,24 @@
 // timing, the published state it moves, the officials addon list, the game
 // process check and the finishing step. The model implements it; tests hand
 // in a fake.
-// Thread-safety: main thread only, except the sinks, which any thread may call.
+// Thread-safety: main thread only, except the reporter, which any thread may call.
 #pragma once
 
 #include <qcoro/qcorotask.h>
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/paths.h"
 #include "core/phase.h"
+#include "core/status.h"
 #include "core/timing.h"
 
 namespace qh {
 
 class UpdateHost {
  public:
-  // Sets status and then progress on the main thread, in call order; does
-  // nothing once the host is gone.
-  using UiSink = std::function<void(const std::string& status, std::optional<double> progress)>;
-  // Sets status alone, the same way.
-  using StatusSink = std::function<void(const std::string& status)>;
-
   virtual ~UpdateHost() = default;
 
   virtual Paths paths() const = 0;
@@ -44,8 +38,9 @@ class UpdateHost {
   // whether to reconcile the client's addons.
   virtual QCoro::Task<> finishReady(std::string version, std::string summary, bool reconcile) = 0;
 
-  virtual UiSink uiSink() = 0;
-  virtual StatusSink statusSink() = 0;
+  // Sets status and then progress on the main thread, in call order; does
+  // nothing once the host is gone.
+  virtual StatusCallback reporter() = 0;
 };
 
 }  // namespace qh

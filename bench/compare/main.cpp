@@ -32,7 +32,9 @@ int main() {
   size_t needed = 1;
   const double ours = bench::best(3, [&] {
     const auto known = Compare::knownChecksums(entries);
-    needed = Compare::neededEntries(entries, known, root, false, [](const std::string&) {}).size();
+    needed = Compare::neededEntries(entries, known, root, false,
+                                    [](const std::string&, std::optional<double>) {})
+                 .size();
   });
   int rc = 0;
   const double find = bench::best(3, [&] {

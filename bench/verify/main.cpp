@@ -28,7 +28,9 @@ int main() {
   const double reference = bench::best(2, [&] { rc = bench::run(sha1sum); });
   size_t needed = 1;
   const double ours = bench::best(2, [&] {
-    needed = Compare::neededEntries(entries, {}, root, true, [](const std::string&) {}).size();
+    needed = Compare::neededEntries(entries, {}, root, true,
+                                    [](const std::string&, std::optional<double>) {})
+                 .size();
   });
   if (needed != 0 || rc != 0) {
     std::fprintf(stderr, "bench-verify: unexpected result (needed %zu, sha1sum %d)\n", needed, rc);

@@ -25,7 +25,7 @@ TEST(Compare, AVerifyStopsWhenTheLauncherQuits) {
     ~Reset() { Quitting::flag().store(false); }
   } reset;
   std::atomic<int> reports{0};
-  const auto status = [&](const std::string&) {
+  const auto status = [&](const std::string&, std::optional<double>) {
     ++reports;
     Quitting::begin();
   };

@@ -72,14 +72,8 @@ class FakeHost final : public UpdateHost {
     co_return;
   }
   // Worker reports are recorded at once, in the order they arrive.
-  UiSink uiSink() override {
+  StatusCallback reporter() override {
     return [this](const std::string& s, std::optional<double>) {
-      std::lock_guard lock(mutex_);
-      statuses.push_back(s);
-    };
-  }
-  StatusSink statusSink() override {
-    return [this](const std::string& s) {
       std::lock_guard lock(mutex_);
       statuses.push_back(s);
     };
