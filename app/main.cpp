@@ -30,8 +30,11 @@ int main(int argc, char** argv) {
   GlowImages* const pictures =
       LauncherWindow::startPictures(theme, frame.size(), Shell::picturesFolder());
 
-  LauncherModel model;
-  Log::line("launcher started, server " + model.paths().base);
+  const Paths paths = Paths::load();
+  Log::setFile(paths.stateDir / "launcher.log");
+  Log::line("launcher started, server " + paths.base);
+  RealServices services;
+  LauncherModel model(paths, services.services());
 
   // The window's first text reads the font configuration: it must be the
   // one made ahead, not a second one Qt would load meanwhile.

@@ -18,18 +18,19 @@ int runInherited(const fs::path& program, const std::vector<std::string>& args) 
 
 }  // namespace
 
-RosettaHost RosettaHost::system() {
-  RosettaHost host;
-  host.isAppleSilicon = [] { return Platform::isAppleSilicon(); };
-  host.rosettaPresent = [] {
-    std::error_code ec;
-    return fs::exists(Rosetta::translator, ec);
-  };
-  host.run = [](const fs::path& program, const std::vector<std::string>& args, bool quiet) {
-    if (quiet) return Program::runBlocking(program, args, std::nullopt, std::nullopt);
-    return runInherited(program, args);
-  };
-  return host;
+bool RealRosettaHost::isAppleSilicon() const {
+  return Platform::isAppleSilicon();
+}
+
+bool RealRosettaHost::rosettaPresent() const {
+  std::error_code ec;
+  return fs::exists(Rosetta::translator, ec);
+}
+
+int RealRosettaHost::run(const fs::path& program, const std::vector<std::string>& args,
+                         bool quiet) const {
+  if (quiet) return Program::runBlocking(program, args, std::nullopt, std::nullopt);
+  return runInherited(program, args);
 }
 
 std::string Rosetta::adminScript() {
@@ -38,18 +39,14 @@ std::string Rosetta::adminScript() {
 }
 
 bool Runtime::rosettaNeeded(const RosettaHost& host) {
-  if (!host.isAppleSilicon || !host.isAppleSilicon()) return false;
-  return !(host.rosettaPresent && host.rosettaPresent());
+  return host.isAppleSilicon() && !host.rosettaPresent();
 }
 
 bool Runtime::installRosetta(const RosettaHost& host) {
-  const auto present = [&host] { return host.rosettaPresent && host.rosettaPresent(); };
-  if (!host.run) return present();
   host.run(Rosetta::softwareUpdate, {"--install-rosetta", "--agree-to-license"}, true);
-  if (present()) return true;
+  if (host.rosettaPresent()) return true;
   const int status = host.run(Rosetta::osascript, {"-e", Rosetta::adminScript()}, false);
-  if (status != 0) return false;
-  return present();
+  return status == 0 && host.rosettaPresent();
 }
 
 }  // namespace qh

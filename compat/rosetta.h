@@ -1,27 +1,34 @@
-// What the Rosetta 2 gate asks of the machine, as a seam: system() is the real
-// Mac (or a Linux box, never Apple Silicon); tests hand in their own answers.
-// Thread-safety: the members may be called from any thread.
+// What the Rosetta 2 gate asks of the machine, as a seam: RealRosettaHost is
+// this machine (a Mac, or a Linux box, never Apple Silicon); tests hand in
+// their own answers.
+// Thread-safety: every member may be called from any thread.
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace qh {
 
-struct RosettaHost {
-  // "hw.optional.arm64" reads 1. Empty: not Apple Silicon.
-  std::function<bool()> isAppleSilicon;
-  // The translator is installed. Empty: not installed.
-  std::function<bool()> rosettaPresent;
+class RosettaHost {
+ public:
+  virtual ~RosettaHost() = default;
+  // "hw.optional.arm64" reads 1.
+  virtual bool isAppleSilicon() const = 0;
+  // The translator is installed.
+  virtual bool rosettaPresent() const = 0;
   // Runs `program` to its end and returns its exit status, or -1 when it
   // cannot be started. `quiet` sends its output to the null device.
-  std::function<int(const std::filesystem::path& program, const std::vector<std::string>& args,
-                    bool quiet)>
-      run;
+  virtual int run(const std::filesystem::path& program, const std::vector<std::string>& args,
+                  bool quiet) const = 0;
+};
 
-  static RosettaHost system();
+class RealRosettaHost final : public RosettaHost {
+ public:
+  bool isAppleSilicon() const override;
+  bool rosettaPresent() const override;
+  int run(const std::filesystem::path& program, const std::vector<std::string>& args,
+          bool quiet) const override;
 };
 
 namespace Rosetta {

@@ -7,25 +7,24 @@
 #include "core/async.h"
 #include "core/files.h"
 #include "net/net.h"
+#include "net/network.h"
 
 namespace qh {
 
 namespace fs = std::filesystem;
 
-Runtime::Runtime(Paths paths, Timing timing, Network network)
-    : paths_(std::move(paths)), timing_(std::move(timing)), network_(std::move(network)) {}
+Runtime::Runtime(Paths paths, Timing timing, Network& network)
+    : paths_(std::move(paths)), timing_(std::move(timing)), network_(&network) {}
 
 QCoro::Task<> Runtime::resolveSpec() {
   const std::string base = paths_.base + "/mac";
   std::optional<std::string> fetched;
-  if (network_.getString) {
-    try {
-      QCoro::Task<std::string> get = network_.getString(Net::bust(base + "/runtime.txt"));
-      std::string body = co_await get;
-      fetched = std::move(body);
-    } catch (const std::exception&) {
-      // Falls through to the cached copy.
-    }
+  try {
+    QCoro::Task<std::string> get = network_->getString(Net::bust(base + "/runtime.txt"));
+    std::string body = co_await get;
+    fetched = std::move(body);
+  } catch (const std::exception&) {
+    // Falls through to the cached copy.
   }
   // The cached copy is written (and flushed) or read on a worker.
   QCoro::Task<std::optional<RuntimeSpec>> settle =

@@ -24,23 +24,14 @@
 namespace qh {
 
 class GameProcess;
-struct RosettaHost;
+class Network;
+class RosettaHost;
 
 class Runtime {
  public:
-  // The network operations the runtime needs; standard() is the real network
-  // (Net::getString, Downloader::fetch). An empty getString means offline.
-  struct Network {
-    using Progress = std::function<void(int64_t bytesPresent)>;
-    std::function<QCoro::Task<std::string>(std::string url)> getString;
-    std::function<QCoro::Task<>(std::string url, std::filesystem::path to, int64_t expectedSize,
-                                std::optional<std::string> sha256, Progress progress,
-                                Timing timing)>
-        fetch;
-    static Network standard();
-  };
-
-  Runtime(Paths paths, Timing timing, Network network);
+  // The runtime description and archive come through `network`.
+  // REQUIRES: `network` outlives the runtime.
+  Runtime(Paths paths, Timing timing, Network& network);
 
   const Paths& paths() const { return paths_; }
   const std::optional<RuntimeSpec>& spec() const { return spec_; }
@@ -115,7 +106,7 @@ class Runtime {
  private:
   Paths paths_;
   Timing timing_;
-  Network network_;
+  Network* network_;
   std::optional<RuntimeSpec> spec_;
 };
 

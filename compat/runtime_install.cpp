@@ -9,6 +9,7 @@
 #include "core/async.h"
 #include "core/files.h"
 #include "core/log.h"
+#include "net/network.h"
 #include "platform/platform.h"
 
 namespace qh {
@@ -81,7 +82,7 @@ QCoro::Task<> Runtime::install(StatusCallback status) {
     std::exception_ptr failure;
     std::string reason;
     try {
-      QCoro::Task<> fetch = network_.fetch(spec.url, archiveFile, size, sha256, progress, timing_);
+      QCoro::Task<> fetch = network_->fetch(spec.url, archiveFile, size, sha256, progress, timing_);
       co_await fetch;
     } catch (const std::exception& e) {
       failure = std::current_exception();

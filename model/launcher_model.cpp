@@ -1,32 +1,30 @@
 #include "model/launcher_model.h"
 
 #include <QMetaObject>
-#include <filesystem>
+#include <QPointer>
 
+#include "client/config_wtf.h"
 #include "core/async.h"
-#include "core/log.h"
-#include "core/text.h"
-#include "net/net.h"
+#include "model/compat_layer.h"
+#include "model/play_flow.h"
+#include "model/ready_step.h"
+#include "model/reset_flow.h"
+#include "model/update_flow.h"
 #include "net/speed_limit.h"
-#include "platform/platform.h"
+#include "update/markers.h"
 
 namespace qh {
 
-namespace {
-
-QString q(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
-}  // namespace
-
-LauncherModel::LauncherModel(ModelServices services, Timing timing, QObject* parent)
-    : QObject(parent), services_(std::move(services)), timing_(std::move(timing)) {
-  speedStep_ = SpeedLimit::step();
-  paths_ = Paths::load();
-  installPath_ = QString::fromStdString(paths_.installDir.string());
-  Log::setFile(paths_.stateDir / "launcher.log");
-}
+LauncherModel::LauncherModel(Paths paths, ModelServices services, Timing timing, QObject* parent)
+    : QObject(parent),
+      paths_(std::move(paths)),
+      speedStep_(SpeedLimit::step()),
+      installPath_(QString::fromStdString(paths_.installDir.string())),
+      layer_(std::make_unique<CompatLayer>(*this, services.system, services.network, timing)),
+      ready_(std::make_unique<ReadyStep>(*this, *layer_)),
+      play_(std::make_unique<PlayFlow>(*this, services.system, *layer_, timing)),
+      update_(std::make_unique<UpdateFlow>(*this, services, *layer_, *ready_, *play_, timing)),
+      reset_(std::make_unique<ResetFlow>(*this, *layer_, *ready_)) {}
 
 LauncherModel::~LauncherModel() = default;
 
@@ -39,9 +37,7 @@ QString LauncherModel::actionTitle() const {
     case Phase::needInstall:
       break;
   }
-  std::error_code ec;
-  return std::filesystem::exists(paths_.gameExe(), ec) ? QStringLiteral("RETRY")
-                                                       : QStringLiteral("INSTALL");
+  return clientPresent() ? QStringLiteral("RETRY") : QStringLiteral("INSTALL");
 }
 
 void LauncherModel::setPhase(Phase phase) {
@@ -69,16 +65,22 @@ void LauncherModel::setProgress(std::optional<double> progress) {
   emit progressChanged();
 }
 
+void LauncherModel::setSpeedStep(int step) {
+  if (speedStep_ == step) return;
+  speedStep_ = step;
+  emit speedStepChanged();
+}
+
 void LauncherModel::setInstallPath(const QString& path) {
   if (installPath_ == path) return;
   installPath_ = path;
   emit installPathChanged();
 }
 
-void LauncherModel::setSpeedStep(int step) {
-  if (speedStep_ == step) return;
-  speedStep_ = step;
-  emit speedStepChanged();
+void LauncherModel::setGameVersion(const QString& version) {
+  if (gameVersion_ == version) return;
+  gameVersion_ = version;
+  emit gameVersionChanged();
 }
 
 void LauncherModel::showAlert(const QString& title, const QString& body) {
@@ -92,11 +94,15 @@ void LauncherModel::dismissAlert() {
   emit alertChanged();
 }
 
+void LauncherModel::setInstallDir(const std::filesystem::path& dir) {
+  paths_.installDir = dir;
+}
+
 StatusCallback LauncherModel::reporter() {
   // Always queued, also from the main thread, so reports land in call order.
   return [self = QPointer<LauncherModel>(this)](const std::string& status,
                                                 std::optional<double> progress) {
-    postIfAlive(self, [s = q(status), progress](LauncherModel& model) {
+    postIfAlive(self, [s = QString::fromStdString(status), progress](LauncherModel& model) {
       model.setStatus(s);
       model.setProgress(progress);
     });
@@ -107,76 +113,62 @@ void LauncherModel::start() {
   if (started_) return;
   started_ = true;
   QMetaObject::invokeMethod(
-      this, [this] { startDetached(startUp(), "start-up"); }, Qt::QueuedConnection);
+      this, [this] { startDetached(update_->start(), "start-up"); }, Qt::QueuedConnection);
 }
 
-QCoro::Task<> LauncherModel::startUp() {
-  if (services_.selfUpdate) {
-    std::function<void(std::string)> notice =
-        [self = QPointer<LauncherModel>(this)](std::string message) {
-          postIfAlive(self, [m = q(message)](LauncherModel& model) { model.setStatus(m); });
-        };
-    // g++ 12 may destroy temporaries of a co_await expression twice: build
-    // arguments and tasks as named locals first.
-    QCoro::Task<> update = services_.selfUpdate(paths_, notice);
-    co_await update;
-    // A swapped launcher has asked to quit; the new one does the rest.
-    if (Platform::terminationRequested()) co_return;
+void LauncherModel::primaryAction() {
+  switch (phase_) {
+    case Phase::working:
+      return;
+    case Phase::ready:
+      startDetached(play_->play(false), "play");
+      return;
+    case Phase::needInstall:
+      startDetached(update_->install(installPath_.toStdString()), "install");
+      return;
   }
-  startDetached(loadGameVersion(), "game version");
-  if (services_.resolveRuntimeSpec) {
-    QCoro::Task<> resolve = services_.resolveRuntimeSpec(*this);
-    co_await resolve;
-  }
-  std::error_code ec;
-  if (std::filesystem::exists(paths_.gameExe(), ec) && services_.sync) {
-    QCoro::Task<> sync = services_.sync(*this, false);
-    co_await sync;
-    co_return;
-  }
-  setPhase(Phase::needInstall);
-  setStatus(QStringLiteral("Choose where to install Quellhaven, then press Install."));
-  setDetail(QStringLiteral("The full client is about 30 GB."));
-  emit actionTitleChanged();
 }
 
-QCoro::Task<> LauncherModel::loadGameVersion() {
-  if (!services_.getString) co_return;
-  std::string body;
-  try {
-    const std::string url = Net::bust(paths_.base + "/game_version.txt");
-    QCoro::Task<std::string> fetch = services_.getString(url);
-    body = co_await fetch;
-  } catch (const std::exception&) {
-    co_return;
-  }
-  const std::string version = Text::trimWhitespace(body);
-  if (version.empty() || version.find('<') != std::string::npos) co_return;
-  gameVersion_ = q("v" + version);
-  emit gameVersionChanged();
+void LauncherModel::verifyRepair() {
+  if (phase_ == Phase::working) return;
+  startDetached(update_->sync(true), "verify");
 }
 
-QCoro::Task<> LauncherModel::finishReady(std::string version, std::string summary, bool reconcile) {
-  QCoro::Task<> client = configureClient(reconcile);
-  co_await client;
-  std::optional<std::string> failure;
-  try {
-    QCoro::Task<> prepare = prepareRuntime();
-    co_await prepare;
-  } catch (const std::exception& e) {
-    failure = e.what();
+void LauncherModel::cycleSpeedLimit() {
+  SpeedLimit::store((SpeedLimit::step() + 1) % SpeedLimit::stepCount);
+  setSpeedStep(SpeedLimit::step());
+}
+
+void LauncherModel::clearUpdateCache() {
+  if (phase_ == Phase::working) return;
+  if (play_->running()) {
+    showAlert(QStringLiteral("Close Quellhaven first"),
+              QStringLiteral("The game has files open that a cache clear needs to rewrite."));
+    return;
   }
-  if (failure) {
-    // PLAY prepares again, so the user can retry from here.
-    setStatus(q(summary + " - but the Mac compatibility layer isn't ready."));
-    setDetail(q(*failure + "  Press PLAY to try again."));
-    setPhase(Phase::ready);
-    co_return;
-  }
-  setStatus(q(summary + " - ready to play!"));
-  setDetail(q("Version " + version + "    " + paths_.installDir.string()));
-  setProgress(1.0);
-  setPhase(Phase::ready);
+  Markers::remove(paths_.installDir);
+  startDetached(update_->sync(false), "update check");
+}
+
+void LauncherModel::resetVideoSettings() {
+  const bool switched = ClientFiles::setConfigWtfLine(paths_, "gxWindow", "1");
+  ClientFiles::setConfigWtfLine(paths_, "gxMaximize", "1");
+  ClientFiles::setConfigWtfLine(paths_, "gxResolution", "1280x800");
+  setStatus(switched ? QStringLiteral("Video settings reset to windowed mode.")
+                     : QStringLiteral("Video settings already windowed; resolution reset."));
+}
+
+void LauncherModel::playWithDiagnostics() {
+  startDetached(play_->play(true), "play with diagnostics");
+}
+
+void LauncherModel::forceQuitGame() {
+  startDetached(play_->stop(), "force quit");
+}
+
+void LauncherModel::resetCompatibilityLayer() {
+  if (phase_ == Phase::working) return;
+  startDetached(reset_->run(), "compatibility layer reset");
 }
 
 }  // namespace qh

@@ -1,28 +1,40 @@
 #include "model/model_services.h"
 
-#include "model/launcher_model.h"
-#include "net/net.h"
 #include "platform/platform.h"
 #include "selfupdate/self_update.h"
 
 namespace qh {
 
-ModelServices makeServices() {
-  ModelServices s;
-  s.getString = [](std::string url) { return Net::getString(std::move(url)); };
-  s.selfUpdate = [](Paths paths, std::function<void(std::string)> status) {
-    return SelfUpdate::run(std::move(paths), std::move(status));
-  };
-  s.sync = &LauncherModel::runUpdateEngine;
-  s.resolveRuntimeSpec = [](LauncherModel& model) { return model.resolveRuntimeSpec(); };
-  s.prepareRuntime = &LauncherModel::runRuntimePreparation;
-  s.rosetta = RosettaHost::system();
-  s.hideApp = Platform::hideApplication;
-  s.unhideApp = Platform::unhideApplication;
-  s.activateApp = Platform::activateApplication;
-  s.quitApp = Platform::terminate;
-  s.resourcesDir = Platform::resourcesDir;
-  return s;
+void RealSystem::hideApp() {
+  Platform::hideApplication();
+}
+
+void RealSystem::unhideApp() {
+  Platform::unhideApplication();
+}
+
+void RealSystem::activateApp() {
+  Platform::activateApplication();
+}
+
+void RealSystem::quitApp() {
+  Platform::terminate();
+}
+
+std::optional<std::filesystem::path> RealSystem::resourcesDir() const {
+  return Platform::resourcesDir();
+}
+
+std::filesystem::path RealSystem::homeDir() const {
+  return Platform::homeDir();
+}
+
+QCoro::Task<bool> RealSelfUpdater::run(Paths paths, StatusCallback report) {
+  SelfUpdate::Status notice = [report](std::string text) { report(text, std::nullopt); };
+  QCoro::Task<> update = SelfUpdate::run(std::move(paths), std::move(notice));
+  co_await update;
+  // A swapped launcher has asked to quit; the new one does the rest.
+  co_return Platform::terminationRequested();
 }
 
 }  // namespace qh

@@ -1,51 +1,85 @@
-// The operations the model's flows call that live in other subsystems and
-// touch the network, processes or long-running work. Production wiring fills
-// them (makeServices); tests hand in fakes. An empty member means the launcher
-// has no such step, and the flow skips it.
+// What the model's flows ask of the world outside the launcher, as seams:
+// the machine and the application (System), the distribution server
+// (Network, net/network.h) and the launcher's own replacement (SelfUpdater).
+// The Real* classes are this machine; tests hand in fakes.
 #pragma once
 
 #include <qcoro/qcorotask.h>
 
 #include <filesystem>
-#include <functional>
 #include <optional>
-#include <string>
 
 #include "compat/rosetta.h"
 #include "core/paths.h"
+#include "core/status.h"
+#include "net/network.h"
 
 namespace qh {
 
-class LauncherModel;
-
-struct ModelServices {
-  // Start-up step 1: replace the launcher when a newer one is published. Never
-  // throws; may end the process. `status` may be called from any thread.
-  std::function<QCoro::Task<>(Paths, std::function<void(std::string)> status)> selfUpdate;
-  // GETs a text resource; throws on any failure.
-  std::function<QCoro::Task<std::string>(std::string url)> getString;
-  // Settles the compatibility runtime's description.
-  std::function<QCoro::Task<>(LauncherModel&)> resolveRuntimeSpec;
-  // The update engine: brings the install folder in line with the server.
-  std::function<QCoro::Task<>(LauncherModel&, bool force)> sync;
-
-  // --- Compatibility layer and play ---
-  // Makes the compatibility layer usable (LauncherModel::runRuntimePreparation
-  // in production); finishing and PLAY go through it.
-  std::function<QCoro::Task<>(LauncherModel&)> prepareRuntime;
-  // The machine as the Rosetta 2 gate sees it; empty members: not Apple Silicon.
-  RosettaHost rosetta;
+// Thread-safety: main thread only, except rosetta(), whose answers any thread
+// may ask for.
+class System {
+ public:
+  virtual ~System() = default;
   // The launcher while the game runs: hidden, shown again, brought to the
-  // front, and quit after a normal game session.
-  std::function<void()> hideApp;
-  std::function<void()> unhideApp;
-  std::function<void()> activateApp;
-  std::function<void()> quitApp;
-  // The bundle's resource folder, which carries "shim/version.dll".
-  std::function<std::optional<std::filesystem::path>()> resourcesDir;
+  // front ignoring other applications.
+  virtual void hideApp() = 0;
+  virtual void unhideApp() = 0;
+  virtual void activateApp() = 0;
+  // Quits the launcher through its event loop.
+  virtual void quitApp() = 0;
+  // The bundle's resource folder, which carries "shim/version.dll"; nullopt
+  // when the launcher runs outside a bundle.
+  virtual std::optional<std::filesystem::path> resourcesDir() const = 0;
+  // The user's home folder, which a leading "~" of a typed folder stands for.
+  virtual std::filesystem::path homeDir() const = 0;
+  // The machine as the Rosetta 2 gate sees it.
+  virtual const RosettaHost& rosetta() const = 0;
 };
 
-// The services backed by the real subsystems.
-ModelServices makeServices();
+// Start-up step 1. Thread-safety: await from the main thread.
+class SelfUpdater {
+ public:
+  virtual ~SelfUpdater() = default;
+  // Replaces the launcher when a newer build is published. Never throws.
+  // Returns true when it did and the launcher is quitting: start nothing
+  // more. `report` may be called from any thread.
+  virtual QCoro::Task<bool> run(Paths paths, StatusCallback report) = 0;
+};
+
+// The seams a model is built with. REQUIRES: each outlives the model.
+struct ModelServices {
+  System& system;
+  Network& network;
+  SelfUpdater& selfUpdater;
+};
+
+class RealSystem final : public System {
+ public:
+  void hideApp() override;
+  void unhideApp() override;
+  void activateApp() override;
+  void quitApp() override;
+  std::optional<std::filesystem::path> resourcesDir() const override;
+  std::filesystem::path homeDir() const override;
+  const RosettaHost& rosetta() const override { return rosetta_; }
+
+ private:
+  RealRosettaHost rosetta_;
+};
+
+class RealSelfUpdater final : public SelfUpdater {
+ public:
+  QCoro::Task<bool> run(Paths paths, StatusCallback report) override;
+};
+
+// The production seams, owned together.
+struct RealServices {
+  RealSystem system;
+  RealNetwork network;
+  RealSelfUpdater selfUpdater;
+
+  ModelServices services() { return {system, network, selfUpdater}; }
+};
 
 }  // namespace qh

@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   QCoreApplication::setOrganizationName("Quellhaven");
   QCoreApplication::setApplicationName("Quellhaven Launcher Bench");
-  LauncherModel model(ModelServices{});
+  RealServices services;
+  LauncherModel model(Paths::load(), services.services());
   model.setPhase(Phase::ready);
   model.setStatus("Up to date - ready to play!");
   model.setDetail("Version 3.3.5    " + QString::fromStdString((home / "Quellhaven").string()));

@@ -1,12 +1,10 @@
+// The ready step's client work, and the video settings command.
 #include <gtest/gtest.h>
 
-#include <QObject>
-
 #include "core/qh.h"
-#include "model/launcher_model.h"
+#include "model/ready_step.h"
 #include "support/client_folder.h"
-#include "support/qt_wait.h"
-#include "support/temp_dir.h"
+#include "support/model_fixture.h"
 
 namespace qh {
 
@@ -14,64 +12,96 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ModelClient : public ::testing::Test {
+class ModelClient : public ModelFixture {
  protected:
-  void SetUp() override {
-    model.paths().installDir = client.path();
-    QObject::connect(&model, &LauncherModel::detailChanged,
-                     [this] { details.push_back(model.detail()); });
+  ModelClient() {
+    QObject::connect(model.get(), &LauncherModel::detailChanged,
+                     [this] { details.push_back(model->detail().toStdString()); });
   }
-  void finish(bool reconcile) { runTask(model.finishReady("1.0", "Up to date", reconcile)); }
+  void finish(std::optional<std::vector<std::string>> officialAddons) {
+    runTask(ready.run("1.0", "Up to date", std::move(officialAddons)));
+  }
 
-  TempDir client;
-  LauncherModel model{ModelServices{}};
-  std::vector<QString> details;
+  CompatLayer layer{*model, fakes.system, fakes.network, timing};
+  ReadyStep ready{*model, layer};
+  std::vector<std::string> details;
 };
 
-TEST_F(ModelClient, FinishingReconcilesThenWritesRealmListAndConfig) {
-  client.write("Interface/AddOns/Bagnon/Bagnon.toc", "x");
-  client.write("Interface/AddOns/.junk/a", "x");
+TEST_F(ModelClient, FinishingReconcilesTheAddonsAndSaysHowManyWent) {
+  writeFile(client / "Interface/AddOns/Bagnon/Bagnon.toc", "x");
+  writeFile(client / "Interface/AddOns/.junk/a", "x");
   fs::create_directories(client / "Interface/AddOns/Questie");
   fs::create_directories(client / "WTF/Account/ALICE");
-  model.officialAddons() = {"Questie"};
-  finish(true);
+  finish(std::vector<std::string>{"Questie"});
   EXPECT_EQ(namesIn(client / "Interface/AddOns"), std::set<std::string>{"Questie"});
   EXPECT_EQ(slurp(client / "WTF/Account/ALICE/AddOns.txt"), "Questie: enabled\r\n");
-  EXPECT_EQ(slurp(client / "Data/enUS/realmlist.wtf"), "set realmlist " + QH::realmHost() + "\r\n");
-  EXPECT_TRUE(slurp(client / "WTF/Config.wtf").starts_with("SET locale \"enUS\"\r\n"));
-  const QString version = QString::fromStdString("Version 1.0    " + client.path().string());
-  EXPECT_EQ(details, (std::vector<QString>{"Cleaned 2 unofficial addon folder(s).", version}));
-  EXPECT_EQ(model.phase(), Phase::ready);
+  ASSERT_FALSE(details.empty());
+  EXPECT_EQ(details.front(), "Cleaned 2 unofficial addon folder(s).");
 }
 
-TEST_F(ModelClient, WithoutReconcilingAddonsStayButFilesAreEnsured) {
+TEST_F(ModelClient, FinishingWithoutTheListLeavesAddonsButEnsuresTheClientsFiles) {
   fs::create_directories(client / "Interface/AddOns/Bagnon");
-  client.write("WTF/Account/ALICE/AddOns.txt", "Bagnon: enabled\n");
-  model.officialAddons() = {"Questie"};
-  finish(false);
+  writeFile(client / "WTF/Account/ALICE/AddOns.txt", "Bagnon: enabled\n");
+  finish(std::nullopt);
   EXPECT_TRUE(fs::is_directory(client / "Interface/AddOns/Bagnon"));
   EXPECT_EQ(slurp(client / "WTF/Account/ALICE/AddOns.txt"), "Bagnon: enabled\n");
-  EXPECT_TRUE(fs::exists(client / "Data/enUS/realmlist.wtf"));
-  EXPECT_TRUE(fs::exists(client / "WTF/Config.wtf"));
+  EXPECT_EQ(slurp(client / "Data/enUS/realmlist.wtf"), "set realmlist " + QH::realmHost() + "\r\n");
+  EXPECT_TRUE(slurp(client / "WTF/Config.wtf").starts_with("SET locale \"enUS\"\r\n"));
 }
 
-TEST_F(ModelClient, ResetVideoSettingsReportsWhetherWindowedModeChanged) {
-  model.resetVideoSettings();  // no Config.wtf: none is made
-  EXPECT_EQ(model.status(), "Video settings already windowed; resolution reset.");
-  EXPECT_FALSE(fs::exists(client / "WTF"));
-
-  client.write("WTF/Config.wtf", "SET gxWindow \"0\"\r\nSET gxResolution \"1920x1080\"\r\n");
-  model.resetVideoSettings();
-  EXPECT_EQ(model.status(), "Video settings reset to windowed mode.");
-  EXPECT_EQ(slurp(client / "WTF/Config.wtf"),
-            "SET gxWindow \"1\"\r\nSET gxResolution \"1280x800\"\r\nSET gxMaximize \"1\"\r\n");
-
-  client.write("WTF/Config.wtf", "SET gxWindow \"1\"\n");
-  model.resetVideoSettings();
-  EXPECT_EQ(model.status(), "Video settings already windowed; resolution reset.");
-  EXPECT_EQ(slurp(client / "WTF/Config.wtf"),
-            "SET gxWindow \"1\"\nSET gxMaximize \"1\"\nSET gxResolution \"1280x800\"\n");
+TEST_F(ModelClient, FinishingWithTheLayerInPlaceEndsReadyToPlay) {
+  installRuntime();
+  finish(std::nullopt);
+  EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_EQ(model->status(), "Up to date - ready to play!");
+  EXPECT_EQ(model->detail().toStdString(), "Version 1.0    " + client.string());
+  EXPECT_EQ(model->progressValue(), 1.0);
+  EXPECT_EQ(model->actionTitle(), "PLAY");
 }
+
+// PLAY prepares the layer again, so a failure here still ends ready.
+TEST_F(ModelClient, FinishingWithALayerThatCannotBePreparedEndsReadyWithTheReason) {
+  finish(std::nullopt);
+  EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_EQ(model->status(), "Up to date - but the Mac compatibility layer isn't ready.");
+  EXPECT_TRUE(model->detail().endsWith("  Press PLAY to try again."))
+      << model->detail().toStdString();
+}
+
+struct VideoCase {
+  const char* name;
+  std::optional<std::string> before;  // Config.wtf; none: no file
+  const char* status;
+  std::optional<std::string> after;
+};
+
+class ResetVideo : public ModelFixture, public ::testing::WithParamInterface<VideoCase> {};
+
+TEST_P(ResetVideo, SaysWhetherWindowedModeWasSwitchedOn) {
+  const VideoCase c = GetParam();
+  if (c.before) writeFile(client / "WTF/Config.wtf", *c.before);
+  model->resetVideoSettings();
+  EXPECT_EQ(model->status(), c.status);
+  if (c.after) {
+    EXPECT_EQ(slurp(client / "WTF/Config.wtf"), *c.after);
+  } else {
+    EXPECT_FALSE(fs::exists(client / "WTF"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Configs, ResetVideo,
+    ::testing::Values(
+        VideoCase{"noConfig", std::nullopt, "Video settings already windowed; resolution reset.",
+                  std::nullopt},
+        VideoCase{
+            "fullScreen", "SET gxWindow \"0\"\r\nSET gxResolution \"1920x1080\"\r\n",
+            "Video settings reset to windowed mode.",
+            "SET gxWindow \"1\"\r\nSET gxResolution \"1280x800\"\r\nSET gxMaximize \"1\"\r\n"},
+        VideoCase{"windowed", "SET gxWindow \"1\"\n",
+                  "Video settings already windowed; resolution reset.",
+                  "SET gxWindow \"1\"\nSET gxMaximize \"1\"\nSET gxResolution \"1280x800\"\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 

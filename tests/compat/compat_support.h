@@ -19,6 +19,7 @@
 #include "core/log.h"
 #include "net/net_error.h"
 #include "support/fake_clock.h"
+#include "support/fake_network.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
@@ -78,48 +79,6 @@ inline std::string tarBytes(const std::vector<TarEntry>& entries) {
   return out;
 }
 
-// Runtime's network, in memory: every fetch succeeds and records its call.
-struct FakeNetwork {
-  struct Call {
-    std::string url;
-    fs::path to;
-    int64_t size;
-    std::optional<std::string> sha256;
-  };
-  std::optional<std::string> runtimeTxt;  // nullopt: getString fails
-  std::vector<std::string> requested;
-  fs::path archiveSource;                // copied to the destination on success
-  std::vector<int64_t> progressReports;  // handed to the progress function on success
-  std::vector<Call> calls;
-};
-
-inline QCoro::Task<std::string> fakeGet(std::shared_ptr<FakeNetwork> net, std::string url) {
-  net->requested.push_back(url);
-  if (!net->runtimeTxt) throw NetError::http(404, url);
-  std::string text = *net->runtimeTxt;
-  co_return text;
-}
-
-inline QCoro::Task<> fakeFetch(std::shared_ptr<FakeNetwork> net, std::string url, fs::path to,
-                               int64_t size, std::optional<std::string> sha256,
-                               Runtime::Network::Progress progress) {
-  net->calls.push_back({url, to, size, sha256});
-  for (int64_t r : net->progressReports) progress(r);
-  fs::copy_file(net->archiveSource, to, fs::copy_options::overwrite_existing);
-  co_return;
-}
-
-inline Runtime::Network network(std::shared_ptr<FakeNetwork> net) {
-  Runtime::Network n;
-  n.getString = [net](std::string url) { return fakeGet(net, std::move(url)); };
-  n.fetch = [net](std::string url, fs::path to, int64_t size, std::optional<std::string> sha256,
-                  Runtime::Network::Progress progress, Timing) {
-    return fakeFetch(net, std::move(url), std::move(to), size, std::move(sha256),
-                     std::move(progress));
-  };
-  return n;
-}
-
 // Status reports in order.
 struct StatusLog {
   struct Report {
@@ -153,10 +112,14 @@ class RuntimeFixture : public ::testing::Test {
   // The runtime the server describes with `text` (none: it does not answer).
   Runtime resolved(std::optional<std::string> text,
                    const std::string& base = "https://dist.example") {
-    net->runtimeTxt = std::move(text);
+    if (text) {
+      net->texts["/runtime.txt"] = *text;
+    } else {
+      net->texts.erase("/runtime.txt");
+    }
     Timing timing;
     timing.clock = clock;
-    Runtime runtime(Paths{base, state, dir / "client"}, timing, network(net));
+    Runtime runtime(Paths{base, state, dir / "client"}, timing, *net);
     runTask(runtime.resolveSpec());
     return runtime;
   }

@@ -7,6 +7,7 @@
 #include "compat/runtime.h"
 #include "compat_support.h"
 #include "net/hash.h"
+#include "net/network.h"
 #include "support/test_server.h"
 
 namespace qh {
@@ -34,10 +35,10 @@ class RuntimeArchiveTest : public RuntimeFixture {
   Runtime runtimeAgainst(const TestServer& server) {
     Timing timing;
     timing.clock = clock;
-    Runtime::Network network = Runtime::Network::standard();
     return Runtime(Paths{server.url(), state, dir / "client"}, timing, network);
   }
 
+  RealNetwork network;
   fs::path tree = dir / "rt";
   fs::path out = dir / "out";
 };

@@ -42,11 +42,11 @@ TEST_F(RuntimeInstallTest, InstallsMarksRemovesEverythingElseAndRepairsALostWine
   EXPECT_EQ(namesIn(state / "runtime"), std::set<std::string>{"rt-1"});
   EXPECT_EQ(slurp(state / "runtime/rt-1/.qh_complete"), "rt-1");
   EXPECT_EQ(slurp(state / "runtime/rt-1/rt/lib/libwine.dylib"), "lib");
-  ASSERT_EQ(net->calls.size(), 1u);
-  EXPECT_EQ(net->calls[0].url, "https://cdn.example/rt-1.tar.xz");
-  EXPECT_EQ(net->calls[0].to, state / "runtime/rt-1.tar.xz");
-  EXPECT_EQ(net->calls[0].size, 4 * 1048576);
-  EXPECT_EQ(net->calls[0].sha256, std::nullopt);
+  ASSERT_EQ(net->fetches.size(), 1u);
+  EXPECT_EQ(net->fetches[0].url, "https://cdn.example/rt-1.tar.xz");
+  EXPECT_EQ(net->fetches[0].to, state / "runtime/rt-1.tar.xz");
+  EXPECT_EQ(net->fetches[0].size, 4 * 1048576);
+  EXPECT_EQ(net->fetches[0].sha256, std::nullopt);
   EXPECT_EQ(status.all(), (std::vector<StatusLog::Report>{
                               {kDownloading, 0.0},
                               {kDownloading + "  1 / 4 MB", 0.25},
@@ -57,13 +57,13 @@ TEST_F(RuntimeInstallTest, InstallsMarksRemovesEverythingElseAndRepairsALostWine
 
   // Installed: left alone, until its wine can no longer run.
   install(runtime);
-  EXPECT_EQ(net->calls.size(), 1u);
+  EXPECT_EQ(net->fetches.size(), 1u);
   EXPECT_EQ(status.all().size(), 4u);
   fs::permissions(*runtime.wine(), fs::perms::owner_read);
   EXPECT_FALSE(runtime.isInstalled());
   install(runtime);
   EXPECT_TRUE(runtime.isInstalled());
-  EXPECT_EQ(net->calls.size(), 2u);
+  EXPECT_EQ(net->fetches.size(), 2u);
 }
 
 // Retries, their waits and the checksum: compat_publish_test, over the real

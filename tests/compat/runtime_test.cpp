@@ -26,7 +26,7 @@ TEST_F(RuntimeTest, ServerDescriptionThenCacheThenBuiltIn) {
   EXPECT_EQ(runtime.spec()->id, "qh-wine-9");
   EXPECT_EQ(runtime.spec()->url, "http://127.0.0.1:9/base/mac/runtime/qh-wine-9.tar.xz");
   const std::string cached = slurp(dir / "state" / "runtime.txt");
-  EXPECT_EQ(cached, *net->runtimeTxt);
+  EXPECT_EQ(cached, net->texts.at("/runtime.txt"));
   ASSERT_EQ(net->requested.size(), 1u);
   EXPECT_TRUE(net->requested[0].starts_with("http://127.0.0.1:9/base/mac/runtime.txt?t="))
       << net->requested[0];

@@ -60,11 +60,10 @@ TEST_F(WineE2ETest, PreparesAPrefixAndTheShimForwardsToTheRealVersionDll) {
   writeScript(bin / "wine", "exec /usr/bin/wine \"$@\"\n");
   writeScript(bin / "wineserver", "exec /usr/bin/wineserver \"$@\"\n");
   fs::create_directories(client);
-  net->runtimeTxt =
+  net->texts["/runtime.txt"] =
       "wine_id=qh-e2e\nwine_url=https://cdn.example/qh-e2e.tar.xz\nwine_sha256=\n"
       "wine_bin=bin/wine\n";
-  runtime = std::make_unique<Runtime>(Paths{"https://dist.example", state, client}, Timing{},
-                                      network(net));
+  runtime = std::make_unique<Runtime>(Paths{"https://dist.example", state, client}, Timing{}, *net);
   runTask(runtime->resolveSpec());
 
   runTask(runtime->preparePrefix({}));

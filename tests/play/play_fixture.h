@@ -1,6 +1,7 @@
-// A launcher with a stub compatibility runtime already installed: "wine" is a
+// A launcher ready to play over a stub compatibility runtime: "wine" is a
 // shell script that records what it was given and then lives until the test
-// tells it how to end, "wineserver -k" ends it as the real one would.
+// tells it how to end; "wineserver -k" ends it as the real one would. The
+// flows are built over the fixture's model, and tests await them.
 #pragma once
 
 #include <fcntl.h>
@@ -8,34 +9,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QObject>
 #include <algorithm>
 #include <csignal>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "compat/game_process.h"
 #include "compat/runtime.h"
-#include "core/log.h"
 #include "core/text.h"
-#include "model/launcher_model.h"
-#include "support/fake_clock.h"
-#include "support/qt_wait.h"
-#include "support/temp_dir.h"
+#include "model/play_flow.h"
+#include "model/ready_step.h"
+#include "model/reset_flow.h"
+#include "support/model_fixture.h"
 
 namespace qh::play_test {
 
 namespace fs = std::filesystem;
-
-// The server knows only the runtime description.
-inline QCoro::Task<std::string> serve(std::string url, std::string runtimeText) {
-  if (url.find("/mac/runtime.txt") == std::string::npos) throw std::runtime_error("offline");
-  co_return runtimeText;
-}
 
 // "A=B" lines of `env` output as a table, without what sh adds itself.
 inline std::map<std::string, std::string> parseEnv(const std::string& text) {
@@ -48,48 +36,23 @@ inline std::map<std::string, std::string> parseEnv(const std::string& text) {
   return env;
 }
 
-class PlayFixture : public ::testing::Test {
+class PlayFixture : public ModelFixture {
  protected:
-  PlayFixture() {
-    Timing timing;
-    timing.clock = clock;
-    makeModel(timing);
-  }
-
-  // A model over this fixture's folders and recorders; `rosetta` stands in
-  // for the Mac's.
-  void makeModel(Timing timing, std::optional<RosettaHost> rosetta = std::nullopt) {
-    ModelServices services;
-    services.getString = [this](std::string url) { return serve(std::move(url), runtimeText); };
-    services.prepareRuntime = &LauncherModel::runRuntimePreparation;
-    services.hideApp = [this] { events.push_back("hide"); };
-    services.unhideApp = [this] { events.push_back("unhide"); };
-    services.activateApp = [this] { events.push_back("activate"); };
-    services.quitApp = [this] { events.push_back("quit"); };
-    services.resourcesDir = [this]() -> std::optional<fs::path> { return resources; };
-    if (rosetta) services.rosetta = *rosetta;
-    model = std::make_unique<LauncherModel>(std::move(services), timing);
-    model->paths().stateDir = state.path();
-    model->paths().installDir = client.path();
-    model->paths().base = "http://127.0.0.1:9";
-    Log::setFile(state / "launcher.log");
-    QObject::connect(model.get(), &LauncherModel::statusChanged,
-                     [this] { statuses.push_back(model->status().toStdString()); });
-  }
-
   ~PlayFixture() override {
     // No stub may outlive its test: end any that still waits.
-    if (model && model->game() && model->game()->running()) {
-      ::kill(model->game()->pid(), SIGKILL);
-      spinUntil([this] { return !model->game() || !model->game()->running(); });
+    if (play.running()) {
+      std::string pid;
+      spinUntil([&] { return !(pid = Text::trimWhitespace(slurp(rec / "pid"))).empty(); });
+      if (!pid.empty()) ::kill(std::stoi(pid), SIGKILL);
+      spinUntil([this] { return !play.running(); });
     }
+    // The game's end reaches the flow through the event loop: before it goes.
     drainEvents();
-    Log::setFile(std::nullopt);
   }
 
-  // The installed stub runtime with its prefix; `gate`: the stub waits for
-  // its exit code on a pipe, else it exits at once with `code`.
-  void installRuntime(bool gate = true, int code = 0) {
+  // The stub runtime in place; `gate`: the stub waits for its exit code on a
+  // pipe, else it exits at once with `code`.
+  void installStubs(bool gate = true, int code = 0) {
     std::string wine = R"sh(#!/bin/sh
 echo $$ > {rec}/pid
 echo start >> {rec}/starts
@@ -104,29 +67,30 @@ echo 'stub wine complains' >&2
 echo "$*" >> {rec}/wineserver.calls
 if [ "$1" = -k ] && [ -f {rec}/pid ]; then /bin/kill "$(/bin/cat {rec}/pid)"; fi
 )sh";
-    writeExecutable(state / "runtime/stub/bin/wine", withRec(wine));
-    writeExecutable(state / "runtime/stub/bin/wineserver", withRec(server));
-    state.write("runtime/stub/.qh_complete", "stub");
-    state.write("prefix-stub/.qh_prefix_stub", "");
+    installRuntime(withRec(wine), withRec(server));
+    fs::create_directories(rec);
     if (gate) ::mkfifo((rec / "gate").c_str(), 0600);
   }
 
   std::string withRec(std::string script) const {
-    const std::string quoted = "'" + rec.path().string() + "'";
+    // Built by appending: g++ 12 warns falsely about "'" + path + "'".
+    std::string quoted = "'";
+    quoted += rec.string();
+    quoted += '\'';
     for (size_t at; (at = script.find("{rec}")) != std::string::npos;)
       script.replace(at, 5, quoted);
     return script;
   }
 
   void installClient() {
-    client.write("QuellhavenGame.exe", "MZ");
-    resources.emplace(bundle.path());
-    bundle.write("shim/version.dll", "shim bytes");
+    writeFile(client / "QuellhavenGame.exe", "MZ");
+    writeFile(bundle / "shim/version.dll", "shim bytes");
+    fakes.system.resources = bundle;
   }
 
   // Ready to play: runtime, prefix, client and shim in place.
   void readyToPlay(bool gate = true, int code = 0) {
-    installRuntime(gate, code);
+    installStubs(gate, code);
     installClient();
     model->setPhase(Phase::ready);
   }
@@ -148,25 +112,18 @@ if [ "$1" = -k ] && [ -f {rec}/pid ]; then /bin/kill "$(/bin/cat {rec}/pid)"; fi
     drainEvents();
   }
 
-  std::string logText() const { return slurp(state / "launcher.log"); }
   int starts() const {
     const std::string s = slurp(rec / "starts");
     return static_cast<int>(std::count(s.begin(), s.end(), '\n'));
   }
 
-  TempDir state;
-  TempDir client;
-  TempDir bundle;
+  fs::path bundle = dir / "bundle";
   // Where the stubs record what they saw.
-  TempDir rec;
-  std::optional<fs::path> resources;
-  std::string runtimeText =
-      "wine_id=stub\nwine_url=runtime/stub.tar.xz\nwine_sha256=\nwine_bin=bin/wine\n"
-      "dxvk_dll=dxvk/d3d9.dll\n";
-  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-  std::vector<std::string> events;
-  std::vector<std::string> statuses;
-  std::unique_ptr<LauncherModel> model;
+  fs::path rec = dir / "rec";
+  CompatLayer layer{*model, fakes.system, fakes.network, timing};
+  PlayFlow play{*model, fakes.system, layer, timing};
+  ReadyStep ready{*model, layer};
+  ResetFlow reset{*model, layer, ready};
 };
 
 }  // namespace qh::play_test

@@ -13,6 +13,19 @@ const char* const kCrashDetail =
 
 class Play : public PlayFixture {};
 
+TEST_F(Play, WhileTheGameRunsTheLauncherHidesAfterTheDelay) {
+  readyToPlay();
+  runTask(play.play(false));
+  EXPECT_TRUE(play.running());
+  EXPECT_EQ(model->phase(), Phase::working);
+  // The fake clock takes the hide delay at once, the game still runs.
+  EXPECT_EQ(clock->waits(), std::vector<double>{4.0});
+  EXPECT_EQ(fakes.system.events, std::vector<std::string>{"hide"});
+  EXPECT_EQ(statuses,
+            (std::vector<std::string>{"Verifying client files...", "Starting Quellhaven...",
+                                      "Quellhaven is running."}));
+}
+
 struct Lifetime {
   double extra;  // after the 4 s hide delay
   int code;
@@ -25,28 +38,18 @@ class PlayLifetime : public PlayFixture, public ::testing::WithParamInterface<Li
 TEST_P(PlayLifetime, TwelveSecondsOrMoreQuitsWhateverTheExitStatusShorterIsACrash) {
   const Lifetime c = GetParam();
   readyToPlay();
-  runTask(model->play(false));
-  ASSERT_TRUE(model->game());
-  EXPECT_EQ(model->phase(), Phase::working);
-  // The fake clock takes the hide delay at once, the game still runs.
-  EXPECT_EQ(clock->waits(), std::vector<double>{4.0});
-  EXPECT_EQ(events, std::vector<std::string>{"hide"});
-  const std::vector<std::string> expected = {"Verifying client files...", "Starting Quellhaven...",
-                                             "Quellhaven is running."};
-  EXPECT_TRUE(std::search(statuses.begin(), statuses.end(), expected.begin(), expected.end()) !=
-              statuses.end());
-
+  runTask(play.play(false));
   clock->advance(c.extra);
   release(c.code);
   waitForExit();
   EXPECT_NE(logText().find(c.line), std::string::npos) << logText();
   EXPECT_EQ(model->phase(), Phase::ready);
-  EXPECT_FALSE(model->game());
+  EXPECT_FALSE(play.running());
   if (c.quits) {
-    EXPECT_EQ(events, (std::vector<std::string>{"hide", "quit"}));
+    EXPECT_EQ(fakes.system.events, (std::vector<std::string>{"hide", "quit"}));
     EXPECT_EQ(model->status(), "Quellhaven is running.");
   } else {
-    EXPECT_EQ(events, (std::vector<std::string>{"hide", "unhide", "activate"}));
+    EXPECT_EQ(fakes.system.events, (std::vector<std::string>{"hide", "unhide", "activate"}));
     EXPECT_EQ(model->status(), kCrashStatus);
     EXPECT_EQ(model->detail(), kCrashDetail);
   }
@@ -57,23 +60,27 @@ INSTANTIATE_TEST_SUITE_P(Lifetimes, PlayLifetime,
                                                     "  game exited code=0 lived=11s\n"},
                                            Lifetime{8.0, 5, true, "code=5 lived=12s"}));
 
-TEST_F(Play, TheChildGetsExactlyTheLaunchEnvironmentOneArgumentAndTheClientFolder) {
+TEST_F(Play, TheChildGetsOneArgumentAndRunsInTheClientFolder) {
   readyToPlay();
-  state.write("wine.log", "wineboot output of an earlier run\n");
+  runTask(play.play(false));
+  release(0);
+  waitForExit();
+  std::string windows = "Z:" + (client / "QuellhavenGame.exe").string();
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+  EXPECT_EQ(slurp(rec / "args"), "1\n" + windows + "\n");
+  EXPECT_EQ(fs::path(Text::trimWhitespace(slurp(rec / "cwd"))), client);
+}
+
+TEST_F(Play, TheChildGetsExactlyTheLaunchEnvironment) {
+  readyToPlay();
   // Inherited by the launcher; the client without DXVK must not see it.
   ::setenv("DXVK_HUD", "full", 1);
   ::setenv("QH_PLAY_TEST_MARK", "kept", 1);
-  runTask(model->play(false));
+  runTask(play.play(false));
   ::unsetenv("DXVK_HUD");
   ::unsetenv("QH_PLAY_TEST_MARK");
   release(0);
   waitForExit();
-
-  const std::string exe = (client / "QuellhavenGame.exe").string();
-  std::string windows = "Z:" + exe;
-  std::replace(windows.begin(), windows.end(), '/', '\\');
-  EXPECT_EQ(slurp(rec / "args"), "1\n" + windows + "\n");
-  EXPECT_EQ(fs::path(Text::trimWhitespace(slurp(rec / "cwd"))), client.path());
 
   const auto seen = parseEnv(slurp(rec / "env"));
   EXPECT_EQ(seen.count("DXVK_HUD"), 0u);
@@ -82,27 +89,33 @@ TEST_F(Play, TheChildGetsExactlyTheLaunchEnvironmentOneArgumentAndTheClientFolde
   EXPECT_EQ(seen.at("HTTP_PROXY"), "http://127.0.0.1:9");
   EXPECT_EQ(seen.at("QH_PLAY_TEST_MARK"), "kept");
   // Nothing beyond the launch environment: compare with what the runtime builds.
-  std::map<std::string, std::string> expected = model->runtime()->launchEnvironment(false, false);
+  std::map<std::string, std::string> expected = layer.runtime()->launchEnvironment(false, false);
   expected.erase("DXVK_HUD");
   expected.erase("QH_PLAY_TEST_MARK");
   for (const char* own : {"PWD", "OLDPWD", "SHLVL", "_"}) expected.erase(own);
   std::map<std::string, std::string> got = seen;
   got.erase("QH_PLAY_TEST_MARK");
   EXPECT_EQ(got, expected);
+}
 
+TEST_F(Play, ALaunchPutsTheShimReportAndFreshWineLogInPlace) {
+  readyToPlay();
+  writeFile(state / "wine.log", "wineboot output of an earlier run\n");
+  runTask(play.play(false));
+  release(0);
+  waitForExit();
   EXPECT_EQ(slurp(state / "wine.log"), "stub wine says hello\nstub wine complains\n");
   EXPECT_TRUE(fs::is_directory(client / "Logs"));
   EXPECT_EQ(slurp(client / "version.dll"), "shim bytes");
-  EXPECT_NE(logText().find("  launch: dxvk=false runtime=stub\n"), std::string::npos);
   EXPECT_TRUE(fs::exists(client / "WTF/SavedVariables/QuellhavenIntegrity.lua"));
+  EXPECT_NE(logText().find("  launch: dxvk=false runtime=stub\n"), std::string::npos);
 }
 
 TEST_F(Play, DiagnosticsWithDxvkInPlace) {
   readyToPlay();
-  state.write("runtime/stub/dxvk/d3d9.dll", "dxvk");
+  writeFile(state / "runtime/stub/dxvk/d3d9.dll", "dxvk");
   fs::create_directories(state / "prefix-stub/drive_c/windows/syswow64");
-  model->playWithDiagnostics();
-  ASSERT_TRUE(spinUntil([this] { return model->game() != nullptr; }));
+  runTask(play.play(true));
   EXPECT_EQ(model->detail(), "Diagnostics logging is on (wine.log).");
   release(0);
   waitForExit();
@@ -116,72 +129,76 @@ TEST_F(Play, DiagnosticsWithDxvkInPlace) {
   EXPECT_NE(logText().find("launch: dxvk=true runtime=stub"), std::string::npos);
 }
 
-TEST_F(Play, OnlyReadyPlaysAndPressingPlayAgainNeverStartsASecondClient) {
+TEST_F(Play, OnlyReadyPlays) {
   readyToPlay();
-  model->setPhase(Phase::needInstall);
-  runTask(model->play(false));
-  EXPECT_EQ(model->phase(), Phase::needInstall);
+  for (const Phase phase : {Phase::needInstall, Phase::working}) {
+    model->setPhase(phase);
+    runTask(play.play(false));
+    EXPECT_EQ(model->phase(), phase);
+  }
   EXPECT_EQ(starts(), 0);
-  model->setPhase(Phase::ready);
-  runTask(model->play(false));
+}
+
+TEST_F(Play, PressingPlayAgainNeverStartsASecondClient) {
+  readyToPlay();
+  runTask(play.play(false));
   ASSERT_TRUE(spinUntil([this] { return starts() == 1; }));
-  runTask(model->play(false));  // working: nothing
   model->setPhase(Phase::ready);
-  runTask(model->play(false));  // ready, but the game still runs: nothing
-  EXPECT_TRUE(model->game());
+  runTask(play.play(false));  // ready, but the game still runs: nothing
   EXPECT_EQ(model->phase(), Phase::ready);
   release(0);
   waitForExit();
-  ASSERT_TRUE(spinUntil([this] { return !model->game(); }));
+  ASSERT_TRUE(spinUntil([this] { return !play.running(); }));
   EXPECT_EQ(starts(), 1);
 }
 
+// The exit may come before the hide delay is over.
 TEST_F(Play, AGameThatEndsAtOnceEndsReadyAndVisible) {
   readyToPlay(/*gate=*/false, /*code=*/3);
-  runTask(model->play(false));
+  runTask(play.play(false));
   waitForExit();
   EXPECT_EQ(model->phase(), Phase::ready);
-  EXPECT_FALSE(model->game());
+  EXPECT_FALSE(play.running());
   EXPECT_EQ(model->status(), kCrashStatus);
-  ASSERT_GE(events.size(), 2u);
-  EXPECT_EQ(std::vector<std::string>(events.end() - 2, events.end()),
+  ASSERT_GE(fakes.system.events.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>(fakes.system.events.end() - 2, fakes.system.events.end()),
             (std::vector<std::string>{"unhide", "activate"}));
   EXPECT_NE(logText().find("game exited code=3 lived="), std::string::npos);
 }
 
-// What stops a launch ends ready, with its own text and nothing started: a
-// shim missing from the bundle, a wine that cannot start, a client folder
-// deleted after finishing (and not made again).
-TEST_F(Play, LaunchFailuresEndReadyWithTheirTexts) {
+// What stops a launch ends ready with its own text, nothing started and the
+// launcher shown.
+TEST_F(Play, AShimMissingFromTheBundleStopsTheLaunch) {
   readyToPlay();
-  runTask(model->finishReady("1.0", "Up to date", false));
-  ASSERT_EQ(model->status(), "Up to date - ready to play!");
-  const QString detail = model->detail();
-  fs::rename(bundle / "shim/version.dll", bundle / "shim/moved.dll");
-  runTask(model->play(false));
+  model->setDetail("Version 1.0");
+  fs::remove(bundle / "shim/version.dll");
+  runTask(play.play(false));
   EXPECT_EQ(model->status(),
             "Launcher is damaged (missing shim). Re-download it from the website.");
-  EXPECT_EQ(model->detail(), detail);
+  EXPECT_EQ(model->detail(), "Version 1.0");
   EXPECT_EQ(model->phase(), Phase::ready);
-  fs::rename(bundle / "shim/moved.dll", bundle / "shim/version.dll");
+  EXPECT_EQ(starts(), 0);
+}
 
-  const fs::path wine = state / "runtime/stub/bin/wine";
-  fs::rename(wine, state / "wine.moved");
-  writeExecutable(wine, "#!/nonexistent/interpreter\n");
-  runTask(model->play(false));
+TEST_F(Play, AWineThatCannotStartStopsTheLaunch) {
+  readyToPlay();
+  writeExecutable(state / "runtime/stub/bin/wine", "#!/nonexistent/interpreter\n");
+  runTask(play.play(false));
   EXPECT_EQ(model->status(), "Could not launch the game.");
   EXPECT_NE(model->detail().indexOf("No such file or directory"), -1)
       << model->detail().toStdString();
   EXPECT_EQ(model->phase(), Phase::ready);
-  EXPECT_FALSE(model->game());
-  EXPECT_TRUE(events.empty());
-  fs::rename(state / "wine.moved", wine);
+  EXPECT_FALSE(play.running());
+  EXPECT_TRUE(fakes.system.events.empty());
+}
 
-  fs::remove_all(client.path());
-  runTask(model->play(false));
+TEST_F(Play, AClientFolderDeletedStopsTheLaunchAndIsNotMadeAgain) {
+  readyToPlay();
+  fs::remove_all(client);
+  runTask(play.play(false));
   EXPECT_EQ(model->status(), "Could not launch the game.");
   EXPECT_EQ(model->phase(), Phase::ready);
-  EXPECT_FALSE(fs::exists(client.path()));
+  EXPECT_FALSE(fs::exists(client));
   EXPECT_EQ(starts(), 0);
 }
 

@@ -2,71 +2,61 @@
 
 #include "compat/rosetta.h"
 #include "compat/runtime.h"
+#include "support/fake_rosetta.h"
 
 namespace qh {
 
 namespace {
 
+const std::string su = Rosetta::softwareUpdate;
+const std::string osa = Rosetta::osascript;
+
 struct Case {
   const char* name;
   bool appleSilicon;
   bool presentBefore;
-  bool installedBySoftwareUpdate;
-  int osascriptStatus;  // -1: cannot start
-  bool installedByOsascript;
+  std::map<std::string, FakeRosetta::Tool> tools;
   bool needed;
   bool result;
-  std::vector<std::string> ran;
+  size_t ran;  // the first `ran` of softwareupdate, then osascript as admin
 };
 
 class RosettaGate : public ::testing::TestWithParam<Case> {};
 
 TEST_P(RosettaGate, RunsTheToolsItMustAndNoOthers) {
   const Case c = GetParam();
-  bool present = c.presentBefore;
-  std::vector<std::string> ran;
-  RosettaHost host;
-  host.isAppleSilicon = [&] { return c.appleSilicon; };
-  host.rosettaPresent = [&] { return present; };
-  host.run = [&](const std::filesystem::path& program, const std::vector<std::string>& args,
-                 bool quiet) {
-    ran.push_back(program.string());
-    if (program == Rosetta::softwareUpdate) {
-      EXPECT_EQ(args, (std::vector<std::string>{"--install-rosetta", "--agree-to-license"}));
-      EXPECT_TRUE(quiet);
-      if (c.installedBySoftwareUpdate) present = true;
-      return 1;
-    }
-    EXPECT_EQ(program, Rosetta::osascript);
-    EXPECT_EQ(args, (std::vector<std::string>{
-                        "-e",
-                        "do shell script \"/usr/sbin/softwareupdate --install-rosetta "
-                        "--agree-to-license\" with administrator privileges"}));
-    EXPECT_FALSE(quiet);
-    if (c.installedByOsascript) present = true;
-    return c.osascriptStatus;
-  };
-  EXPECT_EQ(Runtime::rosettaNeeded(host), c.needed);
+  FakeRosetta mac;
+  mac.appleSilicon = c.appleSilicon;
+  mac.present = c.presentBefore;
+  mac.tools = c.tools;
+  EXPECT_EQ(Runtime::rosettaNeeded(mac), c.needed);
   if (!c.needed) {
-    EXPECT_TRUE(ran.empty());
+    EXPECT_TRUE(mac.runs.empty());
     return;
   }
-  EXPECT_EQ(Runtime::installRosetta(host), c.result);
-  EXPECT_EQ(ran, c.ran);
+  EXPECT_EQ(Runtime::installRosetta(mac), c.result);
+  const std::vector<FakeRosetta::Run> all = {
+      {su, {"--install-rosetta", "--agree-to-license"}, true},
+      {osa,
+       {"-e",
+        "do shell script \"/usr/sbin/softwareupdate --install-rosetta --agree-to-license\" with "
+        "administrator privileges"},
+       false}};
+  const std::vector<FakeRosetta::Run> expected(all.begin(),
+                                               all.begin() + static_cast<std::ptrdiff_t>(c.ran));
+  EXPECT_EQ(mac.runs, expected);
 }
-
-const std::string su = Rosetta::softwareUpdate;
-const std::string osa = Rosetta::osascript;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RosettaGate,
-    ::testing::Values(Case{"intel", false, false, false, 0, false, false, true, {}},
-                      Case{"present", true, true, false, 0, false, false, true, {}},
-                      Case{"softwareupdate", true, false, true, 0, false, true, true, {su}},
-                      Case{"admin", true, false, false, 0, true, true, true, {su, osa}},
-                      Case{"cancelled", true, false, false, 1, true, true, false, {su, osa}},
-                      Case{"noOsascript", true, false, false, -1, false, true, false, {su, osa}},
-                      Case{"zeroButMissing", true, false, false, 0, false, true, false, {su, osa}}),
+    ::testing::Values(
+        Case{"intel", false, false, {}, false, true, 0},
+        Case{"present", true, true, {}, false, true, 0},
+        Case{"softwareupdate", true, false, {{su, {1, true}}}, true, true, 1},
+        Case{"admin", true, false, {{su, {1, false}}, {osa, {0, true}}}, true, true, 2},
+        Case{"cancelled", true, false, {{su, {1, false}}, {osa, {1, true}}}, true, false, 2},
+        Case{"noOsascript", true, false, {{su, {1, false}}}, true, false, 2},
+        Case{"zeroButMissing", true, false, {{su, {1, false}}, {osa, {0, false}}}, true, false, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

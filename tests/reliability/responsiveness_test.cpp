@@ -8,10 +8,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "model/launcher_model.h"
 #include "net/hash.h"
 #include "selfupdate/self_update.h"
-#include "support/fake_clock.h"
 #include "support/qt_wait.h"
 #include "support/stall_monitor.h"
 #include "support/temp_dir.h"
@@ -53,17 +51,15 @@ std::string line(const std::string& sha1, int64_t size, const std::string& rel) 
 class Responsiveness : public ::testing::Test {
  protected:
   void SetUp() override {
-    Timing timing;
     // Retry pauses pass at once; the network's own time-outs stay real.
-    timing.clock = std::make_shared<FakeClock>();
-    timing.requestIdleTimeout = 1.0;
-    ModelServices services;
-    services.sync = &LauncherModel::runUpdateEngine;
-    model = std::make_unique<LauncherModel>(services, timing);
-    model->paths().base = server.url();
-    model->paths().installDir = dir / "client";
+    host = FakeHost::make(server.url(), dir / "client", dir / "state");
+    host->timing_.requestIdleTimeout = 1.0;
     fs::create_directories(dir / "client");
     server.setFile("/version.txt", "5\n");
+  }
+  void sync(bool force) {
+    host->finishes.clear();
+    runTask(UpdateEngine::sync(host, force));
   }
 
   static void report(const StallMonitor& monitor) {
@@ -74,7 +70,7 @@ class Responsiveness : public ::testing::Test {
 
   TempDir dir;
   TestServer server;
-  std::unique_ptr<LauncherModel> model;
+  std::shared_ptr<FakeHost> host;
 };
 
 // A hundred thousand entries. Most files are missing: the comparison looks at
@@ -108,18 +104,15 @@ TEST_F(Responsiveness, AHundredThousandFilesUnchangedThenCompared) {
   std::string crlf;
   for (const char c : manifest) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   dir.write("client/.qhmanifest", crlf);
-  // The engine over a host whose game runs.
-  auto host = std::make_shared<FakeHost>();
-  host->paths_ = model->paths();
-  host->timing_ = model->timing();
+  // The game runs.
   host->running = true;
   StallMonitor monitor;
-  runTask(UpdateEngine::sync(host, false));
+  sync(false);
   EXPECT_EQ(host->finishes.at(0).summary, "Up to date");
   // Another version: the engine compares every entry, finds 98,000 files to
   // fetch and stops there.
   dir.write("client/.qhversion", "4");
-  runTask(UpdateEngine::sync(host, false));
+  sync(false);
   report(monitor);
   EXPECT_LT(monitor.longestMs(), kLongestStallMs);
   EXPECT_EQ(host->status, "An update is available, but the game is running.");
@@ -138,10 +131,10 @@ TEST_F(Responsiveness, VerifyingALargeFile) {
                  line(digest, size, "Data/big.MPQ") + manifestLine("Data/small.MPQ", "original"));
 
   StallMonitor monitor;
-  runTask(model->sync(true));
+  sync(true);
   report(monitor);
   EXPECT_LT(monitor.longestMs(), kLongestStallMs);
-  EXPECT_EQ(model->status(), "Installed - ready to play!");
+  EXPECT_EQ(host->finishes.at(0).summary, "Installed");
   EXPECT_EQ(slurp(dir / "client/Data/small.MPQ"), "original");
   EXPECT_TRUE(server.requests("/Data/big.MPQ").empty());
 }
@@ -161,22 +154,21 @@ TEST_F(Responsiveness, WaitingOnAStalledServer) {
   server.fault("/Data/slow.bin", {.stallAfter = 1000}, 1);
 
   StallMonitor monitor;
-  runTask(model->sync(false));
-  EXPECT_TRUE(model->status().startsWith("Problem: Timeout was reached"))
-      << model->status().toStdString();
-  EXPECT_EQ(model->detail(), "Check your internet connection, then try again.");
-  runTask(model->sync(false));
-  EXPECT_EQ(model->status(), "Installed - ready to play!");
+  sync(false);
+  EXPECT_TRUE(host->status.starts_with("Problem: Timeout was reached")) << host->status;
+  EXPECT_EQ(host->detail, "Check your internet connection, then try again.");
+  sync(false);
+  EXPECT_EQ(host->finishes.at(0).summary, "Installed");
   std::vector<std::string> notices;
   runTask(SelfUpdate::run(
-      model->paths(), [&](std::string s) { notices.push_back(std::move(s)); }, model->timing()));
+      host->paths_, [&](std::string s) { notices.push_back(std::move(s)); }, host->timing_));
   report(monitor);
   EXPECT_LT(monitor.longestMs(), kLongestStallMs);
   const auto asked = server.requests("/Data/slow.bin");
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[1].header("Range"), "bytes=1000-");
   // curl's message names the idle time the version check was given.
-  const std::string record = slurp(model->paths().stateDir / "selfupdate_last_error.txt");
+  const std::string record = slurp(host->paths_.stateDir / "selfupdate_last_error.txt");
   EXPECT_NE(record.find("the last 1 seconds"), std::string::npos) << record;
   EXPECT_TRUE(notices.empty());
 }

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "model/launcher_model.h"
+#include "support/fake_services.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 #include "ui/launcher_window.h"
@@ -34,11 +35,8 @@ class RecordingModel : public LauncherModel {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    setenv("HOME", home.path().c_str(), 1);
-    ModelServices services;  // the server knows the client's version
-    services.getString = [](std::string) -> QCoro::Task<std::string> { co_return "3.3.5\n"; };
-    model = std::make_unique<RecordingModel>(services);
+    const Paths paths{"http://127.0.0.1:9", home / "data/Quellhaven", home / "Quellhaven"};
+    model = std::make_unique<RecordingModel>(paths, fakes.services());
   }
 
   // Opens the window with the built pictures or, with `pictures` false, with
@@ -100,6 +98,7 @@ class WindowTest : public ::testing::Test {
   }
 
   TempDir home;
+  FakeServices fakes;
   std::unique_ptr<RecordingModel> model;
   std::unique_ptr<Theme> theme;
   std::unique_ptr<LauncherWindow> window;

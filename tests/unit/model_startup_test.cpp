@@ -1,91 +1,96 @@
+// Start-up as the window starts it: the steps after the self-update, the
+// install prompt without a client, the update check with one.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "core/log.h"
-#include "model/launcher_model.h"
-#include "support/qt_wait.h"
-#include "support/temp_dir.h"
+#include "support/model_fixture.h"
 
 namespace qh {
 
-namespace fs = std::filesystem;
-
 namespace {
 
-// A model over a fresh support folder, with fake operations recording the order.
-class StartupTest : public ::testing::Test {
+class Startup : public ModelFixture {
  protected:
-  void SetUp() override {
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    setenv("HOME", home.path().c_str(), 1);
+  void startAndSettle() {
+    model->start();
+    ASSERT_TRUE(spinUntil([this] { return model->phase() != Phase::working; }));
+    drainEvents();
   }
-
-  ModelServices recording() {
-    ModelServices s;
-    s.selfUpdate = [this](Paths, std::function<void(std::string)> status) -> QCoro::Task<> {
-      calls.push_back("selfUpdate");
-      status("Checking for launcher update...");
-      co_return;
-    };
-    s.getString = [this](std::string url) -> QCoro::Task<std::string> {
-      calls.push_back("getString " + url);
-      co_return std::string("1.2.3\n");
-    };
-    s.resolveRuntimeSpec = [this](LauncherModel&) -> QCoro::Task<> {
-      calls.push_back("resolveSpec");
-      co_return;
-    };
-    s.sync = [this](LauncherModel& m, bool force) -> QCoro::Task<> {
-      calls.push_back(force ? "sync force" : "sync");
-      QCoro::Task<> finish = m.finishReady("1.0", "Up to date", true);
-      co_await finish;
-    };
-    return s;
+  bool showed(const std::string& status) const {
+    return std::find(statuses.begin(), statuses.end(), status) != statuses.end();
   }
-
-  TempDir home;
-  std::vector<std::string> calls;
 };
 
-// Started twice, the sequence runs once; the self-update's notice is posted,
-// so it may land after the needInstall text, but it must land.
-TEST_F(StartupTest, WithoutClientTheSequenceRunsOnceAndEndsInNeedInstall) {
-  LauncherModel model(recording());
-  std::vector<QString> statuses;
-  QObject::connect(&model, &LauncherModel::statusChanged,
-                   [&] { statuses.push_back(model.status()); });
-  model.start();
-  model.start();
-  ASSERT_TRUE(spinUntil([&] { return model.phase() == Phase::needInstall; }));
-  drainEvents();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[0], "selfUpdate");
-  // The version label is fetched cache-busted: "?t=" and the milliseconds.
-  const std::string fetched = "getString " + model.paths().base + "/game_version.txt?t=";
-  EXPECT_EQ(calls[1].substr(0, fetched.size()), fetched);
-  EXPECT_THAT(calls[1].substr(fetched.size()), ::testing::MatchesRegex("[0-9]{13}"));
-  EXPECT_EQ(calls[2], "resolveSpec");
-  EXPECT_EQ(model.detail(), "The full client is about 30 GB.");
-  EXPECT_EQ(model.actionTitle(), "INSTALL");
-  EXPECT_EQ(model.gameVersion(), "v1.2.3");
-  for (const char* text : {"Checking for launcher update...",
-                           "Choose where to install Quellhaven, then press Install."}) {
-    EXPECT_NE(std::find(statuses.begin(), statuses.end(), text), statuses.end()) << text;
-  }
+TEST_F(Startup, WithoutAClientItAsksWhereToInstall) {
+  startAndSettle();
+  EXPECT_EQ(model->phase(), Phase::needInstall);
+  EXPECT_EQ(model->status(), "Choose where to install Quellhaven, then press Install.");
+  EXPECT_EQ(model->detail(), "The full client is about 30 GB.");
+  EXPECT_EQ(model->actionTitle(), "INSTALL");
 }
 
-TEST_F(StartupTest, WithWowExeTheUpdateEngineRunsAndFinishesReady) {
-  home.write("Quellhaven/Wow.exe", "MZ");
-  LauncherModel model(recording());
-  runTask(model.startUp());
-  EXPECT_EQ(calls.back(), "sync");
-  EXPECT_EQ(model.phase(), Phase::ready);
-  EXPECT_EQ(model.status(), "Up to date - ready to play!");
-  EXPECT_EQ(model.detail(),
-            QString::fromStdString("Version 1.0    " + (home / "Quellhaven").string()));
-  EXPECT_EQ(model.progress(), 1.0);
-  EXPECT_EQ(model.actionTitle(), "PLAY");
+TEST_F(Startup, WithAClientTheUpdateCheckRunsAndAFailedOneEndsReady) {
+  writeFile(client / "Wow.exe", "MZ");
+  startAndSettle();
+  EXPECT_TRUE(showed("Checking for updates..."));
+  EXPECT_TRUE(model->status().startsWith("Problem: ")) << model->status().toStdString();
+  EXPECT_EQ(model->phase(), Phase::ready);
 }
+
+TEST_F(Startup, StartingTwiceRunsTheSequenceOnce) {
+  model->start();
+  model->start();
+  ASSERT_TRUE(spinUntil([this] { return model->phase() != Phase::working; }));
+  drainEvents();
+  EXPECT_EQ(fakes.selfUpdater.runs, 1);
+  EXPECT_EQ(
+      std::count_if(fakes.network.requested.begin(), fakes.network.requested.end(),
+                    [](const std::string& url) { return url.find("/runtime.txt") != url.npos; }),
+      1);
+}
+
+// The notice is posted, so it may land after the install prompt, but it lands.
+TEST_F(Startup, TheSelfUpdatesNoticeIsShown) {
+  fakes.selfUpdater.notice = "Checking for launcher update...";
+  startAndSettle();
+  EXPECT_TRUE(showed("Checking for launcher update..."));
+}
+
+TEST_F(Startup, TheVersionLabelIsFetchedCacheBusted) {
+  fakes.network.texts["/game_version.txt"] = "1.2.3\n";
+  startAndSettle();
+  ASSERT_TRUE(spinUntil([this] { return !model->gameVersion().isEmpty(); }));
+  EXPECT_EQ(model->gameVersion(), "v1.2.3");
+  EXPECT_THAT(fakes.network.requested,
+              ::testing::Contains(::testing::MatchesRegex(
+                  "http://127\\.0\\.0\\.1:9/game_version\\.txt\\?t=[0-9]{13}")));
+}
+
+struct VersionCase {
+  const char* name;
+  std::optional<std::string> served;
+};
+
+class VersionLabel : public ModelFixture, public ::testing::WithParamInterface<VersionCase> {};
+
+// Whatever the server says that is not a version leaves the label empty.
+TEST_P(VersionLabel, StaysEmpty) {
+  if (GetParam().served) fakes.network.texts["/game_version.txt"] = *GetParam().served;
+  model->start();
+  ASSERT_TRUE(spinUntil([this] { return model->phase() != Phase::working; }));
+  ASSERT_TRUE(spinUntil([this] {
+    return std::any_of(fakes.network.requested.begin(), fakes.network.requested.end(),
+                       [](const std::string& url) { return url.find("game_version") != url.npos; });
+  }));
+  drainEvents();
+  EXPECT_EQ(model->gameVersion(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, VersionLabel,
+                         ::testing::Values(VersionCase{"notFound", std::nullopt},
+                                           VersionCase{"blank", " \r\n"},
+                                           VersionCase{"webPage", "<html>sign in</html>"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 

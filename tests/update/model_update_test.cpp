@@ -1,10 +1,10 @@
-// The launcher model's install, update and repair commands, over a recorded
-// update step.
+// The install, update and repair commands through the model, against a real
+// server with the real engine.
 #include <gtest/gtest.h>
 
-#include "model/launcher_model.h"
-#include "support/qt_wait.h"
-#include "support/temp_dir.h"
+#include "fake_host.h"
+#include "support/model_fixture.h"
+#include "support/test_server.h"
 
 namespace qh {
 
@@ -12,82 +12,123 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ModelUpdateTest : public ::testing::Test {
+class ModelUpdate : public ModelFixture {
  protected:
-  void SetUp() override {
-    setenv("HOME", home.path().c_str(), 1);
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+  ModelUpdate() {
+    base = server.url();
+    fakes.system.home = dir / "home";
+    installRuntime();
+    publish("Wow.exe", "MZ-client");
+    publish("Data/common.MPQ", "common data");
+    rebuild();
   }
 
-  ModelServices recordingSync() {
-    ModelServices s;
-    s.sync = [this](LauncherModel& m, bool force) -> QCoro::Task<> {
-      syncs.push_back(force);
-      m.setPhase(Phase::working);
-      co_return;
-    };
-    return s;
+  void publish(const std::string& rel, const std::string& bytes) {
+    server.setFile("/" + rel, bytes);
+    manifest += manifestLine(rel, bytes);
+    server.setFile("/manifest.txt", manifest);
+    server.setFile("/version.txt", "1.0\n");
+  }
+  // The client as the last update left it.
+  void installed() {
+    writeFile(client / "Wow.exe", "MZ-client");
+    writeFile(client / "Data/common.MPQ", "common data");
+    writeFile(client / ".qhversion", "1.0");
+    writeFile(client / ".qhmanifest", manifest);
+  }
+  void settle() {
+    ASSERT_TRUE(spinUntil([this] { return model->phase() != Phase::working; }));
+    drainEvents();
+  }
+  bool showed(const std::string& status) const {
+    return std::find(statuses.begin(), statuses.end(), status) != statuses.end();
   }
 
-  TempDir home;
-  std::vector<bool> syncs;
+  TestServer server;
+  std::string manifest;
 };
 
-TEST_F(ModelUpdateTest, PrimaryActionRefusesBadFoldersAndInstallsWhereAsked) {
-  LauncherModel model(recordingSync());
-  model.setPhase(Phase::needInstall);
-  model.setInstallPath("");
-  model.primaryAction();
-  EXPECT_EQ(model.status(), "Please choose an install location.");
-  home.write("a-file", "x");
-  model.setInstallPath(QString::fromStdString((home / "a-file/sub").string()));
-  model.primaryAction();
-  EXPECT_TRUE(model.status().startsWith("Can't use that folder: ")) << model.status().toStdString();
-  EXPECT_EQ(model.phase(), Phase::needInstall);
-  EXPECT_FALSE(fs::exists(home / "data/Quellhaven/install_path.txt"));
-  EXPECT_TRUE(syncs.empty());
+struct FolderCase {
+  const char* name;
+  const char* typed;
+  const char* status;
+};
 
-  model.setInstallPath("~/Games/Quellhaven");
-  model.primaryAction();
+class RefusedFolder : public ModelUpdate, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(RefusedFolder, OnlySetsAStatus) {
+  writeFile(dir / "a-file", "x");
+  model->setPhase(Phase::needInstall);
+  model->setInstallPath(QString::fromStdString(GetParam().typed));
+  model->primaryAction();
   drainEvents();
-  EXPECT_EQ(model.installPath(), "~/Games/Quellhaven");
-  EXPECT_EQ(model.paths().installDir, home / "Games/Quellhaven");
-  EXPECT_EQ(slurp(home / "data/Quellhaven/install_path.txt"), (home / "Games/Quellhaven").string());
-  model.setPhase(Phase::needInstall);
-  model.setInstallPath("~");
-  model.primaryAction();
-  drainEvents();
-  EXPECT_EQ(model.paths().installDir, home.path());
-  EXPECT_EQ(syncs, (std::vector<bool>{false, false}));
+  EXPECT_TRUE(model->status().startsWith(GetParam().status)) << model->status().toStdString();
+  EXPECT_EQ(model->phase(), Phase::needInstall);
+  EXPECT_FALSE(fs::exists(state / "install_path.txt"));
+  EXPECT_TRUE(server.requests().empty());
 }
 
-// While working, the commands do nothing: a second update would write the
-// same files. Once ready, Verify & Repair forces and Clear Update Cache
-// forgets the markers, then checks, markers or not.
-TEST_F(ModelUpdateTest, CommandsWaitForTheWorkThenVerifyOrForgetTheMarkers) {
-  home.write("Quellhaven/.qhversion", "1");
-  home.write("Quellhaven/.qhmanifest", "m");
-  LauncherModel model(recordingSync());
-  ASSERT_EQ(model.phase(), Phase::working);
-  for (int i = 0; i < 3; ++i) {
-    model.primaryAction();
-    model.verifyRepair();
-    model.clearUpdateCache();
-  }
+INSTANTIATE_TEST_SUITE_P(
+    Folders, RefusedFolder,
+    ::testing::Values(FolderCase{"empty", "", "Please choose an install location."},
+                      FolderCase{"belowAFile", "~/../a-file/sub", "Can't use that folder: "}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ModelUpdate, InstallGoesIntoTheTypedFolderWithTheHomeFolderForTilde) {
+  model->setPhase(Phase::needInstall);
+  model->setInstallPath("~/Games/Quellhaven");
+  model->primaryAction();
+  settle();
+  const fs::path target = dir / "home/Games/Quellhaven";
+  EXPECT_EQ(model->status(), "Installed - ready to play!");
+  EXPECT_EQ(slurp(target / "Wow.exe"), "MZ-client");
+  EXPECT_EQ(model->paths().installDir, target);
+  EXPECT_EQ(model->installPath(), "~/Games/Quellhaven");
+}
+
+TEST_F(ModelUpdate, TheInstallFolderIsRememberedForTheNextStart) {
+  model->setPhase(Phase::needInstall);
+  model->setInstallPath("~");
+  model->primaryAction();
+  settle();
+  EXPECT_EQ(slurp(state / "install_path.txt"), (dir / "home").string());
+  EXPECT_EQ(model->paths().installDir, dir / "home");
+}
+
+// A second update would write the same files.
+TEST_F(ModelUpdate, CommandsDoNothingWhileWorking) {
+  installed();
+  ASSERT_EQ(model->phase(), Phase::working);
+  model->primaryAction();
+  model->verifyRepair();
+  model->clearUpdateCache();
   drainEvents();
-  EXPECT_TRUE(syncs.empty());
-  EXPECT_TRUE(fs::exists(home / "Quellhaven/.qhversion"));
-  EXPECT_FALSE(model.hasAlert());
-  model.setPhase(Phase::ready);
-  model.verifyRepair();
-  model.setPhase(Phase::ready);
-  model.clearUpdateCache();
-  EXPECT_EQ(syncs, (std::vector<bool>{true, false}));
-  EXPECT_FALSE(fs::exists(home / "Quellhaven/.qhversion"));
-  EXPECT_FALSE(fs::exists(home / "Quellhaven/.qhmanifest"));
-  model.setPhase(Phase::ready);
-  model.clearUpdateCache();
-  EXPECT_EQ(syncs.size(), 3u);
+  EXPECT_TRUE(server.requests().empty());
+  EXPECT_TRUE(fs::exists(client / ".qhversion"));
+  EXPECT_FALSE(model->hasAlert());
+}
+
+TEST_F(ModelUpdate, VerifyAndRepairFindsAFileDamagedInPlace) {
+  installed();
+  writeFile(client / "Data/common.MPQ", "common DATA");
+  model->setPhase(Phase::ready);
+  model->verifyRepair();
+  settle();
+  EXPECT_TRUE(showed("Verifying files..."));
+  EXPECT_EQ(slurp(client / "Data/common.MPQ"), "common data");
+  EXPECT_EQ(model->status(), "Installed - ready to play!");
+}
+
+TEST_F(ModelUpdate, ClearUpdateCacheForgetsTheMarkersAndComparesAgain) {
+  installed();
+  writeFile(client / ".qhmanifest", "a list from an older update");
+  model->setPhase(Phase::ready);
+  model->clearUpdateCache();
+  EXPECT_FALSE(fs::exists(client / ".qhversion"));
+  settle();
+  EXPECT_TRUE(showed("Comparing files..."));
+  EXPECT_EQ(slurp(client / ".qhmanifest"), manifest);
+  EXPECT_EQ(model->status(), "Up to date - ready to play!");
 }
 
 }  // namespace

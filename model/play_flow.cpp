@@ -1,0 +1,155 @@
+#include "model/play_flow.h"
+
+#include <QPointer>
+#include <exception>
+#include <filesystem>
+
+#include "client/cache.h"
+#include "compat/game_process.h"
+#include "compat/runtime.h"
+#include "core/async.h"
+#include "core/log.h"
+#include "model/compat_layer.h"
+#include "model/launcher_model.h"
+#include "update/integrity_report.h"
+
+namespace qh {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+}  // namespace
+
+PlayFlow::PlayFlow(LauncherModel& model, System& system, CompatLayer& layer, Timing timing)
+    : model_(model), system_(system), layer_(layer), timing_(std::move(timing)) {}
+
+PlayFlow::~PlayFlow() = default;
+
+bool PlayFlow::running() const {
+  return game_ && game_->running();
+}
+
+QCoro::Task<> PlayFlow::play(bool verbose) {
+  if (model_.phase() != Phase::ready || running()) co_return;
+  model_.setPhase(Phase::working);
+
+  std::optional<std::string> failure;
+  bool rosettaMissing = false;
+  try {
+    QCoro::Task<> prepare = layer_.prepare();
+    co_await prepare;
+  } catch (const RuntimeError& e) {
+    failure = e.what();
+    rosettaMissing = e.kind() == RuntimeError::Kind::rosettaMissing;
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+  if (failure) {
+    model_.setStatus(QStringLiteral("Couldn't prepare the Mac compatibility layer."));
+    model_.setDetail(q(*failure));
+    model_.setPhase(Phase::ready);
+    if (rosettaMissing) {
+      model_.showAlert(
+          QStringLiteral("Rosetta 2 required"),
+          QStringLiteral("Quellhaven runs through Apple's Rosetta 2 on Apple Silicon Macs. "
+                         "Install it by running this in Terminal, then press PLAY:\n\n"
+                         "softwareupdate --install-rosetta --agree-to-license"));
+    }
+    co_return;
+  }
+
+  model_.setStatus(QStringLiteral("Verifying client files..."));
+  // The report and the cache clean-up walk the client folder: off the main
+  // thread. The launch goes on whatever the report says.
+  QCoro::Task<> verify = onWorker([paths = model_.paths()] {
+    IntegrityReport::write(paths.installDir);
+    ClientFiles::clearCache(paths);
+  });
+  co_await verify;
+
+  const std::optional<fs::path> resources = system_.resourcesDir();
+  const fs::path shim = resources ? *resources / "shim" / "version.dll" : fs::path();
+  std::error_code ec;
+  if (!resources || !fs::is_regular_file(shim, ec)) {
+    model_.setStatus(
+        QStringLiteral("Launcher is damaged (missing shim). Re-download it from the website."));
+    model_.setPhase(Phase::ready);
+    co_return;
+  }
+
+  std::shared_ptr<Runtime> rt = layer_.runtime();
+  std::shared_ptr<GameProcess> process;
+  try {
+    QCoro::Task<std::shared_ptr<GameProcess>> launch =
+        onWorker([rt, shim, verbose] { return rt->launchGame(shim, verbose); });
+    process = co_await launch;
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+  if (failure) {
+    model_.setStatus(QStringLiteral("Could not launch the game."));
+    model_.setDetail(q(*failure));
+    model_.setPhase(Phase::ready);
+    co_return;
+  }
+
+  game_ = process;
+  const std::shared_ptr<Clock> clock = timing_.clock;
+  const double started = clock->now();
+  model_.setStatus(QStringLiteral("Starting Quellhaven..."));
+  model_.setDetail(verbose ? QStringLiteral("Diagnostics logging is on (wine.log).") : QString());
+  // Runs on the watcher thread: it measures there and hands over. The flow
+  // lives as long as the model.
+  process->setExitHandler([this, model = QPointer<LauncherModel>(&model_), clock, started,
+                           which = process.get()](int status) {
+    const double lived = clock->now() - started;
+    postIfAlive(model,
+                [this, which, status, lived](LauncherModel&) { exited(which, status, lived); });
+  });
+  startDetached(hideWhileRunning(), "hiding the launcher");
+}
+
+QCoro::Task<> PlayFlow::hideWhileRunning() {
+  // The flow lives as long as the model, which may be gone after the wait.
+  QPointer<LauncherModel> model(&model_);
+  const std::shared_ptr<Clock> clock = timing_.clock;
+  QCoro::Task<> pause = clock->wait(timing_.gameHideDelay);
+  co_await pause;
+  if (!model || !running()) co_return;
+  model_.setStatus(QStringLiteral("Quellhaven is running."));
+  system_.hideApp();
+}
+
+void PlayFlow::exited(const GameProcess* which, int status, double lived) {
+  // A game stopped by force quit may end after another was started.
+  if (game_.get() == which) game_.reset();
+  Log::line("game exited code=" + std::to_string(status) +
+            " lived=" + std::to_string(static_cast<long long>(lived)) + "s");
+  model_.setPhase(Phase::ready);
+  if (lived < timing_.gameCrashThreshold) {
+    system_.unhideApp();
+    system_.activateApp();
+    model_.setStatus(QStringLiteral("The game closed unexpectedly - press PLAY to try again."));
+    model_.setDetail(
+        QStringLiteral("If this keeps happening, use Tools > Play with diagnostics and send "
+                       "wine.log (Tools > Open logs) and the game's Logs/qhshim.log to the team."));
+    return;
+  }
+  system_.quitApp();
+}
+
+QCoro::Task<> PlayFlow::stop() {
+  std::shared_ptr<Runtime> rt = layer_.runtime();
+  QCoro::Task<> kill = rt->killWine();
+  co_await kill;
+  game_.reset();
+  model_.setPhase(model_.clientPresent() ? Phase::ready : Phase::needInstall);
+  model_.setStatus(QStringLiteral("Game stopped."));
+}
+
+}  // namespace qh

@@ -1,0 +1,60 @@
+#include "model/ready_step.h"
+
+#include "client/addons.h"
+#include "client/config_wtf.h"
+#include "client/realm_list.h"
+#include "core/async.h"
+#include "model/compat_layer.h"
+#include "model/launcher_model.h"
+
+namespace qh {
+
+namespace {
+
+QString q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+}  // namespace
+
+ReadyStep::ReadyStep(LauncherModel& model, CompatLayer& layer) : model_(model), layer_(layer) {}
+
+QCoro::Task<> ReadyStep::run(std::string version, std::string summary,
+                             std::optional<std::vector<std::string>> officialAddons) {
+  QCoro::Task<> client = configureClient(std::move(officialAddons));
+  co_await client;
+  std::optional<std::string> failure;
+  try {
+    QCoro::Task<> prepare = layer_.prepare();
+    co_await prepare;
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+  if (failure) {
+    // PLAY prepares again, so the user can retry from here.
+    model_.setStatus(q(summary + " - but the Mac compatibility layer isn't ready."));
+    model_.setDetail(q(*failure + "  Press PLAY to try again."));
+    model_.setPhase(Phase::ready);
+    co_return;
+  }
+  model_.setStatus(q(summary + " - ready to play!"));
+  model_.setDetail(q("Version " + version + "    " + model_.paths().installDir.string()));
+  model_.setProgress(1.0);
+  model_.setPhase(Phase::ready);
+}
+
+QCoro::Task<> ReadyStep::configureClient(std::optional<std::vector<std::string>> officialAddons) {
+  // A deep walk of the account folders: off the main thread.
+  QCoro::Task<int> work = onWorker([paths = model_.paths(), official = std::move(officialAddons)] {
+    const int cleaned = official ? ClientFiles::reconcileAddons(paths, *official) : 0;
+    ClientFiles::ensureRealmList(paths);
+    ClientFiles::ensureConfigWtf(paths);
+    return cleaned;
+  });
+  const int cleaned = co_await work;
+  if (cleaned >= 1) {
+    model_.setDetail(QStringLiteral("Cleaned %1 unofficial addon folder(s).").arg(cleaned));
+  }
+}
+
+}  // namespace qh

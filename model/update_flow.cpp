@@ -1,0 +1,139 @@
+#include "model/update_flow.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "compat/runtime.h"
+#include "core/async.h"
+#include "core/files.h"
+#include "core/text.h"
+#include "model/compat_layer.h"
+#include "model/launcher_model.h"
+#include "model/play_flow.h"
+#include "model/ready_step.h"
+#include "net/net.h"
+#include "update/update_engine.h"
+
+namespace qh {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+// The engine's view of the model for one run.
+class ModelHost final : public UpdateHost {
+ public:
+  ModelHost(LauncherModel& model, ReadyStep& ready, const PlayFlow& play, Timing timing)
+      : model_(model), ready_(ready), play_(play), timing_(std::move(timing)) {}
+
+  Paths paths() const override { return model_.paths(); }
+  Timing timing() const override { return timing_; }
+  void setPhase(Phase phase) override { model_.setPhase(phase); }
+  void setStatus(const std::string& status) override { model_.setStatus(q(status)); }
+  void setDetail(const std::string& detail) override { model_.setDetail(q(detail)); }
+  void setProgress(std::optional<double> progress) override { model_.setProgress(progress); }
+  void setOfficialAddons(std::vector<std::string> names) override {
+    officialAddons_ = std::move(names);
+  }
+  bool gameRunning() const override { return play_.running(); }
+  QCoro::Task<> finishReady(std::string version, std::string summary, bool reconcile) override {
+    return ready_.run(std::move(version), std::move(summary),
+                      reconcile ? std::optional(officialAddons_) : std::nullopt);
+  }
+  StatusCallback reporter() override { return model_.reporter(); }
+
+ private:
+  LauncherModel& model_;
+  ReadyStep& ready_;
+  const PlayFlow& play_;
+  Timing timing_;
+  std::vector<std::string> officialAddons_;
+};
+
+}  // namespace
+
+UpdateFlow::UpdateFlow(LauncherModel& model, ModelServices services, CompatLayer& layer,
+                       ReadyStep& ready, const PlayFlow& play, Timing timing)
+    : model_(model),
+      services_(services),
+      layer_(layer),
+      ready_(ready),
+      play_(play),
+      timing_(std::move(timing)) {}
+
+QCoro::Task<> UpdateFlow::start() {
+  QCoro::Task<bool> selfUpdate = services_.selfUpdater.run(model_.paths(), model_.reporter());
+  const bool replaced = co_await selfUpdate;
+  if (replaced) co_return;
+  startDetached(loadGameVersion(), "game version");
+  QCoro::Task<> resolve = resolveRuntimeSpec();
+  co_await resolve;
+  if (model_.clientPresent()) {
+    QCoro::Task<> update = sync(false);
+    co_await update;
+    co_return;
+  }
+  model_.setPhase(Phase::needInstall);
+  model_.setStatus(QStringLiteral("Choose where to install Quellhaven, then press Install."));
+  model_.setDetail(QStringLiteral("The full client is about 30 GB."));
+  emit model_.actionTitleChanged();
+}
+
+QCoro::Task<> UpdateFlow::install(std::string folder) {
+  if (folder == "~" || folder.starts_with("~/")) {
+    folder = services_.system.homeDir().string() + folder.substr(1);
+  }
+  if (folder.empty()) {
+    model_.setStatus(QStringLiteral("Please choose an install location."));
+    co_return;
+  }
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec || !fs::is_directory(folder)) {
+    if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
+    model_.setStatus(q("Can't use that folder: " + ec.message()));
+    co_return;
+  }
+  model_.setInstallDir(folder);
+  Files::writeAtomic(model_.paths().stateDir / "install_path.txt", folder);
+  // Working from the press on, so a second press cannot start a second install.
+  model_.setPhase(Phase::working);
+  QCoro::Task<> resolve = resolveRuntimeSpec();
+  co_await resolve;
+  QCoro::Task<> update = sync(false);
+  co_await update;
+}
+
+QCoro::Task<> UpdateFlow::sync(bool force) {
+  auto host = std::make_shared<ModelHost>(model_, ready_, play_, timing_);
+  QCoro::Task<> run = UpdateEngine::sync(std::move(host), force);
+  co_await run;
+}
+
+QCoro::Task<> UpdateFlow::loadGameVersion() {
+  std::string body;
+  try {
+    const std::string url = Net::bust(model_.paths().base + "/game_version.txt");
+    QCoro::Task<std::string> fetch = services_.network.getString(url);
+    body = co_await fetch;
+  } catch (const std::exception&) {
+    co_return;
+  }
+  const std::string version = Text::trimWhitespace(body);
+  if (version.empty() || version.find('<') != std::string::npos) co_return;
+  model_.setGameVersion(q("v" + version));
+}
+
+QCoro::Task<> UpdateFlow::resolveRuntimeSpec() {
+  std::shared_ptr<Runtime> runtime = layer_.runtime();
+  QCoro::Task<> resolve = runtime->resolveSpec();
+  co_await resolve;
+}
+
+}  // namespace qh

@@ -1,0 +1,57 @@
+// The model's seams as a test sets them up: a machine and application that
+// record what they were asked, the server in memory, and a self-update that
+// finds nothing newer unless told otherwise.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/model_services.h"
+#include "support/fake_network.h"
+#include "support/fake_rosetta.h"
+
+namespace qh {
+
+class FakeSystem final : public System {
+ public:
+  // "hide", "unhide", "activate" and "quit", in order.
+  std::vector<std::string> events;
+  std::optional<std::filesystem::path> resources;
+  std::filesystem::path home = "/nonexistent-home";
+  FakeRosetta machine;
+
+  void hideApp() override { events.push_back("hide"); }
+  void unhideApp() override { events.push_back("unhide"); }
+  void activateApp() override { events.push_back("activate"); }
+  void quitApp() override { events.push_back("quit"); }
+  std::optional<std::filesystem::path> resourcesDir() const override { return resources; }
+  std::filesystem::path homeDir() const override { return home; }
+  const RosettaHost& rosetta() const override { return machine; }
+};
+
+class FakeSelfUpdater final : public SelfUpdater {
+ public:
+  // Reported through the model when set.
+  std::optional<std::string> notice;
+  // Whether a run replaces the launcher.
+  bool replaces = false;
+  int runs = 0;
+
+  QCoro::Task<bool> run(Paths, StatusCallback report) override {
+    ++runs;
+    if (notice) report(*notice, std::nullopt);
+    co_return replaces;
+  }
+};
+
+struct FakeServices {
+  FakeSystem system;
+  FakeNetwork network;
+  FakeSelfUpdater selfUpdater;
+
+  ModelServices services() { return {system, network, selfUpdater}; }
+};
+
+}  // namespace qh
