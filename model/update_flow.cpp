@@ -5,9 +5,11 @@
 #include <optional>
 #include <vector>
 
+#include "client/cache.h"
 #include "compat/runtime.h"
 #include "core/async.h"
 #include "core/files.h"
+#include "core/log.h"
 #include "core/text.h"
 #include "model/compat_layer.h"
 #include "model/launcher_model.h"
@@ -26,6 +28,16 @@ QString q(const std::string& s) {
   return QString::fromStdString(s);
 }
 
+// The client's cached server data describes the files it had before.
+QCoro::Task<> clearWdbCache(Paths paths) {
+  QCoro::Task<> work = onWorker([paths] {
+    if (const int cleared = ClientFiles::clearWdbCache(paths); cleared > 0) {
+      Log::line("cleared " + std::to_string(cleared) + " WDB cache files");
+    }
+  });
+  co_await work;
+}
+
 // The engine's view of the model for one run.
 class ModelHost final : public UpdateHost {
  public:
@@ -42,6 +54,7 @@ class ModelHost final : public UpdateHost {
     officialAddons_ = std::move(names);
   }
   bool gameRunning() const override { return play_.running(); }
+  QCoro::Task<> clientFilesChanged() override { return clearWdbCache(model_.paths()); }
   QCoro::Task<> finishReady(std::string version, std::string summary, bool reconcile) override {
     return ready_.run(std::move(version), std::move(summary),
                       reconcile ? std::optional(officialAddons_) : std::nullopt);

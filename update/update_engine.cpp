@@ -3,10 +3,8 @@
 #include <filesystem>
 #include <limits>
 
-#include "client/cache.h"
 #include "core/async.h"
 #include "core/error.h"
-#include "core/log.h"
 #include "core/text.h"
 #include "net/downloader.h"
 #include "net/net.h"
@@ -108,14 +106,9 @@ Plan makePlan(const Remote& remote, const Paths& paths, bool force) {
 }
 
 // The markers are flushed to disk, which may take long on a busy disk.
-QCoro::Task<> writeMarkers(Paths paths, std::shared_ptr<const Remote> remote, bool clearCache) {
-  QCoro::Task<> work = onWorker([paths, remote, clearCache] {
-    Markers::write(paths.installDir, remote->version, remote->manifest);
-    if (!clearCache) return;
-    if (const int cleared = ClientFiles::clearWdbCache(paths); cleared > 0) {
-      Log::line("cleared " + std::to_string(cleared) + " WDB cache files");
-    }
-  });
+QCoro::Task<> writeMarkers(Paths paths, std::shared_ptr<const Remote> remote) {
+  QCoro::Task<> work = onWorker(
+      [paths, remote] { Markers::write(paths.installDir, remote->version, remote->manifest); });
   co_await work;
 }
 
@@ -336,7 +329,7 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
   std::vector<ManifestEntry> needed = co_await compare;
 
   if (needed.empty()) {
-    QCoro::Task<> markers = writeMarkers(paths, remote, false);
+    QCoro::Task<> markers = writeMarkers(paths, remote);
     co_await markers;
     QCoro::Task<> finish = host->finishReady(remote->version, "Up to date", true);
     co_await finish;
@@ -360,8 +353,10 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
     host->setPhase(Phase::needInstall);
     co_return;
   }
-  QCoro::Task<> markers = writeMarkers(paths, remote, true);
+  QCoro::Task<> markers = writeMarkers(paths, remote);
   co_await markers;
+  QCoro::Task<> changed = host->clientFilesChanged();
+  co_await changed;
   const std::string summary = outcome.skipped == 0 ? std::string("Installed")
                                                    : "Ready (" + std::to_string(outcome.skipped) +
                                                          " unavailable file(s) skipped)";

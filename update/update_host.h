@@ -1,8 +1,8 @@
 // What the update engine needs from the launcher model: the locations and
 // timing, the published state it moves, the officials addon list, the game
-// process check and the finishing step. The model implements it; tests hand
-// in a fake.
-// Thread-safety: main thread only, except the reporter, which any thread may call.
+// process check, the clean-up after new files and the finishing step. The model implements it;
+// tests hand in a fake. Thread-safety: main thread only, except the reporter, which any thread may
+// call.
 #pragma once
 
 #include <qcoro/qcorotask.h>
@@ -33,6 +33,10 @@ class UpdateHost {
 
   // Whether the game started by the launcher is still running.
   virtual bool gameRunning() const = 0;
+
+  // Files were downloaded and both markers written: what the client cached
+  // about the old files must go. Comes before finishReady. Never throws.
+  virtual QCoro::Task<> clientFilesChanged() = 0;
 
   // The model's ready step, given the version text, the outcome text and
   // whether to reconcile the client's addons.

@@ -49,6 +49,7 @@ class FakeHost final : public UpdateHost {
   std::optional<double> progress;
   std::vector<std::string> addons;
   std::vector<Finish> finishes;
+  int clientFilesChanges = 0;
   std::vector<std::string> statuses, details;
 
   Paths paths() const override { return paths_; }
@@ -66,6 +67,10 @@ class FakeHost final : public UpdateHost {
   void setProgress(std::optional<double> p) override { progress = p; }
   void setOfficialAddons(std::vector<std::string> names) override { addons = std::move(names); }
   bool gameRunning() const override { return running; }
+  QCoro::Task<> clientFilesChanged() override {
+    ++clientFilesChanges;
+    co_return;
+  }
   QCoro::Task<> finishReady(std::string version, std::string summary, bool reconcile) override {
     finishes.push_back({version, summary, reconcile});
     setPhase(Phase::ready);

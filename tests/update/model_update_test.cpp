@@ -131,6 +131,23 @@ TEST_F(ModelUpdate, ClearUpdateCacheForgetsTheMarkersAndComparesAgain) {
   EXPECT_EQ(model->status(), "Up to date - ready to play!");
 }
 
+// Only a run that put new files in place clears what the client cached about
+// the old ones.
+TEST_F(ModelUpdate, NewFilesClearTheWdbCacheAndAnUpToDateCheckLeavesIt) {
+  installed();
+  writeFile(client / "Cache/WDB/enUS/creaturecache.wdb", "stale");
+  model->setPhase(Phase::ready);
+  model->verifyRepair();
+  settle();
+  EXPECT_TRUE(fs::exists(client / "Cache/WDB/enUS/creaturecache.wdb"));
+
+  writeFile(client / "Data/common.MPQ", "common DATA");
+  model->verifyRepair();
+  settle();
+  EXPECT_FALSE(fs::exists(client / "Cache/WDB/enUS/creaturecache.wdb"));
+  EXPECT_NE(logText().find("  cleared 1 WDB cache files\n"), std::string::npos) << logText();
+}
+
 }  // namespace
 
 }  // namespace qh
