@@ -16,7 +16,7 @@
 #include "ui/theme.h"
 
 // Xlib defines macros (Status, Bool) that break Qt headers: include it last.
-#include "tests/ui/xvfb_session.h"
+#include "tests/support/xvfb_session.h"
 
 namespace qh {
 

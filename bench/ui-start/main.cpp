@@ -26,7 +26,7 @@
 namespace fs = std::filesystem;
 
 // Xlib defines macros (Status, Bool) that break Qt headers: include it last.
-#include "tests/ui/xvfb_session.h"
+#include "tests/support/xvfb_session.h"
 
 namespace qh {
 

@@ -9,8 +9,8 @@
 #include <tuple>
 
 #include "support/temp_dir.h"
+#include "support/xvfb_session.h"
 #include "tools/serve/static_server.h"
-#include "xvfb_session.h"
 
 namespace qh {
 

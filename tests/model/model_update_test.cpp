@@ -2,9 +2,9 @@
 // server with the real engine.
 #include <gtest/gtest.h>
 
-#include "fake_host.h"
 #include "support/model_fixture.h"
 #include "support/test_server.h"
+#include "update/fake_host.h"
 
 namespace qh {
 
