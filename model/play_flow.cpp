@@ -19,8 +19,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString q(const std::string& s) {
-  return QString::fromStdString(s);
+// A launch that stops before the game runs ends ready: PLAY may be pressed again.
+void stoppedBeforeTheGame(LauncherModel& model, const QString& status,
+                          const std::optional<std::string>& detail) {
+  model.setStatus(status);
+  if (detail) model.setDetail(QString::fromStdString(*detail));
+  model.setPhase(Phase::ready);
 }
 
 }  // namespace
@@ -50,9 +54,8 @@ QCoro::Task<> PlayFlow::play(bool verbose) {
     failure = e.what();
   }
   if (failure) {
-    model_.setStatus(QStringLiteral("Couldn't prepare the Mac compatibility layer."));
-    model_.setDetail(q(*failure));
-    model_.setPhase(Phase::ready);
+    stoppedBeforeTheGame(model_, QStringLiteral("Couldn't prepare the Mac compatibility layer."),
+                         failure);
     if (rosettaMissing) {
       model_.showAlert(
           QStringLiteral("Rosetta 2 required"),
@@ -76,9 +79,10 @@ QCoro::Task<> PlayFlow::play(bool verbose) {
   const fs::path shim = resources ? *resources / "shim" / "version.dll" : fs::path();
   std::error_code ec;
   if (!resources || !fs::is_regular_file(shim, ec)) {
-    model_.setStatus(
-        QStringLiteral("Launcher is damaged (missing shim). Re-download it from the website."));
-    model_.setPhase(Phase::ready);
+    stoppedBeforeTheGame(
+        model_,
+        QStringLiteral("Launcher is damaged (missing shim). Re-download it from the website."),
+        std::nullopt);
     co_return;
   }
 
@@ -92,9 +96,7 @@ QCoro::Task<> PlayFlow::play(bool verbose) {
     failure = e.what();
   }
   if (failure) {
-    model_.setStatus(QStringLiteral("Could not launch the game."));
-    model_.setDetail(q(*failure));
-    model_.setPhase(Phase::ready);
+    stoppedBeforeTheGame(model_, QStringLiteral("Could not launch the game."), failure);
     co_return;
   }
 
