@@ -95,7 +95,6 @@ QCoro::Task<> UpdateFlow::start() {
   model_.setPhase(Phase::needInstall);
   model_.setStatus(QStringLiteral("Choose where to install Quellhaven, then press Install."));
   model_.setDetail(QStringLiteral("The full client is about 30 GB."));
-  emit model_.actionTitleChanged();
 }
 
 QCoro::Task<> UpdateFlow::install(std::string folder) {
