@@ -16,6 +16,7 @@
 #include "model/play_flow.h"
 #include "model/ready_step.h"
 #include "net/net.h"
+#include "platform/system_error.h"
 #include "update/update_engine.h"
 
 namespace qh {
@@ -109,7 +110,7 @@ QCoro::Task<> UpdateFlow::install(std::string folder) {
   fs::create_directories(folder, ec);
   if (ec || !fs::is_directory(folder)) {
     if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
-    model_.setStatus(q("Can't use that folder: " + ec.message()));
+    model_.setStatus(q("Can't use that folder: " + errorText(ec)));
     co_return;
   }
   model_.setInstallDir(folder);
