@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QThread>
+#include <functional>
 #include <future>
 #include <memory>
 #include <stdexcept>
@@ -35,6 +36,30 @@ TEST(OnWorkerTest, RethrowsTheWorkersExceptionOnTheAwaitingThread) {
   } catch (const std::invalid_argument& e) {
     EXPECT_STREQ(e.what(), "broken on the worker");
   }
+}
+
+// Temporaries built in the await itself (a string, a capturing lambda, a
+// sum) live until it resumes and are destroyed once: under AddressSanitizer a
+// compiler that destroys them twice fails here.
+QCoro::Task<std::string> joinOnWorker(std::string text, std::function<void()> after) {
+  std::string joined = co_await onWorker([text] { return text + "|" + text; });
+  after();
+  co_return joined;
+}
+
+QCoro::Task<std::string> awaitTemporaries() {
+  const std::string held(64, 'h');
+  int calls = 0;
+  const std::string first = co_await joinOnWorker(
+      std::string(40, 'x'), [held, &calls] { calls += held.size() == 64 ? 1 : 100; });
+  const std::string a(40, 'a'), b(40, 'b');
+  const std::string second = co_await joinOnWorker(a + b, [held] {});
+  co_return std::to_string(calls) + " " + first + " " + second;
+}
+
+TEST(OnWorkerTest, AwaitedTemporariesAreDestroyedOnce) {
+  const std::string x(40, 'x'), ab = std::string(40, 'a') + std::string(40, 'b');
+  EXPECT_EQ(runTask(awaitTemporaries()), "1 " + x + "|" + x + " " + ab + "|" + ab);
 }
 
 // Many tasks at once, each run off the awaiting thread: each result comes back
