@@ -26,10 +26,16 @@ namespace {
 // A stall a player would notice, 50 ms. Sanitizers make every step several
 // times slower, so under them the bound grows with it: about four times under
 // AddressSanitizer, eight under ThreadSanitizer, whose every allocation and
-// copy is instrumented.
-#if defined(__SANITIZE_THREAD__)
+// copy is instrumented. (g++ names the sanitizer with a macro, clang answers
+// __has_feature.)
+#if defined(__has_feature)
+#define QH_HAS_FEATURE(x) __has_feature(x)
+#else
+#define QH_HAS_FEATURE(x) 0
+#endif
+#if defined(__SANITIZE_THREAD__) || QH_HAS_FEATURE(thread_sanitizer)
 constexpr double kLongestStallMs = 8 * 50.0;
-#elif defined(__SANITIZE_ADDRESS__)
+#elif defined(__SANITIZE_ADDRESS__) || QH_HAS_FEATURE(address_sanitizer)
 constexpr double kLongestStallMs = 4 * 50.0;
 #else
 constexpr double kLongestStallMs = 50.0;
