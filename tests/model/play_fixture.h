@@ -46,7 +46,9 @@ class PlayFixture : public ModelFixture {
       if (!pid.empty()) ::kill(std::stoi(pid), SIGKILL);
       spinUntil([this] { return !play.running(); });
     }
-    // The game's end reaches the flow through the event loop: before it goes.
+    // A game's end reaches the flow through the event loop some time after
+    // running() turns false; the flow must not go before it arrives.
+    if (fs::exists(rec / "pid")) spinUntil([this] { return model->phase() != Phase::working; });
     drainEvents();
   }
 
