@@ -41,10 +41,9 @@ int runBlocking(const std::filesystem::path& path, const std::vector<std::string
 
 QCoro::Task<int> run(std::filesystem::path path, std::vector<std::string> args,
                      std::optional<Environment> env, std::optional<std::filesystem::path> log) {
-  QCoro::Task<int> work =
-      onOwnThread([path = std::move(path), args = std::move(args), env = std::move(env),
-                   log = std::move(log)] { return runBlocking(path, args, env, log); });
-  const int status = co_await work;
+  const int status =
+      co_await onOwnThread([path = std::move(path), args = std::move(args), env = std::move(env),
+                            log = std::move(log)] { return runBlocking(path, args, env, log); });
   co_return status;
 }
 

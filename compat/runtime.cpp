@@ -20,15 +20,14 @@ QCoro::Task<> Runtime::resolveSpec() {
   const std::string base = paths_.base + "/mac";
   std::optional<std::string> fetched;
   try {
-    QCoro::Task<std::string> get = network_->getString(Net::bust(base + "/runtime.txt"));
-    std::string body = co_await get;
+    std::string body = co_await network_->getString(Net::bust(base + "/runtime.txt"));
     fetched = std::move(body);
   } catch (const std::exception&) {
     // Falls through to the cached copy.
   }
   // The cached copy is written (and flushed) or read on a worker.
-  QCoro::Task<std::optional<RuntimeSpec>> settle =
-      onWorker([fetched = std::move(fetched), base, cached = cachedSpecFile()] {
+  std::optional<RuntimeSpec> spec =
+      co_await onWorker([fetched = std::move(fetched), base, cached = cachedSpecFile()] {
         if (fetched) {
           if (auto spec = RuntimeSpec::parse(*fetched, base)) {
             Files::writeAtomic(cached, *fetched);
@@ -40,7 +39,6 @@ QCoro::Task<> Runtime::resolveSpec() {
         }
         return std::optional<RuntimeSpec>();
       });
-  std::optional<RuntimeSpec> spec = co_await settle;
   spec_ = spec ? std::move(spec) : RuntimeSpec::from(fallbackRuntime(), base);
 }
 

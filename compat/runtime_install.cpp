@@ -82,35 +82,30 @@ QCoro::Task<> Runtime::install(StatusCallback status) {
     std::exception_ptr failure;
     std::string reason;
     try {
-      QCoro::Task<> fetch = network_->fetch(spec.url, archiveFile, size, sha256, progress, timing_);
-      co_await fetch;
+      co_await network_->fetch(spec.url, archiveFile, size, sha256, progress, timing_);
     } catch (const std::exception& e) {
       failure = std::current_exception();
       reason = e.what();
     }
     if (!failure) break;
     Log::line("runtime download attempt " + std::to_string(attempt) + ": " + reason);
-    QCoro::Task<> pause = timing_.clock->wait(attempt * timing_.runtimeRetryStep);
-    co_await pause;
+    co_await timing_.clock->wait(attempt * timing_.runtimeRetryStep);
     if (attempt == kDownloadAttempts) std::rethrow_exception(failure);
   }
 
   report(status, "Unpacking the compatibility layer...", std::nullopt);
-  QCoro::Task<> fresh = onWorker([dir] {
+  co_await onWorker([dir] {
     std::error_code ignored;
     fs::remove_all(dir, ignored);
     fs::create_directories(dir);
   });
-  co_await fresh;
   // GNU and BSD tar both refuse members that climb out with ".." and strip
   // leading "/", and neither writes through a link the archive itself made.
-  QCoro::Task<int> untar =
-      Program::run(Platform::tarPath(), {"-xf", archiveFile.string(), "-C", dir.string()},
-                   std::nullopt, std::nullopt);
-  const int tarStatus = co_await untar;
+  const int tarStatus =
+      co_await Program::run(Platform::tarPath(), {"-xf", archiveFile.string(), "-C", dir.string()},
+                            std::nullopt, std::nullopt);
   if (tarStatus != 0) throw RuntimeError::extractFailed(tarStatus);
-  QCoro::Task<> unquarantine = onWorker([dir] { Platform::clearQuarantine(dir); });
-  co_await unquarantine;
+  co_await onWorker([dir] { Platform::clearQuarantine(dir); });
 
   // The archive may carry links (its libraries need them), but what the
   // launcher runs, loads or copies must lie in the runtime folder itself.
@@ -120,13 +115,12 @@ QCoro::Task<> Runtime::install(StatusCallback status) {
     if (item && !Files::resolvesInside(dir, dir / *item)) throw RuntimeError::missingBinary(*item);
   }
   if (!isExecutableFile(dir / spec.wineBin)) throw RuntimeError::missingBinary(spec.wineBin);
-  QCoro::Task<> finish = onWorker([root, archiveFile, dir, id = spec.id] {
+  co_await onWorker([root, archiveFile, dir, id = spec.id] {
     std::error_code ignored;
     fs::remove(archiveFile, ignored);
     Files::writeAtomic(dir / ".qh_complete", id);
     removeAllBut(root, id);
   });
-  co_await finish;
 }
 
 }  // namespace qh

@@ -57,8 +57,7 @@ QCoro::Task<> Runtime::killWine() const {
   if (::access(server->c_str(), X_OK) != 0) co_return;
   std::error_code ec;
   if (!fs::is_regular_file(*server, ec)) co_return;
-  QCoro::Task<int> kill = Program::run(*server, {"-k"}, environment(false), std::nullopt);
-  co_await kill;
+  co_await Program::run(*server, {"-k"}, environment(false), std::nullopt);
 }
 
 }  // namespace qh

@@ -67,10 +67,7 @@ void report(const StatusCallback& status, const std::string& text) {
 
 std::map<std::string, std::string> Runtime::environment(bool verbose) const {
   std::map<std::string, std::string> env = ownEnvironment();
-  // insert_or_assign with owned strings: g++ 12 misreports assigning literals.
-  const auto set = [&env](const char* key, std::string value) {
-    env.insert_or_assign(key, std::move(value));
-  };
+  const auto set = [&env](const char* key, const std::string& value) { env[key] = value; };
   set("WINEPREFIX", prefixDir().string());
   if (const auto lib = libraryDir()) set("DYLD_FALLBACK_LIBRARY_PATH", lib->string() + ":/usr/lib");
   set("WINEDEBUG", verbose ? "err+all,warn+seh,+loaddll,fixme-all" : "-all");
@@ -104,30 +101,24 @@ QCoro::Task<> Runtime::preparePrefix(StatusCallback status) {
   const fs::path log = wineLog();
   const fs::path server = *wineserver();
 
-  QCoro::Task<int> boot = Program::run(*w, {"wineboot", "--init"}, env, log);
-  const int booted = co_await boot;
-  QCoro::Task<int> settle = Program::run(server, {"-w"}, env, log);
-  co_await settle;
+  const int booted = co_await Program::run(*w, {"wineboot", "--init"}, env, log);
+  co_await Program::run(server, {"-w"}, env, log);
   if (booted != 0) throw RuntimeError::wineboot(booted);
 
   const fs::path reg = registryFile();
-  QCoro::Task<> writeRegistry = onWorker([reg] {
+  co_await onWorker([reg] {
     if (const std::error_code err = Files::writeAtomic(reg, kRegistry)) {
       throw std::system_error(err, "write " + reg.string());
     }
   });
-  co_await writeRegistry;
-  QCoro::Task<int> import = Program::run(*w, {"regedit", "/S", windowsPath(reg)}, env, log);
-  co_await import;
-  QCoro::Task<int> settleAgain = Program::run(server, {"-w"}, env, log);
-  co_await settleAgain;
+  co_await Program::run(*w, {"regedit", "/S", windowsPath(reg)}, env, log);
+  co_await Program::run(server, {"-w"}, env, log);
 
-  QCoro::Task<> cleanup = onWorker(
+  co_await onWorker(
       [marker = prefixMarker(), stateDir = paths_.stateDir, current = prefixDir().filename()] {
         Files::writeAtomic(marker, "");
         removePrefixesBut(stateDir, current);
       });
-  co_await cleanup;
 }
 
 void Runtime::removeOtherPrefixes() const {

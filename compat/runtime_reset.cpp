@@ -7,15 +7,13 @@ namespace qh {
 namespace fs = std::filesystem;
 
 QCoro::Task<> Runtime::resetAll() const {
-  QCoro::Task<> kill = killWine();
-  co_await kill;
-  QCoro::Task<> wipe = onWorker([prefix = prefixDir(), runtimes = runtimesDir(), self = *this] {
+  co_await killWine();
+  co_await onWorker([prefix = prefixDir(), runtimes = runtimesDir(), self = *this] {
     std::error_code ignored;
     fs::remove_all(prefix, ignored);
     self.removeOtherPrefixes();
     fs::remove_all(runtimes, ignored);
   });
-  co_await wipe;
 }
 
 }  // namespace qh

@@ -32,21 +32,18 @@ QCoro::Task<> CompatLayer::prepare() {
     model_.setStatus(
         QStringLiteral("Installing Rosetta 2 (Apple's Intel translator, needed once)..."));
     model_.setDetail(QStringLiteral("This can take a minute."));
-    QCoro::Task<bool> install = onWorker([&machine] { return Runtime::installRosetta(machine); });
-    const bool installed = co_await install;
+    const bool installed =
+        co_await onWorker([&machine] { return Runtime::installRosetta(machine); });
     if (!installed) throw RuntimeError::rosettaMissing();
   }
   std::shared_ptr<Runtime> rt = runtime();
   if (!rt->spec()) {
-    QCoro::Task<> resolve = rt->resolveSpec();
-    co_await resolve;
+    co_await rt->resolveSpec();
   }
   // Called from download and worker threads.
   const StatusCallback report = model_.reporter();
-  QCoro::Task<> install = rt->install(report);
-  co_await install;
-  QCoro::Task<> prefix = rt->preparePrefix(report);
-  co_await prefix;
+  co_await rt->install(report);
+  co_await rt->preparePrefix(report);
 }
 
 }  // namespace qh

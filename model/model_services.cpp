@@ -31,8 +31,7 @@ std::filesystem::path RealSystem::homeDir() const {
 
 QCoro::Task<bool> RealSelfUpdater::run(Paths paths, StatusCallback report) {
   SelfUpdate::Status notice = [report](std::string text) { report(text, std::nullopt); };
-  QCoro::Task<> update = SelfUpdate::run(std::move(paths), std::move(notice));
-  co_await update;
+  co_await SelfUpdate::run(std::move(paths), std::move(notice));
   // A swapped launcher has asked to quit; the new one does the rest.
   co_return Platform::terminationRequested();
 }

@@ -45,8 +45,7 @@ QCoro::Task<> PlayFlow::play(bool verbose) {
   std::optional<std::string> failure;
   bool rosettaMissing = false;
   try {
-    QCoro::Task<> prepare = layer_.prepare();
-    co_await prepare;
+    co_await layer_.prepare();
   } catch (const RuntimeError& e) {
     failure = e.what();
     rosettaMissing = e.kind() == RuntimeError::Kind::rosettaMissing;
@@ -69,11 +68,10 @@ QCoro::Task<> PlayFlow::play(bool verbose) {
   model_.setStatus(QStringLiteral("Verifying client files..."));
   // The report and the cache clean-up walk the client folder: off the main
   // thread. The launch goes on whatever the report says.
-  QCoro::Task<> verify = onWorker([paths = model_.paths()] {
+  co_await onWorker([paths = model_.paths()] {
     IntegrityReport::write(paths.installDir);
     ClientFiles::clearCache(paths);
   });
-  co_await verify;
 
   const std::optional<fs::path> resources = system_.resourcesDir();
   const fs::path shim = resources ? *resources / "shim" / "version.dll" : fs::path();
@@ -89,9 +87,7 @@ QCoro::Task<> PlayFlow::play(bool verbose) {
   std::shared_ptr<Runtime> rt = layer_.runtime();
   std::shared_ptr<GameProcess> process;
   try {
-    QCoro::Task<std::shared_ptr<GameProcess>> launch =
-        onWorker([rt, shim, verbose] { return rt->launchGame(shim, verbose); });
-    process = co_await launch;
+    process = co_await onWorker([rt, shim, verbose] { return rt->launchGame(shim, verbose); });
   } catch (const std::exception& e) {
     failure = e.what();
   }
@@ -120,8 +116,7 @@ QCoro::Task<> PlayFlow::hideWhileRunning() {
   // The flow lives as long as the model, which may be gone after the wait.
   QPointer<LauncherModel> model(&model_);
   const std::shared_ptr<Clock> clock = timing_.clock;
-  QCoro::Task<> pause = clock->wait(timing_.gameHideDelay);
-  co_await pause;
+  co_await clock->wait(timing_.gameHideDelay);
   if (!model || !running()) co_return;
   model_.setStatus(QStringLiteral("Quellhaven is running."));
   system_.hideApp();
@@ -147,8 +142,7 @@ void PlayFlow::exited(const GameProcess* which, int status, double lived) {
 
 QCoro::Task<> PlayFlow::stop() {
   std::shared_ptr<Runtime> rt = layer_.runtime();
-  QCoro::Task<> kill = rt->killWine();
-  co_await kill;
+  co_await rt->killWine();
   game_.reset();
   model_.setPhase(model_.clientPresent() ? Phase::ready : Phase::needInstall);
   model_.setStatus(QStringLiteral("Game stopped."));

@@ -21,12 +21,10 @@ ReadyStep::ReadyStep(LauncherModel& model, CompatLayer& layer) : model_(model), 
 
 QCoro::Task<> ReadyStep::run(std::string version, std::string summary,
                              std::optional<std::vector<std::string>> officialAddons) {
-  QCoro::Task<> client = configureClient(std::move(officialAddons));
-  co_await client;
+  co_await configureClient(std::move(officialAddons));
   std::optional<std::string> failure;
   try {
-    QCoro::Task<> prepare = layer_.prepare();
-    co_await prepare;
+    co_await layer_.prepare();
   } catch (const std::exception& e) {
     failure = e.what();
   }
@@ -45,13 +43,13 @@ QCoro::Task<> ReadyStep::run(std::string version, std::string summary,
 
 QCoro::Task<> ReadyStep::configureClient(std::optional<std::vector<std::string>> officialAddons) {
   // A deep walk of the account folders: off the main thread.
-  QCoro::Task<int> work = onWorker([paths = model_.paths(), official = std::move(officialAddons)] {
-    const int cleaned = official ? ClientFiles::reconcileAddons(paths, *official) : 0;
-    ClientFiles::ensureRealmList(paths);
-    ClientFiles::ensureConfigWtf(paths);
-    return cleaned;
-  });
-  const int cleaned = co_await work;
+  const int cleaned =
+      co_await onWorker([paths = model_.paths(), official = std::move(officialAddons)] {
+        const int cleaned = official ? ClientFiles::reconcileAddons(paths, *official) : 0;
+        ClientFiles::ensureRealmList(paths);
+        ClientFiles::ensureConfigWtf(paths);
+        return cleaned;
+      });
   if (cleaned >= 1) {
     model_.setDetail(QStringLiteral("Cleaned %1 unofficial addon folder(s).").arg(cleaned));
   }

@@ -14,18 +14,14 @@ QCoro::Task<> ResetFlow::run() {
   model_.setPhase(Phase::working);
   model_.setStatus(QStringLiteral("Resetting the compatibility layer..."));
   std::shared_ptr<Runtime> rt = layer_.runtime();
-  QCoro::Task<> wipe = rt->resetAll();
-  co_await wipe;
-  QCoro::Task<> resolve = rt->resolveSpec();
-  co_await resolve;
+  co_await rt->resetAll();
+  co_await rt->resolveSpec();
   if (!model_.clientPresent()) {
     model_.setPhase(Phase::needInstall);
     model_.setStatus(QStringLiteral("Reset complete."));
     co_return;
   }
-  QCoro::Task<> finish =
-      ready_.run(model_.gameVersion().toStdString(), "Reset complete", std::nullopt);
-  co_await finish;
+  co_await ready_.run(model_.gameVersion().toStdString(), "Reset complete", std::nullopt);
 }
 
 }  // namespace qh

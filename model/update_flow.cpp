@@ -31,12 +31,11 @@ QString q(const std::string& s) {
 
 // The client's cached server data describes the files it had before.
 QCoro::Task<> clearWdbCache(Paths paths) {
-  QCoro::Task<> work = onWorker([paths] {
+  co_await onWorker([paths] {
     if (const int cleared = ClientFiles::clearWdbCache(paths); cleared > 0) {
       Log::line("cleared " + std::to_string(cleared) + " WDB cache files");
     }
   });
-  co_await work;
 }
 
 // The engine's view of the model for one run.
@@ -82,15 +81,12 @@ UpdateFlow::UpdateFlow(LauncherModel& model, ModelServices services, CompatLayer
       timing_(std::move(timing)) {}
 
 QCoro::Task<> UpdateFlow::start() {
-  QCoro::Task<bool> selfUpdate = services_.selfUpdater.run(model_.paths(), model_.reporter());
-  const bool replaced = co_await selfUpdate;
+  const bool replaced = co_await services_.selfUpdater.run(model_.paths(), model_.reporter());
   if (replaced) co_return;
   startDetached(loadGameVersion(), "game version");
-  QCoro::Task<> resolve = resolveRuntimeSpec();
-  co_await resolve;
+  co_await resolveRuntimeSpec();
   if (model_.clientPresent()) {
-    QCoro::Task<> update = sync(false);
-    co_await update;
+    co_await sync(false);
     co_return;
   }
   model_.setPhase(Phase::needInstall);
@@ -117,24 +113,20 @@ QCoro::Task<> UpdateFlow::install(std::string folder) {
   Files::writeAtomic(model_.paths().stateDir / "install_path.txt", folder);
   // Working from the press on, so a second press cannot start a second install.
   model_.setPhase(Phase::working);
-  QCoro::Task<> resolve = resolveRuntimeSpec();
-  co_await resolve;
-  QCoro::Task<> update = sync(false);
-  co_await update;
+  co_await resolveRuntimeSpec();
+  co_await sync(false);
 }
 
 QCoro::Task<> UpdateFlow::sync(bool force) {
   auto host = std::make_shared<ModelHost>(model_, ready_, play_, timing_);
-  QCoro::Task<> run = UpdateEngine::sync(std::move(host), force);
-  co_await run;
+  co_await UpdateEngine::sync(std::move(host), force);
 }
 
 QCoro::Task<> UpdateFlow::loadGameVersion() {
   std::string body;
   try {
     const std::string url = Net::bust(model_.paths().base + "/game_version.txt");
-    QCoro::Task<std::string> fetch = services_.network.getString(url);
-    body = co_await fetch;
+    body = co_await services_.network.getString(url);
   } catch (const std::exception&) {
     co_return;
   }
@@ -145,8 +137,7 @@ QCoro::Task<> UpdateFlow::loadGameVersion() {
 
 QCoro::Task<> UpdateFlow::resolveRuntimeSpec() {
   std::shared_ptr<Runtime> runtime = layer_.runtime();
-  QCoro::Task<> resolve = runtime->resolveSpec();
-  co_await resolve;
+  co_await runtime->resolveSpec();
 }
 
 }  // namespace qh

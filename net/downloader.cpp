@@ -354,8 +354,7 @@ bool Downloader::cancelAll(double seconds) {
 }
 
 QCoro::Task<> Downloader::fetch(DownloadRequest request) {
-  QCoro::Task<> work = onOwnThread([request = std::move(request)] { fetchBlocking(request); });
-  co_await work;
+  co_await onOwnThread([request = std::move(request)] { fetchBlocking(request); });
 }
 
 }  // namespace qh

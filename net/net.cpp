@@ -41,15 +41,12 @@ std::string getStringBlocking(const std::string& url, const Timing& timing) {
 }
 
 QCoro::Task<std::string> getString(std::string url) {
-  QCoro::Task<std::string> work = getString(std::move(url), Timing{});
-  std::string body = co_await work;
+  std::string body = co_await getString(std::move(url), Timing{});
   co_return body;
 }
 
 QCoro::Task<std::string> getString(std::string url, Timing timing) {
-  QCoro::Task<std::string> work =
-      onWorker([url, timing] { return getStringBlocking(url, timing); });
-  std::string body = co_await work;
+  std::string body = co_await onWorker([url, timing] { return getStringBlocking(url, timing); });
   co_return body;
 }
 

@@ -15,7 +15,7 @@ class Network final : public Transport {
 
 }  // namespace
 
-std::shared_ptr<Transport> Transport::network() noexcept {
+std::shared_ptr<Transport> Transport::network() {
   static const std::shared_ptr<Transport> network = std::make_shared<Network>();
   return network;
 }

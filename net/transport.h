@@ -30,9 +30,7 @@ class Transport {
   virtual ssize_t write(int fd, const char* data, size_t size) = 0;
 
   // The network as it is and ::write; one object shared by every transfer.
-  // noexcept: as a request's default it would otherwise make g++ 12 warn
-  // that the members before it may be destroyed uninitialised.
-  static std::shared_ptr<Transport> network() noexcept;
+  static std::shared_ptr<Transport> network();
 };
 
 }  // namespace qh

@@ -109,8 +109,7 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing, std::shared_ptr
   const fs::path target = paths.stateDir / "selfupdate_target.txt";
 
   const std::string versionUrl = Net::bust(paths.base + "/mac/launcher_version.txt");
-  QCoro::Task<std::string> fetchVersion = Net::getString(versionUrl, timing);
-  const std::string versionText = co_await fetchVersion;
+  const std::string versionText = co_await Net::getString(versionUrl, timing);
   const Build server = parseBuild(Text::trimWhitespace(versionText));
   if (!server.value || *server.value <= QH::launcherBuild) {
     removeQuietly(target);
@@ -142,23 +141,20 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing, std::shared_ptr
 
   const fs::path work = paths.stateDir / "selfupdate";
   // A leftover unpacked launcher is thousands of files: cleared on a worker.
-  QCoro::Task<> prepare = onWorker([work] {
+  co_await onWorker([work] {
     removeQuietly(work);
     std::error_code ec;
     fs::create_directories(work, ec);
     if (ec) throw fs::filesystem_error("cannot create the working folder", work, ec);
   });
-  co_await prepare;
 
   const std::string url = paths.base + "/mac/Quellhaven-mac.zip?v=" + std::to_string(build);
   if (!validUrl(url)) co_return;
   const fs::path zip = work / "launcher.zip";
-  QCoro::Task<> download = Downloader::fetch({.url = url, .target = zip, .timing = timing});
-  co_await download;
+  co_await Downloader::fetch({.url = url, .target = zip, .timing = timing});
 
   const fs::path unpacked = work / "x";
-  QCoro::Task<> unzip = onWorker([zip, unpacked] { unpack(zip, unpacked); });
-  co_await unzip;
+  co_await onWorker([zip, unpacked] { unpack(zip, unpacked); });
 
   const auto fresh = firstApp(unpacked);
   const auto info = fresh ? Platform::openBundle(*fresh) : std::nullopt;
@@ -169,15 +165,13 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing, std::shared_ptr
   const fs::path bundle = *running;
   const fs::path backup = bundle.parent_path() / (bundle.filename().string() + ".old");
   const fs::path freshBundle = *fresh;
-  QCoro::Task<> swap = onWorker(
+  co_await onWorker(
       [system, bundle, freshBundle, backup] { swapBundles(*system, bundle, freshBundle, backup); });
-  co_await swap;
 
-  QCoro::Task<> settle = onWorker([target, build, work] {
+  co_await onWorker([target, build, work] {
     Files::writeAtomic(target, std::to_string(build));
     removeQuietly(work);
   });
-  co_await settle;
   if (auto err = system->startRelaunch(backup, bundle))
     throw systemError("cannot start", "/bin/sh", err);
   system->terminate();
@@ -206,9 +200,7 @@ QCoro::Task<> run(Paths paths, Status status, Timing timing, std::shared_ptr<Sys
   const fs::path stateDir = paths.stateDir;
   std::string message, logText;
   try {
-    QCoro::Task<> steps =
-        attempt(std::move(paths), std::move(status), std::move(timing), std::move(system));
-    co_await steps;
+    co_await attempt(std::move(paths), std::move(status), std::move(timing), std::move(system));
     co_return;
   } catch (const Error& e) {
     message = e.what();
@@ -219,9 +211,7 @@ QCoro::Task<> run(Paths paths, Status status, Timing timing, std::shared_ptr<Sys
     message = logText = "unknown failure";
   }
   // The record is flushed to disk: on a worker, after the handler.
-  QCoro::Task<> record =
-      onWorker([stateDir, message, logText] { recordFailure(stateDir, message, logText); });
-  co_await record;
+  co_await onWorker([stateDir, message, logText] { recordFailure(stateDir, message, logText); });
 }
 
 }  // namespace SelfUpdate

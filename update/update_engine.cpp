@@ -58,12 +58,10 @@ QCoro::Task<Remote> fetchRemote(std::shared_ptr<UpdateHost> host) {
   // The host's time-outs hold for the two texts as for every file.
   const Timing timing = host->timing();
   Remote remote;
-  QCoro::Task<std::string> version = Net::getString(Net::bust(base + "/version.txt"), timing);
-  const std::string versionBody = co_await version;
-  remote.version = Text::trimWhitespace(versionBody);
+  remote.version =
+      Text::trimWhitespace(co_await Net::getString(Net::bust(base + "/version.txt"), timing));
   host->setStatus("Reading file list...");
-  QCoro::Task<std::string> manifest = Net::getString(Net::bust(base + "/manifest.txt"), timing);
-  remote.manifest = co_await manifest;
+  remote.manifest = co_await Net::getString(Net::bust(base + "/manifest.txt"), timing);
   // A captive portal or a misconfigured server answers 200 with a web page.
   if (remote.version.find('<') != std::string::npos) {
     throw Error("The server sent a web page instead of the client version.");
@@ -107,16 +105,14 @@ Plan makePlan(const Remote& remote, const Paths& paths, bool force) {
 
 // The markers are flushed to disk, which may take long on a busy disk.
 QCoro::Task<> writeMarkers(Paths paths, std::shared_ptr<const Remote> remote) {
-  QCoro::Task<> work = onWorker(
+  co_await onWorker(
       [paths, remote] { Markers::write(paths.installDir, remote->version, remote->manifest); });
-  co_await work;
 }
 
 QCoro::Task<> appendLog(std::filesystem::path stateDir, std::string rel, int attempt,
                         std::string message) {
-  QCoro::Task<> work = onWorker(
+  co_await onWorker(
       [stateDir, rel, attempt, message] { DownloadLog::append(stateDir, rel, attempt, message); });
-  co_await work;
 }
 
 struct Outcome {
@@ -196,11 +192,10 @@ QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host, std::vector<M
   const double start = timing.clock->now();
   const StatusCallback report = host->reporter();
   for (size_t i = 0; i < needed->size(); ++i) {
-    QCoro::Task<Stop> run =
-        onOwnThread([needed, i, done, total, start, paths, timing, transport, report] {
+    const Stop stop =
+        co_await onOwnThread([needed, i, done, total, start, paths, timing, transport, report] {
           return firstAttempts(*needed, i, done, total, start, paths, timing, transport, report);
         });
-    const Stop stop = co_await run;
     for (; i < stop.index; ++i) done = addSize(done, (*needed)[i].size);
     host->setProgress(DownloadProgress::fraction(done, total));
     if (i == needed->size()) break;
@@ -216,14 +211,13 @@ QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host, std::vector<M
         Downloader::Progress progress =
             DownloadProgress::action(done, start, total, label, timing.clock, report);
         try {
-          QCoro::Task<> fetch = Downloader::fetch({.url = fileUrl(paths.base, entry, attempt),
-                                                   .target = paths.installDir / entry.rel,
-                                                   .expectedSize = entry.size,
-                                                   .sha1 = entry.sha1,
-                                                   .progress = progress,
-                                                   .timing = timing,
-                                                   .transport = transport});
-          co_await fetch;
+          co_await Downloader::fetch({.url = fileUrl(paths.base, entry, attempt),
+                                      .target = paths.installDir / entry.rel,
+                                      .expectedSize = entry.size,
+                                      .sha1 = entry.sha1,
+                                      .progress = progress,
+                                      .timing = timing,
+                                      .transport = transport});
           break;
         } catch (const NetError& e) {
           notFound = e.kind() == NetError::Kind::http && e.status() == 404;
@@ -235,21 +229,17 @@ QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host, std::vector<M
       // Written after the handler: a coroutine cannot suspend inside one.
       if (notFound) {
         ++out.skipped;
-        QCoro::Task<> log =
-            appendLog(paths.stateDir, entry.rel, attempt, "404 not on server, skipped");
-        co_await log;
+        co_await appendLog(paths.stateDir, entry.rel, attempt, "404 not on server, skipped");
         break;
       }
       out.lastError = error;
-      QCoro::Task<> log = appendLog(paths.stateDir, entry.rel, attempt, error);
-      co_await log;
+      co_await appendLog(paths.stateDir, entry.rel, attempt, error);
       if (attempt == attempts) {
         ++out.failed;
         break;
       }
       host->setDetail("Retrying (" + std::to_string(attempt) + "/3)...");
-      QCoro::Task<> pause = timing.clock->wait(attempt * timing.downloadRetryStep);
-      co_await pause;
+      co_await timing.clock->wait(attempt * timing.downloadRetryStep);
     }
     done = addSize(done, entry.size);
     host->setProgress(DownloadProgress::fraction(done, total));
@@ -289,8 +279,7 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
   std::optional<Remote> fetched;
   std::string problem;
   try {
-    QCoro::Task<Remote> fetch = fetchRemote(host);
-    fetched = co_await fetch;
+    fetched = co_await fetchRemote(host);
   } catch (const std::exception& e) {
     problem = e.what();
   }
@@ -304,9 +293,7 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
 
   // The list runs to megabytes: shared, it is never copied on this thread.
   const auto remote = std::make_shared<const Remote>(std::move(*fetched));
-  QCoro::Task<Plan> planning =
-      onWorker([remote, paths, force] { return makePlan(*remote, paths, force); });
-  Plan plan = co_await planning;
+  Plan plan = co_await onWorker([remote, paths, force] { return makePlan(*remote, paths, force); });
   if (plan.entries.empty()) {
     host->setStatus("Problem: The server's file list is empty or unreadable.");
     host->setDetail("Check your internet connection, then try again.");
@@ -316,23 +303,19 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
   host->setOfficialAddons(std::move(plan.officialAddons));
 
   if (plan.unchanged) {
-    QCoro::Task<> finish = host->finishReady(remote->version, "Up to date", true);
-    co_await finish;
+    co_await host->finishReady(remote->version, "Up to date", true);
     co_return;
   }
 
   host->setStatus(force ? "Verifying files..." : "Comparing files...");
   const StatusCallback report = host->reporter();
-  QCoro::Task<std::vector<ManifestEntry>> compare = onWorker(
+  std::vector<ManifestEntry> needed = co_await onWorker(
       [entries = std::move(plan.entries), known = std::move(plan.known), dir = paths.installDir,
        force, report] { return Compare::neededEntries(entries, known, dir, force, report); });
-  std::vector<ManifestEntry> needed = co_await compare;
 
   if (needed.empty()) {
-    QCoro::Task<> markers = writeMarkers(paths, remote);
-    co_await markers;
-    QCoro::Task<> finish = host->finishReady(remote->version, "Up to date", true);
-    co_await finish;
+    co_await writeMarkers(paths, remote);
+    co_await host->finishReady(remote->version, "Up to date", true);
     co_return;
   }
 
@@ -343,8 +326,7 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
     co_return;
   }
 
-  QCoro::Task<Outcome> download = downloadAll(host, std::move(needed), transport);
-  const Outcome outcome = co_await download;
+  const Outcome outcome = co_await downloadAll(host, std::move(needed), transport);
 
   if (outcome.failed > 0) {
     host->setStatus("Couldn't fetch " + std::to_string(outcome.failed) +
@@ -353,15 +335,12 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
     host->setPhase(Phase::needInstall);
     co_return;
   }
-  QCoro::Task<> markers = writeMarkers(paths, remote);
-  co_await markers;
-  QCoro::Task<> changed = host->clientFilesChanged();
-  co_await changed;
+  co_await writeMarkers(paths, remote);
+  co_await host->clientFilesChanged();
   const std::string summary = outcome.skipped == 0 ? std::string("Installed")
                                                    : "Ready (" + std::to_string(outcome.skipped) +
                                                          " unavailable file(s) skipped)";
-  QCoro::Task<> finish = host->finishReady(remote->version, summary, true);
-  co_await finish;
+  co_await host->finishReady(remote->version, summary, true);
 }
 
 }  // namespace UpdateEngine

@@ -25,8 +25,7 @@ namespace qh {
 namespace {
 
 QCoro::Task<> failOnWorker() {
-  QCoro::Task<> work = onWorker([] { throw std::invalid_argument("broken on the worker"); });
-  co_await work;
+  co_await onWorker([] { throw std::invalid_argument("broken on the worker"); });
 }
 
 TEST(OnWorkerTest, RethrowsTheWorkersExceptionOnTheAwaitingThread) {
@@ -123,8 +122,7 @@ TEST(PostIfAliveTest, AReportForATargetGoneIsDroppedWithItsCaptures) {
 }
 
 QCoro::Task<> failAfterAWait() {
-  QCoro::Task<> work = onWorker([] {});
-  co_await work;
+  co_await onWorker([] {});
   throw std::runtime_error("disk full");
 }
 
