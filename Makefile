@@ -33,14 +33,14 @@ SOAK_JOBS ?= 4
 soak: build
 	@build/bin/qh-soak --seeds $(SOAK_SEEDS) --jobs $(SOAK_JOBS)
 
-# libFuzzer targets with clang in build-fuzz/, each run FUZZ_SECONDS over its
+# libFuzzer targets with clang 16 in build-fuzz/, each run FUZZ_SECONDS over its
 # committed seeds; new inputs go to build-fuzz/corpus, crashes and inputs that
 # take over 30 s to build-fuzz/. A campaign: FUZZ_SECONDS=300.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = config_wtf realm_list manifest runtime_spec launcher_cfg version_text download_response
 FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer
 fuzz: setup
-	@CC=/usr/bin/clang CXX=/usr/bin/clang++ cmake -S . -B build-fuzz -G Ninja \
+	@CC=/usr/bin/clang-16 CXX=/usr/bin/clang++-16 cmake -S . -B build-fuzz -G Ninja \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQH_FUZZ=ON -DBUILD_TESTING=OFF \
 	  -DCMAKE_C_FLAGS="$(FUZZ_FLAGS)" -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" >/dev/null
 	@cmake --build build-fuzz -j2 --target $(subst _,-,$(addprefix fuzz-,$(FUZZ_TARGETS)))

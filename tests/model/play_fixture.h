@@ -75,10 +75,7 @@ if [ "$1" = -k ] && [ -f {rec}/pid ]; then /bin/kill "$(/bin/cat {rec}/pid)"; fi
   }
 
   std::string withRec(std::string script) const {
-    // Built by appending: g++ 12 warns falsely about "'" + path + "'".
-    std::string quoted = "'";
-    quoted += rec.string();
-    quoted += '\'';
+    const std::string quoted = "'" + rec.string() + "'";
     for (size_t at; (at = script.find("{rec}")) != std::string::npos;)
       script.replace(at, 5, quoted);
     return script;

@@ -39,13 +39,8 @@ TEST(IntegrityReport, FindsMissingAndWrongSizedFilesInManifestOrder) {
 TEST(IntegrityReport, ALongManifestKeepsEachSizeInItsPlace) {
   TempDir dir;
   const auto sizeOf = [](int folder, int file) { return folder * 3 + file + 1; };
-  // Built piece by piece: g++ 12 warns wrongly about chained string additions.
   const auto relOf = [](int folder, int file) {
-    std::string rel = "d";
-    rel += std::to_string(folder);
-    rel += "/f";
-    rel += std::to_string(file);
-    return rel;
+    return "d" + std::to_string(folder) + "/f" + std::to_string(file);
   };
   for (int k = 0; k < 50; ++k) {
     for (int j = 0; j < 3; ++j) {
