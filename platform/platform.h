@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -100,8 +99,6 @@ std::error_code startRelaunch(const std::filesystem::path& backup,
 void terminate();
 // True once terminate() was called in this process.
 bool terminationRequested();
-// Test seam: while set, terminate() queues this instead of quitting.
-void setTerminateForTesting(std::function<void()> handler);
 
 // --- Game launch: the launcher while the game runs ---
 

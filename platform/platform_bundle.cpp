@@ -1,9 +1,8 @@
 // The bundle and self-update functions whose implementation serves both
-// systems: test seams, tool runs, the size check before unpacking, terminate.
+// systems: tool runs, the size check before unpacking, terminate.
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <atomic>
-#include <mutex>
 #include <thread>
 
 #include "platform/platform.h"
@@ -15,8 +14,6 @@ namespace qh {
 namespace Platform {
 namespace {
 
-std::mutex seamMutex;
-std::function<void()> terminateOverride;
 std::atomic<bool> terminating{false};
 
 }  // namespace
@@ -73,28 +70,13 @@ std::error_code startRelaunch(const std::filesystem::path& backup,
 
 void terminate() {
   terminating = true;
-  std::function<void()> handler;
-  {
-    std::lock_guard lock(seamMutex);
-    handler = terminateOverride;
-  }
   QCoreApplication* app = QCoreApplication::instance();
   if (!app) return;
-  if (handler) {
-    QMetaObject::invokeMethod(app, handler, Qt::QueuedConnection);
-  } else {
-    QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
-  }
+  QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 bool terminationRequested() {
   return terminating;
-}
-
-void setTerminateForTesting(std::function<void()> handler) {
-  std::lock_guard lock(seamMutex);
-  terminateOverride = std::move(handler);
-  terminating = false;
 }
 
 }  // namespace Platform

@@ -33,15 +33,6 @@ const char* const readOnlyText =
     "from the website.";
 const char* const notValidText = "downloaded launcher is not a valid Quellhaven app";
 
-std::string utcStamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char buf[40];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S +0000", &utc);
-  return buf;
-}
-
 // Each record is one line, whatever a lower layer put in its message.
 std::string oneLine(std::string text) {
   for (char& c : text) {
@@ -54,7 +45,8 @@ std::string oneLine(std::string text) {
 void recordFailure(const fs::path& stateDir, const std::string& message,
                    const std::string& logText) {
   if (logText != message) Log::line("selfupdate: " + oneLine(logText));
-  Files::writeAtomic(stateDir / "selfupdate_last_error.txt", utcStamp() + "  " + oneLine(message));
+  const std::string stamp = Text::utcTime(std::time(nullptr), "%Y-%m-%d %H:%M:%S +0000");
+  Files::writeAtomic(stateDir / "selfupdate_last_error.txt", stamp + "  " + oneLine(message));
   Log::line("selfupdate: " + oneLine(message));
 }
 

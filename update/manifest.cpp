@@ -1,6 +1,7 @@
 #include "update/manifest.h"
 
 #include <charconv>
+#include <optional>
 #include <unordered_set>
 
 #include "core/text.h"
@@ -93,13 +94,6 @@ std::vector<std::string> officialAddons(const std::vector<ManifestEntry>& entrie
     if (seen.insert(Text::lower(name)).second) names.push_back(std::move(name));
   }
   return names;
-}
-
-std::optional<int64_t> fileSize(const std::filesystem::path& file) {
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(file, ec);
-  if (ec) return std::nullopt;
-  return static_cast<int64_t>(size);
 }
 
 }  // namespace qh::Manifest

@@ -4,8 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,10 +29,6 @@ std::vector<ManifestEntry> parse(std::string_view text);
 // The folder names below "Interface/AddOns/" in order of first appearance,
 // duplicates (by lower case) dropped, in the case first seen.
 std::vector<std::string> officialAddons(const std::vector<ManifestEntry>& entries);
-
-// The size of `file` (following symbolic links), or nullopt when it is
-// missing, not a regular file, or cannot be read.
-std::optional<int64_t> fileSize(const std::filesystem::path& file);
 
 }  // namespace Manifest
 
