@@ -6,6 +6,7 @@
 #include <new>
 
 #include "core/qh.h"
+#include "net/connection_cache.h"
 #include "net/net_error.h"
 
 namespace qh {
@@ -22,9 +23,10 @@ void unlockShare(CURL*, curl_lock_data data, void*) {
   shareLocks[data].unlock();
 }
 
-// Name lookups and TLS sessions outlive one transfer, so a run of downloads
-// from one server resolves once and resumes its TLS sessions. (Connections
-// are not shared: curl's shared connection cache is not safe across threads.)
+// Name lookups and TLS sessions outlive one transfer, so a request on a new
+// connection to a known server resolves nothing and resumes its TLS session.
+// (Connections travel with their handle through the connection cache: curl's
+// shared connection cache is not safe across threads.)
 CURLSH* share(const CurlLibrary& lib) {
   static CURLSH* const s = [&lib] {
     CURLSH* h = lib.shareInit();
@@ -68,7 +70,9 @@ CurlEasy::CurlEasy(const std::string& url, const Timing& timing) : lib_(CurlLibr
     lib_.urlCleanup(url_);
     throw NetError::shortMessage("bad URL " + url);
   }
-  curl_ = lib_.easyInit();
+  const ConnectionCache::Taken taken = ConnectionCache::take(lib_);
+  curl_ = taken.handle;
+  fromCache_ = taken.kept;
   if (!curl_) {
     lib_.urlCleanup(url_);
     throw std::bad_alloc();
@@ -98,13 +102,37 @@ CurlEasy::CurlEasy(const std::string& url, const Timing& timing) : lib_(CurlLibr
 }
 
 CurlEasy::~CurlEasy() {
-  lib_.easyCleanup(curl_);
+  if (keep_) {
+    long version = 0;
+    lib_.easyGetinfo(curl_, CURLINFO_HTTP_VERSION, &version);
+    ConnectionCache::give(lib_, curl_,
+                          version != CURL_HTTP_VERSION_2_0 && version != CURL_HTTP_VERSION_3);
+  } else {
+    lib_.easyCleanup(curl_);
+  }
   lib_.urlCleanup(url_);
 }
 
 CURLcode CurlEasy::perform() {
   error_[0] = '\0';
-  return lib_.easyPerform(curl_);
+  result_ = lib_.easyPerform(curl_);
+  return result_;
+}
+
+bool CurlEasy::reusedConnection() const {
+  long made = 0;
+  return fromCache_ && lib_.easyGetinfo(curl_, CURLINFO_NUM_CONNECTS, &made) == CURLE_OK &&
+         made == 0;
+}
+
+void CurlEasy::keepConnection() {
+  if (result_ != CURLE_OK) return;
+  curl_off_t announced = -1, received = -1;
+  lib_.easyGetinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+  lib_.easyGetinfo(curl_, CURLINFO_SIZE_DOWNLOAD_T, &received);
+  // Without a length the body ended with its connection, or with the end of
+  // its chunks, which curl checks itself.
+  keep_ = announced < 0 || announced == received;
 }
 
 std::string CurlEasy::message(CURLcode code) const {

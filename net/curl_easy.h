@@ -1,5 +1,8 @@
 // One libcurl easy handle set up the way every request of the launcher is:
-// user agent, time-outs, redirects, certificate authorities. Internal to net/.
+// user agent, time-outs, redirects, certificate authorities. The handle, and
+// the connections it holds, come from the connection cache and go back to it
+// when the request's owner says the answer checked out (keepConnection).
+// Internal to net/.
 // Thread-safety: one handle per thread at a time.
 #pragma once
 
@@ -40,11 +43,21 @@ class CurlEasy {
   int status() const;
   // The URL the last response came from, after redirects ("" when none).
   std::string effectiveUrl() const;
+  // Whether the last transfer went over a connection an earlier request had
+  // left open.
+  bool reusedConnection() const;
+  // Lets the next request use this one's connection, when the transfer ended
+  // well and its body was as long as announced; otherwise it is closed with
+  // the handle. Anything else the owner checked must have passed already.
+  void keepConnection();
 
  private:
   const CurlLibrary& lib_;
   CURL* curl_ = nullptr;
   CURLU* url_ = nullptr;
+  bool fromCache_ = false;
+  CURLcode result_ = CURLE_FAILED_INIT;
+  bool keep_ = false;
   char error_[CURL_ERROR_SIZE] = {};
 };
 

@@ -26,6 +26,7 @@ Loaded load() {
   resolveSymbol(handle, "curl_global_init", c.globalInit, missing);
   resolveSymbol(handle, "curl_easy_init", c.easyInit, missing);
   resolveSymbol(handle, "curl_easy_cleanup", c.easyCleanup, missing);
+  resolveSymbol(handle, "curl_easy_reset", c.easyReset, missing);
   resolveSymbol(handle, "curl_easy_setopt", c.easySetopt, missing);
   resolveSymbol(handle, "curl_easy_getinfo", c.easyGetinfo, missing);
   resolveSymbol(handle, "curl_easy_perform", c.easyPerform, missing);

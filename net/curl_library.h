@@ -12,6 +12,7 @@ struct CurlLibrary {
   decltype(&::curl_global_init) globalInit;
   decltype(&::curl_easy_init) easyInit;
   decltype(&::curl_easy_cleanup) easyCleanup;
+  decltype(&::curl_easy_reset) easyReset;
   decltype(&::curl_easy_setopt) easySetopt;
   decltype(&::curl_easy_getinfo) easyGetinfo;
   decltype(&::curl_easy_perform) easyPerform;

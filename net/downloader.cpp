@@ -71,6 +71,12 @@ class Transfer {
   ~Transfer() { closeFile(); }
 
   void run(const std::string& url);
+  // Hands the connection on to the next transfer; once the file has passed
+  // every check, so a server that sent more or less than it should have
+  // never leaves its bytes in the way of the next answer.
+  void keepConnection() {
+    if (easy_) easy_->keepConnection();
+  }
   // The digests of the whole ".part" as it stands after run(), in the order
   // asked for.
   std::vector<std::string> digests();
@@ -94,7 +100,7 @@ class Transfer {
   Downloader::Cancel cancel_;
   Throttle throttle_;
   Transport& transport_;
-  CurlEasy* easy_ = nullptr;
+  std::optional<CurlEasy> easy_;
   int64_t already_ = 0;
   int64_t received_ = 0;
   int fd_ = -1;
@@ -119,8 +125,7 @@ void Transfer::run(const std::string& url) {
     fs::remove(part_, ec);
     already_ = 0;
   }
-  CurlEasy easy(url, timing_);
-  easy_ = &easy;
+  CurlEasy& easy = easy_.emplace(url, timing_);
   easy.set(CURLOPT_BUFFERSIZE, receiveBuffer);
   easy.set(CURLOPT_HEADERFUNCTION, onHeader);
   easy.set(CURLOPT_HEADERDATA, this);
@@ -145,7 +150,6 @@ void Transfer::run(const std::string& url) {
   if (rc == CURLE_OK && !failure_ && !responded_) respond();
   closeFile();
   report(true);
-  easy_ = nullptr;
   if (failure_) std::rethrow_exception(failure_);
   if (rc != CURLE_OK) throw TransportError(easy.message(rc));
 }
@@ -332,6 +336,7 @@ void Downloader::fetchBlocking(const DownloadRequest& request) {
   fs::rename(part, to);
   // A wrong-sized file stays in place; the next comparison finds it by its size.
   if (wrongSize) throw *wrongSize;
+  transfer.keepConnection();
 }
 
 Downloader::Hold::Hold(Cancel cancel) : cancel_(std::move(cancel)) {

@@ -4,6 +4,7 @@
 
 #include "core/async.h"
 #include "core/text.h"
+#include "net/connection_cache.h"
 #include "net/curl_easy.h"
 #include "net/net_error.h"
 
@@ -27,17 +28,31 @@ std::string bust(std::string_view url) {
 }
 
 std::string getStringBlocking(const std::string& url, const Timing& timing) {
-  CurlEasy easy(url, timing);
-  std::string body;
-  easy.set(CURLOPT_WRITEFUNCTION, collect);
-  easy.set(CURLOPT_WRITEDATA, &body);
-  // Text compresses well; let the server choose among what curl can decode.
-  easy.set(CURLOPT_ACCEPT_ENCODING, "");
-  const CURLcode rc = easy.perform();
-  if (rc != CURLE_OK) throw TransportError(easy.message(rc));
-  const int status = easy.status();
-  if (status != 200) throw NetError::http(status, url);
-  return Text::toUtf8Lossy(body);
+  for (bool first = true;; first = false) {
+    CurlEasy easy(url, timing);
+    std::string body;
+    easy.set(CURLOPT_WRITEFUNCTION, collect);
+    easy.set(CURLOPT_WRITEDATA, &body);
+    // Text compresses well; let the server choose among what curl can decode.
+    easy.set(CURLOPT_ACCEPT_ENCODING, "");
+    if (!first) easy.set(CURLOPT_FRESH_CONNECT, 1L);
+    const CURLcode rc = easy.perform();
+    // A kept connection the server has given up on or spoilt fails a request
+    // that a new connection would not: that one request is made again, once.
+    // A time-out is not the connection's fault and would only double the wait.
+    if (rc != CURLE_OK && first && rc != CURLE_OPERATION_TIMEDOUT && easy.reusedConnection()) {
+      continue;
+    }
+    if (rc != CURLE_OK) throw TransportError(easy.message(rc));
+    easy.keepConnection();
+    const int status = easy.status();
+    if (status != 200) throw NetError::http(status, url);
+    return Text::toUtf8Lossy(body);
+  }
+}
+
+void closeIdleConnections() {
+  ConnectionCache::closeIdle();
 }
 
 QCoro::Task<std::string> getString(std::string url) {

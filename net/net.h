@@ -31,6 +31,12 @@ std::string bust(std::string_view url);
 // Thread-safety: blocks; worker threads only.
 std::string getStringBlocking(const std::string& url, const Timing& timing = {});
 
+// Closes the connections kept open for the next request (see
+// net/connection_cache.h), so a launcher that is done with the server holds
+// none open; the next request opens a new one.
+// Thread-safety: any thread.
+void closeIdleConnections();
+
 // getStringBlocking on a worker thread, resuming the caller on its own thread.
 // Thread-safety: await from the main thread.
 QCoro::Task<std::string> getString(std::string url);

@@ -271,6 +271,10 @@ std::string fileUrl(const std::string& base, const ManifestEntry& entry, int att
 
 QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
                    std::shared_ptr<Transport> transport) {
+  // The run's requests share a connection; once it ends, none stays open.
+  const struct CloseConnections {
+    ~CloseConnections() { Net::closeIdleConnections(); }
+  } closeConnections;
   host->setPhase(Phase::working);
   host->setProgress(std::nullopt);
   host->setDetail("");

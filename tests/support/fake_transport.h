@@ -11,7 +11,8 @@
 // Answers must fit a socket's buffer (some 100 KiB). Header-only, for the
 // fuzz target. Thread-safety: one transfer at a time; answer() between them.
 //
-// FillingDisk, below, keeps the network and fills the disk instead.
+// FillingDisk, below, keeps the network and fills the disk instead;
+// WatchedNetwork keeps both and tells a test when each request goes out.
 #pragma once
 
 #include <sys/socket.h>
@@ -24,6 +25,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -134,6 +136,20 @@ class FillingDisk final : public Transport {
  private:
   std::mutex mutex_;
   size_t room_;
+};
+
+// The network as it is; `onRequest` runs on the transfer's thread each time
+// a request is about to go out, its connection already chosen.
+class WatchedNetwork final : public Transport {
+ public:
+  explicit WatchedNetwork(std::function<void()> onRequest) : onRequest_(std::move(onRequest)) {}
+
+  std::string socketName() const override { return {}; }
+  void connected() override { onRequest_(); }
+  ssize_t write(int fd, const char* data, size_t size) override { return ::write(fd, data, size); }
+
+ private:
+  const std::function<void()> onRequest_;
 };
 
 }  // namespace qh

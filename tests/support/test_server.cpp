@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "net/net.h"
+
 namespace qh {
 
 namespace {
@@ -76,6 +78,9 @@ void TestServer::start() {
 }
 
 TestServer::~TestServer() {
+  // The server waits for its kept connections to go idle for a second before
+  // it stops; the launcher's side closes them at once.
+  Net::closeIdleConnections();
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
@@ -173,7 +178,7 @@ TestServer::Fault TestServer::takeFault(const Request& request, const std::strin
 }
 
 void TestServer::handle(const httplib::Request& req, httplib::Response& res) {
-  Request seen{req.target, req.path, {}};
+  Request seen{req.target, req.path, {}, req.remote_port};
   for (const auto& [name, value] : req.headers) {
     if (!name.starts_with("REMOTE_") && !name.starts_with("LOCAL_")) {
       seen.headers.emplace(lower(name), value);
@@ -238,22 +243,26 @@ void TestServer::handle(const httplib::Request& req, httplib::Response& res) {
           return false;
         }
         if (fault.dropAfter && *sent >= *fault.dropAfter) return false;
-        size_t end = part.count;
-        if (fault.dropAfter) end = std::min(end, *fault.dropAfter);
-        if (fault.stallAfter) end = std::min(end, *fault.stallAfter);
-        if (*hook) end = std::min(end, *fault.hookAfter);
         // Past the announced length the library would stop asking, so a body
-        // longer than announced goes out in one piece.
-        size_t n = announced < part.count ? end - *sent : std::min<size_t>(end - *sent, 65536);
-        if (n == 0) return true;
-        if (!sink.write(data + *sent, n)) return false;
-        *sent += n;
-        {
-          std::lock_guard lock(mutex_);
-          sent_[path] += n;
-        }
-        if (hookDue()) std::exchange(*hook, nullptr)();
-        return true;
+        // longer than announced goes out in this call.
+        const bool longer = announced < part.count;
+        do {
+          size_t end = part.count;
+          if (fault.dropAfter) end = std::min(end, *fault.dropAfter);
+          if (fault.stallAfter) end = std::min(end, *fault.stallAfter);
+          if (*hook) end = std::min(end, *fault.hookAfter);
+          const size_t n = longer ? end - *sent : std::min<size_t>(end - *sent, 65536);
+          if (n == 0) return true;
+          if (!sink.write(data + *sent, n)) return false;
+          *sent += n;
+          {
+            std::lock_guard lock(mutex_);
+            sent_[path] += n;
+          }
+          if (hookDue()) std::exchange(*hook, nullptr)();
+        } while (longer && *sent < part.count);
+        // Returning false after the last byte makes the library close the connection.
+        return !(fault.closeAfterBody && *sent >= part.count);
       });
 }
 

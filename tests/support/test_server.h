@@ -44,9 +44,12 @@ class TestServer {
     // After this many body bytes send nothing more until the server stops.
     std::optional<size_t> stallAfter = std::nullopt;
     // Announce this "Content-Length" whatever the body is. Shorter than the
-    // body: the whole body is sent anyway; longer: the connection is closed
+    // body: the whole body is sent anyway (in two writes around the hook when
+    // `hookAfter` is the announced length); longer: the connection is closed
     // after the body.
     std::optional<size_t> contentLength = std::nullopt;
+    // Close the connection once the body is out, without saying so before.
+    bool closeAfterBody = false;
     // Serve the file as if it were this long (cut short or padded), with one
     // byte flipped, or answering a range with the whole file or with a 206
     // that starts `rangeEarly` bytes before the asked offset.
@@ -64,6 +67,7 @@ class TestServer {
     std::string target;  // path and query as sent, still percent-encoded
     std::string path;    // decoded path, no query
     std::multimap<std::string, std::string> headers;  // names lower-cased
+    int port = 0;                                     // the client's: one per connection
     // The first value of header `name` (any case), "" when absent.
     std::string header(const std::string& name) const;
   };

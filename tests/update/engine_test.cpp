@@ -3,10 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <set>
+
 #include "core/log.h"
 #include "fake_host.h"
 #include "net/hash.h"
 #include "support/fake_clock.h"
+#include "support/fake_transport.h"
+#include "support/gate.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
@@ -188,6 +193,48 @@ TEST_F(EngineTest, AMissingFileIsSkippedAFailingOneRetriedThenReported) {
   EXPECT_EQ(clock->waits().size(), 3u);
   EXPECT_EQ(host->finishes.at(0).summary, "Ready (1 unavailable file(s) skipped)");
   EXPECT_EQ(slurp(dir / "client/.qhversion"), "1.0");
+}
+
+// One connection carries the run until the server closes it after a file,
+// then until it writes stray bytes after one: the file whose answer they
+// spoil is retried as any failed file is, and nothing that arrived whole is
+// fetched again.
+TEST_F(EngineTest, ADroppedOrSpoiltConnectionCostsOneRetryAndNoFinishedFile) {
+  publish("Wow.exe", "MZ");
+  for (const char* name : {"a", "b", "c", "d"}) {
+    publish("Data/" + std::string(name) + ".MPQ", randomBytes(100000, name[0]));
+  }
+  server.fault("/Data/a.MPQ", {.closeAfterBody = true}, 1);
+  Gate late;
+  std::atomic<bool> armed = false;
+  server.fault("/Data/b.MPQ",
+               {.contentLength = 100000,
+                .resize = 100020,
+                .hook =
+                    [&] {
+                      armed = true;
+                      late.wait();
+                    },
+                .hookAfter = 100000},
+               1);
+  const auto net = std::make_shared<WatchedNetwork>([&] {
+    if (armed) late.open();
+  });
+  runTask(UpdateEngine::sync(host, false, net));
+  for (const char* name : {"a", "b", "c", "d"}) {
+    const std::string rel = "Data/" + std::string(name) + ".MPQ";
+    EXPECT_EQ(client(rel), randomBytes(100000, name[0])) << rel;
+    EXPECT_EQ(targets("/" + rel).size(), name[0] == 'c' ? 2u : 1u) << rel;
+  }
+  EXPECT_TRUE(targets("/Data/c.MPQ").back().ends_with("&r=2"));
+  EXPECT_EQ(host->details, (std::vector<std::string>{"", "Retrying (1/3)..."}));
+  const std::string log = errorLog();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
+  EXPECT_NE(log.find("attempt 1/4  Data/c.MPQ  "), std::string::npos) << log;
+  EXPECT_EQ(host->finishes.at(0).summary, "Installed");
+  std::set<int> connections;
+  for (const auto& r : server.requests()) connections.insert(r.port);
+  EXPECT_EQ(connections.size(), 3u);
 }
 
 TEST_F(EngineTest, FailedRequestsSayWhyAndPickThePhaseByTheExecutable) {
