@@ -13,8 +13,11 @@
 
 namespace qh::Hash {
 
-// Bytes per read, and the bound on memory per hash.
-inline constexpr size_t chunkSize = 8 * 1024 * 1024;
+// Bytes per read, and the bound on memory per hash. Reading from the page
+// cache is a copy into this buffer: one that fits the core's own cache takes
+// a third of the time one of megabytes does, and the hash then reads it from
+// there rather than from memory.
+inline constexpr size_t chunkSize = 64 * 1024;
 
 enum class Algorithm { sha1, sha256 };
 
