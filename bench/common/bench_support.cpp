@@ -144,7 +144,13 @@ bool accepts(int port) {
 
 }  // namespace
 
-Nginx::Nginx(const fs::path& root, const fs::path& work) : port_(freePort()) {
+Nginx::Nginx(const fs::path& root, const fs::path& work, const std::optional<NginxTls>& tls)
+    : port_(freePort()), tls_(tls.has_value()) {
+  std::string listen = "    listen 127.0.0.1:" + std::to_string(port_);
+  if (tls) {
+    listen += " ssl;\n    ssl_certificate " + tls->certificate.string() +
+              ";\n    ssl_certificate_key " + tls->key.string();
+  }
   fs::create_directories(work);
   const fs::path conf = work / "nginx.conf";
   std::ofstream(conf) << (geteuid() == 0 ? "user root;\n" : "")  //
@@ -163,7 +169,7 @@ Nginx::Nginx(const fs::path& root, const fs::path& work) : port_(freePort()) {
                       << "  scgi_temp_path " << (work / "scgi").string() << ";\n"
                       << "  types { application/octet-stream bin; }\n"
                       << "  server {\n"
-                      << "    listen 127.0.0.1:" << port_ << ";\n"
+                      << listen << ";\n"
                       << "    root " << root.string() << ";\n"
                       << "  }\n"
                       << "}\n";
@@ -185,7 +191,7 @@ Nginx::~Nginx() {
 }
 
 std::string Nginx::url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + path;
 }
 
 }  // namespace bench

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,19 +56,29 @@ double best(int n, const std::function<void()>& work);
 // Peak resident memory of this process, in MiB.
 double peakRssMiB();
 
+// The certificate (PEM) and key with which nginx answers HTTPS.
+struct NginxTls {
+  std::filesystem::path certificate;
+  std::filesystem::path key;
+};
+
 // nginx (/usr/sbin/nginx) serving `root` on 127.0.0.1 and a free port, with
-// its configuration, logs and pid file under `work`. Stopped by the destructor.
+// its configuration, logs and pid file under `work`; over HTTPS when `tls` is
+// given. Stopped by the destructor.
 class Nginx {
  public:
-  Nginx(const std::filesystem::path& root, const std::filesystem::path& work);
+  Nginx(const std::filesystem::path& root, const std::filesystem::path& work,
+        const std::optional<NginxTls>& tls = std::nullopt);
   ~Nginx();
   Nginx(const Nginx&) = delete;
   Nginx& operator=(const Nginx&) = delete;
   std::string url(const std::string& path) const;
+  int port() const { return port_; }
 
  private:
   int port_ = 0;
   pid_t pid_ = -1;
+  bool tls_ = false;
 };
 
 }  // namespace qh::bench
