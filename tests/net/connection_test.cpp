@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <set>
 #include <thread>
@@ -137,9 +138,10 @@ TEST(Connections, StrayBytesOnAKeptConnectionNeverReachTheNextAnswer) {
   fetch(server, "/b.bin", dir / "b.bin", 150000, net);
   EXPECT_EQ(slurp(dir / "a.bin"), fileA);
   EXPECT_EQ(slurp(dir / "b.bin"), fileB);
+  // Each connection's requests are recorded by its own server thread, in any order.
   const std::vector<int> a = ports(server, "/a.bin"), b = ports(server, "/b.bin");
   ASSERT_EQ(b.size(), 2u);
-  EXPECT_EQ(b[0], a.at(0)) << "the failed attempt was not on the kept connection";
+  EXPECT_NE(std::find(b.begin(), b.end(), a.at(0)), b.end()) << "no attempt on the kept connection";
   EXPECT_NE(b[1], b[0]);
 
   // Before a text request: it gets its text all the same, on a new connection.
@@ -152,7 +154,7 @@ TEST(Connections, StrayBytesOnAKeptConnectionNeverReachTheNextAnswer) {
   textLate.open();
   EXPECT_EQ(Net::getStringBlocking(server.url("/version.txt")), "8\n");
   const std::vector<int> texts = ports(server, "/version.txt");
-  EXPECT_NE(texts.back(), texts.front());
+  EXPECT_EQ(std::set<int>(texts.begin(), texts.end()).size(), 2u);
 }
 
 }  // namespace
