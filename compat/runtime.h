@@ -39,6 +39,10 @@ class Runtime {
   // Sets spec from the server's "/mac/runtime.txt" (caching its text), else
   // from the cached copy, else from the built-in description. Never throws.
   QCoro::Task<> resolveSpec();
+  // Sets spec from the cached copy, else from the built-in description,
+  // without asking the server; true when the cached copy was used. Blocks on
+  // one small read.
+  bool useCachedSpec();
 
   // Locations; those of one runtime are nullopt while no spec is known.
   std::filesystem::path cachedSpecFile() const;

@@ -6,6 +6,7 @@
 #include "client/config_wtf.h"
 #include "core/async.h"
 #include "model/compat_layer.h"
+#include "model/diagnostics_flow.h"
 #include "model/play_flow.h"
 #include "model/ready_step.h"
 #include "model/reset_flow.h"
@@ -24,7 +25,8 @@ LauncherModel::LauncherModel(Paths paths, ModelServices services, Timing timing,
       ready_(std::make_unique<ReadyStep>(*this, *layer_)),
       play_(std::make_unique<PlayFlow>(*this, services.system, *layer_, timing)),
       update_(std::make_unique<UpdateFlow>(*this, services, *layer_, *ready_, *play_, timing)),
-      reset_(std::make_unique<ResetFlow>(*this, *layer_, *ready_)) {}
+      reset_(std::make_unique<ResetFlow>(*this, *layer_, *ready_)),
+      diagnostics_(std::make_unique<DiagnosticsFlow>(*this, services.system)) {}
 
 LauncherModel::~LauncherModel() = default;
 
@@ -164,6 +166,10 @@ void LauncherModel::playWithDiagnostics() {
 
 void LauncherModel::forceQuitGame() {
   startDetached(play_->stop(), "force quit");
+}
+
+void LauncherModel::saveDiagnostics() {
+  startDetached(diagnostics_->save(), "save diagnostics");
 }
 
 void LauncherModel::resetCompatibilityLayer() {

@@ -23,6 +23,7 @@
 namespace qh {
 
 class CompatLayer;
+class DiagnosticsFlow;
 class PlayFlow;
 class ReadyStep;
 class ResetFlow;
@@ -116,6 +117,8 @@ class LauncherModel : public QObject {
   // Open the install folder / the support folder (logs) in the file manager.
   Q_INVOKABLE void openGameFolder();
   Q_INVOKABLE void openLogs();
+  // Tools: the diagnostics zip for support, saved to the Desktop and shown.
+  Q_INVOKABLE void saveDiagnostics();
   Q_INVOKABLE void dismissAlert();
 
   // The install folder a folder-panel choice stands for: `chosen` itself when it
@@ -156,6 +159,7 @@ class LauncherModel : public QObject {
   std::unique_ptr<PlayFlow> play_;
   std::unique_ptr<UpdateFlow> update_;
   std::unique_ptr<ResetFlow> reset_;
+  std::unique_ptr<DiagnosticsFlow> diagnostics_;
 };
 
 }  // namespace qh

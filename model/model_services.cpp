@@ -1,5 +1,9 @@
 #include "model/model_services.h"
 
+#include <QStandardPaths>
+#include <QString>
+
+#include "platform/machine.h"
 #include "platform/platform.h"
 #include "selfupdate/self_update.h"
 
@@ -27,6 +31,26 @@ std::optional<std::filesystem::path> RealSystem::resourcesDir() const {
 
 std::filesystem::path RealSystem::homeDir() const {
   return Platform::homeDir();
+}
+
+std::string RealSystem::loginName() const {
+  return Platform::loginName();
+}
+
+std::vector<std::filesystem::path> RealSystem::saveFolders() const {
+  std::vector<std::filesystem::path> folders;
+  for (const auto location : {QStandardPaths::DesktopLocation, QStandardPaths::DownloadLocation}) {
+    const QString folder = QStandardPaths::writableLocation(location);
+    std::error_code ec;
+    if (!folder.isEmpty() && std::filesystem::is_directory(folder.toStdString(), ec))
+      folders.emplace_back(folder.toStdString());
+  }
+  folders.push_back(Platform::homeDir());
+  return folders;
+}
+
+void RealSystem::reveal(const std::filesystem::path& file) {
+  Platform::revealFile(file);
 }
 
 QCoro::Task<bool> RealSelfUpdater::run(Paths paths, StatusCallback report) {

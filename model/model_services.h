@@ -8,6 +8,8 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "compat/rosetta.h"
 #include "core/paths.h"
@@ -33,6 +35,13 @@ class System {
   virtual std::optional<std::filesystem::path> resourcesDir() const = 0;
   // The user's home folder, which a leading "~" of a typed folder stands for.
   virtual std::filesystem::path homeDir() const = 0;
+  // The user's login name; "" when there is none.
+  virtual std::string loginName() const = 0;
+  // Where a file made for the user goes, the likeliest first: the Desktop,
+  // else the Downloads folder, then the home folder; only folders that exist.
+  virtual std::vector<std::filesystem::path> saveFolders() const = 0;
+  // Shows `file` in the Finder or the file manager.
+  virtual void reveal(const std::filesystem::path& file) = 0;
   // The machine as the Rosetta 2 gate sees it.
   virtual const RosettaHost& rosetta() const = 0;
 };
@@ -62,6 +71,9 @@ class RealSystem final : public System {
   void quitApp() override;
   std::optional<std::filesystem::path> resourcesDir() const override;
   std::filesystem::path homeDir() const override;
+  std::string loginName() const override;
+  std::vector<std::filesystem::path> saveFolders() const override;
+  void reveal(const std::filesystem::path& file) override;
   const RosettaHost& rosetta() const override { return rosetta_; }
 
  private:

@@ -13,6 +13,7 @@
 #include "update/download_log.h"
 #include "update/download_progress.h"
 #include "update/install_tree.h"
+#include "update/last_comparison.h"
 #include "update/markers.h"
 
 namespace qh {
@@ -313,9 +314,14 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
 
   host->setStatus(force ? "Verifying files..." : "Comparing files...");
   const StatusCallback report = host->reporter();
-  std::vector<ManifestEntry> needed = co_await onWorker(
-      [entries = std::move(plan.entries), known = std::move(plan.known), dir = paths.installDir,
-       force, report] { return Compare::neededEntries(entries, known, dir, force, report); });
+  std::vector<ManifestEntry> needed =
+      co_await onWorker([entries = std::move(plan.entries), known = std::move(plan.known),
+                         dir = paths.installDir, state = paths.stateDir, force, report] {
+        std::vector<ManifestEntry> different =
+            Compare::neededEntries(entries, known, dir, force, report);
+        LastComparison::write(state, different);
+        return different;
+      });
 
   if (needed.empty()) {
     co_await writeMarkers(paths, remote);

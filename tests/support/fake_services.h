@@ -20,6 +20,10 @@ class FakeSystem final : public System {
   std::vector<std::string> events;
   std::optional<std::filesystem::path> resources;
   std::filesystem::path home = "/nonexistent-home";
+  std::string login = "player";
+  std::vector<std::filesystem::path> folders;
+  // Every file reveal() was asked to show.
+  std::vector<std::filesystem::path> revealed;
   FakeRosetta machine;
 
   void hideApp() override { events.push_back("hide"); }
@@ -28,6 +32,9 @@ class FakeSystem final : public System {
   void quitApp() override { events.push_back("quit"); }
   std::optional<std::filesystem::path> resourcesDir() const override { return resources; }
   std::filesystem::path homeDir() const override { return home; }
+  std::string loginName() const override { return login; }
+  std::vector<std::filesystem::path> saveFolders() const override { return folders; }
+  void reveal(const std::filesystem::path& file) override { revealed.push_back(file); }
   const RosettaHost& rosetta() const override { return machine; }
 };
 

@@ -28,8 +28,10 @@ class RecordingModel : public LauncherModel {
   using LauncherModel::LauncherModel;
   int primaryActions = 0;
   int speedCycles = 0;
+  int diagnosticsSaves = 0;
   Q_INVOKABLE void primaryAction() { ++primaryActions; }
   Q_INVOKABLE void cycleSpeedLimit() { ++speedCycles; }
+  Q_INVOKABLE void saveDiagnostics() { ++diagnosticsSaves; }
 };
 
 class WindowTest : public ::testing::Test {

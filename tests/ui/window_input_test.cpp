@@ -82,7 +82,7 @@ TEST_F(WindowInputTest, ClicksReachTheFolderPanelTheButtonAndTheSpeedChip) {
   EXPECT_EQ(model->speedCycles, 1);
 }
 
-TEST_F(WindowInputTest, ToolsMenuListsTheNineCommandsInOrder) {
+TEST_F(WindowInputTest, ToolsMenuListsTheTenCommandsInOrder) {
   QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre("toolsButton"));
   drainEvents();
   shot("tools-menu");
@@ -100,7 +100,8 @@ TEST_F(WindowInputTest, ToolsMenuListsTheNineCommandsInOrder) {
   EXPECT_EQ(texts, QStringList({"Verify & repair files", "Clear update cache",
                                 "Reset video settings (windowed)", "Download speed: Unlimited", "-",
                                 "Open game folder", "Open logs", "-", "Play with diagnostics log",
-                                "Force-quit the game", "Reset compatibility layer"}));
+                                "Force-quit the game", "Reset compatibility layer", "-",
+                                "Save diagnostics..."}));
   // The speed item runs the model's command and its text follows the step.
   QObject* speed = window->find("speedItem");
   ASSERT_NE(speed, nullptr);
@@ -108,6 +109,10 @@ TEST_F(WindowInputTest, ToolsMenuListsTheNineCommandsInOrder) {
   EXPECT_EQ(model->speedCycles, 1);
   model->setSpeedStep(5);
   EXPECT_EQ(speed->property("text").toString(), "Download speed: 256 KB/s");
+  QObject* diagnostics = window->find("diagnosticsItem");
+  ASSERT_NE(diagnostics, nullptr);
+  QMetaObject::invokeMethod(diagnostics, "triggered");
+  EXPECT_EQ(model->diagnosticsSaves, 1);
 }
 
 }  // namespace

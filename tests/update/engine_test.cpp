@@ -112,6 +112,10 @@ TEST_F(EngineTest, FirstInstallThenTheFastPathThenAForcedVerify) {
   EXPECT_EQ(client("Data/f7"), std::string(1000, 'h'));
   EXPECT_EQ(client("Data/f3"), std::string(1000, 'd'));
   EXPECT_EQ(targets("/Data/f7").size(), 1u);
+  // What the comparison found is kept for the diagnostics.
+  const std::string found = slurp(dir / "state/last_comparison.txt");
+  EXPECT_NE(found.find(" UTC: 2 file(s) different\nData/f3\nData/f7\n"), std::string::npos)
+      << found;
   EXPECT_TRUE(host->sawStatus("Verifying files..."));
   EXPECT_TRUE(host->sawStatus("Verifying files... (10 of 15)"));
   EXPECT_EQ(host->finishes.at(0).summary, "Installed");

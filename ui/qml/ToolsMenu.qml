@@ -51,4 +51,6 @@ Menu {
     ToolItem { text: "Play with diagnostics log"; onTriggered: launcher.playWithDiagnostics() }
     ToolItem { text: "Force-quit the game"; onTriggered: launcher.forceQuitGame() }
     ToolItem { text: "Reset compatibility layer"; onTriggered: launcher.resetCompatibilityLayer() }
+    ToolSeparator {}
+    ToolItem { objectName: "diagnosticsItem"; text: "Save diagnostics..."; onTriggered: launcher.saveDiagnostics() }
 }
