@@ -2,6 +2,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 
+#include "app/command_line.h"
 #include "app/demo_autopilot.h"
 #include "app/shell.h"
 #include "core/log.h"
@@ -15,12 +16,12 @@
 using namespace qh;
 
 int main(int argc, char** argv) {
+  if (const auto status = CommandLine::run(argc, argv)) return *status;
   QElapsedTimer sinceStart;
   sinceStart.start();
   std::jthread fonts = Platform::readFontsAhead();
   QGuiApplication app(argc, argv);
-  QCoreApplication::setOrganizationName("Quellhaven");
-  QCoreApplication::setApplicationName("Quellhaven Launcher");
+  CommandLine::nameApplication();
   Shell::quitOnTerminate();
 
   // The pictures are made on other threads while the model and the window

@@ -35,10 +35,15 @@ fs::path Paths::gameExe() const {
 }
 
 Paths Paths::load() {
+  const fs::path stateDir = Platform::applicationSupportDir() / "Quellhaven";
+  std::error_code ec;
+  fs::create_directories(stateDir, ec);
+  return read();
+}
+
+Paths Paths::read() {
   Paths p;
   p.stateDir = Platform::applicationSupportDir() / "Quellhaven";
-  std::error_code ec;
-  fs::create_directories(p.stateDir, ec);
   p.base = baseURL(p.stateDir);
   p.installDir = Platform::homeDir() / "Quellhaven";
   if (const auto saved = Files::readUtf8(p.stateDir / "install_path.txt")) {

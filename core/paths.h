@@ -22,6 +22,9 @@ struct Paths {
   // Resolves the locations from "launcher.cfg" and "install_path.txt" in the
   // support folder, creating that folder. Never fails: defaults fill every gap.
   static Paths load();
+  // The same locations, creating nothing: for a run that must leave the
+  // support folder as it found it.
+  static Paths read();
 };
 
 }  // namespace qh
