@@ -1,5 +1,5 @@
 # Every target first makes sure the machine has what it needs.
-.PHONY: setup build test asan tsan soak fuzz bench demo demo-reset format clean
+.PHONY: setup build test asan tsan soak fuzz bench demo demo-reset format clean package package-test
 
 setup:
 	@scripts/setup
@@ -53,6 +53,14 @@ fuzz: setup
 
 bench: build
 	@scripts/bench
+
+# The Linux package, build/package/*.deb, with its desktop entry and metainfo
+# validated; package-test installs it here with apt (root), runs it and removes it.
+package: build
+	@scripts/package
+
+package-test: package
+	@scripts/package-install-test
 
 demo: build
 	@scripts/demo

@@ -3,6 +3,8 @@
 #include <QStandardPaths>
 #include <QString>
 
+#include "core/log.h"
+#include "model/package_managed.h"
 #include "platform/machine.h"
 #include "platform/platform.h"
 #include "selfupdate/self_update.h"
@@ -54,6 +56,12 @@ void RealSystem::reveal(const std::filesystem::path& file) {
 }
 
 QCoro::Task<bool> RealSelfUpdater::run(Paths paths, StatusCallback report) {
+  if (packageManaged(Platform::resourcesDir())) {
+    Log::line(
+        "selfupdate: skipped: the system's package manager installed this launcher and "
+        "updates it");
+    co_return false;
+  }
   SelfUpdate::Status notice = [report](std::string text) { report(text, std::nullopt); };
   co_await SelfUpdate::run(std::move(paths), std::move(notice));
   // A swapped launcher has asked to quit; the new one does the rest.

@@ -2,6 +2,8 @@
 // 420 × 420 for a 210-point slot on high-density screens) and "tunnel.jpg" (a
 // receding stone passage towards warm light), deterministically, so the build
 // makes them instead of the repository carrying binaries.
+// qh-artwork OUTDIR --icons NAME: the emblem as the application's icon, in
+// the icon theme's folder shape, for the Linux package.
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
@@ -12,6 +14,8 @@
 #include <QRandomGenerator>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 
 namespace {
 
@@ -162,12 +166,27 @@ QImage drawTunnel() {
   return image;
 }
 
+// The application icon at each size the desktop's icon theme asks for, from
+// the same emblem: "<size>x<size>/apps/<name>.png" below `out`.
+bool saveIcons(const QDir& out, const QString& name,
+               const std::function<bool(const QImage&, const QString&, const char*)>& save) {
+  const QImage logo = drawLogo();
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+    const QString folder = QStringLiteral("%1x%1/apps").arg(size);
+    if (!QDir().mkpath(out.filePath(folder))) return false;
+    const QImage icon = logo.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (!save(icon, folder + "/" + name + ".png", "PNG")) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: qh-artwork OUTDIR\n");
+  const bool icons = argc == 4 && std::strcmp(argv[2], "--icons") == 0;
+  if (argc != 2 && !icons) {
+    std::fprintf(stderr, "usage: qh-artwork OUTDIR [--icons NAME]\n");
     return 2;
   }
   const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -180,7 +199,10 @@ int main(int argc, char** argv) {
     QFile::remove(out.filePath(name));
     return QFile::rename(tmp, out.filePath(name));
   };
-  if (!save(drawLogo(), "logo.png", "PNG") || !save(drawTunnel(), "tunnel.jpg", "JPG")) {
+  const bool saved =
+      icons ? saveIcons(out, QString::fromLocal8Bit(argv[3]), save)
+            : save(drawLogo(), "logo.png", "PNG") && save(drawTunnel(), "tunnel.jpg", "JPG");
+  if (!saved) {
     std::fprintf(stderr, "qh-artwork: cannot write %s\n", argv[1]);
     return 1;
   }
