@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "core/files.h"
+#include "tools/sample/sample_client.h"
 
 namespace qh::bench {
 
@@ -58,6 +59,24 @@ double processCpu(qint64 pid) {
 }
 
 }  // namespace
+
+std::vector<ManifestEntry> publishShaped(const fs::path& root, long megabytes, long files,
+                                         const fs::path& gameExe, const fs::path& publishTool) {
+  SampleClient::generateShaped(root / "source", static_cast<int64_t>(megabytes) << 20,
+                               static_cast<int>(files), gameExe);
+  const fs::path runtime = root / "runtime/qh-bench-wine";
+  SampleClient::writeRuntime(runtime, true);
+  QProcess publish;
+  publish.start(QString::fromStdString(publishTool.string()),
+                {QString::fromStdString((root / "source").string()),
+                 QString::fromStdString((root / "www").string()), "--version", "1", "--runtime",
+                 QString::fromStdString(runtime.string())});
+  if (!publish.waitForFinished(-1) || publish.exitCode() != 0) {
+    std::fprintf(stderr, "qh-publish failed: %s\n", publish.readAllStandardError().constData());
+    return {};
+  }
+  return Manifest::parse(Files::read(root / "www/manifest.txt").value_or(""));
+}
 
 double childrenCpu() {
   rusage r{};

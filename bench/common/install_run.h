@@ -30,6 +30,15 @@ struct LauncherRun {
   double filesCpu = -1;
 };
 
+// Writes a demo-shaped client of `megabytes` in `files` files under
+// root/"source" and publishes it with `publishTool` into root/"www", with a
+// runtime of stand-in wine programs: ready includes the compatibility layer,
+// and so that part stays small and the figures about the download. Returns
+// the published list, empty (the tool's errors on stderr) when that failed.
+std::vector<ManifestEntry> publishShaped(const std::filesystem::path& root, long megabytes,
+                                         long files, const std::filesystem::path& gameExe,
+                                         const std::filesystem::path& publishTool);
+
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
 // Runs the launcher of `bundle` offscreen with HOME and its XDG folders under

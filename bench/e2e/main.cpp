@@ -24,8 +24,6 @@
 #include <string>
 
 #include "bench/common/install_run.h"
-#include "core/files.h"
-#include "tools/sample/sample_client.h"
 #include "tools/serve/static_server.h"
 #include "update/manifest.h"
 
@@ -73,21 +71,9 @@ int main(int argc, char** argv) {
   const fs::path root = tmpl;
   int rc = 1;
   {
-    SampleClient::generateShaped(root / "source", static_cast<int64_t>(megabytes) << 20,
-                                 static_cast<int>(fileCount), QH_GAME_EXE);
-    // Ready includes the compatibility layer: a runtime of stand-in wine
-    // programs keeps that part small, so the figure stays about the download.
-    const fs::path runtime = root / "runtime/qh-bench-wine";
-    SampleClient::writeRuntime(runtime, true);
-    QProcess publish;
-    publish.start(QH_PUBLISH, {QString::fromStdString((root / "source").string()),
-                               QString::fromStdString((root / "www").string()), "--version", "1",
-                               "--runtime", QString::fromStdString(runtime.string())});
-    if (!publish.waitForFinished(-1) || publish.exitCode() != 0) {
-      std::fprintf(stderr, "qh-publish failed: %s\n", publish.readAllStandardError().constData());
-    } else {
-      const auto manifest = Files::read(root / "www/manifest.txt");
-      const std::vector<ManifestEntry> entries = Manifest::parse(manifest.value_or(""));
+    const std::vector<ManifestEntry> entries =
+        bench::publishShaped(root, megabytes, fileCount, QH_GAME_EXE, QH_PUBLISH);
+    if (!entries.empty()) {
       int64_t bytes = 0;
       for (const ManifestEntry& e : entries) bytes += e.size;
       const double mb = static_cast<double>(bytes) / 1048576.0;

@@ -13,7 +13,6 @@
 // With QH_BENCH_LOG=<file> the launcher's output of every run is appended there.
 #include <stdlib.h>
 
-#include <QProcess>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -22,8 +21,6 @@
 #include "bench/common/bench_support.h"
 #include "bench/common/install_run.h"
 #include "bench/wan/delay_proxy.h"
-#include "core/files.h"
-#include "tools/sample/sample_client.h"
 #include "update/manifest.h"
 
 using namespace qh;
@@ -41,24 +38,6 @@ struct Side {
     connections = std::max(connections, opened);
   }
 };
-
-bool publish(const fs::path& root, long megabytes, long files) {
-  SampleClient::generateShaped(root / "source", static_cast<int64_t>(megabytes) << 20,
-                               static_cast<int>(files), QH_GAME_EXE);
-  // Ready includes the compatibility layer: a runtime of stand-in wine
-  // programs keeps that part small, so the figure stays about the download.
-  const fs::path runtime = root / "runtime/qh-bench-wine";
-  SampleClient::writeRuntime(runtime, true);
-  QProcess p;
-  p.start(QH_PUBLISH, {QString::fromStdString((root / "source").string()),
-                       QString::fromStdString((root / "www").string()), "--version", "1",
-                       "--runtime", QString::fromStdString(runtime.string())});
-  if (!p.waitForFinished(-1) || p.exitCode() != 0) {
-    std::fprintf(stderr, "qh-publish failed: %s\n", p.readAllStandardError().constData());
-    return false;
-  }
-  return true;
-}
 
 // A certificate for 127.0.0.1 and its key, made with /usr/bin/openssl.
 bool makeCertificate(const fs::path& dir) {
@@ -81,9 +60,9 @@ int main(int argc, char** argv) {
   }
   const Scratch scratch;
   const fs::path& root = scratch.path();
-  if (!publish(root, megabytes, fileCount) || !makeCertificate(root)) return 1;
   const std::vector<ManifestEntry> entries =
-      Manifest::parse(Files::read(root / "www/manifest.txt").value_or(""));
+      publishShaped(root, megabytes, fileCount, QH_GAME_EXE, QH_PUBLISH);
+  if (entries.empty() || !makeCertificate(root)) return 1;
   int64_t bytes = 0;
   for (const ManifestEntry& e : entries) bytes += e.size;
   std::printf("files: %zu, %.1f MB, %.0f ms each way, %d runs each side\n", entries.size(),
