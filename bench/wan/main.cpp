@@ -97,9 +97,11 @@ int main(int argc, char** argv) {
       launcher.add(l.ready, launcherConnections);
       std::printf(
           "%s run %d: curl %.2f s over %d connection(s), launcher %.2f s over %d connection(s) "
-          "(files %.2f s), ratio %.2f\n",
-          scheme, i, c.seconds, curlConnections, l.ready, launcherConnections,
-          l.finishing - l.download, l.ready / c.seconds);
+          "(window %.2f s, start-up %.2f s, files %.2f s, compatibility layer %.2f s), "
+          "ratio %.2f\n",
+          scheme, i, c.seconds, curlConnections, l.ready, launcherConnections, l.window,
+          l.download - l.window, l.finishing - l.download, l.ready - l.finishing,
+          l.ready / c.seconds);
       std::fflush(stdout);
     }
     const double ratio = launcher.best / curl.best;
