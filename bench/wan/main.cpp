@@ -8,7 +8,7 @@
 // of each side is compared. Prints the connections each side opened, a ratio
 // per protocol, and last "ratio: X", the larger of the two.
 //   bench-wan [MEGABYTES] [FILES] [RUNS] [MS_EACH_WAY] [BUNDLE]
-// (default 40 300 2 25 and this build's bundle; another build's bundle
+// (default 40 300 3 25 and this build's bundle; another build's bundle
 // measures that launcher instead).
 // With QH_BENCH_LOG=<file> the launcher's output of every run is appended there.
 #include <stdlib.h>
@@ -51,7 +51,7 @@ bool makeCertificate(const fs::path& dir) {
 int main(int argc, char** argv) {
   const long megabytes = argc > 1 ? std::atol(argv[1]) : 40;
   const long fileCount = argc > 2 ? std::atol(argv[2]) : 300;
-  const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 2;
+  const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
   const double delay = (argc > 4 ? std::atof(argv[4]) : 25.0) / 1000.0;
   const fs::path bundle = argc > 5 ? fs::path(argv[5]) : fs::path(QH_BUNDLE);
   std::FILE* log = nullptr;
