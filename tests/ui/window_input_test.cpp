@@ -113,6 +113,12 @@ TEST_F(WindowInputTest, ToolsMenuListsTheTenCommandsInOrder) {
   ASSERT_NE(diagnostics, nullptr);
   QMetaObject::invokeMethod(diagnostics, "triggered");
   EXPECT_EQ(model->diagnosticsSaves, 1);
+  // Where the zip went reads whole at the design size (narrower windows
+  // elide the middle, keeping the file's name).
+  model->setStatus("Saved diagnostics to ~/Desktop/Quellhaven-diagnostics-20261207-142502.zip");
+  drainEvents();
+  shot("diagnostics-saved");
+  EXPECT_FALSE(item("statusText")->property("truncated").toBool());
 }
 
 }  // namespace
