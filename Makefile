@@ -37,7 +37,8 @@ soak: build
 # committed seeds; new inputs go to build-fuzz/corpus, crashes and inputs that
 # take over 30 s to build-fuzz/. A campaign: FUZZ_SECONDS=300.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = config_wtf realm_list manifest runtime_spec launcher_cfg version_text download_response
+FUZZ_TARGETS = config_wtf realm_list manifest runtime_spec launcher_cfg version_text download_response \
+  signature_file
 FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer
 fuzz: setup
 	@CC=/usr/bin/clang-16 CXX=/usr/bin/clang++-16 cmake -S . -B build-fuzz -G Ninja \

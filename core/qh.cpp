@@ -34,4 +34,8 @@ const std::string& bundleIdentifier() {
   return v;
 }
 
+int releaseKeyCount() {
+  return QH_RELEASE_KEY_COUNT;
+}
+
 }  // namespace qh::QH

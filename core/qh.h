@@ -19,5 +19,7 @@ const std::string& defaultBaseURL();
 const std::string& realmHost();
 // The launcher's bundle identifier.
 const std::string& bundleIdentifier();
+// How many release keys the build named (QH_RELEASE_KEYS).
+int releaseKeyCount();
 
 }  // namespace qh::QH
