@@ -31,9 +31,10 @@ int main(int argc, char** argv) {
   GlowImages* const pictures =
       LauncherWindow::startPictures(theme, frame.size(), Shell::picturesFolder());
 
-  const Paths paths = Paths::load();
+  Paths paths = Paths::load();
   Log::setFile(paths.stateDir / "launcher.log");
   Log::line("launcher started, server " + paths.base);
+  paths.releaseKeys = ReleaseKeys::fromBundle();
   RealServices services;
   LauncherModel model(paths, services.services());
 

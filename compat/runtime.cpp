@@ -6,8 +6,10 @@
 
 #include "core/async.h"
 #include "core/files.h"
+#include "core/log.h"
 #include "net/net.h"
 #include "net/network.h"
+#include "net/signature.h"
 
 namespace qh {
 
@@ -16,29 +18,72 @@ namespace fs = std::filesystem;
 Runtime::Runtime(Paths paths, Timing timing, Network& network)
     : paths_(std::move(paths)), timing_(std::move(timing)), network_(&network) {}
 
+namespace {
+
+// Where a description came from, for the log.
+struct Source {
+  std::string text;
+  // Its signature file; nullopt when there is none, and why.
+  std::optional<std::string> signature;
+  std::string missing;
+};
+
+// The description `source` gives, or nullopt. With release keys, one
+// without a valid signature gives none, and the log says why.
+std::optional<RuntimeSpec> usable(const Source& source, const ReleaseKeys& keys,
+                                  const std::string& base, const char* where) {
+  if (keys.enforced()) {
+    try {
+      if (!source.signature) throw SignatureError(source.missing);
+      Signature::check(keys, Signature::runtimeMessage(source.text), *source.signature);
+    } catch (const SignatureError& e) {
+      Log::line(std::string("runtime description refused (") + where + "): " + e.what());
+      return std::nullopt;
+    }
+  }
+  return RuntimeSpec::parse(source.text, base);
+}
+
+}  // namespace
+
 QCoro::Task<> Runtime::resolveSpec() {
   const std::string base = paths_.base + "/mac";
-  std::optional<std::string> fetched;
+  const ReleaseKeys keys = paths_.releaseKeys;
+  std::optional<Source> fetched;
   try {
     std::string body = co_await network_->getString(Net::bust(base + "/runtime.txt"));
-    fetched = std::move(body);
+    fetched = Source{std::move(body), std::nullopt, {}};
   } catch (const std::exception&) {
     // Falls through to the cached copy.
   }
+  if (fetched && keys.enforced()) {
+    try {
+      std::string signature = co_await network_->getString(Net::bust(base + "/runtime.txt.sig"));
+      fetched->signature = std::move(signature);
+    } catch (const std::exception& e) {
+      fetched->missing = std::string("no signature file (") + e.what() + ")";
+    }
+  }
   // The cached copy is written (and flushed) or read on a worker.
   std::optional<RuntimeSpec> spec =
-      co_await onWorker([fetched = std::move(fetched), base, cached = cachedSpecFile()] {
+      co_await onWorker([fetched = std::move(fetched), base, keys, cached = cachedSpecFile()] {
+        const fs::path cachedSignature = cached.string() + ".sig";
         if (fetched) {
-          if (auto spec = RuntimeSpec::parse(*fetched, base)) {
-            Files::writeAtomic(cached, *fetched);
+          if (auto spec = usable(*fetched, keys, base, "server")) {
+            // The signature first: a copy whose text is newer than its
+            // signature is refused, never trusted.
+            if (fetched->signature) Files::writeAtomic(cachedSignature, *fetched->signature);
+            Files::writeAtomic(cached, fetched->text);
             return spec;
           }
         }
-        if (const auto text = Files::readUtf8(cached)) {
-          if (auto spec = RuntimeSpec::parse(*text, base)) return spec;
+        if (auto text = Files::readUtf8(cached)) {
+          const Source copy{std::move(*text), Files::read(cachedSignature), "no cached signature"};
+          if (auto spec = usable(copy, keys, base, "cached copy")) return spec;
         }
         return std::optional<RuntimeSpec>();
       });
+  if (!spec && keys.enforced()) Log::line("runtime description: the built-in one is used");
   spec_ = spec ? std::move(spec) : RuntimeSpec::from(fallbackRuntime(), base);
 }
 

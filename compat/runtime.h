@@ -37,7 +37,9 @@ class Runtime {
   const std::optional<RuntimeSpec>& spec() const { return spec_; }
 
   // Sets spec from the server's "/mac/runtime.txt" (caching its text), else
-  // from the cached copy, else from the built-in description. Never throws.
+  // from the cached copy, else from the built-in description. With release
+  // keys (paths().releaseKeys) a text without a valid signature is passed
+  // over, and the log says why. Never throws.
   QCoro::Task<> resolveSpec();
   // Sets spec from the cached copy, else from the built-in description,
   // without asking the server; true when the cached copy was used. Blocks on
@@ -68,7 +70,8 @@ class Runtime {
   bool isInstalled() const;
   // Downloads (four attempts), unpacks and marks the runtime; removes every
   // other runtime. Throws NetError (download), RuntimeError (tar, missing
-  // wine) or std::filesystem::filesystem_error (folders).
+  // wine), std::filesystem::filesystem_error (folders), or SignatureError
+  // with release keys when the description names no SHA-256.
   QCoro::Task<> install(StatusCallback status);
 
   // The environment of every Wine program, starting from the launcher's own.

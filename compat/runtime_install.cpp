@@ -10,6 +10,7 @@
 #include "core/files.h"
 #include "core/log.h"
 #include "net/network.h"
+#include "net/signature.h"
 #include "platform/platform.h"
 
 namespace qh {
@@ -20,6 +21,8 @@ namespace {
 
 constexpr int kDownloadAttempts = 4;
 constexpr const char* kDownloading = "Downloading the Mac compatibility layer (one time)...";
+constexpr const char* unsignedRuntimeText =
+    "The Mac compatibility layer is not signed by Quellhaven, so it was not downloaded.";
 
 bool isExecutableFile(const fs::path& file) {
   std::error_code ec;
@@ -64,6 +67,12 @@ QCoro::Task<> Runtime::install(StatusCallback status) {
   // A copy: nothing below may see a description replaced while it waits.
   const RuntimeSpec spec = *spec_;
   if (isInstalled()) co_return;
+  // A signed description binds its archive by the SHA-256 it names; without
+  // one (the built-in description) nothing would.
+  if (paths_.releaseKeys.enforced() && spec.sha256.empty()) {
+    throw SignatureError(unsignedRuntimeText,
+                         "runtime archive refused: its description names no SHA-256");
+  }
   const fs::path root = runtimesDir();
   const fs::path archiveFile = root / (spec.id + ".tar.xz");
   const fs::path dir = root / spec.id;

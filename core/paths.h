@@ -1,9 +1,12 @@
-// The three locations every part of the launcher works on.
+// The three locations every part of the launcher works on, and the keys the
+// distribution server's releases must be signed with.
 // Thread-safety: a plain value; copy it to hand it to another thread.
 #pragma once
 
 #include <filesystem>
 #include <string>
+
+#include "core/release_keys.h"
 
 namespace qh {
 
@@ -14,6 +17,9 @@ struct Paths {
   std::filesystem::path stateDir;
   // The game client folder.
   std::filesystem::path installDir;
+  // Empty: the server's word is taken unsigned. Paths::load() leaves it
+  // empty; the program fills it from the bundle (ReleaseKeys::fromBundle).
+  ReleaseKeys releaseKeys = {};
 
   // The client executable: "QuellhavenGame.exe" if present, else "Wow.exe" if
   // present, else the "QuellhavenGame.exe" path. Touches the file system.

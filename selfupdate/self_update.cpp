@@ -12,7 +12,10 @@
 #include "core/qh.h"
 #include "core/text.h"
 #include "net/downloader.h"
+#include "net/hash.h"
 #include "net/net.h"
+#include "net/net_error.h"
+#include "net/signature.h"
 #include "platform/platform.h"
 #include "platform/system_error.h"
 #include "selfupdate/self_update_error.h"
@@ -32,6 +35,44 @@ const char* const readOnlyText =
     "A launcher update is available, but this folder is read-only. Download the new launcher "
     "from the website.";
 const char* const notValidText = "downloaded launcher is not a valid Quellhaven app";
+const char* const notSignedText = "downloaded launcher is not signed by Quellhaven";
+
+// The archive's signature file, read before the archive is downloaded so an
+// unsigned one costs no download. Throws SelfUpdateError when the server has
+// none or it is not a signature file, what Net::getString throws otherwise.
+QCoro::Task<std::string> fetchSignature(std::string url, Timing timing) {
+  std::string body;
+  std::string missing;
+  try {
+    body = co_await Net::getString(Net::bust(url + ".sig"), timing);
+    Signature::parse(body);
+  } catch (const SignatureError& e) {
+    missing = e.what();
+  } catch (const NetError& e) {
+    if (e.kind() != NetError::Kind::http || e.status() != 404) throw;
+    missing = "no signature file (" + std::string(e.what()) + ")";
+  }
+  if (!missing.empty()) {
+    throw SelfUpdateError(notSignedText, "launcher archive refused: " + missing);
+  }
+  co_return body;
+}
+
+// Returns when `signature` signs `zip` as the archive of `build`; throws
+// SelfUpdateError otherwise. Blocks on hashing: workers only.
+void checkSigned(const ReleaseKeys& keys, const std::string& signature, const fs::path& zip,
+                 long long build) {
+  std::error_code ec;
+  const auto size = fs::file_size(zip, ec);
+  if (ec) throw systemError("size of", zip, ec);
+  try {
+    Signature::check(
+        keys, Signature::launcherMessage(build, static_cast<int64_t>(size), Hash::sha256(zip)),
+        signature);
+  } catch (const SignatureError& e) {
+    throw SelfUpdateError(notSignedText, "launcher archive refused: " + std::string(e.what()));
+  }
+}
 
 // Each record is one line, whatever a lower layer put in its message.
 std::string oneLine(std::string text) {
@@ -142,8 +183,16 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing, std::shared_ptr
 
   const std::string url = paths.base + "/mac/Quellhaven-mac.zip?v=" + std::to_string(build);
   if (!validUrl(url)) co_return;
+  const ReleaseKeys keys = paths.releaseKeys;
+  std::string signature;
+  if (keys.enforced()) {
+    signature = co_await fetchSignature(paths.base + "/mac/Quellhaven-mac.zip", timing);
+  }
   const fs::path zip = work / "launcher.zip";
   co_await Downloader::fetch({.url = url, .target = zip, .timing = timing});
+  if (keys.enforced()) {
+    co_await onWorker([keys, signature, zip, build] { checkSigned(keys, signature, zip, build); });
+  }
 
   const fs::path unpacked = work / "x";
   co_await onWorker([zip, unpacked] { unpack(zip, unpacked); });

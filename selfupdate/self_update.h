@@ -20,6 +20,8 @@ namespace qh::SelfUpdate {
 // User-facing notices ("Updating the launcher..."); may be called on any thread.
 using Status = std::function<void(std::string)>;
 
+// With release keys (paths.releaseKeys) an archive is unpacked only when its
+// signature binds it, with its size and SHA-256, to the server's build number.
 // Never throws. Failures go to "selfupdate_last_error.txt" in the support
 // folder and a "selfupdate: " launcher-log line, and the caller goes on with
 // the running build. After a successful swap it asks `system` to terminate

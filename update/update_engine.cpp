@@ -5,10 +5,12 @@
 
 #include "core/async.h"
 #include "core/error.h"
+#include "core/log.h"
 #include "core/text.h"
 #include "net/downloader.h"
 #include "net/net.h"
 #include "net/net_error.h"
+#include "net/signature.h"
 #include "update/compare.h"
 #include "update/download_log.h"
 #include "update/download_progress.h"
@@ -52,6 +54,23 @@ struct Remote {
   std::string manifest;
 };
 
+const char* const unsignedText = "The file list is not signed by Quellhaven.";
+const char* const unsignedDetail =
+    "Nothing was changed. Try again later, and tell us if this keeps happening.";
+
+// "<url>.sig" as the server answers it; a 404 means the file is unsigned.
+// Throws SignatureError for that, and what Net::getString throws otherwise.
+QCoro::Task<std::string> fetchSignature(std::string url, Timing timing) {
+  std::string body;
+  try {
+    body = co_await Net::getString(Net::bust(url + ".sig"), timing);
+  } catch (const NetError& e) {
+    if (e.kind() != NetError::Kind::http || e.status() != 404) throw;
+    throw SignatureError("no signature file (" + std::string(e.what()) + ")");
+  }
+  co_return body;
+}
+
 // The version and manifest texts. Throws what Net::getString throws, and
 // Error when the server answers with a web page.
 QCoro::Task<Remote> fetchRemote(std::shared_ptr<UpdateHost> host) {
@@ -66,6 +85,14 @@ QCoro::Task<Remote> fetchRemote(std::shared_ptr<UpdateHost> host) {
   // A captive portal or a misconfigured server answers 200 with a web page.
   if (remote.version.find('<') != std::string::npos) {
     throw Error("The server sent a web page instead of the client version.");
+  }
+  const ReleaseKeys keys = host->paths().releaseKeys;
+  if (keys.enforced()) {
+    const std::string signature = co_await fetchSignature(base + "/manifest.txt", timing);
+    // Hashing a list of megabytes is no work for the main thread.
+    co_await onWorker([keys, signature, version = remote.version, manifest = remote.manifest] {
+      Signature::check(keys, Signature::manifestMessage(version, manifest), signature);
+    });
   }
   co_return remote;
 }
@@ -283,15 +310,20 @@ QCoro::Task<> sync(std::shared_ptr<UpdateHost> host, bool force,
 
   std::optional<Remote> fetched;
   std::string problem;
+  bool refused = false;
   try {
     fetched = co_await fetchRemote(host);
+  } catch (const SignatureError& e) {
+    refused = true;
+    problem = e.what();
   } catch (const std::exception& e) {
     problem = e.what();
   }
   const Paths paths = host->paths();
+  if (refused) Log::line("update refused: manifest.txt: " + problem);
   if (!fetched) {
-    host->setStatus("Problem: " + problem);
-    host->setDetail("Check your internet connection, then try again.");
+    host->setStatus("Problem: " + (refused ? std::string(unsignedText) : problem));
+    host->setDetail(refused ? unsignedDetail : "Check your internet connection, then try again.");
     host->setPhase(gameExeExists(paths) ? Phase::ready : Phase::needInstall);
     co_return;
   }

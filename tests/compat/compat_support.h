@@ -119,13 +119,15 @@ class RuntimeFixture : public ::testing::Test {
     }
     Timing timing;
     timing.clock = clock;
-    Runtime runtime(Paths{base, state, dir / "client"}, timing, *net);
+    Runtime runtime(Paths{base, state, dir / "client", keys}, timing, *net);
     runTask(runtime.resolveSpec());
     return runtime;
   }
 
   TempDir dir;
   fs::path state = dir / "state";
+  // None: descriptions are taken unsigned.
+  ReleaseKeys keys;
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
   std::shared_ptr<FakeNetwork> net = std::make_shared<FakeNetwork>();
   StatusLog status;

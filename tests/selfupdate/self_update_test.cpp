@@ -19,6 +19,7 @@
 #include "support/fake_clock.h"
 #include "support/qt_wait.h"
 #include "support/read_only_folder.h"
+#include "support/signing.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
 #include "tools/publish/launcher_archive.h"
@@ -87,6 +88,7 @@ class SelfUpdateFlow : public ::testing::Test {
     paths.base = server.url();
     paths.stateDir = state;
     paths.installDir = root / "install";
+    paths.releaseKeys = keys;
     Timing timing;
     timing.clock = clock;
     runTask(SelfUpdate::run(
@@ -162,6 +164,8 @@ class SelfUpdateFlow : public ::testing::Test {
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
   std::shared_ptr<FakeSystem> system = std::make_shared<FakeSystem>();
   std::vector<std::string> statuses;
+  // None: archives are taken unsigned.
+  ReleaseKeys keys;
 };
 
 // The release's own tool writes the archive, of a bundle named with a
@@ -384,6 +388,84 @@ TEST_F(SelfUpdateFlow, WhenTheNewBundleCannotMoveInTheOldOneIsPutBack) {
   EXPECT_EQ(moves[1], std::make_pair(system->failMovesFrom, running));
   EXPECT_EQ(moves[2], std::make_pair(backup(), running));
   EXPECT_TRUE(fs::is_directory(state / ("selfupdate/x/" + appName)));
+}
+
+}  // namespace
+
+}  // namespace qh
+
+namespace qh {
+
+namespace {
+
+const std::string notSigned = "downloaded launcher is not signed by Quellhaven";
+
+class SignedSelfUpdate : public SelfUpdateFlow {
+ protected:
+  void SetUp() override {
+    SelfUpdateFlow::SetUp();
+    keys = trusting({key});
+  }
+  // qh-publish signs the archive it wrote with `key`.
+  void publishSigned() {
+    root.write("client/Wow.exe", "MZ");
+    root.write("key.pem", key.privatePem());
+    const std::string cmd = std::string("'") + QH_PUBLISH_BIN + "' '" + (root / "client").string() +
+                            "' '" + (root / "www").string() +
+                            "' --version 1.0 --launcher-build 4 --launcher '" + published.string() +
+                            "' --sign-key '" + (root / "key.pem").string() + "' 2>/dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+  }
+  // Refused before a byte of the archive was unpacked.
+  void expectRefused(const std::string& why) {
+    expectFailure(notSigned);
+    EXPECT_NE(log().find("selfupdate: launcher archive refused: " + why), std::string::npos)
+        << log();
+    EXPECT_FALSE(fs::exists(state / "selfupdate/x"));
+  }
+
+  ReleaseSigning::SigningKey key = ReleaseSigning::SigningKey::generate();
+};
+
+TEST_F(SignedSelfUpdate, AnArchiveSignedForItsBuildIsInstalled) {
+  publishSigned();
+  run();
+  EXPECT_FALSE(fs::exists(state / "selfupdate_last_error.txt")) << errorRecord();
+  expectSwappedTo(published);
+}
+
+TEST_F(SignedSelfUpdate, AChangedByteInTheArchiveIsRefusedBeforeUnpacking) {
+  publishSigned();
+  const fs::path zip = root / "www/mac/Quellhaven-mac.zip";
+  std::string bytes = slurp(zip);
+  bytes[bytes.size() / 2] ^= 0x20;
+  publishZip(bytes);
+  run();
+  expectRefused("the signature does not match");
+}
+
+TEST_F(SignedSelfUpdate, AnArchiveSignedForAnotherBuildIsRefused) {
+  publishSigned();
+  publishVersion("5\n");
+  run();
+  expectRefused("the signature does not match");
+}
+
+TEST_F(SignedSelfUpdate, WithoutASignatureNothingIsDownloaded) {
+  run();
+  expectRefused("no signature file (HTTP 404 for ");
+  EXPECT_TRUE(targets("/mac/Quellhaven-mac.zip?").empty());
+  root.write("www/mac/Quellhaven-mac.zip.sig", "quellhaven-signature 1\n");
+  run();
+  expectRefused("no ed25519 signature line");
+  EXPECT_TRUE(targets("/mac/Quellhaven-mac.zip?").empty());
+}
+
+TEST_F(SignedSelfUpdate, AnArchiveSignedByAnUnknownKeyIsRefused) {
+  publishSigned();
+  keys = trusting({ReleaseSigning::SigningKey::generate()});
+  run();
+  expectRefused("not signed by a trusted key");
 }
 
 }  // namespace
