@@ -36,7 +36,8 @@ std::optional<RuntimeSpec> usable(const Source& source, const ReleaseKeys& keys,
     try {
       if (!source.signature) throw SignatureError(source.missing);
       Signature::check(keys, Signature::runtimeMessage(source.text), *source.signature);
-    } catch (const SignatureError& e) {
+    } catch (const std::exception& e) {
+      // SignatureError, or libcrypto missing: either way nothing vouches for it.
       Log::line(std::string("runtime description refused (") + where + "): " + e.what());
       return std::nullopt;
     }
