@@ -1,11 +1,13 @@
 // Program entry: the application object, the one model, the window, start-up.
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QThreadPool>
 
 #include "app/command_line.h"
 #include "app/demo_autopilot.h"
 #include "app/shell.h"
 #include "core/log.h"
+#include "core/own_threads.h"
 #include "core/quitting.h"
 #include "model/launcher_model.h"
 #include "net/downloader.h"
@@ -61,5 +63,11 @@ int main(int argc, char** argv) {
   if (!Downloader::cancelAll(quitTransferWait)) {
     Log::line("quitting with a download still running");
   }
+  // No thread may outlive main(): one still running while the model, the
+  // services and then the statics are destroyed would use what they freed.
+  // Each stops at its next check (a transfer, a checksum's next read, a
+  // child's wait); the game keeps running.
+  OwnThreads::stopAll();
+  QThreadPool::globalInstance()->waitForDone();
   return code;
 }

@@ -1,9 +1,10 @@
 #include "compat/game_process.h"
 
 #include <mutex>
+#include <optional>
 #include <system_error>
-#include <thread>
 
+#include "core/own_threads.h"
 #include "platform/process.h"
 #include "platform/system_error.h"
 
@@ -18,8 +19,11 @@ struct GameProcess::State {
 
 namespace {
 
-void watch(pid_t pid, std::shared_ptr<GameProcess::State> state) {
-  const int status = Process::wait(pid);
+void watch(pid_t pid, const std::shared_ptr<GameProcess::State>& state, std::stop_token stop) {
+  // The launcher quitting stops the watch, not the game.
+  const std::optional<int> ended = Process::waitUnlessStopped(pid, std::move(stop));
+  if (!ended) return;
+  const int status = *ended;
   GameProcess::ExitHandler handler;
   {
     std::lock_guard lock(state->mutex);
@@ -39,7 +43,7 @@ std::shared_ptr<GameProcess> GameProcess::start(const Launch& launch) {
   const Process::Started child = Process::spawn(request);
   if (child.error) throw systemError("Could not start", launch.executable, child.error);
   auto state = std::make_shared<State>();
-  std::thread(watch, child.pid, state).detach();
+  OwnThreads::start([pid = child.pid, state](std::stop_token stop) { watch(pid, state, stop); });
   return std::shared_ptr<GameProcess>(new GameProcess(child.pid, std::move(state)));
 }
 

@@ -1,7 +1,9 @@
 // The running game client: one child process and the thread that waits for it.
+// The watcher is one of the launcher's own threads (core/own_threads.h): as
+// the launcher quits it stops watching and leaves the game running.
 // Thread-safety: every member may be called from any thread. The exit handler
 // runs on the watcher thread, or on the caller of setExitHandler when the
-// process had already ended by then.
+// process had already ended by then; never once the watch was stopped.
 #pragma once
 
 #include <sys/types.h>

@@ -1,6 +1,7 @@
 #include "compat/program.h"
 
 #include <fcntl.h>
+#include <signal.h>
 
 #include "core/async.h"
 #include "core/log.h"
@@ -20,7 +21,7 @@ UniqueFd openLog(const std::filesystem::path& log) {
 
 int runBlocking(const std::filesystem::path& path, const std::vector<std::string>& args,
                 const std::optional<Environment>& env,
-                const std::optional<std::filesystem::path>& log) {
+                const std::optional<std::filesystem::path>& log, std::stop_token stop) {
   Process::Request request{path, args, env};
   UniqueFd output;
   if (log) {
@@ -36,14 +37,19 @@ int runBlocking(const std::filesystem::path& path, const std::vector<std::string
     Log::line(describe("spawn failed", path, child.error));
     return -1;
   }
-  return Process::wait(child.pid);
+  if (const std::optional<int> status = Process::waitUnlessStopped(child.pid, stop)) {
+    return *status;
+  }
+  ::kill(child.pid, SIGKILL);
+  Process::wait(child.pid);
+  return -1;
 }
 
 QCoro::Task<int> run(std::filesystem::path path, std::vector<std::string> args,
                      std::optional<Environment> env, std::optional<std::filesystem::path> log) {
-  const int status =
-      co_await onOwnThread([path = std::move(path), args = std::move(args), env = std::move(env),
-                            log = std::move(log)] { return runBlocking(path, args, env, log); });
+  const int status = co_await onOwnThread(
+      [path = std::move(path), args = std::move(args), env = std::move(env), log = std::move(log)](
+          std::stop_token stop) { return runBlocking(path, args, env, log, std::move(stop)); });
   co_return status;
 }
 

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -24,13 +25,16 @@ using Environment = Process::Environment;
 // are appended to `log` (created when missing; left unredirected when it
 // cannot be opened), or go to the null device when no log is given.
 // Returns the exit status, or -1 when the program could not be started
-// (logged as "spawn failed ..."). Never throws; never times out.
+// (logged as "spawn failed ..."). Never throws; never times out. Once `stop`
+// is requested the child is killed (its work is done again at the next start)
+// and -1 returned.
 int runBlocking(const std::filesystem::path& path, const std::vector<std::string>& args,
                 const std::optional<Environment>& env,
-                const std::optional<std::filesystem::path>& log);
+                const std::optional<std::filesystem::path>& log, std::stop_token stop = {});
 
 // The same, awaited without blocking the caller's thread: the child is waited
-// for on a thread of its own, so a child that never ends ties up nothing else.
+// for on a thread of its own, so a child that never ends ties up nothing else;
+// quitting stops it.
 QCoro::Task<int> run(std::filesystem::path path, std::vector<std::string> args,
                      std::optional<Environment> env, std::optional<std::filesystem::path> log);
 

@@ -16,16 +16,30 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
-#include <thread>
 #include <type_traits>
 #include <utility>
 
 #include "core/handover.h"
+#include "core/own_threads.h"
 
 namespace qh {
 
 namespace detail {
+
+// Work on a thread of its own may take the thread's stop token.
+template <typename F>
+decltype(auto) callWith(F& work, [[maybe_unused]] std::stop_token stop) {
+  if constexpr (std::is_invocable_v<F&, std::stop_token>) {
+    return work(std::move(stop));
+  } else {
+    return work();
+  }
+}
+
+template <typename F>
+using OwnThreadResult = decltype(callWith(std::declval<F&>(), std::stop_token()));
 
 // One piece of work and its outcome. The awaiting thread keeps it until it
 // resumes; the worker until it has finished the promise. The outcome is ours,
@@ -38,12 +52,12 @@ class Job {
   QFuture<void> future() { return promise_.future(); }
 
   // On the worker.
-  void run() {
+  void run(std::stop_token stop = {}) {
     try {
       if constexpr (std::is_void_v<R>) {
-        (*work_)();
+        callWith(*work_, std::move(stop));
       } else {
-        value_.emplace((*work_)());
+        value_.emplace(callWith(*work_, std::move(stop)));
       }
     } catch (...) {
       error_ = std::current_exception();
@@ -101,14 +115,15 @@ QCoro::Task<R> onWorker(F work) {
   co_return job->result();
 }
 
-// Runs `work` on a thread of its own, not the shared pool, which a transfer
-// lasting hours or a child that never exits must not occupy. Same contract as
-// onWorker.
-template <typename F, typename R = std::invoke_result_t<F>>
+// Runs `work` on a thread of its own (core/own_threads.h), not the shared
+// pool, which a transfer lasting hours or a child that never exits must not
+// occupy. Same contract as onWorker; `work` may take a std::stop_token, which
+// is requested as the launcher quits.
+template <typename F, typename R = detail::OwnThreadResult<F>>
 QCoro::Task<R> onOwnThread(F work) {
   auto job = std::make_shared<detail::Job<F, R>>(std::move(work));
   QFuture<void> done = job->future();
-  std::thread([job] { job->run(); }).detach();
+  OwnThreads::start([job](std::stop_token stop) { job->run(std::move(stop)); });
   co_await done;
   co_return job->result();
 }

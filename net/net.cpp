@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "core/async.h"
+#include "core/quitting.h"
 #include "core/text.h"
 #include "net/connection_cache.h"
 #include "net/curl_easy.h"
@@ -14,6 +15,12 @@ namespace {
 size_t collect(char* data, size_t size, size_t count, void* body) {
   static_cast<std::string*>(body)->append(data, size * count);
   return size * count;
+}
+
+// About once a second, also while the server sends nothing: a launcher
+// quitting must not wait out a stalled request.
+int stopWhenQuitting(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return Quitting::now() ? 1 : 0;
 }
 
 }  // namespace
@@ -35,6 +42,8 @@ std::string getStringBlocking(const std::string& url, const Timing& timing) {
     easy.set(CURLOPT_WRITEDATA, &body);
     // Text compresses well; let the server choose among what curl can decode.
     easy.set(CURLOPT_ACCEPT_ENCODING, "");
+    easy.set(CURLOPT_XFERINFOFUNCTION, stopWhenQuitting);
+    easy.set(CURLOPT_NOPROGRESS, 0L);
     if (!first) easy.set(CURLOPT_FRESH_CONNECT, 1L);
     const CURLcode rc = easy.perform();
     // A kept connection the server has given up on or spoilt fails a request

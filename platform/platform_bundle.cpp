@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <atomic>
-#include <thread>
 
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
@@ -63,8 +62,9 @@ std::error_code startRelaunch(const std::filesystem::path& backup,
   request.newSession = true;
   const Process::Started child = Process::spawn(request);
   if (child.error) return child.error;
-  // The child outlives our interest in it; reap it so it never lingers as a zombie.
-  std::thread([pid = child.pid] { Process::wait(pid); }).detach();
+  // Not waited for: the child becomes the next launcher and outlives this
+  // one, which quits right after; the system reaps it then. A thread left
+  // waiting for it could not be joined before this process ends.
   return {};
 }
 

@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -69,6 +70,11 @@ Started spawn(const Request& request);
 // Waits for the child `pid` to end and reaps it: its exit status, or -1 when
 // it cannot be waited for (not our child, or already reaped).
 int wait(pid_t pid);
+
+// wait() that gives up once `stop` is requested: the exit status, or nullopt
+// when the stop came first (the child is then left as it is, unreaped). The
+// child's end is noticed within 50 ms.
+std::optional<int> waitUnlessStopped(pid_t pid, std::stop_token stop);
 
 // spawn and wait: the exit status, or -1 when the child could not start.
 int run(const Request& request);

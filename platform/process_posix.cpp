@@ -4,7 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include "platform/platform_internal.h"
 #include "platform/process.h"
@@ -100,6 +104,16 @@ Started spawn(const Request& request) {
   return {pid, {}};
 }
 
+namespace {
+
+int exitStatus(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+}  // namespace
+
 int wait(pid_t pid) {
   int status = 0;
   pid_t waited;
@@ -107,9 +121,25 @@ int wait(pid_t pid) {
     waited = ::waitpid(pid, &status, 0);
   } while (waited < 0 && errno == EINTR);
   if (waited < 0) return -1;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
+  return exitStatus(status);
+}
+
+std::optional<int> waitUnlessStopped(pid_t pid, std::stop_token stop) {
+  // A blocking waitpid cannot be interrupted portably, so the child is
+  // asked often at first (most end at once) and every 50 ms after that.
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    int status = 0;
+    const pid_t waited = ::waitpid(pid, &status, WNOHANG);
+    if (waited == pid) return exitStatus(status);
+    if (waited < 0 && errno != EINTR) return -1;
+    std::unique_lock lock(mutex);
+    wake.wait_for(lock, stop, pause, [] { return false; });
+    if (stop.stop_requested()) return std::nullopt;
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
 }
 
 int run(const Request& request) {

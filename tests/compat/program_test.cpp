@@ -1,15 +1,22 @@
 // Running a program to completion: its arguments as given, its output
-// appended to a log, a start that fails told in the launcher's log, and a
-// main thread that goes on while it runs. (How exit statuses read and which
-// descriptors a child gets: tests/platform/process_test.)
+// appended to a log, a start that fails told in the launcher's log, a main
+// thread that goes on while it runs, and quitting, which waits for no child.
+// (How exit statuses read and which descriptors a child gets:
+// tests/platform/process_test.)
 #include "compat/program.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <QTimer>
+#include <atomic>
+#include <stop_token>
 
+#include "compat/game_process.h"
 #include "core/log.h"
+#include "core/own_threads.h"
+#include "platform/process.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
@@ -62,6 +69,35 @@ TEST(Program, AwaitingLeavesTheMainThreadRunning) {
     gate << "7\n";
   }
   EXPECT_EQ(runTask(std::move(task)), 7);
+}
+
+// Quitting stops every wait for a child: a program's child is killed (its work
+// is done again at the next start), the game is left running unwatched.
+TEST(Program, QuittingKillsTheChildAndEndsTheWait) {
+  TempDir dir;
+  std::stop_source quitting;
+  quitting.request_stop();
+  // Without the stop, the child would write its mark and exit 0 after its sleep.
+  EXPECT_EQ(Program::runBlocking("/bin/sh",
+                                 {"-c", "sleep 5; echo late > \"$0\"", (dir / "mark").string()},
+                                 std::nullopt, std::nullopt, quitting.get_token()),
+            -1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "mark"));
+}
+
+TEST(GameProcessWatch, QuittingStopsTheWatchLeavesTheGameAndCallsNoHandler) {
+  const auto game =
+      GameProcess::start({.executable = "/bin/sleep", .args = {"30"}, .workingDir = "/"});
+  std::atomic<bool> handled{false};
+  game->setExitHandler([&](int) { handled = true; });
+  // Returns only once the watcher has ended: a watcher blocked on the game
+  // would keep it for 30 s.
+  OwnThreads::stopAll();
+  EXPECT_EQ(::kill(game->pid(), 0), 0) << "the game was ended";
+  ::kill(game->pid(), SIGKILL);
+  EXPECT_EQ(Process::wait(game->pid()), 137);
+  EXPECT_FALSE(handled);
+  EXPECT_TRUE(game->running());
 }
 
 }  // namespace

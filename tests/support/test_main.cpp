@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QThreadPool>
+
 #include <filesystem>
 #include <string>
+
+#include "core/own_threads.h"
 
 namespace qh {
 
@@ -44,6 +48,9 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("Quellhaven Launcher Tests");
   ::testing::InitGoogleTest(&argc, argv);
   const int rc = RUN_ALL_TESTS();
+  // As the launcher's main() does: nothing runs on while statics are destroyed.
+  OwnThreads::stopAll();
+  QThreadPool::globalInstance()->waitForDone();
   std::error_code ec;
   std::filesystem::remove_all(h, ec);
   return rc;
