@@ -72,13 +72,15 @@ void stream(const std::filesystem::path& file,
   ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   const std::unique_ptr<unsigned char[]> buffer(new unsigned char[chunkSize]);
   for (bool end = false; !end;) {
-    if (Quitting::now()) {
-      throw systemError("quitting while reading", file,
-                        std::make_error_code(std::errc::operation_canceled));
-    }
     // Fill the chunk completely so every chunk but the last is chunkSize.
     size_t filled = 0;
     while (filled < chunkSize) {
+      // Before every read, not every chunk: a chunk's reads may wait long on
+      // a slow disk, and quitting must not wait with them.
+      if (Quitting::now()) {
+        throw systemError("quitting while reading", file,
+                          std::make_error_code(std::errc::operation_canceled));
+      }
       const ssize_t n = ::read(fd.get(), buffer.get() + filled, chunkSize - filled);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) throw systemError("read", file, lastSystemError());

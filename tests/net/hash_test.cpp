@@ -1,7 +1,19 @@
 #include "net/hash.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <future>
+#include <system_error>
+#include <thread>
+
+#include "core/quitting.h"
+#include "platform/unique_fd.h"
 #include "support/temp_dir.h"
 
 namespace qh {
@@ -35,6 +47,42 @@ INSTANTIATE_TEST_SUITE_P(
                               "ed3007dcca0488c69e9badf3e547fe02533eef35",
                               "c4d13806acc56806fcb1a84ebb1737df394a4d6a07b28789c7b932f2073013b1"}),
     [](const auto& info) { return info.param.name; });
+
+// Quitting stops a checksum at its next read, not at the end of its chunk:
+// here the rest of the chunk never comes, as from a stalled disk.
+TEST(HashQuitting, StopsAtTheNextReadInsideAChunk) {
+  TempDir dir;
+  const auto fifo = dir / "slow";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  auto hashing = std::async(std::launch::async, [&] { return Hash::sha1(fifo); });
+  const UniqueFd writer(::open(fifo.c_str(), O_WRONLY | O_CLOEXEC));
+  ASSERT_TRUE(writer);
+  // Four whole chunks and the start of a fifth.
+  const std::string piece(4 * Hash::chunkSize + 1000, 'q');
+  ASSERT_EQ(::write(writer.get(), piece.data(), piece.size()), static_cast<ssize_t>(piece.size()));
+  // Once the pipe is empty the checksum waits inside its fifth chunk.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (int unread = 1; unread > 0 && std::chrono::steady_clock::now() < until;) {
+    ASSERT_EQ(::ioctl(writer.get(), FIONREAD, &unread), 0);
+    std::this_thread::yield();
+  }
+  Quitting::begin();
+  // Wakes the read under way; a checksum that already stopped has closed
+  // its end (EPIPE, not the signal).
+  const auto previous = ::signal(SIGPIPE, SIG_IGN);
+  [[maybe_unused]] const ssize_t woken = ::write(writer.get(), piece.data(), 4096);
+  ::signal(SIGPIPE, previous);
+  const bool stopped = hashing.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  Quitting::flag().store(false);
+  EXPECT_TRUE(stopped) << "the checksum waited for the rest of its chunk";
+  if (!stopped) return;  // the writer's end ends it
+  try {
+    hashing.get();
+    ADD_FAILURE() << "a checksum cut short gave a digest";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code(), std::errc::operation_canceled);
+  }
+}
 
 }  // namespace
 
