@@ -5,6 +5,7 @@
 
 #include "client/config_wtf.h"
 #include "core/async.h"
+#include "core/log.h"
 #include "model/compat_layer.h"
 #include "model/diagnostics_flow.h"
 #include "model/play_flow.h"
@@ -15,6 +16,29 @@
 #include "update/markers.h"
 
 namespace qh {
+
+namespace {
+
+// A flow ends its own failures with a message; what escapes it was not
+// foreseen, and must not leave the window working with nothing to end it.
+QCoro::Task<> endingOnFailure(QPointer<LauncherModel> model, QCoro::Task<> flow, std::string what) {
+  std::string failure;
+  try {
+    co_await flow;
+    co_return;
+  } catch (const std::exception& e) {
+    failure = e.what();
+  } catch (...) {
+    failure = "unknown error";
+  }
+  Log::line(what + " failed: " + failure);
+  if (!model) co_return;
+  model->setStatus(QString::fromStdString("Problem: " + failure));
+  model->setProgress(std::nullopt);
+  model->setPhase(model->clientPresent() ? Phase::ready : Phase::needInstall);
+}
+
+}  // namespace
 
 LauncherModel::LauncherModel(Paths paths, ModelServices services, Timing timing, QObject* parent)
     : QObject(parent),
@@ -111,11 +135,15 @@ StatusCallback LauncherModel::reporter() {
   };
 }
 
+void LauncherModel::runFlow(QCoro::Task<> flow, std::string what) {
+  startDetached(endingOnFailure(QPointer<LauncherModel>(this), std::move(flow), what), what);
+}
+
 void LauncherModel::start() {
   if (started_) return;
   started_ = true;
   QMetaObject::invokeMethod(
-      this, [this] { startDetached(update_->start(), "start-up"); }, Qt::QueuedConnection);
+      this, [this] { runFlow(update_->start(), "start-up"); }, Qt::QueuedConnection);
 }
 
 void LauncherModel::primaryAction() {
@@ -123,17 +151,17 @@ void LauncherModel::primaryAction() {
     case Phase::working:
       return;
     case Phase::ready:
-      startDetached(play_->play(false), "play");
+      runFlow(play_->play(false), "play");
       return;
     case Phase::needInstall:
-      startDetached(update_->install(installPath_.toStdString()), "install");
+      runFlow(update_->install(installPath_.toStdString()), "install");
       return;
   }
 }
 
 void LauncherModel::verifyRepair() {
   if (phase_ == Phase::working) return;
-  startDetached(update_->sync(true), "verify");
+  runFlow(update_->sync(true), "verify");
 }
 
 void LauncherModel::cycleSpeedLimit() {
@@ -149,7 +177,7 @@ void LauncherModel::clearUpdateCache() {
     return;
   }
   Markers::remove(paths_.installDir);
-  startDetached(update_->sync(false), "update check");
+  runFlow(update_->sync(false), "update check");
 }
 
 void LauncherModel::resetVideoSettings() {
@@ -161,11 +189,11 @@ void LauncherModel::resetVideoSettings() {
 }
 
 void LauncherModel::playWithDiagnostics() {
-  startDetached(play_->play(true), "play with diagnostics");
+  runFlow(play_->play(true), "play with diagnostics");
 }
 
 void LauncherModel::forceQuitGame() {
-  startDetached(play_->stop(), "force quit");
+  runFlow(play_->stop(), "force quit");
 }
 
 void LauncherModel::saveDiagnostics() {
@@ -174,7 +202,7 @@ void LauncherModel::saveDiagnostics() {
 
 void LauncherModel::resetCompatibilityLayer() {
   if (phase_ == Phase::working) return;
-  startDetached(reset_->run(), "compatibility layer reset");
+  runFlow(reset_->run(), "compatibility layer reset");
 }
 
 }  // namespace qh

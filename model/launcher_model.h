@@ -6,6 +6,8 @@
 // Thread-safety: main thread only.
 #pragma once
 
+#include <qcoro/qcorotask.h>
+
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -138,6 +140,10 @@ class LauncherModel : public QObject {
   void actionTitleChanged();
 
  private:
+  // Starts a command's flow. Anything escaping it is logged as "<what>
+  // failed: ..." and ends the flow with "Problem: ...", ready or needInstall.
+  void runFlow(QCoro::Task<> flow, std::string what);
+
   struct Alert {
     QString title;
     QString body;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -25,17 +26,31 @@ class FakeSystem final : public System {
   // Every file reveal() was asked to show.
   std::vector<std::filesystem::path> revealed;
   FakeRosetta machine;
+  // The call ("resourcesDir", "homeDir") that throws "<name> broke", as
+  // nothing in the flows expects.
+  std::string broken;
 
   void hideApp() override { events.push_back("hide"); }
   void unhideApp() override { events.push_back("unhide"); }
   void activateApp() override { events.push_back("activate"); }
   void quitApp() override { events.push_back("quit"); }
-  std::optional<std::filesystem::path> resourcesDir() const override { return resources; }
-  std::filesystem::path homeDir() const override { return home; }
+  std::optional<std::filesystem::path> resourcesDir() const override {
+    breakIf("resourcesDir");
+    return resources;
+  }
+  std::filesystem::path homeDir() const override {
+    breakIf("homeDir");
+    return home;
+  }
   std::string loginName() const override { return login; }
   std::vector<std::filesystem::path> saveFolders() const override { return folders; }
   void reveal(const std::filesystem::path& file) override { revealed.push_back(file); }
   const RosettaHost& rosetta() const override { return machine; }
+
+ private:
+  void breakIf(const std::string& call) const {
+    if (broken == call) throw std::runtime_error(call + " broke");
+  }
 };
 
 class FakeSelfUpdater final : public SelfUpdater {
@@ -44,10 +59,13 @@ class FakeSelfUpdater final : public SelfUpdater {
   std::optional<std::string> notice;
   // Whether a run replaces the launcher.
   bool replaces = false;
+  // Thrown by a run when set, as nothing expects.
+  std::optional<std::string> failure;
   int runs = 0;
 
   QCoro::Task<bool> run(Paths, StatusCallback report) override {
     ++runs;
+    if (failure) throw std::runtime_error(*failure);
     if (notice) report(*notice, std::nullopt);
     co_return replaces;
   }
