@@ -97,6 +97,7 @@ QCoro::Task<> PlayFlow::play(bool verbose) {
   }
 
   game_ = process;
+  const int launch = ++launch_;
   const std::shared_ptr<Clock> clock = timing_.clock;
   const double started = clock->now();
   model_.setStatus(QStringLiteral("Starting Quellhaven..."));
@@ -104,29 +105,34 @@ QCoro::Task<> PlayFlow::play(bool verbose) {
   // Runs on the watcher thread: it measures there and hands over. The flow
   // lives as long as the model.
   process->setExitHandler([this, model = QPointer<LauncherModel>(&model_), clock, started,
-                           which = process.get()](int status) {
+                           launch](int status) {
     const double lived = clock->now() - started;
     postIfAlive(model,
-                [this, which, status, lived](LauncherModel&) { exited(which, status, lived); });
+                [this, launch, status, lived](LauncherModel&) { exited(launch, status, lived); });
   });
-  startDetached(hideWhileRunning(), "hiding the launcher");
+  startDetached(hideWhileRunning(launch), "hiding the launcher");
 }
 
-QCoro::Task<> PlayFlow::hideWhileRunning() {
+QCoro::Task<> PlayFlow::hideWhileRunning(int launch) {
   // The flow lives as long as the model, which may be gone after the wait.
   QPointer<LauncherModel> model(&model_);
   const std::shared_ptr<Clock> clock = timing_.clock;
   co_await clock->wait(timing_.gameHideDelay);
-  if (!model || !running()) co_return;
+  if (!model || launch != launch_ || !running()) co_return;
   model_.setStatus(QStringLiteral("Quellhaven is running."));
   system_.hideApp();
 }
 
-void PlayFlow::exited(const GameProcess* which, int status, double lived) {
-  // A game stopped by force quit may end after another was started.
-  if (game_.get() == which) game_.reset();
-  Log::line("game exited code=" + std::to_string(status) +
-            " lived=" + std::to_string(static_cast<long long>(lived)) + "s");
+void PlayFlow::exited(int launch, int status, double lived) {
+  const std::string line = "game exited code=" + std::to_string(status) +
+                           " lived=" + std::to_string(static_cast<long long>(lived)) + "s";
+  if (launch != launch_) {
+    // A game that outlived a force quit, ending while a later one runs.
+    Log::line(line + " (an earlier game)");
+    return;
+  }
+  game_.reset();
+  Log::line(line);
   model_.setPhase(Phase::ready);
   if (lived < timing_.gameCrashThreshold) {
     system_.unhideApp();

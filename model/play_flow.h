@@ -35,14 +35,18 @@ class PlayFlow {
   bool running() const;
 
  private:
-  QCoro::Task<> hideWhileRunning();
-  void exited(const GameProcess* which, int status, double lived);
+  // Both act for the game of launch `launch` only: a game that crashed at
+  // once, or one that outlived a force quit, may end while a later one runs.
+  QCoro::Task<> hideWhileRunning(int launch);
+  void exited(int launch, int status, double lived);
 
   LauncherModel& model_;
   System& system_;
   CompatLayer& layer_;
   Timing timing_;
   std::shared_ptr<GameProcess> game_;
+  // Counts the games started; the current one's number.
+  int launch_ = 0;
 };
 
 }  // namespace qh

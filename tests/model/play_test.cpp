@@ -166,6 +166,49 @@ TEST_F(Play, AGameThatEndsAtOnceEndsReadyAndVisible) {
   EXPECT_NE(logText().find("game exited code=3 lived="), std::string::npos);
 }
 
+// A game's own handlers act for that game only: a game that crashed at once
+// and one that outlived a force quit may end while a later game runs.
+TEST_F(Play, TheHideCheckOfAGameThatCrashedLeavesTheNextGameAlone) {
+  clock->holdWaits = true;
+  readyToPlay();
+  runTask(play.play(false));
+  release(1);
+  waitForExit();
+  ASSERT_EQ(model->status(), kCrashStatus);
+  clock->advance(1.0);
+  runTask(play.play(false));  // the second game, 1 s after the first
+  ASSERT_TRUE(play.running());
+  clock->advance(3.0);  // the first game's check is due
+  EXPECT_EQ(model->status(), "Starting Quellhaven...");
+  EXPECT_EQ(fakes.system.events, (std::vector<std::string>{"unhide", "activate"}));
+  clock->advance(1.0);  // the second game's own
+  EXPECT_EQ(model->status(), "Quellhaven is running.");
+  EXPECT_EQ(fakes.system.events, (std::vector<std::string>{"unhide", "activate", "hide"}));
+}
+
+TEST_F(Play, AGameThatOutlivedAForceQuitEndsWithoutTouchingTheNextOne) {
+  readyToPlay();
+  runTask(play.play(false));
+  ASSERT_TRUE(spinUntil([this] { return starts() == 1; }));
+  const pid_t first = std::stoi(slurp(rec / "pid"));
+  // A hung Wine: force quit does not reach it.
+  fs::remove(rec / "pid");
+  runTask(play.stop());
+  ASSERT_EQ(model->phase(), Phase::ready);
+  clock->advance(20.0);
+  runTask(play.play(false));
+  ASSERT_TRUE(spinUntil([this] { return starts() == 2; }));
+  ::kill(first, SIGTERM);
+  ASSERT_TRUE(spinUntil([this] { return logText().find("code=143") != std::string::npos; }));
+  drainEvents();
+  EXPECT_EQ(model->phase(), Phase::working);
+  EXPECT_TRUE(play.running());
+  EXPECT_EQ(std::count(fakes.system.events.begin(), fakes.system.events.end(), "quit"), 0);
+  // Its 4 s hide delay, the 20 s, the second game's hide delay.
+  EXPECT_NE(logText().find("game exited code=143 lived=28s (an earlier game)"), std::string::npos)
+      << logText();
+}
+
 // What stops a launch ends ready with its own text, nothing started and the
 // launcher shown.
 TEST_F(Play, AShimMissingFromTheBundleStopsTheLaunch) {
