@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/text.h"
 #include "model/launcher_model.h"
 #include "platform/platform.h"
 
@@ -38,8 +39,9 @@ QString withoutDigits(QString text) {
 }
 
 void print(const Pilot& pilot, const char* what, const QString& text) {
-  std::printf("[%7.2fs] %-6s %s\n", static_cast<double>(pilot.clock.elapsed()) / 1000.0, what,
-              text.toUtf8().constData());
+  const std::string out =
+      line(static_cast<double>(pilot.clock.elapsed()) / 1000.0, what, text.toUtf8().toStdString());
+  std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
 }
 
@@ -119,6 +121,17 @@ void onPhase(LauncherModel* m, const std::shared_ptr<Pilot>& pilot, QPointer<QWi
 }
 
 }  // namespace
+
+std::string line(double seconds, std::string_view what, std::string_view text) {
+  const std::string time = Text::fixed(seconds, 2);
+  std::string out = "[" + std::string(time.size() < 7 ? 7 - time.size() : 0, ' ') + time + "s] ";
+  out += what;
+  if (what.size() < 6) out.append(6 - what.size(), ' ');
+  out += ' ';
+  out += text;
+  out += '\n';
+  return out;
+}
 
 void attachIfRequested(LauncherModel& model, QWindow* window) {
   if (!qEnvironmentVariableIsSet("QH_DEMO_AUTOPILOT")) return;

@@ -10,6 +10,9 @@
 // Thread-safety: main thread only.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 class QWindow;
 
 namespace qh {
@@ -20,6 +23,10 @@ namespace DemoAutopilot {
 
 // Does nothing unless QH_DEMO_AUTOPILOT is set. `window` may be null.
 void attachIfRequested(LauncherModel& model, QWindow* window);
+
+// One printed line: "[   1.25s] status Downloading 3 of 9...", the time in
+// seconds since the start, whatever the locale.
+std::string line(double seconds, std::string_view what, std::string_view text);
 
 }  // namespace DemoAutopilot
 

@@ -1,7 +1,6 @@
 // Runtime installation: download with retries, unpack, mark, clean up.
 #include <unistd.h>
 
-#include <cstdio>
 #include <exception>
 
 #include "compat/program.h"
@@ -9,6 +8,7 @@
 #include "core/async.h"
 #include "core/files.h"
 #include "core/log.h"
+#include "core/text.h"
 #include "net/network.h"
 #include "net/signature.h"
 #include "platform/platform.h"
@@ -35,10 +35,8 @@ void report(const StatusCallback& status, const std::string& text, std::optional
 
 std::string progressText(int64_t received, int64_t size) {
   constexpr double mb = 1048576.0;
-  char numbers[96];
-  std::snprintf(numbers, sizeof numbers, "  %.0f / %.0f MB", static_cast<double>(received) / mb,
-                size < 1 ? 0.0 : static_cast<double>(size) / mb);
-  return std::string(kDownloading) + numbers;
+  return std::string(kDownloading) + "  " + Text::fixed(static_cast<double>(received) / mb, 0) +
+         " / " + Text::fixed(size < 1 ? 0.0 : static_cast<double>(size) / mb, 0) + " MB";
 }
 
 // Everything in the runtimes folder but the runtime `keep`: older runtimes

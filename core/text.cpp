@@ -1,5 +1,6 @@
 #include "core/text.h"
 
+#include <charconv>
 #include <cstdint>
 
 namespace qh::Text {
@@ -131,6 +132,14 @@ std::string lower(std::string_view s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
+}
+
+std::string fixed(double value, int decimals) {
+  // to_chars never reads the locale; 400 characters hold any double.
+  char out[400];
+  const auto [end, ec] =
+      std::to_chars(out, out + sizeof out, value, std::chars_format::fixed, decimals);
+  return ec == std::errc() ? std::string(out, end) : std::string();
 }
 
 std::string utcTime(std::time_t when, const char* format) {

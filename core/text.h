@@ -33,6 +33,11 @@ std::string trimHorizontal(std::string_view s);
 // ASCII lower-casing; client names and keys compare this way.
 std::string lower(std::string_view s);
 
+// `value` with `decimals` digits after a decimal point, rounded as printf's
+// "%.*f" rounds, whatever the locale: the texts the launcher shows and logs
+// read the same in every language.
+std::string fixed(double value, int decimals);
+
 // `when` in UTC, written as strftime writes `format`; at most 63 bytes.
 std::string utcTime(std::time_t when, const char* format);
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
+#include "core/text.h"
 #include "core/timing.h"
 #include "net/speed_limit.h"
 
@@ -14,20 +14,13 @@ namespace {
 constexpr double mebibyte = 1048576.0;
 constexpr double gibibyte = 1073741824.0;
 
-template <typename... Args>
-std::string format(const char* fmt, Args... args) {
-  char buf[128];
-  std::snprintf(buf, sizeof buf, fmt, args...);
-  return buf;
-}
-
 }  // namespace
 
 std::string formatEta(double s) {
   if (s < 1) return "almost done";
-  if (s < 90) return format("%.0fs left", s);
-  if (s < 5400) return format("%.0f min left", std::ceil(s / 60));
-  return format("%.1f h left", s / 3600);
+  if (s < 90) return Text::fixed(s, 0) + "s left";
+  if (s < 5400) return Text::fixed(std::ceil(s / 60), 0) + " min left";
+  return Text::fixed(s / 3600, 1) + " h left";
 }
 
 std::string statusText(const std::string& label, int64_t got, int64_t total, double elapsed,
@@ -35,14 +28,12 @@ std::string statusText(const std::string& label, int64_t got, int64_t total, dou
   std::string speed;
   const double rate = elapsed > 0 ? static_cast<double>(got) / elapsed : 0;
   if (elapsed > 0.5 && rate > 0) {
-    speed = format("   %.1f MB/s", rate / mebibyte);
+    speed = "   " + Text::fixed(rate / mebibyte, 1) + " MB/s";
     if (limited) speed += " (limited)";
     speed += "   " + formatEta(static_cast<double>(std::max<int64_t>(total - got, 0)) / rate);
   }
-  return label +
-         format("   %.1f / %.1f GB", static_cast<double>(got) / gibibyte,
-                static_cast<double>(total) / gibibyte) +
-         speed;
+  return label + "   " + Text::fixed(static_cast<double>(got) / gibibyte, 1) + " / " +
+         Text::fixed(static_cast<double>(total) / gibibyte, 1) + " GB" + speed;
 }
 
 std::optional<double> fraction(int64_t got, int64_t total) {
