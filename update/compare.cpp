@@ -1,6 +1,7 @@
 #include "update/compare.h"
 
 #include <atomic>
+#include <mutex>
 #include <system_error>
 
 #include "core/log.h"
@@ -49,12 +50,21 @@ void hashCandidates(const std::vector<ManifestEntry>& entries, std::vector<Verdi
   }
   const std::string count = std::to_string(entries.size());
   std::atomic<size_t> next{0};
+  // The threads reach their positions in order but may report them out of
+  // it; a position below one already shown is left out, and the reports
+  // leave one at a time, so the count never steps back.
+  std::mutex reporting;
+  size_t shown = 0;
+  const auto report = [&](size_t position) {
+    std::lock_guard lock(reporting);
+    if (position <= shown) return;
+    shown = position;
+    status("Verifying files... (" + std::to_string(position) + " of " + count + ")", std::nullopt);
+  };
   const auto work = [&] {
     for (size_t k; (k = next++) < candidates.size() && !Quitting::now();) {
       const size_t i = candidates[k];
-      if ((i + 1) % 10 == 0) {
-        status("Verifying files... (" + std::to_string(i + 1) + " of " + count + ")", std::nullopt);
-      }
+      if ((i + 1) % 10 == 0) report(i + 1);
       std::string digest;
       try {
         digest = Hash::sha1(installDir / entries[i].rel);
