@@ -50,7 +50,17 @@ LauncherModel::LauncherModel(Paths paths, ModelServices services, Timing timing,
       play_(std::make_unique<PlayFlow>(*this, services.system, *layer_, timing)),
       update_(std::make_unique<UpdateFlow>(*this, services, *layer_, *ready_, *play_, timing)),
       reset_(std::make_unique<ResetFlow>(*this, *layer_, *ready_)),
-      diagnostics_(std::make_unique<DiagnosticsFlow>(*this, services.system)) {}
+      diagnostics_(std::make_unique<DiagnosticsFlow>(*this, services.system)) {
+  clientSeen_ = clientPresent();
+}
+
+void LauncherModel::lookForClient() {
+  const bool present = clientPresent();
+  if (present == clientSeen_) return;
+  clientSeen_ = present;
+  emit clientPresentChanged();
+  emit actionTitleChanged();
+}
 
 LauncherModel::~LauncherModel() = default;
 
@@ -67,6 +77,7 @@ QString LauncherModel::actionTitle() const {
 }
 
 void LauncherModel::setPhase(Phase phase) {
+  lookForClient();
   if (phase_ == phase) return;
   phase_ = phase;
   emit phaseChanged();
@@ -74,18 +85,21 @@ void LauncherModel::setPhase(Phase phase) {
 }
 
 void LauncherModel::setStatus(const QString& status) {
+  lookForClient();
   if (status_ == status) return;
   status_ = status;
   emit statusChanged();
 }
 
 void LauncherModel::setDetail(const QString& detail) {
+  lookForClient();
   if (detail_ == detail) return;
   detail_ = detail;
   emit detailChanged();
 }
 
 void LauncherModel::setProgress(std::optional<double> progress) {
+  lookForClient();
   if (progress_ == progress) return;
   progress_ = progress;
   emit progressChanged();

@@ -46,7 +46,7 @@ class LauncherModel : public QObject {
   Q_PROPERTY(QString alertTitle READ alertTitle NOTIFY alertChanged)
   Q_PROPERTY(QString alertBody READ alertBody NOTIFY alertChanged)
   Q_PROPERTY(QString actionTitle READ actionTitle NOTIFY actionTitleChanged)
-  Q_PROPERTY(bool clientPresent READ clientPresent NOTIFY actionTitleChanged)
+  Q_PROPERTY(bool clientPresent READ clientPresent NOTIFY clientPresentChanged)
 
  public:
   // Works on `paths` (app/main.cpp loads them and opens the log).
@@ -71,6 +71,8 @@ class LauncherModel : public QObject {
   // "WORKING.", "PLAY", or "RETRY"/"INSTALL" by whether a client executable exists.
   QString actionTitle() const;
   // Whether a client executable exists in the install folder (touches the disk).
+  // Every change the model publishes looks again, so the window follows an
+  // executable that appears or goes in the middle of an install.
   bool clientPresent() const;
   // The locations the flows work on.
   const Paths& paths() const { return paths_; }
@@ -138,6 +140,7 @@ class LauncherModel : public QObject {
   void gameVersionChanged();
   void alertChanged();
   void actionTitleChanged();
+  void clientPresentChanged();
 
  private:
   // Starts a command's flow. Anything escaping it is logged as "<what>
@@ -159,6 +162,11 @@ class LauncherModel : public QObject {
   QString gameVersion_;
   std::optional<Alert> alert_;
   bool started_ = false;
+  // The client's presence as last published.
+  bool clientSeen_ = false;
+
+  // Publishes a change of the client's presence.
+  void lookForClient();
 
   std::unique_ptr<CompatLayer> layer_;
   std::unique_ptr<ReadyStep> ready_;

@@ -96,7 +96,6 @@ class WindowTest : public ::testing::Test {
   void placeClient(const char* exe = "Wow.exe") {
     std::filesystem::create_directories(model->paths().installDir);
     std::ofstream(model->paths().installDir / exe) << "MZ";
-    emit model->actionTitleChanged();
   }
 
   TempDir home;

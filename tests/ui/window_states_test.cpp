@@ -1,5 +1,6 @@
 // Each state the window can be in, rendered to a PNG and checked through the
 // item tree and, where colour is the point, through its pixels.
+#include <QFont>
 #include <cmath>
 
 #include "ui/glow_images.h"
@@ -215,6 +216,69 @@ TEST_F(WindowTest, HeroScalesWithTheAreaUpToOneAndAHalf) {
     EXPECT_NEAR(content->scale(), expected, 1e-6) << size.width() << "x" << size.height();
   }
   EXPECT_DOUBLE_EQ(content->scale(), 1.5);
+}
+
+// An executable that lands in the middle of an install, or goes, shows at the
+// next change the model publishes: greeting, icon, status dot and install card.
+TEST_F(WindowTest, TheWindowFollowsTheExecutableAsItLandsAndGoes) {
+  open();
+  driveTo(Phase::working, "Downloading 1 of 300   0.0 / 0.1 GB");
+  EXPECT_EQ(textOf("greeting"), "B E G I N   Y O U R   J O U R N E Y");
+  shot("executable-before");
+  placeClient();
+  model->setStatus("Downloading 2 of 300   0.0 / 0.1 GB");
+  drainEvents();
+  shot("executable-landed");
+  EXPECT_EQ(textOf("greeting"), "W E L C O M E   B A C K");
+  model->setPhase(Phase::needInstall);
+  drainEvents();
+  const QImage retry = shot("executable-landed-retry");
+  EXPECT_EQ(textOf("actionTitle"), "RETRY");
+  EXPECT_EQ(item("actionIcon")->property("name").toString(), "arrow.clockwise");
+  EXPECT_LE(colourDistance(retry.pixelColor(centre("statusDot")), Theme::bad()), 6);
+  EXPECT_FALSE(shown("installCard"));
+
+  std::filesystem::remove(model->paths().installDir / "Wow.exe");
+  model->setDetail("Last error: gone");
+  drainEvents();
+  const QImage gone = shot("executable-gone");
+  EXPECT_EQ(textOf("greeting"), "B E G I N   Y O U R   J O U R N E Y");
+  EXPECT_EQ(textOf("actionTitle"), "INSTALL");
+  EXPECT_EQ(item("actionIcon")->property("name").toString(), "arrow.down.circle.fill");
+  EXPECT_LE(colourDistance(gone.pixelColor(centre("statusDot")), Theme::textDim()), 6);
+  EXPECT_TRUE(shown("installCard"));
+}
+
+// The shimmer sweeps past the track's ends; what lies outside the rounded
+// groove stays the dock's colour, also where the shimmer is at its brightest.
+TEST_F(WindowTest, TheShimmerStaysInsideTheRoundedGroove) {
+  open();
+  driveTo(Phase::working, "Checking files...");
+  QQuickItem* shimmer = item("progressShimmer");
+  QQuickItem* track = item("progressTrack");
+  // The pixels at the track's two top corners lie outside its rounded ends.
+  const QPoint corner = track->mapToScene(QPointF(0, 0)).toPoint();
+  const QPoint farCorner = track->mapToScene(QPointF(track->width() - 1, 0)).toPoint();
+  // Far from both ends: the groove's own corners.
+  shimmer->setProperty("t", 0.7);
+  const QImage idle = shot("shimmer-middle");
+  // Its brightest middle on the leading end, then on the trailing end.
+  shimmer->setProperty("t", 1.4 / 6);
+  const QImage leading = shot("shimmer-leading-end");
+  shimmer->setProperty("t", 1.4 * (1.25 / 1.5));
+  const QImage trailing = shot("shimmer-trailing-end");
+  EXPECT_LE(colourDistance(leading.pixelColor(corner), idle.pixelColor(corner)), 3);
+  EXPECT_LE(colourDistance(trailing.pixelColor(farCorner), idle.pixelColor(farCorner)), 3);
+  // Inside the groove the shimmer does show.
+  const QPoint inside =
+      track->mapToScene(QPointF(track->height() / 2, track->height() / 2)).toPoint();
+  EXPECT_GT(colourDistance(leading.pixelColor(inside), idle.pixelColor(inside)), 40);
+}
+
+// The button's title is "heavy": weight 800.
+TEST_F(WindowTest, ThePrimaryTitleIsHeavy) {
+  open();
+  EXPECT_EQ(item("actionTitle")->property("font").value<QFont>().weight(), QFont::ExtraBold);
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ PlainButton {
                 text: control.text
                 color: theme.onAccent
                 font.pixelSize: 16
-                font.weight: Font.Black
+                font.weight: Font.ExtraBold // "heavy"
                 font.letterSpacing: 2
                 anchors.verticalCenter: parent.verticalCenter
             }
