@@ -1,7 +1,5 @@
 #include <sys/sysctl.h>
 
-#include <thread>
-
 #include "platform/machine.h"
 #include "platform/process.h"
 
@@ -17,10 +15,10 @@ std::string cpuModel() {
 void revealFile(const std::filesystem::path& file) {
   Process::Request request{"/usr/bin/open", {"-R", file.string()}};
   request.input = request.output = request.error = Process::Stream::nullDevice();
-  const Process::Started child = Process::spawn(request);
-  if (child.pid < 0) return;
-  // Reaped on a thread of its own: the Finder may take a moment to answer.
-  std::thread([pid = child.pid] { Process::wait(pid); }).detach();
+  // Not waited for: the Finder may take a moment to answer, and a thread
+  // left waiting could not be joined before the launcher ends. The child is
+  // reaped by the system when the launcher ends.
+  Process::spawn(request);
 }
 
 }  // namespace qh::Platform
