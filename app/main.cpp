@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   if (const auto status = CommandLine::run(argc, argv)) return *status;
   QElapsedTimer sinceStart;
   sinceStart.start();
-  std::jthread fonts = Platform::readFontsAhead();
+  JoiningThread fonts = Platform::readFontsAhead();
   QGuiApplication app(argc, argv);
   CommandLine::nameApplication();
   Shell::quitOnTerminate();

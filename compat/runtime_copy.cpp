@@ -44,7 +44,7 @@ std::error_code copyAtomic(const fs::path& source, const fs::path& target) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   if (in.bad()) return std::make_error_code(std::errc::io_error);
-  return Files::writeAtomic(target, bytes.view());
+  return Files::writeAtomic(target, bytes.str());
 }
 
 }  // namespace

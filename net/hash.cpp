@@ -9,6 +9,7 @@
 
 #include "core/quitting.h"
 #include "net/crypto_library.h"
+#include "platform/platform.h"
 #include "platform/system_error.h"
 #include "platform/unique_fd.h"
 
@@ -69,7 +70,7 @@ void stream(const std::filesystem::path& file,
             const std::function<void(const unsigned char*, size_t)>& update) {
   const UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) throw systemError("open", file, lastSystemError());
-  ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  Platform::adviseSequentialRead(fd.get());
   const std::unique_ptr<unsigned char[]> buffer(new unsigned char[chunkSize]);
   for (bool end = false; !end;) {
     // Fill the chunk completely so every chunk but the last is chunkSize.

@@ -8,7 +8,9 @@
 #include <optional>
 #include <string>
 #include <system_error>
-#include <thread>
+
+#include "platform/joining_thread.h"
+#include "platform/unique_fd.h"
 
 namespace qh::Platform {
 
@@ -18,6 +20,16 @@ std::filesystem::path homeDir();
 // The per-user folder that holds the support folder: Application Support on
 // macOS, $XDG_DATA_HOME (default ~/.local/share) on Linux.
 std::filesystem::path applicationSupportDir();
+
+// --- Files ---
+
+// Tells the system that `fd` is about to be read once from start to end, so it
+// reads further ahead. Only a hint: where there is none, nothing happens.
+void adviseSequentialRead(int fd);
+
+// Opens `folder` only to look names up in it (fstatat); holds -1 when it
+// cannot be opened. Linux needs no read permission on the folder for this.
+UniqueFd openFolderForLookup(const std::filesystem::path& folder);
 
 // --- Compatibility layer: runtime unpacking, Rosetta 2, child processes ---
 
@@ -43,9 +55,9 @@ void styleLauncherWindow(uintptr_t nativeView);
 // the application object and the window are made, so the window's first text
 // finds it ready. Call first thing, and join the returned thread before the
 // first text is laid out: the configuration it makes becomes the process's
-// only if Qt has not loaded its own by then. macOS: nothing to read ahead (an
-// empty thread).
-std::jthread readFontsAhead();
+// only if Qt has not loaded its own by then. macOS: nothing to read ahead (no
+// thread; joining it returns at once).
+JoiningThread readFontsAhead();
 
 // Installs the application ("About", "Hide", "Quit" + `appName`), "Edit" (Cut,
 // Copy, Paste, Select All) and "Window" (Minimize, Close) menus with their

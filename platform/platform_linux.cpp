@@ -30,8 +30,8 @@ void styleLauncherWindow(uintptr_t) {}
 // URW's fonts come both as Type 1 and as OpenType, the later-listed Type 1
 // copy wins in Qt's database, and FreeType takes some 10 ms to open one
 // (decrypting the whole file) against well under one for the OpenType copy.
-std::jthread readFontsAhead() {
-  return std::jthread([] {
+JoiningThread readFontsAhead() {
+  return JoiningThread(std::thread([] {
     FcConfig* config = FcInitLoadConfig();
     if (!config) return;
     static const char noType1[] =
@@ -41,7 +41,7 @@ std::jthread readFontsAhead() {
     FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(noType1), FcFalse);
     if (FcConfigBuildFonts(config)) FcConfigSetCurrent(config);
     FcConfigDestroy(config);
-  });
+  }));
 }
 
 bool installMainMenu(const std::string&) {

@@ -33,7 +33,7 @@ NSMenuItem* submenuItem(NSMenu* bar, NSMenu* menu) {
 }  // namespace
 
 // Core Text needs no configuration read ahead.
-std::jthread readFontsAhead() {
+JoiningThread readFontsAhead() {
   return {};
 }
 

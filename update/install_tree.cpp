@@ -6,6 +6,8 @@
 
 #include <iterator>
 
+#include "platform/platform.h"
+
 namespace qh {
 
 namespace fs = std::filesystem;
@@ -92,7 +94,7 @@ void InstallTree::enterParent(std::string_view parent, const std::string& rel) {
     }
   }
   const fs::path folder = parent.empty() ? root_ : root_ / parent;
-  parentFd_.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  parentFd_ = Platform::openFolderForLookup(folder);
 }
 
 InstallTree::Target InstallTree::locate(const std::string& rel) {
