@@ -1,5 +1,5 @@
 # Every target first makes sure the machine has what it needs.
-.PHONY: setup build test asan tsan soak fuzz bench demo demo-reset format clean package package-test
+.PHONY: setup build test asan tsan soak fuzz bench demo demo-reset format clean package package-test portability
 
 setup:
 	@scripts/setup
@@ -68,6 +68,14 @@ demo: build
 
 demo-reset:
 	@scripts/demo --reset
+
+# Whether the sources still build for macOS, checked on Linux: Linux-only
+# calls outside Linux-only code, the Objective-C++ files against GNUstep, and
+# every other product source compiled for macOS by Zig and against libc++ 16.
+# Needs only a configured build folder.
+portability: setup
+	@cmake --preset release >/dev/null
+	@scripts/portability/run
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.mm' | xargs clang-format -i
