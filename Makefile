@@ -1,18 +1,23 @@
 # Every target first makes sure the machine has what it needs.
-.PHONY: setup build test asan tsan soak fuzz bench demo demo-reset format clean package package-test portability
+.PHONY: setup build test asan tsan soak fuzz bench demo demo-reset format clean package package-test portability bundle
+
+# The presets name Debian's clang 16; on macOS Apple's compiler builds.
+ifeq ($(shell uname -s),Darwin)
+COMPILERS = -DCMAKE_C_COMPILER=/usr/bin/clang -DCMAKE_CXX_COMPILER=/usr/bin/clang++
+endif
 
 setup:
 	@scripts/setup
 
 build: setup
-	@cmake --preset release >/dev/null
+	@cmake --preset release $(COMPILERS) >/dev/null
 	@cmake --build --preset release
 
 test: build
 	@ctest --preset release
 
 asan: setup
-	@cmake --preset asan >/dev/null
+	@cmake --preset asan $(COMPILERS) >/dev/null
 	@cmake --build --preset asan
 	@ASAN_OPTIONS=detect_leaks=0 ctest --preset asan
 
@@ -22,7 +27,7 @@ asan: setup
 # the kills run here in their own tests): its test preset leaves them out to
 # keep CI short.
 tsan: setup
-	@cmake --preset tsan >/dev/null
+	@cmake --preset tsan $(COMPILERS) >/dev/null
 	@cmake --build --preset tsan
 	@ctest --preset tsan
 
@@ -74,8 +79,13 @@ demo-reset:
 # every other product source compiled for macOS by Zig and against libc++ 16.
 # Needs only a configured build folder.
 portability: setup
-	@cmake --preset release >/dev/null
+	@cmake --preset release $(COMPILERS) >/dev/null
 	@scripts/portability/run
+
+# The release bundle, build/Quellhaven Launcher.app; on macOS made
+# self-contained (Qt inside) and signed ad hoc.
+bundle: build
+	@cmake --build --preset release --target qh_release_bundle
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.mm' | xargs clang-format -i

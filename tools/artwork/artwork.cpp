@@ -1,11 +1,13 @@
 // qh-artwork OUTDIR: draws the launcher's own pictures, "logo.png" (an emblem,
-// 420 × 420 for a 210-point slot on high-density screens) and "tunnel.jpg" (a
-// receding stone passage towards warm light), deterministically, so the build
+// 420 × 420 for a 210-point slot on high-density screens), "tunnel.jpg" (a
+// receding stone passage towards warm light) and "AppIcon.icns" (the emblem on
+// a dark rounded square, the bundle's icon), deterministically, so the build
 // makes them instead of the repository carrying binaries.
 // qh-artwork OUTDIR --icons NAME: the emblem as the application's icon, in
 // the icon theme's folder shape, for the Linux package.
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -16,6 +18,8 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+
+#include "icns.h"
 
 namespace {
 
@@ -180,6 +184,26 @@ bool saveIcons(const QDir& out, const QString& name,
   return true;
 }
 
+// The emblem on the dark rounded square macOS icons share: 824 of 1024
+// pixels with the corner radius of Apple's icon grid.
+QImage drawAppIcon(const QImage& logo) {
+  const int s = 1024;
+  QImage image(s, s, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  const QRectF tile(100, 100, 824, 824);
+  QLinearGradient shade(0, tile.top(), 0, tile.bottom());
+  shade.setColorAt(0, night.lighter(160));
+  shade.setColorAt(1, night);
+  p.setPen(Qt::NoPen);
+  p.setBrush(shade);
+  p.drawRoundedRect(tile, 185, 185);
+  p.drawImage(tile.adjusted(90, 90, -90, -90), logo);
+  return image;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,9 +223,20 @@ int main(int argc, char** argv) {
     QFile::remove(out.filePath(name));
     return QFile::rename(tmp, out.filePath(name));
   };
-  const bool saved =
-      icons ? saveIcons(out, QString::fromLocal8Bit(argv[3]), save)
-            : save(drawLogo(), "logo.png", "PNG") && save(drawTunnel(), "tunnel.jpg", "JPG");
+  const auto write = [&](const QByteArray& bytes, const QString& name) {
+    QFile file(out.filePath(name + ".tmp"));
+    if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+      return false;
+    file.close();
+    QFile::remove(out.filePath(name));
+    return QFile::rename(file.fileName(), out.filePath(name));
+  };
+  const auto pictures = [&] {
+    const QImage logo = drawLogo();
+    return save(logo, "logo.png", "PNG") && save(drawTunnel(), "tunnel.jpg", "JPG") &&
+           write(qh::Icns::pack(drawAppIcon(logo)), "AppIcon.icns");
+  };
+  const bool saved = icons ? saveIcons(out, QString::fromLocal8Bit(argv[3]), save) : pictures();
   if (!saved) {
     std::fprintf(stderr, "qh-artwork: cannot write %s\n", argv[1]);
     return 1;
