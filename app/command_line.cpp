@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
 #include <QCoreApplication>
+#include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -9,6 +11,7 @@
 #include "model/diagnostics.h"
 #include "model/diagnostics_flow.h"
 #include "model/model_services.h"
+#include "platform/platform.h"
 
 namespace qh::CommandLine {
 
@@ -106,9 +109,22 @@ std::string helpText() {
          "                       without a display\n";
 }
 
+ApplicationNames applicationNames(const std::string& bundleId, bool underBundleIdentifier) {
+  ApplicationNames names{"Quellhaven", {}, "Quellhaven Launcher"};
+  if (!underBundleIdentifier) return names;
+  QStringList parts = QString::fromStdString(bundleId).split('.');
+  names.application = parts.takeLast();
+  std::reverse(parts.begin(), parts.end());
+  names.organizationDomain = parts.join('.');
+  return names;
+}
+
 void nameApplication() {
-  QCoreApplication::setOrganizationName("Quellhaven");
-  QCoreApplication::setApplicationName("Quellhaven Launcher");
+  const ApplicationNames names =
+      applicationNames(QH::bundleIdentifier(), Platform::settingsUnderBundleIdentifier);
+  QCoreApplication::setOrganizationName(names.organization);
+  QCoreApplication::setOrganizationDomain(names.organizationDomain);
+  QCoreApplication::setApplicationName(names.application);
 }
 
 std::optional<int> run(int argc, char** argv) {

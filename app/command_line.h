@@ -4,6 +4,7 @@
 // Thread-safety: main thread, before the application object exists.
 #pragma once
 
+#include <QString>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,7 +30,18 @@ std::string versionText();
 // The options, and the environment variables a user may set.
 std::string helpText();
 
-// The organisation and application names the user defaults are kept under.
+// What the user defaults and caches are filed under. With
+// `underBundleIdentifier` (macOS) Qt keeps the defaults in the domain
+// "<organisation domain, its parts reversed>.<application>", so the names
+// make that `bundleId`.
+struct ApplicationNames {
+  QString organization;
+  QString organizationDomain;
+  QString application;
+};
+ApplicationNames applicationNames(const std::string& bundleId, bool underBundleIdentifier);
+
+// Names the application by applicationNames() for this system.
 void nameApplication();
 
 // Does what the command line asks and returns the exit status (0, 1 when the

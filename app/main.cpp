@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
   window.setGeometry(frame);
   Shell::rememberFrame(window);
   Shell::installMenu(window);
-  Shell::reopenOnActivate(window);
+  Shell::reopenOnRequest(window);
+  Shell::showPanelHints();
   window.showWhenLoaded();
   Shell::styleWindow(window);
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QQuickWindow>
 #include <QScreen>
 #include <QSettings>
@@ -101,17 +102,30 @@ void styleWindow(QWindow& window) {
   Platform::styleLauncherWindow(static_cast<uintptr_t>(window.winId()));
 }
 
-void reopenOnActivate(QWindow& window) {
+void bringBack(QWindow& window) {
+  if (window.windowStates() & Qt::WindowMinimized) window.showNormal();
+  if (!window.isVisible()) window.show();
+  window.raise();
+  window.requestActivate();
+}
+
+void reopenOnRequest(QWindow& window) {
+  const QPointer<QWindow> target(&window);
+  if (Platform::onReopenRequest([target] {
+        if (target) bringBack(*target);
+      }))
+    return;
   QObject::connect(qApp, &QGuiApplication::applicationStateChanged, &window,
                    [&window](Qt::ApplicationState state) {
                      if (state != Qt::ApplicationActive) return;
                      if (window.isVisible() && !(window.windowStates() & Qt::WindowMinimized))
                        return;
-                     if (window.windowStates() & Qt::WindowMinimized) window.showNormal();
-                     if (!window.isVisible()) window.show();
-                     window.raise();
-                     window.requestActivate();
+                     bringBack(window);
                    });
+}
+
+void showPanelHints() {
+  Platform::showPanelTitlesAsMessages();
 }
 
 void quitOnTerminate() {

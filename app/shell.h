@@ -37,8 +37,17 @@ void rememberFrame(QWindow& window);
 void installMenu(QWindow& window);
 // Gives the window its native look (transparent title bar on macOS).
 void styleWindow(QWindow& window);
-// A click on the Dock icon (the app becoming active) brings a minimised window back.
-void reopenOnActivate(QWindow& window);
+// Brings `window` back: restored when minimised, shown when hidden or
+// closed, in front and focused.
+void bringBack(QWindow& window);
+// A click on the Dock icon brings the window back (bringBack) whatever its
+// state, while other activations leave a minimised window alone. Without a
+// Dock (Linux) the application becoming active brings a minimised or hidden
+// window back.
+void reopenOnRequest(QWindow& window);
+// The folder panel shows its title as its message where a panel's title is
+// not shown (macOS).
+void showPanelHints();
 // SIGTERM and SIGINT quit through the event loop, so the frame is stored.
 void quitOnTerminate();
 // Logs how long after `sinceStart` the first frame was shown.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -58,6 +59,25 @@ void styleLauncherWindow(uintptr_t nativeView);
 // only if Qt has not loaded its own by then. macOS: nothing to read ahead (no
 // thread; joining it returns at once).
 JoiningThread readFontsAhead();
+
+// Runs `reopen` on the main thread each time the user asks the running
+// application to reopen it: a click on its Dock icon, whether a window shows
+// or not. Returns false where there is no such request (Linux); the caller
+// then reopens on activation instead. Call before the event loop runs.
+bool onReopenRequest(std::function<void()> reopen);
+
+// From now on every folder panel shows its title as its message, above the
+// folders: macOS shows no title on a panel. Linux: nothing (the title shows).
+void showPanelTitlesAsMessages();
+
+// True where the settings live in the preferences domain the bundle
+// identifier names (macOS); elsewhere they are filed under the organisation
+// and application names.
+#ifdef __APPLE__
+inline constexpr bool settingsUnderBundleIdentifier = true;
+#else
+inline constexpr bool settingsUnderBundleIdentifier = false;
+#endif
 
 // Installs the application ("About", "Hide", "Quit" + `appName`), "Edit" (Cut,
 // Copy, Paste, Select All) and "Window" (Minimize, Close) menus with their

@@ -48,6 +48,14 @@ bool installMainMenu(const std::string&) {
   return false;
 }
 
+// No Dock: there is no request to reopen, only activation.
+bool onReopenRequest(std::function<void()>) {
+  return false;
+}
+
+// Linux panels show their title.
+void showPanelTitlesAsMessages() {}
+
 }  // namespace Platform
 
 // --- Launcher bundle and self-update ---

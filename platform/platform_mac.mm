@@ -1,10 +1,56 @@
 #import <AppKit/AppKit.h>
+#import <CoreServices/CoreServices.h>
 #import <Foundation/Foundation.h>
 
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
 
 namespace fs = std::filesystem;
+
+// Receives the reopen request ("rapp") the Dock sends when its icon is
+// clicked. Qt answers it by reporting the application active, which it also
+// does on every other activation, so the request is taken before Qt sees it.
+@interface QHReopenHandler : NSObject {
+ @public
+  std::function<void()> reopen;
+}
+- (void)applicationDidFinishLaunching:(NSNotification*)notification;
+- (void)handleReopen:(NSAppleEventDescriptor*)event withReplyEvent:(NSAppleEventDescriptor*)reply;
+@end
+
+@implementation QHReopenHandler
+- (void)applicationDidFinishLaunching:(NSNotification*)notification {
+  (void)notification;
+  // AppKit installs its own handler while launching; this one, installed
+  // after, takes its place.
+  [[NSAppleEventManager sharedAppleEventManager] setEventHandler:self
+                                                     andSelector:@selector(handleReopen:
+                                                                         withReplyEvent:)
+                                                   forEventClass:kCoreEventClass
+                                                      andEventID:kAEReopenApplication];
+}
+
+- (void)handleReopen:(NSAppleEventDescriptor*)event withReplyEvent:(NSAppleEventDescriptor*)reply {
+  (void)event;
+  (void)reply;
+  if (reopen) reopen();
+}
+@end
+
+// Gives an open panel its title as its message when it becomes key: Qt
+// sets the title, which macOS does not show.
+@interface QHPanelMessages : NSObject
+- (void)windowDidBecomeKey:(NSNotification*)notification;
+@end
+
+@implementation QHPanelMessages
+- (void)windowDidBecomeKey:(NSNotification*)notification {
+  id window = notification.object;
+  if (![window isKindOfClass:[NSOpenPanel class]]) return;
+  NSOpenPanel* panel = window;
+  if (panel.message.length == 0 && panel.title.length > 0) panel.message = panel.title;
+}
+@end
 
 namespace qh::Platform {
 
@@ -46,6 +92,29 @@ void styleLauncherWindow(uintptr_t nativeView) {
   window.titleVisibility = NSWindowTitleHidden;
   window.movableByWindowBackground = YES;
   window.appearance = [NSAppearance appearanceNamed:NSAppearanceNameDarkAqua];
+}
+
+bool onReopenRequest(std::function<void()> reopen) {
+  static QHReopenHandler* handler = nil;
+  if (!handler) {
+    handler = [[QHReopenHandler alloc] init];
+    [[NSNotificationCenter defaultCenter] addObserver:handler
+                                             selector:@selector(applicationDidFinishLaunching:)
+                                                 name:NSApplicationDidFinishLaunchingNotification
+                                               object:nil];
+  }
+  handler->reopen = std::move(reopen);
+  return true;
+}
+
+void showPanelTitlesAsMessages() {
+  static QHPanelMessages* messages = nil;
+  if (messages) return;
+  messages = [[QHPanelMessages alloc] init];
+  [[NSNotificationCenter defaultCenter] addObserver:messages
+                                           selector:@selector(windowDidBecomeKey:)
+                                               name:NSWindowDidBecomeKeyNotification
+                                             object:nil];
 }
 
 bool installMainMenu(const std::string& appName) {

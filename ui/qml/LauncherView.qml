@@ -36,6 +36,15 @@ Item {
         objectName: "ambient"
         anchors.fill: parent
     }
+    // macOS: a press on the background moves the window, as on its (hidden)
+    // title bar; a control in front takes its own presses. Linux windows keep
+    // their window manager's frame for that.
+    MouseArea {
+        objectName: "windowDrag"
+        anchors.fill: parent
+        enabled: Qt.platform.os === "osx" || Qt.platform.os === "macos"
+        onPressed: root.Window.window.startSystemMove()
+    }
 
     Column {
         anchors.fill: parent
