@@ -25,6 +25,8 @@ PRODUCT = ("app/", "core/", "net/", "update/", "compat/", "client/", "selfupdate
            "model/", "ui/", "platform/", "tools/")
 ZIG = [sys.executable, "-m", "ziglang", "c++"]
 CLANG16 = ["/usr/bin/clang++-16", "-stdlib=libc++", "-fsyntax-only"]
+# What the macOS build defines (CMakeLists.txt): no Qt API that 6.4 deprecates.
+QT_FLAGS = ["-DQT_DISABLE_DEPRECATED_BEFORE=0x060400", "-DQT_DISABLE_DEPRECATED_UP_TO=0x060400"]
 # Xcode 15's clang warns about what clang 16 does; Zig's newer clang warns
 # about more, and about flags it passes itself.
 ZIG_FLAGS = ["-Wno-unused-command-line-argument"]
@@ -107,7 +109,7 @@ def make_mocs(root, entries, work, moc):
 
 
 def command(toolchain, entry, extra):
-    flags = own_flags(entry) + extra
+    flags = own_flags(entry) + QT_FLAGS + extra
     if toolchain == "libc++16":
         return CLANG16 + flags + [entry["file"]]
     target = {"aarch64": "aarch64-macos.11.0", "x86_64": "x86_64-macos.11.0"}[toolchain]
