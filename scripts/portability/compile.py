@@ -23,6 +23,10 @@ import linux_calls
 
 PRODUCT = ("app/", "core/", "net/", "update/", "compat/", "client/", "selfupdate/",
            "model/", "ui/", "platform/", "tools/")
+# The tests, for the "tests" toolchain: what a Mac builds with the product.
+# Left out: what CMake builds on Linux only.
+TESTS = ("tests/",)
+LINUX_ONLY_TESTS = ["tests/app/*", "tests/reliability/full_disk_test.cpp"]
 ZIG = [sys.executable, "-m", "ziglang", "c++"]
 CLANG16 = ["/usr/bin/clang++-16", "-stdlib=libc++", "-fsyntax-only"]
 # What the macOS build defines (CMakeLists.txt): no Qt API that 6.4 deprecates.
@@ -35,22 +39,28 @@ ZIG_FLAGS = ["-Wno-unused-command-line-argument"]
 # linked into a folder of their own, never /usr/include itself, whose glibc
 # headers would hide macOS's.
 SHADOWED = {
-    "curl": "/usr/include/curl",
+    "curl": "/usr/include/x86_64-linux-gnu/curl",
+    "archive.h": "/usr/include/archive.h",
+    "archive_entry.h": "/usr/include/archive_entry.h",
     "openssl": "/usr/include/openssl",
-    "opensslconf.h": "/usr/include/x86_64-linux-gnu/openssl/opensslconf.h",
-    "configuration.h": "/usr/include/x86_64-linux-gnu/openssl/configuration.h",
+    "openssl/opensslconf.h": "/usr/include/x86_64-linux-gnu/openssl/opensslconf.h",
+    "openssl/configuration.h": "/usr/include/x86_64-linux-gnu/openssl/configuration.h",
+    "gtest": "/usr/include/gtest",
+    "gmock": "/usr/include/gmock",
+    "httplib.h": "/usr/include/httplib.h",
+    "benchmark": "/usr/include/benchmark",
 }
 
 
-def product_entries(root, build):
+def product_entries(root, build, folders=PRODUCT, skipped=()):
     with open(os.path.join(build, "compile_commands.json")) as f:
         entries = json.load(f)
     chosen = {}
     for e in entries:
         rel = os.path.relpath(e["file"], root)
-        if rel.startswith("..") or not rel.startswith(PRODUCT):
+        if rel.startswith("..") or not rel.startswith(folders):
             continue
-        if any(fnmatch.fnmatch(rel, p) for p in linux_calls.LINUX_ONLY_FILES):
+        if any(fnmatch.fnmatch(rel, p) for p in linux_calls.LINUX_ONLY_FILES + list(skipped)):
             continue
         chosen.setdefault(rel, e)
     return [chosen[k] for k in sorted(chosen)]
@@ -77,19 +87,22 @@ def own_flags(entry):
 
 
 def shadow_include(work):
+    """A folder of links to the headers in SHADOWED. openssl/ is a folder of
+    its own: its header links sit beside the two per-architecture ones."""
     folder = os.path.join(work, "include")
     os.makedirs(os.path.join(folder, "openssl"), exist_ok=True)
+    for header in os.listdir(SHADOWED["openssl"]):
+        dest = os.path.join(folder, "openssl", header)
+        if not os.path.lexists(dest):
+            os.symlink(os.path.join(SHADOWED["openssl"], header), dest)
     for name, target in SHADOWED.items():
-        if name.endswith(".h"):
-            link = os.path.join(folder, "openssl", name)
-        else:
-            link = os.path.join(folder, name)
+        link = os.path.join(folder, name)
         if name == "openssl":
-            for header in os.listdir(target):
-                dest = os.path.join(folder, "openssl", header)
-                if not os.path.lexists(dest):
-                    os.symlink(os.path.join(target, header), dest)
             continue
+        if not os.path.exists(target):
+            raise SystemExit(f"compile: {target} is missing (scripts/packages.txt installs it)")
+        if os.path.islink(link) and os.readlink(link) != target:
+            os.remove(link)
         if not os.path.lexists(link):
             os.symlink(target, link)
     return folder
@@ -112,7 +125,8 @@ def command(toolchain, entry, extra):
     flags = own_flags(entry) + QT_FLAGS + extra
     if toolchain == "libc++16":
         return CLANG16 + flags + [entry["file"]]
-    target = {"aarch64": "aarch64-macos.11.0", "x86_64": "x86_64-macos.11.0"}[toolchain]
+    target = {"aarch64": "aarch64-macos.11.0", "x86_64": "x86_64-macos.11.0",
+              "tests": "aarch64-macos.11.0"}[toolchain]
     # Zig cannot stop after parsing (-fsyntax-only); an unoptimised object
     # thrown away costs little more.
     out = os.path.join(tempfile.gettempdir(), "qh-portability-%d.o" % os.getpid())
@@ -151,7 +165,10 @@ def main():
     if "libc++16" in toolchains and not os.path.exists("/usr/include/c++/v1/version"):
         print("libc++16: libc++ 16 is not installed (libc++-16-dev)")
         return 1
-    entries = product_entries(root, build)
+    if toolchains == ["tests"]:
+        entries = product_entries(root, build, TESTS, LINUX_ONLY_TESTS)
+    else:
+        entries = product_entries(root, build)
     # ONLY=<regex> narrows the sources, for a quick look at one of them.
     if os.environ.get("ONLY"):
         entries = [e for e in entries if re.search(os.environ["ONLY"], e["file"])]

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <vector>
 
 #include "platform/platform.h"
@@ -34,10 +35,16 @@ TEST(JoiningThreadTest, JoinAndEveryEndWaitForTheWork) {
   { JoiningThread t(std::thread{work}); }
   EXPECT_EQ(done.load(), 2);
   {
-    // Taking another thread's place waits for the one it replaces.
+    // Taking another thread's place waits for the one it replaces, not for
+    // the one that takes it.
+    std::promise<void> go;
     JoiningThread t(std::thread{work});
-    t = JoiningThread(std::thread{work});
+    t = JoiningThread(std::thread([&done, started = go.get_future()] {
+      started.wait();
+      done.fetch_add(1);
+    }));
     EXPECT_EQ(done.load(), 3);
+    go.set_value();
   }
   EXPECT_EQ(done.load(), 4);
   std::vector<JoiningThread> many;

@@ -69,6 +69,9 @@ TEST(Spawn, TellsWhyAChildCannotStart) {
 
 // Only 0, 1 and 2 reach the child, each where the request says.
 TEST(Spawn, ChildGetsTheStreamsAskedForAndNoOtherDescriptor) {
+#ifndef __linux__
+  GTEST_SKIP() << "lists the child's descriptors in /proc, which only Linux has";
+#endif
   TempDir dir;
   // Opened without close-on-exec: only the spawn's own care keeps it from the child.
   const UniqueFd leaky(::open((dir / "secret").c_str(), O_WRONLY | O_CREAT, 0644));
@@ -91,6 +94,9 @@ TEST(Spawn, ChildGetsTheStreamsAskedForAndNoOtherDescriptor) {
 }
 
 TEST(Spawn, WholeEnvironmentWorkingFolderAndOwnSession) {
+#ifndef __linux__
+  GTEST_SKIP() << "reads the child's session from /proc, which only Linux has";
+#endif
   TempDir dir;
   const UniqueFd env(::open((dir / "env").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
   Process::Request printEnv{"/usr/bin/env"};

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <fcntl.h>
+#include <unistd.h>
+#ifdef __linux__
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <unistd.h>
+#endif
 
 #include <filesystem>
 
@@ -43,6 +45,11 @@ class ReadOnlyFolder {
                                     std::filesystem::perms::others_write;
 
   bool setImmutable(bool on) {
+#ifndef __linux__
+    // Elsewhere root is refused nothing here; done() says so.
+    (void)on;
+    return false;
+#else
     const int fd = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
     int flags = 0;
@@ -51,6 +58,7 @@ class ReadOnlyFolder {
     ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
     ::close(fd);
     return ok;
+#endif
   }
 
   std::filesystem::path dir_;
