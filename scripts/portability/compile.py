@@ -48,6 +48,7 @@ SHADOWED = {
     "gtest": "/usr/include/gtest",
     "gmock": "/usr/include/gmock",
     "httplib.h": "/usr/include/httplib.h",
+    "brotli": "/usr/include/brotli",
     "benchmark": "/usr/include/benchmark",
 }
 
