@@ -64,6 +64,16 @@ def product_entries(root, build, folders=PRODUCT, skipped=()):
         if any(fnmatch.fnmatch(rel, p) for p in linux_calls.LINUX_ONLY_FILES + list(skipped)):
             continue
         chosen.setdefault(rel, e)
+    # Sources only macOS builds are not in Linux's list: each is compiled
+    # with the flags of a source of its folder that is.
+    if folders == PRODUCT:
+        mac_only = subprocess.run(["git", "-C", root, "ls-files", "*_mac.cpp"],
+                                  capture_output=True, text=True, check=True).stdout.split()
+        for rel in mac_only:
+            sibling = next((e for k, e in chosen.items()
+                            if os.path.dirname(k) == os.path.dirname(rel)), None)
+            if rel.startswith(PRODUCT) and rel not in chosen and sibling:
+                chosen[rel] = dict(sibling, file=os.path.join(root, rel))
     return [chosen[k] for k in sorted(chosen)]
 
 
@@ -180,6 +190,9 @@ def main():
     for tc in toolchains:
         for e in entries:
             rel = os.path.relpath(e["file"], root)
+            # Linux's headers under libc++: a macOS-only source cannot build there.
+            if tc == "libc++16" and rel.endswith("_mac.cpp"):
+                continue
             tasks.append((f"{tc} {rel}", command(tc, e, extra if tc == "libc++16" else zig_extra)))
     failed = 0
     with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
