@@ -16,7 +16,7 @@ LINUX_ONLY = [
     "posix_fadvise", "O_PATH", "pipe2", "accept4", "MAP_POPULATE", "O_TMPFILE",
     "statx", "copy_file_range", "memfd_create", "renameat2", "prctl", "sendfile",
     "SOCK_CLOEXEC", "SOCK_NONBLOCK", "O_NOATIME", "O_DIRECT", "fallocate",
-    "syncfs", "eventfd", "signalfd", "timerfd_create", "splice", "getrandom",
+    "syncfs", "eventfd", "signalfd", "timerfd_create", "getrandom",
     "sched_getaffinity", "gettid", "F_SETPIPE_SZ", "MSG_NOSIGNAL",
     "posix_spawn_file_actions_addclosefrom_np", "close_range", "epoll_create",
     "epoll_create1", "epoll_ctl", "epoll_wait", "inotify_init", "inotify_init1",
