@@ -1,5 +1,5 @@
 # Every target first makes sure the machine has what it needs.
-.PHONY: setup build test asan tsan soak fuzz bench demo demo-reset format clean package package-test portability bundle
+.PHONY: setup build test asan tsan soak soak-exit fuzz bench demo demo-reset format clean package package-test portability bundle
 
 # The presets name Debian's clang 16; on macOS Apple's compiler builds.
 ifeq ($(shell uname -s),Darwin)
@@ -37,6 +37,17 @@ SOAK_SEEDS ?= 200
 SOAK_JOBS ?= 4
 soak: build
 	@build/bin/qh-soak --seeds $(SOAK_SEEDS) --jobs $(SOAK_JOBS)
+
+# The launcher bundle under AddressSanitizer, started SOAK_EXIT_RUNS times and
+# quit at a random moment of an install, a verify, a runtime install or a game
+# run; each quit is checked and the next start must finish the job. Not in CI:
+# about 10 s a run. Its counts are the last two lines.
+SOAK_EXIT_RUNS ?= 1000
+SOAK_EXIT_JOBS ?= 2
+soak-exit: setup
+	@cmake --preset asan $(COMPILERS) >/dev/null
+	@cmake --build --preset asan --target qh-soak-exit
+	@build-asan/bin/qh-soak-exit --runs $(SOAK_EXIT_RUNS) --jobs $(SOAK_EXIT_JOBS)
 
 # libFuzzer targets with clang 16 in build-fuzz/, each run FUZZ_SECONDS over its
 # committed seeds; new inputs go to build-fuzz/corpus, crashes and inputs that

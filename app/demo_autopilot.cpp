@@ -21,6 +21,9 @@ namespace {
 struct Pilot {
   QElapsedTimer clock;
   bool stopAtReady = false;
+  // Verify and repair at the first ready, then stop at the next.
+  bool verify = false;
+  bool verifyPressed = false;
   bool installPressed = false;
   bool playPressed = false;
   int shots = 0;
@@ -84,7 +87,15 @@ void onPhase(LauncherModel* m, const std::shared_ptr<Pilot>& pilot, QPointer<QWi
       m->primaryAction();
     });
   } else if (m->phase() == Phase::ready) {
-    if (pilot->stopAtReady) {
+    if (pilot->verify && !pilot->verifyPressed) {
+      pilot->verifyPressed = true;
+      QTimer::singleShot(0, m, [m, pilot] {
+        print(*pilot, "press", QStringLiteral("Verify and repair"));
+        m->verifyRepair();
+      });
+      return;
+    }
+    if (pilot->stopAtReady || pilot->verify) {
       print(*pilot, "ready", m->status());
       // After the picture of the ready window, when pictures are taken.
       QTimer::singleShot(pilot->shotDir.isEmpty() ? 0 : 800, qApp,
@@ -138,6 +149,7 @@ void attachIfRequested(LauncherModel& model, QWindow* window) {
   auto pilot = std::make_shared<Pilot>();
   pilot->clock.start();
   pilot->stopAtReady = qEnvironmentVariable("QH_DEMO_AUTOPILOT") == QLatin1String("ready");
+  pilot->verify = qEnvironmentVariable("QH_DEMO_AUTOPILOT") == QLatin1String("verify");
   pilot->shotDir = qEnvironmentVariable("QH_DEMO_SHOTS");
   if (!pilot->shotDir.isEmpty()) QDir().mkpath(pilot->shotDir);
   LauncherModel* m = &model;

@@ -6,7 +6,9 @@
 // itself: INSTALL when it waits for an install, PLAY when ready. It stops the
 // launcher with exit status 1 when a step fails (INSTALL or PLAY needed a
 // second time). With QH_DEMO_AUTOPILOT=ready it quits with 0 once ready
-// instead of playing. Otherwise the launcher quits by itself after the game.
+// instead of playing; with QH_DEMO_AUTOPILOT=verify it runs Verify and
+// repair at the first ready and quits with 0 at the next. Otherwise the
+// launcher quits by itself after the game.
 // Thread-safety: main thread only.
 #pragma once
 
