@@ -19,7 +19,7 @@ struct GameProcess::State {
 
 namespace {
 
-void watch(pid_t pid, const std::shared_ptr<GameProcess::State>& state, std::stop_token stop) {
+void watch(pid_t pid, const std::shared_ptr<GameProcess::State>& state, StopToken stop) {
   // The launcher quitting stops the watch, not the game.
   const std::optional<int> ended = Process::waitUnlessStopped(pid, std::move(stop));
   if (!ended) return;
@@ -43,7 +43,7 @@ std::shared_ptr<GameProcess> GameProcess::start(const Launch& launch) {
   const Process::Started child = Process::spawn(request);
   if (child.error) throw systemError("Could not start", launch.executable, child.error);
   auto state = std::make_shared<State>();
-  OwnThreads::start([pid = child.pid, state](std::stop_token stop) { watch(pid, state, stop); });
+  OwnThreads::start([pid = child.pid, state](StopToken stop) { watch(pid, state, stop); });
   return std::shared_ptr<GameProcess>(new GameProcess(child.pid, std::move(state)));
 }
 

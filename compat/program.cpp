@@ -21,7 +21,7 @@ UniqueFd openLog(const std::filesystem::path& log) {
 
 int runBlocking(const std::filesystem::path& path, const std::vector<std::string>& args,
                 const std::optional<Environment>& env,
-                const std::optional<std::filesystem::path>& log, std::stop_token stop) {
+                const std::optional<std::filesystem::path>& log, StopToken stop) {
   Process::Request request{path, args, env};
   UniqueFd output;
   if (log) {
@@ -49,7 +49,7 @@ QCoro::Task<int> run(std::filesystem::path path, std::vector<std::string> args,
                      std::optional<Environment> env, std::optional<std::filesystem::path> log) {
   const int status = co_await onOwnThread(
       [path = std::move(path), args = std::move(args), env = std::move(env), log = std::move(log)](
-          std::stop_token stop) { return runBlocking(path, args, env, log, std::move(stop)); });
+          StopToken stop) { return runBlocking(path, args, env, log, std::move(stop)); });
   co_return status;
 }
 

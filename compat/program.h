@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -30,7 +29,7 @@ using Environment = Process::Environment;
 // and -1 returned.
 int runBlocking(const std::filesystem::path& path, const std::vector<std::string>& args,
                 const std::optional<Environment>& env,
-                const std::optional<std::filesystem::path>& log, std::stop_token stop = {});
+                const std::optional<std::filesystem::path>& log, StopToken stop = {});
 
 // The same, awaited without blocking the caller's thread: the child is waited
 // for on a thread of its own, so a child that never ends ties up nothing else;

@@ -16,7 +16,6 @@
 #include <exception>
 #include <memory>
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -30,8 +29,8 @@ namespace detail {
 
 // Work on a thread of its own may take the thread's stop token.
 template <typename F>
-decltype(auto) callWith(F& work, [[maybe_unused]] std::stop_token stop) {
-  if constexpr (std::is_invocable_v<F&, std::stop_token>) {
+decltype(auto) callWith(F& work, [[maybe_unused]] StopToken stop) {
+  if constexpr (std::is_invocable_v<F&, StopToken>) {
     return work(std::move(stop));
   } else {
     return work();
@@ -39,7 +38,7 @@ decltype(auto) callWith(F& work, [[maybe_unused]] std::stop_token stop) {
 }
 
 template <typename F>
-using OwnThreadResult = decltype(callWith(std::declval<F&>(), std::stop_token()));
+using OwnThreadResult = decltype(callWith(std::declval<F&>(), StopToken()));
 
 // One piece of work and its outcome. The awaiting thread keeps it until it
 // resumes; the worker until it has finished the promise. The outcome is ours,
@@ -52,7 +51,7 @@ class Job {
   QFuture<void> future() { return promise_.future(); }
 
   // On the worker.
-  void run(std::stop_token stop = {}) {
+  void run(StopToken stop = {}) {
     try {
       if constexpr (std::is_void_v<R>) {
         callWith(*work_, std::move(stop));
@@ -117,13 +116,13 @@ QCoro::Task<R> onWorker(F work) {
 
 // Runs `work` on a thread of its own (core/own_threads.h), not the shared
 // pool, which a transfer lasting hours or a child that never exits must not
-// occupy. Same contract as onWorker; `work` may take a std::stop_token, which
+// occupy. Same contract as onWorker; `work` may take a StopToken, which
 // is requested as the launcher quits.
 template <typename F, typename R = detail::OwnThreadResult<F>>
 QCoro::Task<R> onOwnThread(F work) {
   auto job = std::make_shared<detail::Job<F, R>>(std::move(work));
   QFuture<void> done = job->future();
-  OwnThreads::start([job](std::stop_token stop) { job->run(std::move(stop)); });
+  OwnThreads::start([job](StopToken stop) { job->run(std::move(stop)); });
   co_await done;
   co_return job->result();
 }

@@ -5,11 +5,14 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/joining_thread.h"
+
 namespace qh::OwnThreads {
 namespace {
 
 struct Entry {
-  std::jthread thread;
+  StopSource stop;
+  JoiningThread thread;
   std::atomic<bool> done{false};
 };
 
@@ -26,8 +29,8 @@ struct Registry {
         if (entries.empty()) return;
         taken.splice(taken.end(), entries);
       }
-      for (Entry& e : taken) e.thread.request_stop();
-      // Each jthread joins as it is destroyed.
+      for (Entry& e : taken) e.stop.request_stop();
+      // Each thread joins as it is destroyed.
       taken.clear();
     }
   }
@@ -44,7 +47,7 @@ Registry& registry() {
 
 }  // namespace
 
-void start(std::function<void(std::stop_token)> work) {
+void start(std::function<void(StopToken)> work) {
   Registry& r = registry();
   std::list<Entry> finished;
   {
@@ -55,10 +58,11 @@ void start(std::function<void(std::stop_token)> work) {
       it = next;
     }
     Entry& entry = r.entries.emplace_back();
-    entry.thread = std::jthread([&done = entry.done, work = std::move(work)](std::stop_token stop) {
-      work(std::move(stop));
-      done.store(true);
-    });
+    entry.thread = JoiningThread(
+        std::thread([&done = entry.done, work = std::move(work), stop = entry.stop.get_token()] {
+          work(stop);
+          done.store(true);
+        }));
   }
   // Joined outside the lock: each is at most freeing what its work captured.
   finished.clear();

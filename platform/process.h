@@ -16,12 +16,12 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "platform/stop_token.h"
 #include "platform/unique_fd.h"
 
 namespace qh::Process {
@@ -74,7 +74,7 @@ int wait(pid_t pid);
 // wait() that gives up once `stop` is requested: the exit status, or nullopt
 // when the stop came first (the child is then left as it is, unreaped). The
 // child's end is noticed within 50 ms.
-std::optional<int> waitUnlessStopped(pid_t pid, std::stop_token stop);
+std::optional<int> waitUnlessStopped(pid_t pid, StopToken stop);
 
 // spawn and wait: the exit status, or -1 when the child could not start.
 int run(const Request& request);

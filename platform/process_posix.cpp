@@ -124,20 +124,16 @@ int wait(pid_t pid) {
   return exitStatus(status);
 }
 
-std::optional<int> waitUnlessStopped(pid_t pid, std::stop_token stop) {
+std::optional<int> waitUnlessStopped(pid_t pid, StopToken stop) {
   // A blocking waitpid cannot be interrupted portably, so the child is
   // asked often at first (most end at once) and every 50 ms after that.
-  std::mutex mutex;
-  std::condition_variable_any wake;
   auto pause = std::chrono::milliseconds(1);
   for (;;) {
     int status = 0;
     const pid_t waited = ::waitpid(pid, &status, WNOHANG);
     if (waited == pid) return exitStatus(status);
     if (waited < 0 && errno != EINTR) return -1;
-    std::unique_lock lock(mutex);
-    wake.wait_for(lock, stop, pause, [] { return false; });
-    if (stop.stop_requested()) return std::nullopt;
+    if (stop.waitFor(pause)) return std::nullopt;
     pause = std::min(pause * 2, std::chrono::milliseconds(50));
   }
 }

@@ -11,7 +11,6 @@
 
 #include <QTimer>
 #include <atomic>
-#include <stop_token>
 
 #include "compat/game_process.h"
 #include "core/log.h"
@@ -75,7 +74,7 @@ TEST(Program, AwaitingLeavesTheMainThreadRunning) {
 // is done again at the next start), the game is left running unwatched.
 TEST(Program, QuittingKillsTheChildAndEndsTheWait) {
   TempDir dir;
-  std::stop_source quitting;
+  StopSource quitting;
   quitting.request_stop();
   // Without the stop, the child would write its mark and exit 0 after its sleep.
   EXPECT_EQ(Program::runBlocking("/bin/sh",

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -18,10 +17,9 @@ TEST(OwnThreads, StopAllWakesEveryThreadAndReturnsOnlyOnceEachHasEnded) {
   std::mutex mutex;
   std::vector<int> ended;
   for (int i = 0; i < 3; ++i) {
-    OwnThreads::start([&, i](std::stop_token stop) {
-      std::condition_variable_any wake;
-      std::unique_lock lock(mutex);
-      wake.wait(lock, stop, [] { return false; });
+    OwnThreads::start([&, i](StopToken stop) {
+      stop.wait();
+      std::lock_guard lock(mutex);
       ended.push_back(i);
     });
   }
