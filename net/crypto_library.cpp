@@ -19,7 +19,9 @@ using Loaded = OpenedLibrary<CryptoLibrary>;
 // Linked as usual: macOS has no system libcrypto to open by name.
 Loaded load() {
   return {CryptoLibrary{&::EVP_sha1, &::EVP_sha256, &::EVP_MD_CTX_new, &::EVP_MD_CTX_free,
-                        &::EVP_DigestInit_ex, &::EVP_DigestUpdate, &::EVP_DigestFinal_ex},
+                        &::EVP_DigestInit_ex, &::EVP_DigestUpdate, &::EVP_DigestFinal_ex,
+                        &::EVP_PKEY_new_raw_public_key, &::EVP_PKEY_free, &::EVP_DigestVerifyInit,
+                        &::EVP_DigestVerify},
           {}};
 }
 #else
@@ -37,6 +39,10 @@ Loaded load() {
   resolveSymbol(handle, "EVP_DigestInit_ex", c.digestInit, missing);
   resolveSymbol(handle, "EVP_DigestUpdate", c.digestUpdate, missing);
   resolveSymbol(handle, "EVP_DigestFinal_ex", c.digestFinal, missing);
+  resolveSymbol(handle, "EVP_PKEY_new_raw_public_key", c.newRawPublicKey, missing);
+  resolveSymbol(handle, "EVP_PKEY_free", c.keyFree, missing);
+  resolveSymbol(handle, "EVP_DigestVerifyInit", c.verifyInit, missing);
+  resolveSymbol(handle, "EVP_DigestVerify", c.verify, missing);
   if (!missing.empty()) return {std::nullopt, std::string(libraryName) + " lacks " + missing};
   // Kept loaded for the life of the process: digests may be in use until exit.
   return {c, {}};

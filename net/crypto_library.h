@@ -1,6 +1,6 @@
-// libcrypto's digest entry points, opened on the first digest rather than
-// linked: a start draws its window without loading libcrypto. Internal to
-// net/.
+// libcrypto's digest and signature-check entry points, opened on first use
+// rather than linked: a start draws its window without loading libcrypto.
+// Internal to net/.
 // Thread-safety: get() may be called from any thread; the table is read-only.
 #pragma once
 
@@ -16,6 +16,10 @@ struct CryptoLibrary {
   decltype(&::EVP_DigestInit_ex) digestInit;
   decltype(&::EVP_DigestUpdate) digestUpdate;
   decltype(&::EVP_DigestFinal_ex) digestFinal;
+  decltype(&::EVP_PKEY_new_raw_public_key) newRawPublicKey;
+  decltype(&::EVP_PKEY_free) keyFree;
+  decltype(&::EVP_DigestVerifyInit) verifyInit;
+  decltype(&::EVP_DigestVerify) verify;
 
   // The library, loaded once. Throws std::runtime_error when it cannot be
   // loaded.
