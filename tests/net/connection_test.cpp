@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <algorithm>
 #include <atomic>
 #include <set>
 #include <thread>
@@ -32,13 +31,6 @@ void fetch(TestServer& server, const std::string& path, const fs::path& to, int6
            std::shared_ptr<Transport> transport = Transport::network()) {
   Downloader::fetchBlocking(
       {.url = server.url(path), .target = to, .expectedSize = size, .transport = transport});
-}
-
-// The client port of each request of `path`, in order: one port per connection.
-std::vector<int> ports(const TestServer& server, const std::string& path) {
-  std::vector<int> out;
-  for (const auto& r : server.requests(path)) out.push_back(r.port);
-  return out;
 }
 
 size_t connections(const TestServer& server) {
@@ -138,13 +130,10 @@ TEST(Connections, StrayBytesOnAKeptConnectionNeverReachTheNextAnswer) {
   fetch(server, "/b.bin", dir / "b.bin", 150000, net);
   EXPECT_EQ(slurp(dir / "a.bin"), fileA);
   EXPECT_EQ(slurp(dir / "b.bin"), fileB);
-  // Each connection's requests are recorded by its own server thread, in any order.
-  const std::vector<int> a = ports(server, "/a.bin"), b = ports(server, "/b.bin");
-  ASSERT_EQ(b.size(), 2u);
-  EXPECT_NE(std::find(b.begin(), b.end(), a.at(0)), b.end()) << "no attempt on the kept connection";
-  EXPECT_NE(b[1], b[0]);
+  // The server's record of the spoilt attempt is not asserted: whether it
+  // reads a request the client has already given up on is a race.
 
-  // Before a text request: it gets its text all the same, on a new connection.
+  // Before a text request: it gets its text all the same.
   server.clearRequests();
   Gate textLate;
   server.fault("/version.txt",
@@ -153,8 +142,6 @@ TEST(Connections, StrayBytesOnAKeptConnectionNeverReachTheNextAnswer) {
   EXPECT_EQ(Net::getStringBlocking(server.url("/version.txt")), "8\n");
   textLate.open();
   EXPECT_EQ(Net::getStringBlocking(server.url("/version.txt")), "8\n");
-  const std::vector<int> texts = ports(server, "/version.txt");
-  EXPECT_EQ(std::set<int>(texts.begin(), texts.end()).size(), 2u);
 }
 
 }  // namespace
