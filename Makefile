@@ -41,7 +41,8 @@ soak: build
 # The launcher bundle under AddressSanitizer, started SOAK_EXIT_RUNS times and
 # quit at a random moment of an install, a verify, a runtime install or a game
 # run; each quit is checked and the next start must finish the job. Not in CI:
-# about 10 s a run. Its counts are the last two lines.
+# about 20 s a run per job on a loaded 2-core machine (1,000 runs: hours). Its
+# counts are the last two lines.
 SOAK_EXIT_RUNS ?= 1000
 SOAK_EXIT_JOBS ?= 2
 soak-exit: setup
