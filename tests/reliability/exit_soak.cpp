@@ -189,6 +189,24 @@ struct Counts {
   int endedFirst = 0;
 };
 
+// Printed every 50 runs as well, so a soak stopped early still has its figures.
+void report(std::FILE* to, Counts& counts) {
+  std::lock_guard lock(counts.mutex);
+  int runs = 0;
+  for (const auto& [scenario, n] : counts.runs) runs += n;
+  std::fprintf(
+      to,
+      "runs: %d (install %d, verify %d, runtime install %d, game %d; %d ended before the quit)\n",
+      runs, counts.runs["install"], counts.runs["verify"], counts.runs["runtime"],
+      counts.runs["game"], counts.endedFirst);
+  std::fprintf(to,
+               "crashes: %d, sanitizer reports: %d, inconsistent: %d, stuck: %d, "
+               "next start unfinished: %d\n",
+               counts.crashes, counts.reports, counts.inconsistent, counts.stuck,
+               counts.unfinished);
+  std::fflush(to);
+}
+
 void fail(Counts& counts, const std::string& what, const std::string& out) {
   std::lock_guard lock(counts.mutex);
   std::fprintf(stderr, "--- %s\n%s\n", what.c_str(), out.c_str());
@@ -363,7 +381,7 @@ int main(int argc, char** argv) {
       fs::create_directories(dir);
       for (int n; (n = next++) < runs;) {
         oneRun(world, dir, installed, played, rng, counts, only);
-        if ((n + 1) % 50 == 0) std::fprintf(stderr, "qh-soak-exit: %d runs\n", n + 1);
+        if ((n + 1) % 50 == 0) report(stderr, counts);
       }
     });
   }
@@ -371,14 +389,7 @@ int main(int argc, char** argv) {
   server.stop();
   if (!keep) fs::remove_all(world.work);
 
-  std::printf(
-      "runs: %d (install %d, verify %d, runtime install %d, game %d; %d ended before the quit)\n",
-      runs, counts.runs["install"], counts.runs["verify"], counts.runs["runtime"],
-      counts.runs["game"], counts.endedFirst);
-  std::printf(
-      "crashes: %d, sanitizer reports: %d, inconsistent: %d, stuck: %d, "
-      "next start unfinished: %d\n",
-      counts.crashes, counts.reports, counts.inconsistent, counts.stuck, counts.unfinished);
+  report(stdout, counts);
   return counts.crashes + counts.reports + counts.inconsistent + counts.stuck + counts.unfinished ==
                  0
              ? 0
