@@ -40,7 +40,7 @@ TEST_F(PlayTools, ForceQuitEndsTheRunningGame) {
   EXPECT_NE(logText().find("game exited code=143 lived=24s"), std::string::npos) << logText();
 }
 
-TEST_F(PlayTools, ResetDeletesTheRuntimeAndEveryPrefixAndFetchesTheDescriptionAgain) {
+TEST_F(PlayTools, ResetDeletesTheRuntimeAndEveryPrefixAndWithoutAClientEndsInNeedInstall) {
   installStubs();
   for (const char* other : {"prefix/x", "prefix-old/x", "prefixes/x"}) writeFile(state / other, "");
   writeFile(state / "runtime.txt", "cached");
@@ -50,11 +50,6 @@ TEST_F(PlayTools, ResetDeletesTheRuntimeAndEveryPrefixAndFetchesTheDescriptionAg
   }
   EXPECT_TRUE(fs::exists(state / "prefixes/x"));
   EXPECT_EQ(slurp(state / "runtime.txt"), runtimeText);
-}
-
-TEST_F(PlayTools, ResetWithoutAClientEndsInNeedInstall) {
-  installStubs();
-  runTask(reset.run());
   EXPECT_EQ(statuses,
             (std::vector<std::string>{"Resetting the compatibility layer...", "Reset complete."}));
   EXPECT_EQ(model->phase(), Phase::needInstall);
