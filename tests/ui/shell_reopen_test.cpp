@@ -22,6 +22,7 @@ QString macPreferencesDomain(const CommandLine::ApplicationNames& names) {
   return parts.join('.') + '.' + names.application;
 }
 
+// Elsewhere the settings stay where they were.
 TEST(ApplicationNames, OnMacTheSettingsDomainIsTheBundleIdentifier) {
   for (const std::string id :
        {"net.quellhaven.launcher", "com.example.games.quellhaven-launcher"}) {
@@ -29,13 +30,6 @@ TEST(ApplicationNames, OnMacTheSettingsDomainIsTheBundleIdentifier) {
     EXPECT_EQ(macPreferencesDomain(names).toStdString(), id);
     EXPECT_EQ(names.organization, "Quellhaven");
   }
-  const CommandLine::ApplicationNames names =
-      CommandLine::applicationNames("net.quellhaven.launcher", true);
-  EXPECT_EQ(names.organizationDomain, "quellhaven.net");
-  EXPECT_EQ(names.application, "launcher");
-}
-
-TEST(ApplicationNames, ElsewhereTheSettingsStayWhereTheyWere) {
   const CommandLine::ApplicationNames names =
       CommandLine::applicationNames("net.quellhaven.launcher", false);
   EXPECT_EQ(names.organization, "Quellhaven");
