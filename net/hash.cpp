@@ -1,14 +1,18 @@
 #include "net/hash.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <new>
 #include <system_error>
+#include <thread>
 
 #include "core/quitting.h"
+#include "net/chunk_pipe.h"
 #include "net/crypto_library.h"
+#include "platform/joining_thread.h"
 #include "platform/platform.h"
 #include "platform/system_error.h"
 #include "platform/unique_fd.h"
@@ -19,6 +23,25 @@ namespace {
 struct MdFree {
   void operator()(EVP_MD_CTX* ctx) const { CryptoLibrary::get().mdCtxFree(ctx); }
 };
+
+// Reads up to `size` bytes into `buffer`, fewer only at the end of the file.
+size_t fill(int fd, const std::filesystem::path& file, unsigned char* buffer, size_t size) {
+  size_t filled = 0;
+  while (filled < size) {
+    // Before every read, not every chunk: a chunk's reads may wait long on
+    // a slow disk, and quitting must not wait with them.
+    if (Quitting::now()) {
+      throw systemError("quitting while reading", file,
+                        std::make_error_code(std::errc::operation_canceled));
+    }
+    const ssize_t n = ::read(fd, buffer + filled, size - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw systemError("read", file, lastSystemError());
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  return filled;
+}
 
 std::string digest(Algorithm algorithm, const std::filesystem::path& file) {
   Digest d(algorithm);
@@ -71,27 +94,36 @@ void stream(const std::filesystem::path& file,
   const UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) throw systemError("open", file, lastSystemError());
   Platform::adviseSequentialRead(fd.get());
-  const std::unique_ptr<unsigned char[]> buffer(new unsigned char[chunkSize]);
-  for (bool end = false; !end;) {
-    // Fill the chunk completely so every chunk but the last is chunkSize.
-    size_t filled = 0;
-    while (filled < chunkSize) {
-      // Before every read, not every chunk: a chunk's reads may wait long on
-      // a slow disk, and quitting must not wait with them.
-      if (Quitting::now()) {
-        throw systemError("quitting while reading", file,
-                          std::make_error_code(std::errc::operation_canceled));
-      }
-      const ssize_t n = ::read(fd.get(), buffer.get() + filled, chunkSize - filled);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw systemError("read", file, lastSystemError());
-      if (n == 0) {
-        end = true;
-        break;
-      }
-      filled += static_cast<size_t>(n);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+      st.st_size <= static_cast<off_t>(aloneUpTo)) {
+    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[chunkSize]);
+    for (size_t n = chunkSize; n == chunkSize;) {
+      n = fill(fd.get(), file, buffer.get(), chunkSize);
+      if (n > 0) update(buffer.get(), n);
     }
-    if (filled > 0) update(buffer.get(), filled);
+    return;
+  }
+  ChunkPipe pipe(chunkSize, pipeChunks);
+  const JoiningThread reader(std::thread([&pipe, &file, fd = fd.get()] {
+    try {
+      for (unsigned char* buffer; (buffer = pipe.vacant());) {
+        const size_t n = fill(fd, file, buffer, chunkSize);
+        if (n > 0) pipe.publish(n);
+        if (n < chunkSize) break;
+      }
+      pipe.close();
+    } catch (...) {
+      pipe.abandon(std::current_exception());
+    }
+  }));
+  try {
+    for (auto chunk = pipe.next(); !chunk.empty(); chunk = pipe.next()) {
+      update(chunk.data(), chunk.size());
+    }
+  } catch (...) {
+    pipe.stop();
+    throw;
   }
 }
 

@@ -13,11 +13,15 @@
 
 namespace qh::Hash {
 
-// Bytes per read, and the bound on memory per hash. Reading from the page
-// cache is a copy into this buffer: one that fits the core's own cache takes
-// a third of the time one of megabytes does, and the hash then reads it from
-// there rather than from memory.
-inline constexpr size_t chunkSize = 64 * 1024;
+// Bytes per chunk handed on. A file of more than aloneUpTo bytes is read on
+// a thread of its own into pipeChunks chunks while the caller's thread
+// hashes the ones already read: the copy out of the page cache costs a
+// third as much again as SHA-1 itself, and a second core takes it off the
+// hash's path. Chunks that fit the core's own cache keep that copy cheap.
+inline constexpr size_t chunkSize = 128 * 1024;
+inline constexpr size_t pipeChunks = 8;
+// One or two chunks leave too little to overlap to pay for a thread.
+inline constexpr size_t aloneUpTo = 2 * chunkSize;
 
 enum class Algorithm { sha1, sha256 };
 
@@ -39,9 +43,11 @@ class Digest {
   std::unique_ptr<State> state_;
 };
 
-// Reads `file` in chunks of chunkSize and hands each to `update`, until a read
-// returns nothing (that empty read is not handed on). Throws std::system_error
-// when the file cannot be opened (nothing is hashed then) or a read fails.
+// Reads `file` in chunks of chunkSize and hands each to `update` on the
+// calling thread, in order, until a read returns nothing (that empty read is
+// not handed on). Quitting (core/quitting.h) stops it before its next read.
+// Throws std::system_error when the file cannot be opened (nothing is hashed
+// then), a read fails, or quitting stopped it (operation_canceled).
 void stream(const std::filesystem::path& file,
             const std::function<void(const unsigned char*, size_t)>& update);
 
