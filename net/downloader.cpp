@@ -20,6 +20,7 @@
 #include "net/hash.h"
 #include "net/net_error.h"
 #include "net/throttle.h"
+#include "net/trailing_digests.h"
 #include "platform/system_error.h"
 
 namespace qh {
@@ -65,9 +66,8 @@ class Transfer {
         timing_(request.timing),
         cancel_(std::move(cancel)),
         throttle_(request.timing),
-        transport_(*request.transport) {
-    for (const Hash::Algorithm a : digests) digests_.emplace_back(a);
-  }
+        transport_(*request.transport),
+        digests_(digests) {}
   ~Transfer() { closeFile(); }
 
   void run(const std::string& url);
@@ -108,7 +108,7 @@ class Transfer {
   std::optional<std::string> contentRange_;
   // Fed with every byte of the ".part": what it held before a resume, then
   // each chunk as it is written, so the checks need no second read.
-  std::vector<Hash::Digest> digests_;
+  TrailingDigests digests_;
   std::exception_ptr failure_;
   double lastReport_ = -std::numeric_limits<double>::infinity();
 };
@@ -217,11 +217,8 @@ bool Transfer::respond() {
 }
 
 bool Transfer::digestKept() {
-  if (digests_.empty()) return true;
   try {
-    Hash::stream(part_, [&](const unsigned char* data, size_t size) {
-      for (Hash::Digest& d : digests_) d.update(data, size);
-    });
+    digests_.prefix(part_);
   } catch (...) {
     // Thrown through curl's C code it would be lost: kept for run() instead.
     failure_ = std::current_exception();
@@ -240,14 +237,12 @@ bool Transfer::write(const char* data, size_t size) {
     }
     done += static_cast<size_t>(n);
   }
-  for (Hash::Digest& d : digests_) d.update(reinterpret_cast<const unsigned char*>(data), size);
+  digests_.update(reinterpret_cast<const unsigned char*>(data), size);
   return true;
 }
 
 std::vector<std::string> Transfer::digests() {
-  std::vector<std::string> out;
-  for (Hash::Digest& d : digests_) out.push_back(d.hex());
-  return out;
+  return digests_.hex();
 }
 
 bool Transfer::cancelled() {

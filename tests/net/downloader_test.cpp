@@ -14,6 +14,7 @@
 #include "net/net_error.h"
 #include "net/speed_limit.h"
 #include "support/fake_clock.h"
+#include "support/fake_transport.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
@@ -244,6 +245,47 @@ TEST_F(DownloaderTest, AFailedWriteEndsClearlyAndKeepsTheOldFile) {
   EXPECT_THAT(failure->what(), HasSubstr("write " + part.string()));
   EXPECT_EQ(slurp(dest), "old contents");
   EXPECT_EQ(fs::file_size(part), 100000u);
+}
+
+// A file of many chunks, hashed behind its writes: a disk that fills
+// mid-file (a short write, then none) ends the transfer with the write's
+// error, the resume once there is room checks the bytes on both sides of
+// the stop, and a wrong byte late in the file is still caught.
+TEST_F(DownloaderTest, ALargeFileCutShortByAFullDiskResumesAndPassesItsChecks) {
+  const std::string large = randomBytes(5 * 1024 * 1024 + 3, 9);
+  server.setFile("/large.bin", large);
+  std::string damaged = large;
+  damaged[large.size() - 10] ^= 1;
+  server.setFile("/damaged.bin", damaged);
+  const std::string largeSha1 = Hash::sha1(dir.write("src/large.bin", large));
+  const auto disk = std::make_shared<FillingDisk>(2 * 1024 * 1024 + 1);
+  const auto fetchLarge = [&](const std::string& path) {
+    Downloader::fetchBlocking({.url = server.url(path),
+                               .target = dest,
+                               .expectedSize = static_cast<int64_t>(large.size()),
+                               .sha1 = largeSha1,
+                               .timing = timing,
+                               .transport = disk});
+  };
+  try {
+    fetchLarge("/large.bin");
+    FAIL() << "no error";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code(), std::errc::no_space_on_device);
+    EXPECT_EQ(std::string(e.what()), "write " + part.string() + ": No space left on device");
+  }
+  EXPECT_EQ(fs::file_size(part), 2u * 1024 * 1024 + 1);
+  disk->free(SIZE_MAX);
+  fetchLarge("/large.bin");
+  EXPECT_EQ(rangeOf(1), "bytes=2097153-");
+  EXPECT_EQ(slurp(dest), large);
+  try {
+    fetchLarge("/damaged.bin");
+    FAIL() << "no error";
+  } catch (const NetError& e) {
+    EXPECT_STREQ(e.what(), "Integrity check failed for f.bin (stale CDN copy?) - retrying");
+  }
+  EXPECT_FALSE(fs::exists(dest));
 }
 
 TEST_F(DownloaderTest, TheSpeedStepHoldsTheTransferBack) {
