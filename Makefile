@@ -55,7 +55,7 @@ soak-exit: setup
 # take over 30 s to build-fuzz/. A campaign: FUZZ_SECONDS=300.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = config_wtf realm_list manifest runtime_spec launcher_cfg version_text download_response \
-  signature_file
+  signature_file block_map
 FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer
 fuzz: setup
 	@CC=/usr/bin/clang-16 CXX=/usr/bin/clang++-16 cmake -S . -B build-fuzz -G Ninja \

@@ -16,6 +16,7 @@
 #include "core/files.h"
 #include "core/text.h"
 #include "platform/system_error.h"
+#include "tools/publish/block_maps.h"
 #include "tools/publish/progress_bar.h"
 #include "tools/publish/publish.h"
 #include "update/install_tree.h"
@@ -240,7 +241,12 @@ void publishClient(const PublishContext& context) {
   std::vector<SourceFile>& files = walker.files;
   std::sort(files.begin(), files.end(),
             [](const SourceFile& a, const SourceFile& b) { return a.rel < b.rel; });
+  std::vector<PublishedFile> published;
+  for (const SourceFile& f : files) published.push_back({f.rel, f.size, {}});
+  checkBlockMapNames(published);
   copyAll(files, context);
+  for (size_t i = 0; i < files.size(); ++i) published[i].sha1 = files[i].sha1;
+  writeBlockMaps(published, out);
   std::string manifest;
   for (const SourceFile& f : files) {
     manifest += f.sha1 + "\t" + std::to_string(f.size) + "\t" + f.rel + "\n";
