@@ -11,7 +11,9 @@
 #include "net/net.h"
 #include "net/net_error.h"
 #include "net/signature.h"
+#include "update/block_map.h"
 #include "update/compare.h"
+#include "update/delta_update.h"
 #include "update/download_log.h"
 #include "update/download_progress.h"
 #include "update/install_tree.h"
@@ -153,6 +155,26 @@ std::string downloadLabel(size_t index, size_t count) {
   return "Downloading " + std::to_string(index + 1) + " of " + std::to_string(count);
 }
 
+// A large file that changed is first brought up to date from its old copy;
+// false when that was not possible, and the file is to be downloaded whole.
+bool deltaUpdated(const Paths& paths, const ManifestEntry& entry,
+                  const Downloader::Progress& progress, const Timing& timing,
+                  const Downloader::Cancel& cancel, const std::shared_ptr<Transport>& transport) {
+  const fs::path target = paths.installDir / entry.rel;
+  if (!DeltaUpdate::worthTrying(target, entry.size)) return false;
+  ManifestEntry map = entry;
+  map.rel += BlockMap::suffix;
+  return DeltaUpdate::tryApply({.fileUrl = fileUrl(paths.base, entry, 1),
+                                .mapUrl = fileUrl(paths.base, map, 1),
+                                .target = target,
+                                .expectedSize = entry.size,
+                                .sha1 = entry.sha1,
+                                .progress = progress,
+                                .timing = timing,
+                                .cancel = cancel,
+                                .transport = transport});
+}
+
 // Where a run of first attempts stopped: at `index` (the number of needed
 // files when all of them arrived), with that file's first outcome.
 struct Stop {
@@ -185,14 +207,17 @@ Stop firstAttempts(const std::vector<ManifestEntry>& needed, size_t from, int64_
     const Downloader::Progress progress = DownloadProgress::action(
         done, start, total, downloadLabel(stop.index, needed.size()), timing.clock, paced);
     try {
-      Downloader::fetchBlocking({.url = fileUrl(paths.base, entry, 1),
-                                 .target = paths.installDir / entry.rel,
-                                 .expectedSize = entry.size,
-                                 .sha1 = entry.sha1,
-                                 .progress = progress,
-                                 .timing = timing,
-                                 .cancel = cancel,
-                                 .transport = transport});
+      if (!deltaUpdated(paths, entry, progress, timing, cancel, transport)) {
+        if (cancel->load()) throw TransportError("Download cancelled");
+        Downloader::fetchBlocking({.url = fileUrl(paths.base, entry, 1),
+                                   .target = paths.installDir / entry.rel,
+                                   .expectedSize = entry.size,
+                                   .sha1 = entry.sha1,
+                                   .progress = progress,
+                                   .timing = timing,
+                                   .cancel = cancel,
+                                   .transport = transport});
+      }
     } catch (const NetError& e) {
       stop.notFound = e.kind() == NetError::Kind::http && e.status() == 404;
       stop.error = e.what();

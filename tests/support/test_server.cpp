@@ -27,10 +27,17 @@ struct Slice {
   size_t count = 0;
 };
 
-// The part of a body of `size` bytes that an open-ended "Range" asks for.
+// The part of a body of `size` bytes that one range asks for: "bytes=N-"
+// (resumes) or "bytes=N-M" (delta updates).
 Slice slice(const std::string& range, size_t size) {
-  size_t first = 0;
+  size_t first = 0, last = 0;
   int used = 0;
+  if (std::sscanf(range.c_str(), "bytes=%zu-%zu%n", &first, &last, &used) == 2 &&
+      used == static_cast<int>(range.size()) && first <= last) {
+    if (first >= size) return Slice{416, 0, 0};
+    return Slice{206, first, std::min(last, size - 1) - first + 1};
+  }
+  used = 0;
   if (std::sscanf(range.c_str(), "bytes=%zu-%n", &first, &used) != 1 ||
       used != static_cast<int>(range.size())) {
     return Slice{200, 0, size};
@@ -220,7 +227,8 @@ void TestServer::handle(const httplib::Request& req, httplib::Response& res) {
   }
   if (part.status == 206) {
     res.set_header("Content-Range", "bytes " + std::to_string(part.first) + "-" +
-                                        std::to_string(size - 1) + "/" + std::to_string(size));
+                                        std::to_string(part.first + part.count - 1) + "/" +
+                                        std::to_string(size));
   }
   const size_t announced = fault.contentLength.value_or(part.count);
   if (announced == 0 && part.count == 0) {

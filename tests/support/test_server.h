@@ -6,7 +6,7 @@
 //   server.fault("/a/b.bin", {.dropAfter = 100}, 1);  // the next request only
 //   server.requests();                                // what the client sent, in order
 //
-// Files answer an open-ended range ("bytes=N-", the only kind the launcher
+// Files answer one range ("bytes=N-" or "bytes=N-M", the kinds the launcher
 // asks for) with 206 and "Content-Range", one past the end with 416 and
 // "bytes */<size>", anything else with 200; unknown paths 404. Faults match
 // the path without its query; the oldest still active wins.
