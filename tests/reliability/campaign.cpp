@@ -144,7 +144,11 @@ class Saboteur {
   Saboteur(const Published& pub, uint64_t seed) : rng_(seed) {
     std::uniform_int_distribution<size_t> pick(0, pub.entries.size() - 1);
     const int absent = static_cast<int>(rng_() % 3);
-    for (int i = 0; i < absent; ++i) missing_.insert(pub.entries[pick(rng_)].rel);
+    for (int i = 0; i < absent; ++i) {
+      // The large file is in place before the first run, so it cannot be absent.
+      const std::string& rel = pub.entries[pick(rng_)].rel;
+      if (rel != pub.largeRel) missing_.insert(rel);
+    }
     for (const std::string& rel : missing_) missingPaths_.insert("/" + rel);
     const int kills = 1 + static_cast<int>(rng_() % 4);
     std::uniform_int_distribution<int64_t> when(1, static_cast<int64_t>(pub.entries.size()) + 2);
@@ -230,6 +234,8 @@ Published publishSample(const fs::path& work, int files, int64_t bytes,
   SampleClient::writeFile(source / "Data/enUS/speech.MPQ", 3 * 1024 * 1024 + 17, 101);
   SampleClient::writeFile(source / "Data/terrain.MPQ", 1024 * 1024, 102);
   SampleClient::writeFile(source / "Interface/AddOns/Empty/empty.lua", 0, 103);
+  const std::string large = "Data/patch-4.MPQ";
+  SampleClient::writeFile(source / large, 17 * 1024 * 1024 + 4321, 105);
   SampleClient::writeFile(source /
                               "Interface/AddOns/\xC3\x9C"
                               "ber 100%/a b+c.lua",
@@ -247,6 +253,17 @@ Published publishSample(const fs::path& work, int files, int64_t bytes,
     throw std::runtime_error("the published manifest lists too few files");
   }
   fs::remove_all(source);
+  // The older build: 50000 bytes fewer at 2 MiB, 10000 others at 9 MiB, and
+  // 100000 more at the end, which the new build no longer has.
+  const std::string now = slurp(out / large);
+  std::string old = now.substr(0, 2 << 20) + now.substr((2 << 20) + 50000);
+  for (size_t i = 9 << 20; i < (9 << 20) + 10000; ++i) old[i] = static_cast<char>(~old[i]);
+  old += std::string(100000, 'q');
+  pub.largeRel = large;
+  pub.largeOld = work / "patch-4-build-1.MPQ";
+  pub.largeChanged = 60000;
+  writeFile(pub.largeOld, old);
+  if (!fs::exists(out / (large + ".qhblocks"))) throw std::runtime_error("no block map published");
   return pub;
 }
 
@@ -273,8 +290,12 @@ SeedReport runSeed(const Published& pub, const fs::path& work, uint64_t seed,
   server.setPlanner(
       [&](const TestServer::Request& r, size_t size) { return saboteur.plan(r, size); });
   for (const ManifestEntry& e : pub.entries) {
-    if (!saboteur.missing().count(e.rel)) report.minimumBytes += e.size;
+    if (!saboteur.missing().count(e.rel) && e.rel != pub.largeRel) report.minimumBytes += e.size;
   }
+  const bool delta = updatesByDelta(seed);
+  fs::create_directories((client / pub.largeRel).parent_path());
+  fs::copy_file(delta ? pub.largeOld : pub.dir / pub.largeRel, client / pub.largeRel);
+  if (delta) report.minimumBytes += pub.largeChanged;
 
   bool complete = false;
   while (!complete && report.runs < 60) {
@@ -310,6 +331,11 @@ SeedReport runSeed(const Published& pub, const fs::path& work, uint64_t seed,
   report.serverFaults = saboteur.faults();
   for (const auto& [path, bytes] : server.bytesSent()) {
     if (!path.ends_with(".txt")) report.bytesSent += static_cast<int64_t>(bytes);
+  }
+  const std::string log = slurp(state / "launcher.log");
+  for (size_t at = 0; (at = log.find("delta update of ", at)) != std::string::npos; ++at) {
+    const std::string line = log.substr(at, log.find('\n', at) - at);
+    if (line.find(": fetched ") != std::string::npos) ++report.deltas;
   }
   report.survived = report.problems.empty();
   if (report.survived) fs::remove_all(root);

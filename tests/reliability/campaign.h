@@ -19,10 +19,22 @@ struct Published {
   std::string version;        // as in version.txt, trimmed
   std::string manifest;       // manifest.txt as served
   std::vector<ManifestEntry> entries;
+  // A file large enough for a block map, and an older build of it that
+  // differs by `largeChanged` bytes: seeds that update by delta start with
+  // the older build in place, the others with the published one.
+  std::string largeRel;
+  std::filesystem::path largeOld;
+  int64_t largeChanged = 0;
 };
 
-// Generates a client of `files` files and about `bytes` bytes below `work`
-// and publishes it there with qh-publish. Throws std::runtime_error on failure.
+// Whether the seed starts with the large file's older build.
+inline bool updatesByDelta(uint64_t seed) {
+  return seed % 2 == 0;
+}
+
+// Generates a client of `files` files and about `bytes` bytes, plus the
+// large file, below `work` and publishes it there with qh-publish. Throws std::runtime_error on
+// failure.
 Published publishSample(const std::filesystem::path& work, int files, int64_t bytes,
                         const std::filesystem::path& publishTool);
 
@@ -35,6 +47,7 @@ struct SeedReport {
   int corruptFiles = 0;  // files with wrong bytes where the install claimed complete
   int64_t bytesSent = 0;
   int64_t minimumBytes = 0;
+  int deltas = 0;  // files the driver's runs updated by delta, as their log says
   std::vector<std::string> problems;
 
   int faults() const { return serverFaults + kills; }

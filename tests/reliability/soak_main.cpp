@@ -23,8 +23,8 @@ namespace qh {
 namespace {
 
 void printSeed(const Campaign::SeedReport& r, double seconds) {
-  std::fprintf(stderr, "seed %llu: %d faults (%d kills), %d runs, %s, %.1f s\n",
-               static_cast<unsigned long long>(r.seed), r.faults(), r.kills, r.runs,
+  std::fprintf(stderr, "seed %llu: %d faults (%d kills), %d runs, %d delta update(s), %s, %.1f s\n",
+               static_cast<unsigned long long>(r.seed), r.faults(), r.kills, r.runs, r.deltas,
                r.survived ? "survived" : "FAILED", seconds);
   for (const std::string& p : r.problems) std::fprintf(stderr, "  %s\n", p.c_str());
 }
@@ -42,15 +42,16 @@ std::string encode(const Campaign::SeedReport& r) {
   return std::to_string(r.seed) + " " + std::to_string(r.serverFaults) + " " +
          std::to_string(r.kills) + " " + std::to_string(r.runs) + " " +
          std::to_string(r.survived ? 1 : 0) + " " + std::to_string(r.corruptFiles) + " " +
-         std::to_string(r.bytesSent) + " " + std::to_string(r.minimumBytes) + "\n";
+         std::to_string(r.bytesSent) + " " + std::to_string(r.minimumBytes) + " " +
+         std::to_string(r.deltas) + "\n";
 }
 
 bool decode(const char* line, Campaign::SeedReport& r) {
   unsigned long long seed = 0;
   long long sent = 0, minimum = 0;
   int survived = 0;
-  if (std::sscanf(line, "%llu %d %d %d %d %d %lld %lld", &seed, &r.serverFaults, &r.kills, &r.runs,
-                  &survived, &r.corruptFiles, &sent, &minimum) != 8) {
+  if (std::sscanf(line, "%llu %d %d %d %d %d %lld %lld %d", &seed, &r.serverFaults, &r.kills,
+                  &r.runs, &survived, &r.corruptFiles, &sent, &minimum, &r.deltas) != 9) {
     return false;
   }
   r.seed = seed;
@@ -110,6 +111,12 @@ int main(int argc, char** argv) {
 
   bool ok = static_cast<int>(reports.size()) == seeds;
   for (const Campaign::SeedReport& r : reports) ok = ok && r.survived;
-  std::printf("seeds: %zu of %d\n%s\n", reports.size(), seeds, Campaign::summary(reports).c_str());
+  int deltas = 0, deltaSeeds = 0;
+  for (const Campaign::SeedReport& r : reports) {
+    deltas += r.deltas;
+    deltaSeeds += Campaign::updatesByDelta(r.seed) ? 1 : 0;
+  }
+  std::printf("seeds: %zu of %d (%d starting from an older large file; %d delta update(s))\n%s\n",
+              reports.size(), seeds, deltaSeeds, deltas, Campaign::summary(reports).c_str());
   return ok ? 0 : 1;
 }
