@@ -115,7 +115,7 @@ TEST_F(Play, DiagnosticsWithDxvkInPlace) {
   EXPECT_NE(logText().find("launch: dxvk=true runtime=stub"), std::string::npos);
 }
 
-TEST_F(Play, OnlyReadyPlays) {
+TEST_F(Play, OnlyReadyPlaysAndNeverStartsASecondClient) {
   readyToPlay();
   for (const Phase phase : {Phase::needInstall, Phase::working}) {
     model->setPhase(phase);
@@ -123,10 +123,7 @@ TEST_F(Play, OnlyReadyPlays) {
     EXPECT_EQ(model->phase(), phase);
   }
   EXPECT_EQ(starts(), 0);
-}
-
-TEST_F(Play, PressingPlayAgainNeverStartsASecondClient) {
-  readyToPlay();
+  model->setPhase(Phase::ready);
   runTask(play.play(false));
   ASSERT_TRUE(spinUntil([this] { return starts() == 1; }));
   model->setPhase(Phase::ready);
