@@ -6,8 +6,6 @@
 #include <future>
 #include <vector>
 
-#include "platform/platform.h"
-
 namespace qh {
 namespace {
 
@@ -51,12 +49,6 @@ TEST(JoiningThreadTest, JoinAndEveryEndWaitForTheWork) {
   for (int i = 0; i < 3; ++i) many.emplace_back(std::thread{work});
   many.clear();
   EXPECT_EQ(done.load(), 7);
-}
-
-TEST(JoiningThreadTest, FontsReadAheadCanBeJoinedWhateverTheSystemReturns) {
-  JoiningThread fonts = Platform::readFontsAhead();
-  fonts.join();
-  EXPECT_FALSE(fonts.running());
 }
 
 }  // namespace
