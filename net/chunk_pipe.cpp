@@ -7,7 +7,11 @@ ChunkPipe::ChunkPipe(size_t chunkSize, size_t chunks)
 
 unsigned char* ChunkPipe::vacant() {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [&] { return stopped_ || full_ < sizes_.size(); });
+  if (full_ == sizes_.size()) {
+    fillerWaits_ = true;
+    changed_.wait(lock, [&] { return stopped_ || full_ <= half(); });
+    fillerWaits_ = false;
+  }
   if (stopped_) return nullptr;
   return memory_.get() + (head_ + full_) % sizes_.size() * chunkSize_;
 }
@@ -18,6 +22,7 @@ void ChunkPipe::publish(size_t size) {
     if (stopped_) return;
     sizes_[(head_ + full_) % sizes_.size()] = size;
     ++full_;
+    if (!readerWaits_ || full_ < half()) return;
   }
   changed_.notify_all();
 }
@@ -45,10 +50,13 @@ std::span<const unsigned char> ChunkPipe::next() {
     reading_ = false;
     head_ = (head_ + 1) % sizes_.size();
     --full_;
-    // Only the filling side waits while the reader holds the lock.
-    changed_.notify_all();
+    if (fillerWaits_ && full_ <= half()) changed_.notify_all();
   }
-  changed_.wait(lock, [&] { return abandoned_ || full_ > 0 || closed_; });
+  if (full_ == 0 && !closed_ && !abandoned_) {
+    readerWaits_ = true;
+    changed_.wait(lock, [&] { return abandoned_ || full_ >= half() || closed_; });
+    readerWaits_ = false;
+  }
   if (abandoned_) {
     if (error_) std::rethrow_exception(error_);
     return {};

@@ -11,6 +11,7 @@
 // side calls only its own members.
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -52,6 +53,7 @@ class ChunkPipe {
   const size_t chunkSize_;
   const std::unique_ptr<unsigned char[]> memory_;
   std::vector<size_t> sizes_;
+  size_t half() const { return std::max<size_t>(1, sizes_.size() / 2); }
   std::mutex mutex_;
   std::condition_variable changed_;
   // The oldest full chunk; full chunks follow it around the ring, the one
@@ -62,6 +64,10 @@ class ChunkPipe {
   bool closed_ = false;
   bool abandoned_ = false;
   bool stopped_ = false;
+  // A side that waits sleeps until half the ring is its again, not one
+  // chunk: waking for every chunk cost more than the copy it waited for.
+  bool fillerWaits_ = false;
+  bool readerWaits_ = false;
   std::exception_ptr error_;
 };
 

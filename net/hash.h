@@ -19,7 +19,7 @@ namespace qh::Hash {
 // third as much again as SHA-1 itself, and a second core takes it off the
 // hash's path. Chunks that fit the core's own cache keep that copy cheap.
 inline constexpr size_t chunkSize = 128 * 1024;
-inline constexpr size_t pipeChunks = 8;
+inline constexpr size_t pipeChunks = 16;
 // One or two chunks leave too little to overlap to pay for a thread.
 inline constexpr size_t aloneUpTo = 2 * chunkSize;
 
