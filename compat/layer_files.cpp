@@ -30,6 +30,7 @@ LayerFiles LayerFiles::read(const Paths& paths) {
   LayerFiles files;
   files.cached = runtime.useCachedSpec();
   files.runtimeId = runtime.spec() ? runtime.spec()->id : std::string();
+  files.systemWine = runtime.spec() && runtime.spec()->systemWine;
   files.cachedSpec = runtime.cachedSpecFile();
   files.prefixMarker = runtime.prefixMarker();
   files.wineLog = runtime.wineLog();

@@ -15,6 +15,8 @@ struct LayerFiles {
   std::string runtimeId;
   // Whether that came from the cached description.
   bool cached = false;
+  // Whether it is the system's Wine (Linux without a described runtime).
+  bool systemWine = false;
   std::filesystem::path cachedSpec;
   std::filesystem::path prefixMarker;
   std::filesystem::path wineLog;

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 
+#include "compat/system_wine.h"
 #include "core/async.h"
 #include "core/files.h"
 #include "core/log.h"
+#include "core/os_layout.h"
 #include "net/net.h"
 #include "net/network.h"
 #include "net/signature.h"
@@ -16,7 +18,10 @@ namespace qh {
 namespace fs = std::filesystem;
 
 Runtime::Runtime(Paths paths, Timing timing, Network& network)
-    : paths_(std::move(paths)), timing_(std::move(timing)), network_(&network) {}
+    : Runtime(std::move(paths), std::move(timing), network, SystemWine::realHost()) {}
+
+Runtime::Runtime(Paths paths, Timing timing, Network& network, const WineHost& wines)
+    : paths_(std::move(paths)), timing_(std::move(timing)), network_(&network), wines_(&wines) {}
 
 namespace {
 
@@ -35,7 +40,8 @@ std::optional<RuntimeSpec> usable(const Source& source, const ReleaseKeys& keys,
   if (keys.enforced()) {
     try {
       if (!source.signature) throw SignatureError(source.missing);
-      Signature::check(keys, Signature::runtimeMessage(source.text), *source.signature);
+      Signature::check(keys, Signature::runtimeMessage(osLayout().runtimeDescription, source.text),
+                       *source.signature);
     } catch (const std::exception& e) {
       // SignatureError, or libcrypto missing: either way nothing vouches for it.
       Log::line(std::string("runtime description refused (") + where + "): " + e.what());
@@ -48,18 +54,21 @@ std::optional<RuntimeSpec> usable(const Source& source, const ReleaseKeys& keys,
 }  // namespace
 
 QCoro::Task<> Runtime::resolveSpec() {
-  const std::string base = paths_.base + "/mac";
+  const OsLayout& layout = osLayout();
+  // Relative archive URLs are read against the description's folder.
+  const std::string base = paths_.base + "/" + layout.folder;
+  const std::string url = paths_.base + "/" + layout.runtimeDescription;
   const ReleaseKeys keys = paths_.releaseKeys;
   std::optional<Source> fetched;
   try {
-    std::string body = co_await network_->getString(Net::bust(base + "/runtime.txt"));
+    std::string body = co_await network_->getString(Net::bust(url));
     fetched = Source{std::move(body), std::nullopt, {}};
   } catch (const std::exception&) {
     // Falls through to the cached copy.
   }
   if (fetched && keys.enforced()) {
     try {
-      std::string signature = co_await network_->getString(Net::bust(base + "/runtime.txt.sig"));
+      std::string signature = co_await network_->getString(Net::bust(url + ".sig"));
       fetched->signature = std::move(signature);
     } catch (const std::exception& e) {
       fetched->missing = std::string("no signature file (") + e.what() + ")";
@@ -85,7 +94,7 @@ QCoro::Task<> Runtime::resolveSpec() {
         return std::optional<RuntimeSpec>();
       });
   if (!spec && keys.enforced()) Log::line("runtime description: the built-in one is used");
-  spec_ = spec ? std::move(spec) : RuntimeSpec::from(fallbackRuntime(), base);
+  spec_ = spec ? std::move(spec) : builtInSpec(base);
 }
 
 fs::path Runtime::cachedSpecFile() const {
@@ -108,6 +117,7 @@ std::optional<fs::path> Runtime::completionMarker() const {
 
 std::optional<fs::path> Runtime::wine() const {
   if (!spec_) return std::nullopt;
+  if (spec_->systemWine) return fs::path(spec_->wineBin);
   return *runtimeDir() / spec_->wineBin;
 }
 

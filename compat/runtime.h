@@ -26,22 +26,27 @@ namespace qh {
 class GameProcess;
 class Network;
 class RosettaHost;
+class WineHost;
 
 class Runtime {
  public:
-  // The runtime description and archive come through `network`.
-  // REQUIRES: `network` outlives the runtime.
+  // The runtime description and archive come through `network`; on Linux
+  // `wines` is asked for the system's Wine when the server offers no runtime.
+  // REQUIRES: `network` and `wines` outlive the runtime.
   Runtime(Paths paths, Timing timing, Network& network);
+  Runtime(Paths paths, Timing timing, Network& network, const WineHost& wines);
 
   const Paths& paths() const { return paths_; }
   const std::optional<RuntimeSpec>& spec() const { return spec_; }
 
-  // Sets spec from the server's "/mac/runtime.txt" (caching its text), else
-  // from the cached copy, else from the built-in description. With release
+  // Sets spec from the server's runtime description (OsLayout, "mac/runtime.txt"
+  // on macOS), caching its text, else
+  // from the cached copy, else from the built-in description (on Linux, the
+  // system's Wine: compat/system_wine.h). With release
   // keys (paths().releaseKeys) a text without a valid signature is passed
   // over, and the log says why. Never throws.
   QCoro::Task<> resolveSpec();
-  // Sets spec from the cached copy, else from the built-in description,
+  // Sets spec from the cached copy, else from the built-in description (as above),
   // without asking the server; true when the cached copy was used. Blocks on
   // one small read.
   bool useCachedSpec();
@@ -66,12 +71,15 @@ class Runtime {
   // "Z:" + the path with every "/" turned into "\".
   static std::string windowsPath(const std::filesystem::path& path);
 
-  // Wine is an executable file and the completion marker exists.
+  // Wine is an executable file and the completion marker exists; for the
+  // system's Wine, one that starts 32-bit programs is installed.
   bool isInstalled() const;
   // Downloads (four attempts), unpacks and marks the runtime; removes every
   // other runtime. Throws NetError (download), RuntimeError (tar, missing
   // wine), std::filesystem::filesystem_error (folders), or SignatureError
-  // with release keys when the description names no SHA-256.
+  // with release keys when the description names no SHA-256. For the system's
+  // Wine nothing is downloaded: it takes the usable Wine found now, or throws
+  // RuntimeError::wine32Missing or wineMissing.
   QCoro::Task<> install(StatusCallback status);
 
   // The environment of every Wine program, starting from the launcher's own.
@@ -113,7 +121,11 @@ class Runtime {
  private:
   Paths paths_;
   Timing timing_;
+  // The description when neither the server nor the cached copy gives one.
+  std::optional<RuntimeSpec> builtInSpec(const std::string& base) const;
+
   Network* network_;
+  const WineHost* wines_;
   std::optional<RuntimeSpec> spec_;
 };
 

@@ -27,4 +27,32 @@ RuntimeError RuntimeError::rosettaMissing() {
           0};
 }
 
+RuntimeError RuntimeError::wine32Missing() {
+  return {Kind::wine32Missing,
+          "The Wine installed on this computer starts only 64-bit programs, and the game is a "
+          "32-bit one. Install the wine32 package: on Debian or Ubuntu, run "
+          "\"sudo dpkg --add-architecture i386\", \"sudo apt update\", then "
+          "\"sudo apt install wine32:i386\".",
+          0};
+}
+
+RuntimeError RuntimeError::wineMissing() {
+  return {Kind::wineMissing,
+          "The game runs through Wine, and Wine is not installed. Install the wine and wine32 "
+          "packages: on Debian or Ubuntu, run \"sudo dpkg --add-architecture i386\", "
+          "\"sudo apt update\", then \"sudo apt install wine wine32:i386\".",
+          0};
+}
+
+std::string RuntimeError::need() const {
+  switch (kind_) {
+    case Kind::wine32Missing:
+      return "the wine32 package";
+    case Kind::wineMissing:
+      return "Wine (the wine and wine32 packages)";
+    default:
+      return {};
+  }
+}
+
 }  // namespace qh

@@ -5,9 +5,11 @@
 
 #include "compat/program.h"
 #include "compat/runtime.h"
+#include "compat/system_wine.h"
 #include "core/async.h"
 #include "core/files.h"
 #include "core/log.h"
+#include "core/os_layout.h"
 #include "core/text.h"
 #include "net/network.h"
 #include "net/signature.h"
@@ -20,9 +22,15 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kDownloadAttempts = 4;
-constexpr const char* kDownloading = "Downloading the Mac compatibility layer (one time)...";
-constexpr const char* unsignedRuntimeText =
-    "The Mac compatibility layer is not signed by Quellhaven, so it was not downloaded.";
+// "Mac" on macOS, "Wine" on Linux.
+std::string downloadingText() {
+  return "Downloading the " + osLayout().layerName + " compatibility layer (one time)...";
+}
+
+std::string unsignedRuntimeText() {
+  return "The " + osLayout().layerName +
+         " compatibility layer is not signed by Quellhaven, so it was not downloaded.";
+}
 
 bool isExecutableFile(const fs::path& file) {
   std::error_code ec;
@@ -35,8 +43,8 @@ void report(const StatusCallback& status, const std::string& text, std::optional
 
 std::string progressText(int64_t received, int64_t size) {
   constexpr double mb = 1048576.0;
-  return std::string(kDownloading) + "  " + Text::fixed(static_cast<double>(received) / mb, 0) +
-         " / " + Text::fixed(size < 1 ? 0.0 : static_cast<double>(size) / mb, 0) + " MB";
+  return downloadingText() + "  " + Text::fixed(static_cast<double>(received) / mb, 0) + " / " +
+         Text::fixed(size < 1 ? 0.0 : static_cast<double>(size) / mb, 0) + " MB";
 }
 
 // Everything in the runtimes folder but the runtime `keep`: older runtimes
@@ -55,6 +63,7 @@ void removeAllBut(const fs::path& runtimesDir, const std::string& keep) {
 }  // namespace
 
 bool Runtime::isInstalled() const {
+  if (spec_ && spec_->systemWine) return SystemWine::find(*wines_).usable();
   const auto w = wine();
   std::error_code ec;
   return w && isExecutableFile(*w) && fs::exists(*completionMarker(), ec);
@@ -64,11 +73,21 @@ QCoro::Task<> Runtime::install(StatusCallback status) {
   if (!spec_) co_return;
   // A copy: nothing below may see a description replaced while it waits.
   const RuntimeSpec spec = *spec_;
+  if (spec.systemWine) {
+    // Asked again each time: the player may have installed Wine since.
+    const SystemWine::Found found = SystemWine::find(*wines_);
+    if (found.support == SystemWine::Support::none) throw RuntimeError::wineMissing();
+    if (!found.usable()) throw RuntimeError::wine32Missing();
+    spec_->wineBin = found.wine.string();
+    Log::line("runtime: the system's Wine, " + spec_->wineBin +
+              (found.support == SystemWine::Support::wow64 ? " (WoW64)" : " (wine32)"));
+    co_return;
+  }
   if (isInstalled()) co_return;
   // A signed description binds its archive by the SHA-256 it names; without
   // one (the built-in description) nothing would.
   if (paths_.releaseKeys.enforced() && spec.sha256.empty()) {
-    throw SignatureError(unsignedRuntimeText,
+    throw SignatureError(unsignedRuntimeText(),
                          "runtime archive refused: its description names no SHA-256");
   }
   const fs::path root = runtimesDir();
@@ -76,7 +95,7 @@ QCoro::Task<> Runtime::install(StatusCallback status) {
   const fs::path dir = root / spec.id;
   fs::create_directories(root);
 
-  report(status, kDownloading, 0.0);
+  report(status, downloadingText(), 0.0);
   const int64_t size = spec.size;
   Network::Progress progress = [status, size](int64_t received) {
     std::optional<double> fraction;

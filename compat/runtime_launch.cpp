@@ -5,6 +5,7 @@
 #include "compat/game_process.h"
 #include "compat/program.h"
 #include "compat/runtime.h"
+#include "compat/system_wine.h"
 #include "core/log.h"
 #include "platform/unique_fd.h"
 
@@ -54,6 +55,8 @@ std::shared_ptr<GameProcess> Runtime::launchGame(const fs::path& shim, bool verb
 QCoro::Task<> Runtime::killWine() const {
   const auto server = wineserver();
   if (!server) co_return;
+  // The system's Wine is known through its host alone.
+  if (spec_->systemWine && !wines_->isExecutable(*server)) co_return;
   if (::access(server->c_str(), X_OK) != 0) co_return;
   std::error_code ec;
   if (!fs::is_regular_file(*server, ec)) co_return;

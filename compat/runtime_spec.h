@@ -14,17 +14,20 @@ namespace qh {
 struct RuntimeSpec {
   // Names the runtime folder, the archive, the prefix and both markers; never empty.
   std::string id;
-  // Absolute URL of the tar.xz archive.
+  // Absolute URL of the tar.xz archive; empty for the system's Wine.
   std::string url;
   // Lower- or upper-case hex; empty means no checksum test.
   std::string sha256;
   // Archive size in bytes; -1 means unknown (no size test).
   int64_t size = -1;
-  // Relative to the runtime folder; never empty.
+  // Relative to the runtime folder (absolute for the system's Wine); never empty.
   std::string wineBin;
   // Relative to the runtime folder; never empty when present.
   std::optional<std::string> libDir;
   std::optional<std::string> dxvkDll;
+  // The Wine of the system's packages (compat/system_wine.h): nothing to
+  // download or unpack.
+  bool systemWine = false;
 
   // Reads "key=value" lines (comments, blanks and lines without "=" skipped;
   // the later of two equal keys wins) and hands the table to from().

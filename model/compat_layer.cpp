@@ -21,7 +21,7 @@ CompatLayer::~CompatLayer() = default;
 
 std::shared_ptr<Runtime> CompatLayer::runtime() {
   if (!runtime_ || !samePaths(runtime_->paths(), model_.paths())) {
-    runtime_ = std::make_shared<Runtime>(model_.paths(), timing_, network_);
+    runtime_ = std::make_shared<Runtime>(model_.paths(), timing_, network_, system_.wines());
   }
   return runtime_;
 }

@@ -36,7 +36,9 @@ std::string orUnknown(std::string text) {
 
 std::string layerText(const LayerFiles& layer) {
   std::string text = layer.runtimeId.empty() ? std::string("none described") : layer.runtimeId;
-  text += layer.cached ? " (cached description" : " (built-in description";
+  text += layer.cached       ? " (cached description"
+          : layer.systemWine ? " (the system's Wine"
+                             : " (built-in description";
   text += layer.runtimeInstalled ? "; installed" : "; not installed";
   text += layer.prefixReady ? "; prefix ready)" : "; no prefix yet)";
   return text;

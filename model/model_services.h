@@ -12,14 +12,15 @@
 #include <vector>
 
 #include "compat/rosetta.h"
+#include "compat/system_wine.h"
 #include "core/paths.h"
 #include "core/status.h"
 #include "net/network.h"
 
 namespace qh {
 
-// Thread-safety: main thread only, except rosetta(), whose answers any thread
-// may ask for.
+// Thread-safety: main thread only, except rosetta() and wines(), whose answers
+// any thread may ask for.
 class System {
  public:
   virtual ~System() = default;
@@ -44,6 +45,8 @@ class System {
   virtual void reveal(const std::filesystem::path& file) = 0;
   // The machine as the Rosetta 2 gate sees it.
   virtual const RosettaHost& rosetta() const = 0;
+  // The machine as the search for the system's Wine sees it (Linux).
+  virtual const WineHost& wines() const = 0;
 };
 
 // Start-up step 1. Thread-safety: await from the main thread.
@@ -75,9 +78,11 @@ class RealSystem final : public System {
   std::vector<std::filesystem::path> saveFolders() const override;
   void reveal(const std::filesystem::path& file) override;
   const RosettaHost& rosetta() const override { return rosetta_; }
+  const WineHost& wines() const override { return wines_; }
 
  private:
   RealRosettaHost rosetta_;
+  RealWineHost wines_;
 };
 
 class RealSelfUpdater final : public SelfUpdater {

@@ -9,6 +9,7 @@
 #include "compat/runtime.h"
 #include "core/async.h"
 #include "core/log.h"
+#include "core/os_layout.h"
 #include "model/compat_layer.h"
 #include "model/launcher_model.h"
 #include "update/integrity_report.h"
@@ -43,18 +44,22 @@ QCoro::Task<> PlayFlow::play(bool verbose) {
   model_.setPhase(Phase::working);
 
   std::optional<std::string> failure;
+  std::string need;
   bool rosettaMissing = false;
   try {
     co_await layer_.prepare();
   } catch (const RuntimeError& e) {
     failure = e.what();
+    need = e.need();
     rosettaMissing = e.kind() == RuntimeError::Kind::rosettaMissing;
   } catch (const std::exception& e) {
     failure = e.what();
   }
   if (failure) {
-    stoppedBeforeTheGame(model_, QStringLiteral("Couldn't prepare the Mac compatibility layer."),
-                         failure);
+    const std::string status =
+        need.empty() ? "Couldn't prepare the " + osLayout().layerName + " compatibility layer."
+                     : "Couldn't start the game: it needs " + need + ".";
+    stoppedBeforeTheGame(model_, QString::fromStdString(status), failure);
     if (rosettaMissing) {
       model_.showAlert(
           QStringLiteral("Rosetta 2 required"),

@@ -3,7 +3,9 @@
 #include "client/addons.h"
 #include "client/config_wtf.h"
 #include "client/realm_list.h"
+#include "compat/runtime_error.h"
 #include "core/async.h"
+#include "core/os_layout.h"
 #include "model/compat_layer.h"
 #include "model/launcher_model.h"
 
@@ -23,14 +25,20 @@ QCoro::Task<> ReadyStep::run(std::string version, std::string summary,
                              std::optional<std::vector<std::string>> officialAddons) {
   co_await configureClient(std::move(officialAddons));
   std::optional<std::string> failure;
+  std::string need;
   try {
     co_await layer_.prepare();
+  } catch (const RuntimeError& e) {
+    failure = e.what();
+    need = e.need();
   } catch (const std::exception& e) {
     failure = e.what();
   }
   if (failure) {
     // PLAY prepares again, so the user can retry from here.
-    model_.setStatus(q(summary + " - but the Mac compatibility layer isn't ready."));
+    model_.setStatus(q(need.empty() ? summary + " - but the " + osLayout().layerName +
+                                          " compatibility layer isn't ready."
+                                    : summary + " - but the game needs " + need + "."));
     model_.setDetail(q(*failure + "  Press PLAY to try again."));
     model_.setPhase(Phase::ready);
     co_return;

@@ -74,14 +74,14 @@ std::string manifestMessage(std::string_view version, std::string_view manifest)
                  "version " + std::string(version) + "\nsha256 " + sha256Of(manifest) + "\n");
 }
 
-std::string runtimeMessage(std::string_view description) {
-  return message("mac/runtime.txt", "sha256 " + sha256Of(description) + "\n");
+std::string runtimeMessage(std::string_view file, std::string_view description) {
+  return message(file, "sha256 " + sha256Of(description) + "\n");
 }
 
-std::string launcherMessage(long long build, int64_t size, std::string_view sha256) {
-  return message("mac/Quellhaven-mac.zip", "build " + std::to_string(build) + "\nsize " +
-                                               std::to_string(size) + "\nsha256 " +
-                                               std::string(sha256) + "\n");
+std::string launcherMessage(std::string_view file, long long build, int64_t size,
+                            std::string_view sha256) {
+  return message(file, "build " + std::to_string(build) + "\nsize " + std::to_string(size) +
+                           "\nsha256 " + std::string(sha256) + "\n");
 }
 
 void check(const ReleaseKeys& keys, std::string_view message, std::string_view file) {

@@ -54,10 +54,14 @@ std::string formatLine(const Line& line);
 // What is signed for the manifest: its version text (trimmed, as compared
 // with ".qhversion") and the SHA-256 of the manifest's bytes as received.
 std::string manifestMessage(std::string_view version, std::string_view manifest);
-// What is signed for "mac/runtime.txt": the SHA-256 of its bytes.
-std::string runtimeMessage(std::string_view description);
-// What is signed for the launcher archive: its build number, size and SHA-256.
-std::string launcherMessage(long long build, int64_t size, std::string_view sha256);
+// What is signed for a runtime description (`file`, its path on the server,
+// OsLayout::runtimeDescription): the SHA-256 of its bytes.
+std::string runtimeMessage(std::string_view file, std::string_view description);
+// What is signed for a launcher archive (`file`, OsLayout::launcherArchive):
+// its build number, size and SHA-256. Naming the file keeps one platform's
+// signed release from passing for the other's.
+std::string launcherMessage(std::string_view file, long long build, int64_t size,
+                            std::string_view sha256);
 
 // Returns when `file` holds a valid signature of `message` by one of
 // `keys`; throws SignatureError saying why not (parse()'s reasons, no line

@@ -9,6 +9,7 @@
 #include "core/async.h"
 #include "core/files.h"
 #include "core/log.h"
+#include "core/os_layout.h"
 #include "core/qh.h"
 #include "core/text.h"
 #include "net/downloader.h"
@@ -62,12 +63,14 @@ QCoro::Task<std::string> fetchSignature(std::string url, Timing timing) {
 // SelfUpdateError otherwise. Blocks on hashing: workers only.
 void checkSigned(const ReleaseKeys& keys, const std::string& signature, const fs::path& zip,
                  long long build) {
+  const std::string& file = osLayout().launcherArchive;
   std::error_code ec;
   const auto size = fs::file_size(zip, ec);
   if (ec) throw systemError("size of", zip, ec);
   try {
     Signature::check(
-        keys, Signature::launcherMessage(build, static_cast<int64_t>(size), Hash::sha256(zip)),
+        keys,
+        Signature::launcherMessage(file, build, static_cast<int64_t>(size), Hash::sha256(zip)),
         signature);
   } catch (const SignatureError& e) {
     throw SelfUpdateError(notSignedText, "launcher archive refused: " + std::string(e.what()));
@@ -141,7 +144,8 @@ bool validUrl(const std::string& url) {
 QCoro::Task<> attempt(Paths paths, Status status, Timing timing, std::shared_ptr<System> system) {
   const fs::path target = paths.stateDir / "selfupdate_target.txt";
 
-  const std::string versionUrl = Net::bust(paths.base + "/mac/launcher_version.txt");
+  const OsLayout& layout = osLayout();
+  const std::string versionUrl = Net::bust(paths.base + "/" + layout.launcherVersion);
   const std::string versionText = co_await Net::getString(versionUrl, timing);
   const Build server = parseBuild(Text::trimWhitespace(versionText));
   if (!server.value || *server.value <= QH::launcherBuild) {
@@ -181,12 +185,13 @@ QCoro::Task<> attempt(Paths paths, Status status, Timing timing, std::shared_ptr
     if (ec) throw fs::filesystem_error("cannot create the working folder", work, ec);
   });
 
-  const std::string url = paths.base + "/mac/Quellhaven-mac.zip?v=" + std::to_string(build);
+  const std::string archiveUrl = paths.base + "/" + layout.launcherArchive;
+  const std::string url = archiveUrl + "?v=" + std::to_string(build);
   if (!validUrl(url)) co_return;
   const ReleaseKeys keys = paths.releaseKeys;
   std::string signature;
   if (keys.enforced()) {
-    signature = co_await fetchSignature(paths.base + "/mac/Quellhaven-mac.zip", timing);
+    signature = co_await fetchSignature(archiveUrl, timing);
   }
   const fs::path zip = work / "launcher.zip";
   co_await Downloader::fetch({.url = url, .target = zip, .timing = timing});

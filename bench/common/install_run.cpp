@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "core/files.h"
+#include "core/os_layout.h"
 #include "tools/sample/sample_client.h"
 
 namespace qh::bench {
@@ -69,7 +70,8 @@ std::vector<ManifestEntry> publishShaped(const fs::path& root, long megabytes, l
   QProcess publish;
   publish.start(QString::fromStdString(publishTool.string()),
                 {QString::fromStdString((root / "source").string()),
-                 QString::fromStdString((root / "www").string()), "--version", "1", "--runtime",
+                 QString::fromStdString((root / "www").string()), "--version", "1", "--platform",
+                 QString::fromStdString(osLayout().folder), "--runtime",
                  QString::fromStdString(runtime.string())});
   if (!publish.waitForFinished(-1) || publish.exitCode() != 0) {
     std::fprintf(stderr, "qh-publish failed: %s\n", publish.readAllStandardError().constData());

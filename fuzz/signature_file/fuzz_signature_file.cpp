@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/os_layout.h"
 #include "fuzz_support.h"
 #include "net/signature.h"
 
@@ -54,7 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   bool passed = true;
   try {
-    Signature::check(ReleaseKeys{{key}}, Signature::runtimeMessage("wine_id=fuzz\n"), forged);
+    Signature::check(ReleaseKeys{{key}},
+                     Signature::runtimeMessage(osLayout().runtimeDescription, "wine_id=fuzz\n"),
+                     forged);
   } catch (const SignatureError&) {
     passed = false;
   }

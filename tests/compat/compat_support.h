@@ -20,6 +20,7 @@
 #include "net/net_error.h"
 #include "support/fake_clock.h"
 #include "support/fake_network.h"
+#include "support/fake_wine_host.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
@@ -119,7 +120,7 @@ class RuntimeFixture : public ::testing::Test {
     }
     Timing timing;
     timing.clock = clock;
-    Runtime runtime(Paths{base, state, dir / "client", keys}, timing, *net);
+    Runtime runtime(Paths{base, state, dir / "client", keys}, timing, *net, wines);
     runTask(runtime.resolveSpec());
     return runtime;
   }
@@ -130,6 +131,8 @@ class RuntimeFixture : public ::testing::Test {
   ReleaseKeys keys;
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
   std::shared_ptr<FakeNetwork> net = std::make_shared<FakeNetwork>();
+  // A system without Wine unless a test installs one.
+  FakeWineHost wines;
   StatusLog status;
 };
 

@@ -2,12 +2,17 @@
 // Runtime through the real downloader.
 #include "tools/publish/runtime_archive.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "compat/runtime.h"
 #include "compat_support.h"
+#include "core/os_layout.h"
 #include "net/hash.h"
 #include "net/network.h"
+#include "net/signature.h"
+#include "support/run_tool.h"
+#include "support/signing.h"
 #include "support/test_server.h"
 
 namespace qh {
@@ -58,35 +63,52 @@ TEST_F(RuntimeArchiveTest, RefusesAFolderWithoutWineOrWineserverAndBadIds) {
   writeScript(dir / "lonely/bin/wine", "exit 0\n");
   EXPECT_THROW(RuntimeArchive::find(dir / "lonely"), std::runtime_error);
   for (const char* id : {"", "..", "a/b", "a b", "x\n"}) {
-    EXPECT_THROW(RuntimeArchive::publish(tree, id, out), std::runtime_error) << id;
+    EXPECT_THROW(RuntimeArchive::publish(tree, id, out, buildOs), std::runtime_error) << id;
   }
-  EXPECT_FALSE(fs::exists(out / "mac/runtime.txt"));
+  EXPECT_FALSE(fs::exists(out / osLayout().runtimeDescription));
 }
 
-TEST_F(RuntimeArchiveTest, WritesTheArchiveAndItsDescription) {
-  RuntimeArchive::publish(tree, "qh-wine-test-1", out);
+// Each platform's runtime lies in its own folder of one tree: publishing the
+// Linux one leaves the Mac one as it was.
+TEST_F(RuntimeArchiveTest, WritesTheArchiveAndItsDescriptionPerPlatform) {
+  RuntimeArchive::publish(tree, "qh-wine-test-1", out, Os::macOS);
   const fs::path archive = out / "mac/runtime/qh-wine-test-1.tar.xz";
   ASSERT_TRUE(fs::exists(archive));
-  EXPECT_EQ(slurp(out / "mac/runtime.txt"),
+  const std::string mac = slurp(out / "mac/runtime.txt");
+  EXPECT_EQ(mac,
             "wine_id=qh-wine-test-1\nwine_url=runtime/qh-wine-test-1.tar.xz\nwine_sha256=" +
                 Hash::sha256(archive) + "\nwine_size=" + std::to_string(fs::file_size(archive)) +
                 "\nwine_bin=qh-wine-test-1/wswine.bundle/bin/wine\n"
                 "wine_libs=qh-wine-test-1/Frameworks\ndxvk_dll=qh-wine-test-1/dxvk/d3d9.dll\n");
+
+  fs::remove_all(tree / "dxvk");
+  RuntimeArchive::publish(tree, "qh-wine-test-2", out, Os::Linux);
+  EXPECT_TRUE(fs::exists(out / "linux/runtime/qh-wine-test-2.tar.xz"));
+  EXPECT_THAT(
+      slurp(out / "linux/runtime.txt"),
+      testing::StartsWith("wine_id=qh-wine-test-2\nwine_url=runtime/qh-wine-test-2.tar.xz"));
+  EXPECT_EQ(slurp(out / "mac/runtime.txt"), mac);
+  EXPECT_TRUE(fs::exists(archive));
 }
 
 TEST_F(RuntimeArchiveTest, ServedRuntimeResumesAfterADropAndInstallsWithLinks) {
-  RuntimeArchive::publish(tree, "qh-wine-test-1", out);
+  // Published for this platform, beside the other platform's runtime: the
+  // launcher takes its own.
+  RuntimeArchive::publish(tree, "qh-wine-test-1", out, buildOs);
+  RuntimeArchive::publish(tree / "wswine.bundle", "other", out,
+                          buildOs == Os::Linux ? Os::macOS : Os::Linux);
+  const std::string archive = "/" + osLayout().runtimeArchive("qh-wine-test-1");
   TestServer server;
   server.serveFolder(out);
-  server.fault("/mac/runtime/qh-wine-test-1.tar.xz", {.dropAfter = 4000}, 1);
+  server.fault(archive, {.dropAfter = 4000}, 1);
   Runtime runtime = runtimeAgainst(server);
   runTask(runtime.resolveSpec());
   ASSERT_TRUE(runtime.spec());
-  EXPECT_EQ(runtime.spec()->url, server.url("/mac/runtime/qh-wine-test-1.tar.xz"));
+  EXPECT_EQ(runtime.spec()->url, server.url(archive));
   runTask(runtime.install(status.callback()));
   EXPECT_TRUE(runtime.isInstalled());
   EXPECT_EQ(clock->waits(), std::vector<double>{1.5});
-  const auto requests = server.requests("/mac/runtime/qh-wine-test-1.tar.xz");
+  const auto requests = server.requests(archive);
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_TRUE(requests[1].header("range").starts_with("bytes=")) << requests[1].header("range");
 
@@ -99,19 +121,72 @@ TEST_F(RuntimeArchiveTest, ServedRuntimeResumesAfterADropAndInstallsWithLinks) {
 }
 
 TEST_F(RuntimeArchiveTest, ChecksumMismatchFailsAllFourAttempts) {
-  RuntimeArchive::publish(tree, "qh-wine-test-1", out);
-  std::string text = slurp(out / "mac/runtime.txt");
+  RuntimeArchive::publish(tree, "qh-wine-test-1", out, buildOs);
+  std::string text = slurp(out / osLayout().runtimeDescription);
   const auto at = text.find("wine_sha256=") + 12;
   text.replace(at, 64, std::string(64, '0'));
   TestServer server;
   server.serveFolder(out);
-  server.setFile("/mac/runtime.txt", text);
+  server.setFile("/" + osLayout().runtimeDescription, text);
   Runtime runtime = runtimeAgainst(server);
   runTask(runtime.resolveSpec());
   EXPECT_THROW(runTask(runtime.install(status.callback())), NetError);
   EXPECT_EQ(clock->waits(), (std::vector<double>{1.5, 3.0, 4.5, 6.0}));
-  EXPECT_EQ(server.requests("/mac/runtime/qh-wine-test-1.tar.xz").size(), 4u);
+  EXPECT_EQ(server.requests("/" + osLayout().runtimeArchive("qh-wine-test-1")).size(), 4u);
   EXPECT_FALSE(runtime.isInstalled());
+}
+
+// qh-publish run once per platform fills one tree with both, each platform's
+// files signed under their own names; a launcher trusting the key installs
+// its own platform's runtime from it.
+TEST_F(RuntimeArchiveTest, OneSignedTreeServesBothPlatforms) {
+  const auto key = ReleaseSigning::SigningKey::generate();
+  dir.write("key.pem", key.privatePem());
+  dir.write("client/Wow.exe", "MZ");
+  const fs::path bundle = dir / "build/Quellhaven Launcher.app";
+  writeScript(bundle / "Contents/MacOS/quellhaven-launcher", "exit 0\n");
+  // A platform it does not know publishes nothing.
+  EXPECT_EQ(runTool(QH_PUBLISH, {(dir / "client").string(), out.string(), "--version", "1.0",
+                                 "--platform", "windows"})
+                .exitCode,
+            2);
+  EXPECT_FALSE(fs::exists(out));
+  for (const char* platform : {"mac", "linux"}) {
+    const ToolResult r = runTool(
+        QH_PUBLISH, {(dir / "client").string(), out.string(), "--version", "1.0", "--platform",
+                     platform, "--runtime-id", std::string("qh-wine-") + platform, "--runtime",
+                     tree.string(), "--launcher-build", "7", "--launcher", bundle.string(),
+                     "--sign-key", (dir / "key.pem").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+  for (const Os os : {Os::macOS, Os::Linux}) {
+    const OsLayout& layout = osLayout(os);
+    const fs::path zip = out / layout.launcherArchive;
+    EXPECT_EQ(slurp(out / layout.launcherVersion), "7\n");
+    EXPECT_NO_THROW(Signature::check(
+        trusting({key}),
+        Signature::launcherMessage(layout.launcherArchive, 7,
+                                   static_cast<int64_t>(fs::file_size(zip)), Hash::sha256(zip)),
+        slurp(out / (layout.launcherArchive + ".sig"))))
+        << layout.folder;
+    EXPECT_NO_THROW(
+        Signature::check(trusting({key}),
+                         Signature::runtimeMessage(layout.runtimeDescription,
+                                                   slurp(out / layout.runtimeDescription)),
+                         slurp(out / (layout.runtimeDescription + ".sig"))))
+        << layout.folder;
+  }
+
+  TestServer server;
+  server.serveFolder(out);
+  Timing timing;
+  timing.clock = clock;
+  Runtime runtime(Paths{server.url(), state, dir / "client", trusting({key})}, timing, network);
+  runTask(runtime.resolveSpec());
+  ASSERT_TRUE(runtime.spec());
+  EXPECT_EQ(runtime.spec()->id, "qh-wine-" + osLayout().folder);
+  runTask(runtime.install(status.callback()));
+  EXPECT_TRUE(runtime.isInstalled());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "compat/runtime.h"
 #include "compat_support.h"
+#include "core/os_layout.h"
 #include "support/client_folder.h"
 
 namespace qh {
@@ -10,7 +11,8 @@ namespace {
 
 using namespace compat_test;
 
-const std::string kDownloading = "Downloading the Mac compatibility layer (one time)...";
+const std::string kDownloading =
+    "Downloading the " + osLayout().layerName + " compatibility layer (one time)...";
 const std::string kUnpacking = "Unpacking the compatibility layer...";
 
 class RuntimeInstallTest : public RuntimeFixture {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "compat_support.h"
+#include "core/os_layout.h"
 
 namespace qh {
 
@@ -24,11 +25,13 @@ TEST_F(RuntimeTest, ServerDescriptionThenCacheThenBuiltIn) {
   Runtime runtime = resolved("# from the server\r\n" + kText, kBase);
   ASSERT_TRUE(runtime.spec());
   EXPECT_EQ(runtime.spec()->id, "qh-wine-9");
-  EXPECT_EQ(runtime.spec()->url, "http://127.0.0.1:9/base/mac/runtime/qh-wine-9.tar.xz");
+  EXPECT_EQ(runtime.spec()->url,
+            "http://127.0.0.1:9/base/" + osLayout().runtimeArchive("qh-wine-9"));
   const std::string cached = slurp(dir / "state" / "runtime.txt");
   EXPECT_EQ(cached, net->texts.at("/runtime.txt"));
   ASSERT_EQ(net->requested.size(), 1u);
-  EXPECT_TRUE(net->requested[0].starts_with("http://127.0.0.1:9/base/mac/runtime.txt?t="))
+  EXPECT_TRUE(net->requested[0].starts_with("http://127.0.0.1:9/base/" +
+                                            osLayout().runtimeDescription + "?t="))
       << net->requested[0];
 
   // No wine_sha256.
@@ -41,6 +44,12 @@ TEST_F(RuntimeTest, ServerDescriptionThenCacheThenBuiltIn) {
   dir.write("state/runtime.txt", std::string("wine_id=x\xff\n", 11));
   Runtime builtIn = resolved(std::nullopt, kBase);
   ASSERT_TRUE(builtIn.spec());
+  if (buildOs == Os::Linux) {
+    // No Wine build of ours fits every Linux: the system's stands in.
+    EXPECT_EQ(builtIn.spec()->id, "system-wine");
+    EXPECT_TRUE(builtIn.spec()->systemWine);
+    return;
+  }
   EXPECT_EQ(builtIn.spec()->id, "qh-wine-cx23.7.1-2");
   EXPECT_EQ(builtIn.spec()->url, "http://127.0.0.1:9/base/mac/runtime/qh-wine-cx23.7.1-2.tar.xz");
   EXPECT_EQ(builtIn.spec()->size, -1);

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "core/os_layout.h"
 #include "core/qh.h"
 #include "support/nginx.h"
 #include "support/run_tool.h"
@@ -95,10 +96,11 @@ TEST(ProductEndToEnd, InstallPlayToTheEndThenUpToDate) {
   const fs::path runtimeDir = root / "runtime" / kRuntimeId;
   const bool systemWine = SampleClient::writeRuntime(runtimeDir, false);
   std::cout << "runtime: " << (systemWine ? "the system's Wine" : "stand-in wine programs") << "\n";
-  const auto published = runTool(
-      QH_PUBLISH, {(root / "source").string(), (root / "www").string(), "--version", "7.3.5",
-                   "--runtime-id", kRuntimeId, "--runtime", runtimeDir.string(), "--launcher-build",
-                   std::to_string(QH::launcherBuild), "--launcher", QH_BUNDLE});
+  const auto published =
+      runTool(QH_PUBLISH, {(root / "source").string(), (root / "www").string(), "--version",
+                           "7.3.5", "--platform", osLayout().folder, "--runtime-id", kRuntimeId,
+                           "--runtime", runtimeDir.string(), "--launcher-build",
+                           std::to_string(QH::launcherBuild), "--launcher", QH_BUNDLE});
   ASSERT_EQ(published.exitCode, 0) << published.err;
   Nginx nginx(root / "www");
   ASSERT_TRUE(nginx.ok()) << nginx.errorLog();

@@ -7,6 +7,7 @@
 #include <regex>
 #include <system_error>
 
+#include "core/os_layout.h"
 #include "core/text.h"
 #include "model/diagnostics.h"
 #include "support/file_size_limit.h"
@@ -169,7 +170,9 @@ TEST_F(DiagnosticsTest, WithoutAnInstallEveryAbsenceIsSaidAndNothingIsCreated) {
   const std::string system = zipEntry(entries, "system.txt");
   for (const char* line :
        {"Install folder: ~/Games/Quellhaven (does not exist)\n",
-        "Runtime: qh-wine-cx23.7.1-2 (built-in description; not installed; no prefix yet)\n",
+        buildOs == Os::Linux ? "Runtime: system-wine (the system's Wine; "
+                             : "Runtime: qh-wine-cx23.7.1-2 (built-in description; not installed; "
+                               "no prefix yet)\n",
         "  launcher.log: not found\n", "  client/: the install folder does not exist\n",
         "Last comparison: none recorded\n"})
     EXPECT_NE(system.find(line), std::string::npos) << line << "\n" << system;

@@ -53,7 +53,8 @@ TEST_F(ModelClient, FinishingWithoutTheListLeavesAddonsButEnsuresTheClientsFiles
 TEST_F(ModelClient, FinishingEndsReadyToPlayOnceTheLayerIsInPlace) {
   finish(std::nullopt);
   EXPECT_EQ(model->phase(), Phase::ready);
-  EXPECT_EQ(model->status(), "Up to date - but the Mac compatibility layer isn't ready.");
+  EXPECT_EQ(model->status(), QString::fromStdString("Up to date - but the " + osLayout().layerName +
+                                                    " compatibility layer isn't ready."));
   EXPECT_TRUE(model->detail().endsWith("  Press PLAY to try again."))
       << model->detail().toStdString();
 

@@ -57,7 +57,9 @@ TEST_F(PlayTools, ResetWithAClientPreparesAgainThroughTheReadyStep) {
   readyToPlay();
   runTask(reset.run());
   EXPECT_EQ(model->phase(), Phase::ready);
-  EXPECT_EQ(model->status(), "Reset complete - but the Mac compatibility layer isn't ready.");
+  EXPECT_EQ(model->status(),
+            QString::fromStdString("Reset complete - but the " + osLayout().layerName +
+                                   " compatibility layer isn't ready."));
   EXPECT_TRUE(model->detail().endsWith("  Press PLAY to try again."));
 }
 
@@ -80,7 +82,8 @@ TEST_F(PlayTools, ACancelledRosettaInstallationFailsWithTheAlert) {
   readyToPlay();
   runTask(play.play(false));
   EXPECT_EQ(statuses.front(), "Installing Rosetta 2 (Apple's Intel translator, needed once)...");
-  EXPECT_EQ(model->status(), "Couldn't prepare the Mac compatibility layer.");
+  EXPECT_EQ(model->status(), QString::fromStdString("Couldn't prepare the " + osLayout().layerName +
+                                                    " compatibility layer."));
   EXPECT_EQ(model->detail(), "Rosetta 2 is required on Apple Silicon Macs and is not installed.");
   EXPECT_EQ(model->phase(), Phase::ready);
   ASSERT_TRUE(model->hasAlert());
@@ -90,6 +93,28 @@ TEST_F(PlayTools, ACancelledRosettaInstallationFailsWithTheAlert) {
             "running this in Terminal, then press PLAY:\n\nsoftwareupdate --install-rosetta "
             "--agree-to-license");
   EXPECT_EQ(fakes.system.machine.runs.size(), 2u);
+  EXPECT_EQ(starts(), 0);
+}
+
+// Linux, and the server offers no runtime for it: the system's Wine stands in,
+// and while it cannot start the 32-bit game the player reads which package
+// to install, from PLAY and from the ready step alike.
+TEST_F(PlayTools, WithoutUsableWineThePlayerIsToldWhichPackageToInstall) {
+  if (buildOs != Os::Linux) GTEST_SKIP() << "the system's Wine stands in on Linux only";
+  fakes.network.texts.erase("/" + osLayout().runtimeDescription);
+  installClient();
+  model->setPhase(Phase::ready);
+  runTask(play.play(false));
+  EXPECT_EQ(model->status(),
+            "Couldn't start the game: it needs Wine (the wine and wine32 packages).");
+  EXPECT_EQ(model->detail().toStdString(), RuntimeError::wineMissing().what());
+  EXPECT_EQ(model->phase(), Phase::ready);
+
+  fakes.system.wineHost.debianWine64();
+  runTask(ready.run("1.0", "Up to date", std::nullopt));
+  EXPECT_EQ(model->status(), "Up to date - but the game needs the wine32 package.");
+  EXPECT_EQ(model->detail().toStdString(),
+            std::string(RuntimeError::wine32Missing().what()) + "  Press PLAY to try again.");
   EXPECT_EQ(starts(), 0);
 }
 

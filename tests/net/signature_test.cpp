@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/base64.h"
+#include "core/os_layout.h"
 #include "net/signature.h"
 #include "support/signing.h"
 
@@ -137,11 +138,12 @@ TEST_F(SignatureCheckTest, AManifestPassesOnlyWithTheVersionAndBytesItWasSignedF
                 "does not match");
   expectRefused(trusting({key}), Signature::manifestMessage("1.1", manifest), signature,
                 "does not match");
-  expectRefused(trusting({key}), Signature::runtimeMessage(manifest), signature, "does not match");
+  expectRefused(trusting({key}), Signature::runtimeMessage("mac/runtime.txt", manifest), signature,
+                "does not match");
 }
 
 TEST_F(SignatureCheckTest, AnUnknownKeyOrNoKeyAtAllConvincesNobody) {
-  const std::string message = Signature::runtimeMessage("wine_id=x\n");
+  const std::string message = Signature::runtimeMessage("mac/runtime.txt", "wine_id=x\n");
   const std::string byOther = ReleaseSigning::signatureFile({other}, message);
   expectRefused(trusting({key}), message, byOther, "not signed by a trusted key");
   expectRefused(ReleaseKeys{.required = true}, message, byOther, "not signed by a trusted key");
@@ -163,20 +165,31 @@ TEST_F(SignatureCheckTest, DuringARotationOneTrustedKeyIsEnough) {
   expectRefused(trusting({key}), message, retiredOnly, "not signed by a trusted key");
 }
 
-TEST_F(SignatureCheckTest, ALauncherArchiveIsBoundToItsBuildSizeAndDigest) {
+// The archive's path is signed too: one platform's release never passes for
+// the other's, nor a runtime description for another platform's.
+TEST_F(SignatureCheckTest, AReleaseIsBoundToItsPlatformBuildSizeAndDigest) {
   const std::string sha = std::string(64, 'a');
+  const std::string mac = osLayout(Os::macOS).launcherArchive;
+  const std::string onLinux = osLayout(Os::Linux).launcherArchive;
   EXPECT_EQ(
-      Signature::launcherMessage(4, 1000, sha),
+      Signature::launcherMessage(mac, 4, 1000, sha),
       "quellhaven-signed 1\nfile mac/Quellhaven-mac.zip\nbuild 4\nsize 1000\nsha256 " + sha + "\n");
   const std::string signature =
-      ReleaseSigning::signatureFile({key}, Signature::launcherMessage(4, 1000, sha));
+      ReleaseSigning::signatureFile({key}, Signature::launcherMessage(mac, 4, 1000, sha));
   EXPECT_NO_THROW(
-      Signature::check(trusting({key}), Signature::launcherMessage(4, 1000, sha), signature));
-  for (const std::string& message :
-       {Signature::launcherMessage(5, 1000, sha), Signature::launcherMessage(4, 1001, sha),
-        Signature::launcherMessage(4, 1000, std::string(64, 'b'))}) {
+      Signature::check(trusting({key}), Signature::launcherMessage(mac, 4, 1000, sha), signature));
+  for (const std::string& message : {Signature::launcherMessage(mac, 5, 1000, sha),
+                                     Signature::launcherMessage(mac, 4, 1001, sha),
+                                     Signature::launcherMessage(mac, 4, 1000, std::string(64, 'b')),
+                                     Signature::launcherMessage(onLinux, 4, 1000, sha)}) {
     expectRefused(trusting({key}), message, signature, "does not match");
   }
+  const std::string description = "wine_id=x\n";
+  const std::string runtime = ReleaseSigning::signatureFile(
+      {key}, Signature::runtimeMessage(osLayout(Os::macOS).runtimeDescription, description));
+  expectRefused(trusting({key}),
+                Signature::runtimeMessage(osLayout(Os::Linux).runtimeDescription, description),
+                runtime, "does not match");
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "core/files.h"
+#include "core/os_layout.h"
 #include "core/qh.h"
 #include "platform/process.h"
 #include "tools/sample/sample_client.h"
@@ -268,7 +269,7 @@ void oneRun(const World& world, const fs::path& dir, const fs::path& installed,
       if (name == "runtime" || name.starts_with("prefix-")) fs::remove_all(entry.path());
     }
     autopilot = "ready";
-    cue = " status Downloading the Mac compatibility layer";
+    cue = " status Downloading the " + osLayout().layerName + " compatibility layer";
     // The stand-in layer is ready within a few tenths of a second.
     window = 0.25;
   } else {
@@ -346,14 +347,15 @@ int main(int argc, char** argv) {
   world.www = world.work / "www";
   world.rels = SampleClient::generateShaped(world.source, 6 << 20, 60, QH_GAME_EXE);
   SampleClient::writeRuntime(world.runtime, true);
-  const int published = Process::run(
-      {QH_PUBLISH,
-       {world.source.string(), world.www.string(), "--version", "1.0.0", "--runtime-id", kRuntimeId,
-        "--runtime", world.runtime.string(), "--launcher-build", std::to_string(QH::launcherBuild)},
-       std::nullopt,
-       std::nullopt,
-       {},
-       Process::Stream::nullDevice()});
+  const int published =
+      Process::run({QH_PUBLISH,
+                    {world.source.string(), world.www.string(), "--version", "1.0.0", "--platform",
+                     osLayout().folder, "--runtime-id", kRuntimeId, "--runtime",
+                     world.runtime.string(), "--launcher-build", std::to_string(QH::launcherBuild)},
+                    std::nullopt,
+                    std::nullopt,
+                    {},
+                    Process::Stream::nullDevice()});
   if (published != 0) {
     std::fprintf(stderr, "qh-soak-exit: qh-publish failed (%d)\n", published);
     return 2;

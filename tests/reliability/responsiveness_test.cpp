@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "core/os_layout.h"
 #include "net/hash.h"
 #include "selfupdate/self_update.h"
 #include "support/qt_wait.h"
@@ -152,8 +153,9 @@ TEST_F(Responsiveness, WaitingOnAStalledServer) {
   const std::string body(256 * 1024, 's');
   server.setFile("/Data/slow.bin", body);
   server.setFile("/manifest.txt", manifestLine("Data/slow.bin", body));
-  server.setFile("/mac/launcher_version.txt", "999\n");
-  for (const char* path : {"/version.txt", "/mac/launcher_version.txt"}) {
+  const std::string launcherVersion = "/" + osLayout().launcherVersion;
+  server.setFile(launcherVersion, "999\n");
+  for (const std::string& path : {std::string("/version.txt"), launcherVersion}) {
     server.fault(path, {.hook = [this] { server.stall(); }}, 1);  // before the headers
   }
   // The first answer for the file stops after 1000 bytes.

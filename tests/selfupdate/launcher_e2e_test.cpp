@@ -7,6 +7,7 @@
 #include <QProcessEnvironment>
 
 #include "bundle_fixture.h"
+#include "core/os_layout.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
@@ -26,7 +27,7 @@ TEST(LauncherSelfUpdate, TheBuiltLauncherReplacesItselfAndRelaunches) {
   fs::copy(fs::path(QH_BUILD_DIR) / app, running,
            fs::copy_options::recursive | fs::copy_options::copy_symlinks);
   const auto published = makeBundle(root / "published", app, QH_BUNDLE_ID_VALUE, "build 4");
-  LauncherArchive::publish(published, 4, root / "www");
+  LauncherArchive::publish(published, 4, root / "www", buildOs);
   TestServer server;
   server.serveFolder(root / "www");
   root.write("data/Quellhaven/launcher.cfg", server.url() + "\n");

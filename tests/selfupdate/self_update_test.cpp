@@ -10,6 +10,7 @@
 
 #include "bundle_fixture.h"
 #include "core/log.h"
+#include "core/os_layout.h"
 #include "core/paths.h"
 #include "platform/platform.h"
 #include "platform/process.h"
@@ -78,7 +79,7 @@ class SelfUpdateFlow : public ::testing::Test {
     running = makeBundle(root / "Applications", appName, id, "build 3");
     runningTree = treeOf(running);
     published = makeBundle(root / "published", appName, id, "build 4");
-    LauncherArchive::publish(published, 4, root / "www");
+    LauncherArchive::publish(published, 4, root / "www", buildOs);
     system->running = running;
     Log::setFile(state / "launcher.log");
   }
@@ -98,11 +99,11 @@ class SelfUpdateFlow : public ::testing::Test {
     drainEvents();
   }
 
-  void publishVersion(const std::string& text) { root.write("www/mac/launcher_version.txt", text); }
-  void publishZip(const std::string& bytes) { root.write("www/mac/Quellhaven-mac.zip", bytes); }
+  void publishVersion(const std::string& text) { root.write("www" + version, text); }
+  void publishZip(const std::string& bytes) { root.write("www" + archive, bytes); }
   // Publishes an archive holding `bundles` (folders under root/"alt") at its top level.
   void publishBundles(const std::vector<std::string>& names) {
-    const fs::path zip = root / "www/mac/Quellhaven-mac.zip";
+    const fs::path zip = root / ("www" + archive);
     fs::remove(zip);
     std::vector<std::string> args = {"--format",   "zip", "-cf",
                                      zip.string(), "-C",  (root / "alt").string()};
@@ -112,10 +113,16 @@ class SelfUpdateFlow : public ::testing::Test {
   // qh-publish writes the release with the launcher at `launcher`.
   void publishWithTool(const std::string& launcher, std::vector<std::string> extra = {}) {
     root.write("client/Wow.exe", "MZ");
-    std::vector<std::string> args = {(root / "client").string(), (root / "www").string()};
-    for (const char* option : {"--version", "1.0", "--launcher-build", "4", "--launcher"})
-      args.push_back(option);
-    args.push_back(launcher);
+    std::vector<std::string> args = {(root / "client").string(),
+                                     (root / "www").string(),
+                                     "--version",
+                                     "1.0",
+                                     "--platform",
+                                     osLayout().folder,
+                                     "--launcher-build",
+                                     "4",
+                                     "--launcher",
+                                     launcher};
     args.insert(args.end(), extra.begin(), extra.end());
     const ToolResult made = runTool(QH_PUBLISH_BIN, args);
     ASSERT_EQ(made.exitCode, 0) << made.err;
@@ -133,7 +140,7 @@ class SelfUpdateFlow : public ::testing::Test {
     }
     return hits;
   }
-  std::vector<std::string> zipRequests() const { return targets("/mac/Quellhaven-mac.zip"); }
+  std::vector<std::string> zipRequests() const { return targets(archive); }
   void answer(const std::string& path, int status) { server.fault(path, {.status = status}); }
 
   // The failure record, the log line, and nothing changed.
@@ -168,6 +175,9 @@ class SelfUpdateFlow : public ::testing::Test {
 
   TempDir root;
   fs::path state = root / "state";
+  // This platform's files on the server, from its root.
+  const std::string version = "/" + osLayout().launcherVersion;
+  const std::string archive = "/" + osLayout().launcherArchive;
   fs::path record = root / "started.txt";
   fs::path running, published;
   std::map<std::string, std::string> runningTree;
@@ -186,7 +196,7 @@ class SelfUpdateFlow : public ::testing::Test {
 TEST_F(SelfUpdateFlow, SwapsInWhatQhPublishWroteAndTheRelaunchStartsIt) {
   system->byCopy = true;
   root.write("Applications/" + appName + ".old/Contents/junk", "old");
-  fs::remove_all(root / "www/mac");
+  fs::remove_all(root / "www" / osLayout().folder);
   publishWithTool(published.string() + "/");
   run();
 
@@ -194,8 +204,8 @@ TEST_F(SelfUpdateFlow, SwapsInWhatQhPublishWroteAndTheRelaunchStartsIt) {
   EXPECT_EQ(slurp(targetMarker()), "4");
   EXPECT_FALSE(fs::exists(state / "selfupdate"));
   EXPECT_FALSE(fs::exists(state / "selfupdate_last_error.txt"));
-  EXPECT_EQ(targets("/mac/launcher_version.txt?t=").size(), 1u);
-  EXPECT_EQ(zipRequests(), std::vector<std::string>{"/mac/Quellhaven-mac.zip?v=4"});
+  EXPECT_EQ(targets(version + "?t=").size(), 1u);
+  EXPECT_EQ(zipRequests(), std::vector<std::string>{archive + "?v=4"});
   // The shell waits a second, removes the backup and starts the new bundle.
   expectSwappedTo(published);
   EXPECT_TRUE(spinUntil([&] { return slurp(record) == "build 4 started\n"; }, 5000))
@@ -215,21 +225,21 @@ TEST_F(SelfUpdateFlow, TheMarkerStopsARepeatAndAFailedDownloadLeavesIt) {
   EXPECT_TRUE(statuses.empty());
   expectUntouched();
 
-  answer("/mac/Quellhaven-mac.zip", 404);
+  answer(archive, 404);
   root.write("state/selfupdate_target.txt", "4");
   publishVersion(" \t5\r\n\n");
   run();
-  EXPECT_EQ(zipRequests(), std::vector<std::string>{"/mac/Quellhaven-mac.zip?v=5"});
+  EXPECT_EQ(zipRequests(), std::vector<std::string>{archive + "?v=5"});
   EXPECT_EQ(statuses, std::vector<std::string>{updating});
-  expectFailure("HTTP 404 for " + server.url() + "/mac/Quellhaven-mac.zip\\?v=5");
+  expectFailure("HTTP 404 for " + server.url() + archive + "\\?v=5");
   EXPECT_EQ(slurp(targetMarker()), "4");
   EXPECT_TRUE(fs::is_directory(state / "selfupdate"));
 }
 
 TEST_F(SelfUpdateFlow, VersionsThatCannotBeReadAreRecorded) {
-  server.fault("/mac/launcher_version.txt", {.status = 500}, 1);
+  server.fault(version, {.status = 500}, 1);
   run();
-  expectFailure("HTTP 500 for " + server.url() + "/mac/launcher_version.txt\\?t=\\d+");
+  expectFailure("HTTP 500 for " + server.url() + version + "\\?t=\\d+");
   publishVersion(std::string(1 << 20, '7'));
   run();
   expectFailure("launcher version is out of range");
@@ -378,7 +388,7 @@ TEST_F(SelfUpdateFlow, OfTwoBundlesTheFirstListedIsTaken) {
   publishBundles({"A.app", "B.app"});
   // The listing order of the same archive unpacked the same way.
   fs::create_directories(root / "replica");
-  ASSERT_EQ(Platform::unzip(root / "www/mac/Quellhaven-mac.zip", root / "replica", 1 << 20), 0);
+  ASSERT_EQ(Platform::unzip(root / ("www" + archive), root / "replica", 1 << 20), 0);
   const fs::path listedFirst = fs::directory_iterator(root / "replica")->path().filename();
   run();
   expectSwappedTo(root / "alt" / listedFirst);
@@ -438,7 +448,7 @@ TEST_F(SignedSelfUpdate, AnArchiveSignedForItsBuildIsInstalled) {
 // A changed byte, a signature for another build, a key nobody trusts.
 TEST_F(SignedSelfUpdate, AnArchiveNotSignedForItsBuildByATrustedKeyIsRefused) {
   publishSigned();
-  const std::string signedZip = slurp(root / "www/mac/Quellhaven-mac.zip");
+  const std::string signedZip = slurp(root / ("www" + archive));
   std::string changed = signedZip;
   changed[changed.size() / 2] ^= 0x20;
   publishZip(changed);
@@ -459,11 +469,11 @@ TEST_F(SignedSelfUpdate, AnArchiveNotSignedForItsBuildByATrustedKeyIsRefused) {
 TEST_F(SignedSelfUpdate, WithoutASignatureNothingIsDownloaded) {
   run();
   expectRefused("no signature file (HTTP 404 for ");
-  EXPECT_TRUE(targets("/mac/Quellhaven-mac.zip?").empty());
-  root.write("www/mac/Quellhaven-mac.zip.sig", "quellhaven-signature 1\n");
+  EXPECT_TRUE(targets(archive + "?").empty());
+  root.write("www" + archive + ".sig", "quellhaven-signature 1\n");
   run();
   expectRefused("no ed25519 signature line");
-  EXPECT_TRUE(targets("/mac/Quellhaven-mac.zip?").empty());
+  EXPECT_TRUE(targets(archive + "?").empty());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "model/model_services.h"
 #include "support/fake_network.h"
 #include "support/fake_rosetta.h"
+#include "support/fake_wine_host.h"
 
 namespace qh {
 
@@ -26,6 +27,8 @@ class FakeSystem final : public System {
   // Every file reveal() was asked to show.
   std::vector<std::filesystem::path> revealed;
   FakeRosetta machine;
+  // No Wine unless a test installs one.
+  FakeWineHost wineHost;
   // The call ("resourcesDir", "homeDir") that throws "<name> broke", as
   // nothing in the flows expects.
   std::string broken;
@@ -46,6 +49,7 @@ class FakeSystem final : public System {
   std::vector<std::filesystem::path> saveFolders() const override { return folders; }
   void reveal(const std::filesystem::path& file) override { revealed.push_back(file); }
   const RosettaHost& rosetta() const override { return machine; }
+  const WineHost& wines() const override { return wineHost; }
 
  private:
   void breakIf(const std::string& call) const {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/os_layout.h"
 #include "model/compat_layer.h"
 #include "model/launcher_model.h"
 #include "support/fake_clock.h"
@@ -27,7 +28,7 @@ class ModelFixture : public ::testing::Test {
     timing.clock = clock;
     std::filesystem::create_directories(state);
     Log::setFile(state / "launcher.log");
-    fakes.network.texts["/mac/runtime.txt"] = runtimeText;
+    fakes.network.texts["/" + osLayout().runtimeDescription] = runtimeText;
     rebuild();
   }
   ~ModelFixture() override {

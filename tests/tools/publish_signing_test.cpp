@@ -47,6 +47,7 @@ TEST(PublishSigning, EveryReleaseFileIsSignedByEachKey) {
   dir.write("client/Wow.exe", "MZ");
   // Published earlier, by the runtime step; the archive's signature is stale.
   dir.write("out/mac/runtime.txt", "wine_id=x\n");
+  dir.write("out/linux/runtime.txt", "wine_id=y\n");
   dir.write("out/mac/Quellhaven-mac.zip.sig", "stale");
   const ToolResult r =
       publish({(dir / "client").string(), (dir / "out").string(), "--version", "2.1", "--sign-key",
@@ -54,12 +55,15 @@ TEST(PublishSigning, EveryReleaseFileIsSignedByEachKey) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
 
   const std::string manifest = Signature::manifestMessage("2.1", slurp(dir / "out/manifest.txt"));
-  const std::string runtime = Signature::runtimeMessage("wine_id=x\n");
+  const std::string macRuntime = Signature::runtimeMessage("mac/runtime.txt", "wine_id=x\n");
+  const std::string linuxRuntime = Signature::runtimeMessage("linux/runtime.txt", "wine_id=y\n");
   for (const SigningKey* key : {&a, &b}) {
     EXPECT_NO_THROW(
         Signature::check(trusting({*key}), manifest, slurp(dir / "out/manifest.txt.sig")));
     EXPECT_NO_THROW(
-        Signature::check(trusting({*key}), runtime, slurp(dir / "out/mac/runtime.txt.sig")));
+        Signature::check(trusting({*key}), macRuntime, slurp(dir / "out/mac/runtime.txt.sig")));
+    EXPECT_NO_THROW(
+        Signature::check(trusting({*key}), linuxRuntime, slurp(dir / "out/linux/runtime.txt.sig")));
   }
   EXPECT_EQ(Signature::parse(slurp(dir / "out/manifest.txt.sig")).size(), 2u);
   EXPECT_FALSE(fs::exists(dir / "out/mac/Quellhaven-mac.zip.sig"));

@@ -41,19 +41,21 @@ void zipInto(const fs::path& bundle, const fs::path& zip) {
 
 }  // namespace
 
-void publish(const fs::path& bundle, int build, const fs::path& out) {
+void publish(const fs::path& bundle, int build, const fs::path& out, Os os) {
   fs::path source = fs::absolute(bundle).lexically_normal();
   if (!source.has_filename()) source = source.parent_path();  // "X.app/"
   std::error_code ec;
   if (source.extension() != ".app" || !fs::is_directory(source, ec)) {
     fail(source.string() + " is not an application bundle folder (*.app)");
   }
-  const fs::path mac = out / "mac";
-  fs::create_directories(mac, ec);
-  if (ec) fail(describe("cannot create", mac, ec));
+  const OsLayout& layout = osLayout(os);
+  const fs::path zip = out / layout.launcherArchive;
+  const fs::path folder = zip.parent_path();
+  fs::create_directories(folder, ec);
+  if (ec) fail(describe("cannot create", folder, ec));
 
-  const fs::path zip = mac / "Quellhaven-mac.zip";
-  const fs::path partial = mac / (".Quellhaven-mac.zip.tmp-" + std::to_string(getpid()));
+  const fs::path partial =
+      folder / ("." + zip.filename().string() + ".tmp-" + std::to_string(getpid()));
   fs::remove(partial, ec);
   try {
     zipInto(source, partial);
@@ -66,8 +68,9 @@ void publish(const fs::path& bundle, int build, const fs::path& out) {
     fs::remove(partial, ec);
     fail(describe("cannot replace", zip, ec));
   }
-  if (auto err = Files::writeAtomic(mac / "launcher_version.txt", std::to_string(build) + "\n")) {
-    fail(describe("cannot write", mac / "launcher_version.txt", err));
+  const fs::path version = out / layout.launcherVersion;
+  if (auto err = Files::writeAtomic(version, std::to_string(build) + "\n")) {
+    fail(describe("cannot write", version, err));
   }
 }
 

@@ -1,5 +1,5 @@
 // qh-publish --launcher-build N --launcher BUNDLE: the launcher archive and
-// its build number under "mac/".
+// its build number in the folder of --platform.
 #include <charconv>
 #include <optional>
 
@@ -28,10 +28,11 @@ const bool buildRegistered = registerPublishFlag(
 
 const bool launcherRegistered = registerPublishFlag(
     {"--launcher", "BUNDLE",
-     "zip the launcher bundle (*.app) as mac/Quellhaven-mac.zip; needs --launcher-build",
+     "zip the launcher bundle (*.app) as mac/Quellhaven-mac.zip (linux/Quellhaven-linux.zip "
+     "with --platform linux); needs --launcher-build",
      [](const PublishContext& context, const std::string& value) {
        if (!launcherBuild) throw Error("--launcher needs --launcher-build N");
-       LauncherArchive::publish(value, *launcherBuild, context.outDir);
+       LauncherArchive::publish(value, *launcherBuild, context.outDir, context.os);
      }});
 
 }  // namespace

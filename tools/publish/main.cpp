@@ -28,9 +28,13 @@ void usage(FILE* out) {
     std::fprintf(out, " [%s %s]", f.name.c_str(), f.valueName.c_str());
   }
   std::fprintf(out,
-               " [--jobs N] [--link] [--sign-key KEY.pem]...\n"
+               " [--platform mac|linux] [--jobs N] [--link] [--sign-key KEY.pem]...\n"
                "       qh-publish keygen KEY.pem\n"
                "  --version TEXT  the client version written to version.txt\n");
+  std::fprintf(out,
+               "  --platform mac|linux  whose runtime and launcher --runtime and --launcher are\n"
+               "          (default mac); each platform has its own folder in OUT_DIR, so\n"
+               "          publishing once for each fills one tree for both\n");
   std::fprintf(out, "  --jobs N  hashing threads (default: one per core)\n");
   std::fprintf(out,
                "  --link  hard-link files into OUT_DIR instead of copying them (where possible);\n"
@@ -38,12 +42,13 @@ void usage(FILE* out) {
   for (const PublishFlag& f : publishFlags()) {
     std::fprintf(out, "  %s %s  %s\n", f.name.c_str(), f.valueName.c_str(), f.help.c_str());
   }
-  std::fprintf(out,
-               "  --sign-key KEY.pem  sign manifest.txt, mac/runtime.txt and the launcher archive\n"
-               "          with this Ed25519 private key (*.sig beside each); give it again for\n"
-               "          each further key, as when one is rotated out\n"
-               "  keygen KEY.pem  write a new Ed25519 private key (readable by you only) and\n"
-               "          print its public key, for QH_RELEASE_KEYS\n");
+  std::fprintf(
+      out,
+      "  --sign-key KEY.pem  sign manifest.txt and each platform's runtime.txt and launcher\n"
+      "          archive with this Ed25519 private key (*.sig beside each); give it again for\n"
+      "          each further key, as when one is rotated out\n"
+      "  keygen KEY.pem  write a new Ed25519 private key (readable by you only) and\n"
+      "          print its public key, for QH_RELEASE_KEYS\n");
 }
 
 // Writes a fresh private key to `file` (never over an existing one) and its
@@ -117,6 +122,13 @@ int main(int argc, char** argv) {
       haveVersion = true;
     } else if (arg == "--sign-key" && i + 1 < argc) {
       signKeys.push_back(argv[++i]);
+    } else if (arg == "--platform" && i + 1 < argc) {
+      const auto os = osFromFolder(argv[++i]);
+      if (!os) {
+        std::fprintf(stderr, "qh-publish: --platform is mac or linux, not \"%s\"\n", argv[i]);
+        return 2;
+      }
+      context.os = *os;
     } else if (arg == "--link") {
       context.link = true;
     } else if (arg == "--jobs" && i + 1 < argc) {

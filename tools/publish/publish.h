@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/os_layout.h"
+
 namespace qh {
 
 struct PublishContext {
@@ -23,6 +25,9 @@ struct PublishContext {
   // system allows; the published bytes then change if a client file is later
   // edited in place, so only for client folders that are replaced, not edited.
   bool link = false;
+  // Whose runtime and launcher --runtime and --launcher publish (--platform):
+  // each platform has its own folder, so one tree serves both.
+  Os os = Os::macOS;
 };
 
 // A flag with one value, e.g. "--runtime FILE". Steps run after the client is

@@ -8,6 +8,7 @@
 
 #include "core/error.h"
 #include "core/files.h"
+#include "core/os_layout.h"
 #include "core/text.h"
 #include "net/hash.h"
 #include "net/signature.h"
@@ -139,24 +140,30 @@ std::vector<std::string> signPublished(const fs::path& out, const std::vector<Si
     std::string rel;
     std::function<std::string()> message;
   };
-  const std::vector<Release> releases = {
+  std::vector<Release> releases = {
       {"manifest.txt",
        [&] {
          return Signature::manifestMessage(Text::trimWhitespace(fetchedText(out / "version.txt")),
                                            fetchedText(out / "manifest.txt"));
        }},
-      {"mac/runtime.txt",
-       [&] { return Signature::runtimeMessage(fetchedText(out / "mac/runtime.txt")); }},
-      {"mac/Quellhaven-mac.zip",
-       [&] {
-         const fs::path zip = out / "mac/Quellhaven-mac.zip";
-         std::error_code ec;
-         const auto size = fs::file_size(zip, ec);
-         if (ec) throw Error("cannot read " + zip.string());
-         return Signature::launcherMessage(buildNumber(out / "mac/launcher_version.txt"),
-                                           static_cast<int64_t>(size), Hash::sha256(zip));
-       }},
   };
+  for (const Os os : {Os::macOS, Os::Linux}) {
+    const OsLayout& layout = osLayout(os);
+    releases.push_back({layout.runtimeDescription, [&out, &layout] {
+                          return Signature::runtimeMessage(
+                              layout.runtimeDescription,
+                              fetchedText(out / layout.runtimeDescription));
+                        }});
+    releases.push_back({layout.launcherArchive, [&out, &layout] {
+                          const fs::path zip = out / layout.launcherArchive;
+                          std::error_code ec;
+                          const auto size = fs::file_size(zip, ec);
+                          if (ec) throw Error("cannot read " + zip.string());
+                          return Signature::launcherMessage(
+                              layout.launcherArchive, buildNumber(out / layout.launcherVersion),
+                              static_cast<int64_t>(size), Hash::sha256(zip));
+                        }});
+  }
   std::vector<std::string> signedFiles;
   for (const Release& release : releases) {
     const fs::path file = out / release.rel;

@@ -42,9 +42,10 @@ class SigningKey {
 // A signature file of `message`, one line per key, in the keys' order.
 std::string signatureFile(const std::vector<SigningKey>& keys, std::string_view message);
 
-// Writes "<file>.sig" for each of "manifest.txt" (with "version.txt"),
-// "mac/runtime.txt" and "mac/Quellhaven-mac.zip" (with
-// "mac/launcher_version.txt") that `out` holds, and removes such a ".sig"
+// Writes "<file>.sig" for each of "manifest.txt" (with "version.txt") and,
+// for every platform's folder (OsLayout), the runtime description and the
+// launcher archive (with its launcher_version.txt) that `out` holds, and
+// removes such a ".sig"
 // whose file is gone. Returns the files signed, relative to `out`. Throws
 // Error when a file cannot be read, a version text is missing or not as the
 // launcher reads it, or a signature cannot be written.

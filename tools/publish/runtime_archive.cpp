@@ -88,13 +88,13 @@ Layout find(const fs::path& runtimeDir) {
   return layout;
 }
 
-void publish(const fs::path& runtimeDir, const std::string& id, const fs::path& out) {
+void publish(const fs::path& runtimeDir, const std::string& id, const fs::path& out, Os os) {
   if (!validId(id)) {
     throw Error("runtime id \"" + id + "\" must be letters, digits, \".\", \"_\" or \"-\"");
   }
   const Layout layout = find(runtimeDir);
-  const fs::path mac = out / "mac";
-  const fs::path archive = mac / "runtime" / (id + ".tar.xz");
+  const OsLayout& folder = osLayout(os);
+  const fs::path archive = out / folder.runtimeArchive(id);
   fs::create_directories(archive.parent_path());
   // Packed beside its final name, then renamed: a server never sees half an archive.
   const fs::path partial = archive.parent_path() / ("." + id + ".tar.xz.part");
@@ -119,8 +119,9 @@ void publish(const fs::path& runtimeDir, const std::string& id, const fs::path& 
   text += "wine_bin=" + id + "/" + layout.wineBin + "\n";
   if (layout.libDir) text += "wine_libs=" + id + "/" + *layout.libDir + "\n";
   if (layout.dxvkDll) text += "dxvk_dll=" + id + "/" + *layout.dxvkDll + "\n";
-  if (const std::error_code err = Files::writeAtomic(mac / "runtime.txt", text)) {
-    throw systemError("cannot write", mac / "runtime.txt", err);
+  const fs::path description = out / folder.runtimeDescription;
+  if (const std::error_code err = Files::writeAtomic(description, text)) {
+    throw systemError("cannot write", description, err);
   }
 }
 

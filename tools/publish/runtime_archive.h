@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "core/os_layout.h"
+
 namespace qh::RuntimeArchive {
 
 // What publish() found inside the runtime folder, relative to it.
@@ -22,13 +24,14 @@ struct Layout {
 // "dxvk" folder. Throws Error when there is no executable wine.
 Layout find(const std::filesystem::path& runtimeDir);
 
-// Writes "<out>/mac/runtime/<id>.tar.xz" (the folder's content inside a top
-// folder named <id>, sorted, owner 0, time 0, so unchanged content packs to
-// the same bytes) and "<out>/mac/runtime.txt" (id, relative url, size,
-// SHA-256 and the layout below "<id>/"), each replaced atomically, the
+// Writes, below `out`, the runtime archive of `os` (OsLayout::runtimeArchive:
+// the folder's content inside a top folder named <id>, sorted, owner 0, time
+// 0, so unchanged content packs to the same bytes) and its description
+// (OsLayout::runtimeDescription: id, relative url, size, SHA-256 and the
+// layout below "<id>/"), each replaced atomically, the
 // description last. Throws Error (systemError for a file) with the reason for
 // a bad id, a folder without wine or wineserver, or a failure to pack or write.
 void publish(const std::filesystem::path& runtimeDir, const std::string& id,
-             const std::filesystem::path& out);
+             const std::filesystem::path& out, Os os);
 
 }  // namespace qh::RuntimeArchive

@@ -1,5 +1,6 @@
 // qh-publish [--runtime-id ID] --runtime DIR: the compatibility runtime and
-// its description under "mac/". Without --runtime-id the folder's name is the id.
+// its description in the folder of --platform. Without --runtime-id the folder's
+// name is the id.
 #include <filesystem>
 #include <optional>
 
@@ -22,12 +23,14 @@ const bool idRegistered = registerPublishFlag(
 const bool runtimeRegistered = registerPublishFlag(
     {"--runtime", "DIR",
      "pack a runtime folder (an executable wine with wineserver beside it, optional Frameworks or "
-     "lib, dxvk/d3d9.dll) as mac/runtime/ID.tar.xz and describe it in mac/runtime.txt",
+     "lib, dxvk/d3d9.dll) as mac/runtime/ID.tar.xz and describe it in mac/runtime.txt "
+     "(under linux/ with --platform linux)",
      [](const PublishContext& context, const std::string& value) {
        std::filesystem::path dir = std::filesystem::path(value).lexically_normal();
        if (!dir.has_filename()) dir = dir.parent_path();
        try {
-         RuntimeArchive::publish(dir, runtimeId.value_or(dir.filename().string()), context.outDir);
+         RuntimeArchive::publish(dir, runtimeId.value_or(dir.filename().string()), context.outDir,
+                                 context.os);
        } catch (const std::exception& e) {
          throw Error("--runtime: " + std::string(e.what()));
        }
