@@ -29,18 +29,15 @@ RuntimeError RuntimeError::rosettaMissing() {
 
 RuntimeError RuntimeError::wine32Missing() {
   return {Kind::wine32Missing,
-          "The Wine installed on this computer starts only 64-bit programs, and the game is a "
-          "32-bit one. Install the wine32 package: on Debian or Ubuntu, run "
-          "\"sudo dpkg --add-architecture i386\", \"sudo apt update\", then "
-          "\"sudo apt install wine32:i386\".",
+          "The installed Wine runs 64-bit programs only; the game is 32-bit. On Debian or Ubuntu: "
+          "sudo dpkg --add-architecture i386 && sudo apt update && sudo apt install wine32:i386",
           0};
 }
 
 RuntimeError RuntimeError::wineMissing() {
   return {Kind::wineMissing,
-          "The game runs through Wine, and Wine is not installed. Install the wine and wine32 "
-          "packages: on Debian or Ubuntu, run \"sudo dpkg --add-architecture i386\", "
-          "\"sudo apt update\", then \"sudo apt install wine wine32:i386\".",
+          "Wine is not installed, and the game runs through it. On Debian or Ubuntu: sudo dpkg "
+          "--add-architecture i386 && sudo apt update && sudo apt install wine wine32:i386",
           0};
 }
 

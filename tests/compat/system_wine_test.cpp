@@ -120,18 +120,17 @@ TEST_F(SystemWineRuntime, WithoutUsableWineThePlayerIsToldWhichPackageToInstall)
   EXPECT_EQ(runtime.spec()->id, "system-wine");
   EXPECT_FALSE(runtime.isInstalled());
   EXPECT_EQ(failure(runtime),
-            "The game runs through Wine, and Wine is not installed. Install the wine and wine32 "
-            "packages: on Debian or Ubuntu, run \"sudo dpkg --add-architecture i386\", "
-            "\"sudo apt update\", then \"sudo apt install wine wine32:i386\". | "
+            "Wine is not installed, and the game runs through it. On Debian or Ubuntu: sudo dpkg "
+            "--add-architecture i386 && sudo apt update && sudo apt install wine wine32:i386 | "
             "Wine (the wine and wine32 packages)");
 
   wines.debianWine64();
   EXPECT_FALSE(runtime.isInstalled());
-  EXPECT_EQ(failure(runtime),
-            "The Wine installed on this computer starts only 64-bit programs, and the game is a "
-            "32-bit one. Install the wine32 package: on Debian or Ubuntu, run "
-            "\"sudo dpkg --add-architecture i386\", \"sudo apt update\", then "
-            "\"sudo apt install wine32:i386\". | the wine32 package");
+  EXPECT_EQ(
+      failure(runtime),
+      "The installed Wine runs 64-bit programs only; the game is 32-bit. On Debian or Ubuntu: "
+      "sudo dpkg --add-architecture i386 && sudo apt update && sudo apt install wine32:i386 | "
+      "the wine32 package");
   // Nothing was downloaded for it.
   EXPECT_TRUE(net->fetches.empty());
 }
