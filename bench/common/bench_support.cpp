@@ -144,7 +144,8 @@ bool accepts(int port) {
 
 }  // namespace
 
-Nginx::Nginx(const fs::path& root, const fs::path& work, const std::optional<NginxTls>& tls)
+Nginx::Nginx(const fs::path& root, const fs::path& work, const std::optional<NginxTls>& tls,
+             int64_t rate)
     : port_(freePort()), tls_(tls.has_value()) {
   std::string listen = "    listen 127.0.0.1:" + std::to_string(port_);
   if (tls) {
@@ -171,6 +172,7 @@ Nginx::Nginx(const fs::path& root, const fs::path& work, const std::optional<Ngi
                       << "  server {\n"
                       << listen << ";\n"
                       << "    root " << root.string() << ";\n"
+                      << (rate > 0 ? "    limit_rate " + std::to_string(rate) + ";\n" : "")
                       << "  }\n"
                       << "}\n";
   const std::string prefix = work.string() + "/";

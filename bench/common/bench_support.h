@@ -64,11 +64,12 @@ struct NginxTls {
 
 // nginx (/usr/sbin/nginx) serving `root` on 127.0.0.1 and a free port, with
 // its configuration, logs and pid file under `work`; over HTTPS when `tls` is
-// given. Stopped by the destructor.
+// given; each answer sent at `rate` bytes per second at most when it is
+// above 0, as a line of that speed would carry it. Stopped by the destructor.
 class Nginx {
  public:
   Nginx(const std::filesystem::path& root, const std::filesystem::path& work,
-        const std::optional<NginxTls>& tls = std::nullopt);
+        const std::optional<NginxTls>& tls = std::nullopt, int64_t rate = 0);
   ~Nginx();
   Nginx(const Nginx&) = delete;
   Nginx& operator=(const Nginx&) = delete;

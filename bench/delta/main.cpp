@@ -1,11 +1,11 @@
 // A delta update of a 1 GiB file of compressible and incompressible regions,
 // build 2 being build 1 with a 10 MiB insertion near its start, 50 scattered
 // 64 KiB overwrites and 20 MiB cut from its end, served by a private nginx
-// on 127.0.0.1. Both sides are held to the same rate (the launcher's 4 MiB/s
-// speed step, curl's --limit-rate), as a player's line would hold them.
-// Prints the network bytes per changed byte, the update's time against curl
-// fetching just the changed bytes, and the block map's share of the file.
-// Last line: "ratio: X", the update's time divided by curl's.
+// on 127.0.0.1 that sends each answer at a line's speed (--rate BYTES per
+// second, 4 MiB/s by default: a 32 Mbit/s line), to the launcher and to curl
+// alike. Prints the network bytes per changed byte, the update's time against
+// curl fetching just as many bytes as changed, and the block map's share of
+// the file. Last line: "ratio: X", the update's time divided by curl's.
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +15,6 @@
 
 #include "bench/common/bench_support.h"
 #include "core/files.h"
-#include "net/speed_limit.h"
 #include "update/block_map.h"
 #include "update/block_scan.h"
 #include "update/delta_update.h"
@@ -110,11 +109,8 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setOrganizationName("Quellhaven");
   QCoreApplication::setApplicationName("Quellhaven Bench");
-  // --step N: another of the launcher's speed steps (0: unlimited, curl too).
-  const int step = argc == 3 && std::string(argv[1]) == "--step" ? std::atoi(argv[2]) : 1;
-  SpeedLimit::store(step);
-  const int64_t rate = SpeedLimit::steps[step];
-
+  const int64_t rate =
+      argc == 3 && std::string(argv[1]) == "--rate" ? std::strtoll(argv[2], nullptr, 10) : 4 * mib;
   const fs::path www = scratch.path() / "www";
   const fs::path build1 = scratch.path() / "build1.bin", build2 = www / "big.MPQ";
   makeBuilds(build1, build2);
@@ -123,7 +119,7 @@ int main(int argc, char** argv) {
   Files::writeAtomic(www / "big.MPQ.qhblocks", mapBytes);
   bench::warm(build1);
   bench::warm(build2);
-  bench::Nginx nginx(www, scratch.path() / "nginx");
+  bench::Nginx nginx(www, scratch.path() / "nginx", std::nullopt, rate);
 
   const fs::path target = scratch.path() / "client/big.MPQ";
   fs::create_directories(target.parent_path());
@@ -134,13 +130,12 @@ int main(int argc, char** argv) {
   DeltaUpdate::Result result;
   double ours = 1e300, theirs = 1e300;
   for (int run = 0; run < 3; ++run) {
-    theirs = std::min(
-        theirs, bench::seconds([&] {
-          if (bench::run({"/usr/bin/curl", "-s", "-f", "--limit-rate", std::to_string(rate), "-r",
-                          range, "-o", "/dev/null", nginx.url("/big.MPQ")}) != 0) {
-            throw std::runtime_error("curl failed");
-          }
-        }));
+    theirs = std::min(theirs, bench::seconds([&] {
+                        if (bench::run({"/usr/bin/curl", "-s", "-f", "-r", range, "-o", "/dev/null",
+                                        nginx.url("/big.MPQ")}) != 0) {
+                          throw std::runtime_error("curl failed");
+                        }
+                      }));
     fs::copy_file(build1, target, fs::copy_options::overwrite_existing);
     bench::warm(target);
     ours = std::min(ours, bench::seconds([&] {
@@ -158,7 +153,7 @@ int main(int argc, char** argv) {
   std::printf("fetched bytes          %lld in %d ranges (map included), reused %lld\n",
               static_cast<long long>(result.fetched), result.ranges,
               static_cast<long long>(result.reused));
-  std::printf("rate                   %.1f MiB/s both sides\n", rate / double(mib));
+  std::printf("line                   %.2f MiB/s, both sides\n", rate / double(mib));
   std::printf("scan of the old file   %.2f s (%.0f MB/s)\n", scan, build1Size / scan / 1e6);
   std::printf("curl, changed bytes    %.2f s\n", theirs);
   std::printf("delta update           %.2f s\n", ours);
