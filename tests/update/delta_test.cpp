@@ -162,12 +162,26 @@ class QuitPoint final : public Transport {
 class DeltaTest : public ::testing::Test {
  public:
   // Build 1 and build 2 of a large file: an insertion, an overwrite and a
-  // truncation apart, 170000 bytes that changed.
-  const std::string build1 = randomBytes(17 * mib + 12345, 1);
-  const std::string build2 = build1.substr(0, mib) + randomBytes(100000, 2) +
-                             build1.substr(mib, 8 * mib) + randomBytes(70000, 3) +
-                             build1.substr(9 * mib + 70000, build1.size() - 9 * mib - 370000);
-
+  // truncation apart, 170000 bytes that changed. Made once: they take a
+  // while under the sanitizers.
+  static const std::string& builds(int which) {
+    static const std::string one = randomBytes(17 * mib + 12345, 1);
+    static const std::string two = one.substr(0, mib) + randomBytes(100000, 2) +
+                                   one.substr(mib, 8 * mib) + randomBytes(70000, 3) +
+                                   one.substr(9 * mib + 70000, one.size() - 9 * mib - 370000);
+    return which == 1 ? one : two;
+  }
+  // Their block maps, as qh-publish writes them.
+  static const std::string& mapOfBuild(int which) {
+    const auto make = [](const std::string& bytes) {
+      TempDir scratch;
+      return BlockMap::serialize(BlockMap::build(scratch.write("f", bytes)));
+    };
+    static const std::string one = make(builds(1)), two = make(builds(2));
+    return which == 1 ? one : two;
+  }
+  const std::string& build1 = builds(1);
+  const std::string& build2 = builds(2);
   void SetUp() override {
     fs::create_directories(dir / "server");
     server.serveFolder(dir / "server");
@@ -176,16 +190,16 @@ class DeltaTest : public ::testing::Test {
     Log::setFile(dir / "state/launcher.log");
     dir.write("client/" + std::string(rel), build1);
     dir.write("server/Wow.exe", "MZ");
-    publish(build2);
+    publish();
     dir.write("outside", "untouched");
   }
   void TearDown() override { Log::setFile(std::nullopt); }
 
-  void publish(const std::string& bytes, const std::string& map = "") {
-    const fs::path file = dir.write("server/" + std::string(rel), bytes);
-    dir.write("server/" + std::string(rel) + ".qhblocks",
-              map.empty() ? BlockMap::serialize(BlockMap::build(file)) : map);
-    dir.write("server/manifest.txt", manifestLine("Wow.exe", "MZ") + manifestLine(rel, bytes));
+  // Build 2 and `map` on the server.
+  void publish(const std::string& map = mapOfBuild(2)) {
+    dir.write("server/" + std::string(rel), build2);
+    dir.write("server/" + std::string(rel) + ".qhblocks", map);
+    dir.write("server/manifest.txt", manifestLine("Wow.exe", "MZ") + manifestLine(rel, build2));
     dir.write("server/version.txt", "2\n");
   }
   void sync(bool force = false, std::shared_ptr<Transport> transport = Transport::network()) {
@@ -251,13 +265,7 @@ struct BadDelta {
   const char* reason;
 };
 
-class DeltaFallbackTest : public DeltaTest, public ::testing::WithParamInterface<BadDelta> {
- public:
-  static std::string mapOfFile(const std::string& bytes) {
-    TempDir scratch;
-    return BlockMap::serialize(BlockMap::build(scratch.write("f", bytes)));
-  }
-};
+class DeltaFallbackTest : public DeltaTest, public ::testing::WithParamInterface<BadDelta> {};
 
 TEST_P(DeltaFallbackTest, EndsInTheWholeDownload) {
   GetParam().arrange(*this);
@@ -282,26 +290,25 @@ INSTANTIATE_TEST_SUITE_P(
                  [](DeltaTest& t) {
                    // build 2's size and SHA-1 over build 1's blocks: the old
                    // file seems to hold them all.
-                   BlockMap lie = BlockMap::parse(DeltaFallbackTest::mapOfFile(t.build2));
-                   const BlockMap old = BlockMap::parse(DeltaFallbackTest::mapOfFile(t.build1));
+                   BlockMap lie = BlockMap::parse(DeltaTest::mapOfBuild(2));
+                   const BlockMap old = BlockMap::parse(DeltaTest::mapOfBuild(1));
                    std::copy_n(old.blocks.begin(), lie.blocks.size(), lie.blocks.begin());
-                   t.publish(t.build2, BlockMap::serialize(lie));
+                   t.publish(BlockMap::serialize(lie));
                  },
                  "Integrity check failed for big.MPQ (block map or old copy)"},
-        BadDelta{"MapOfAnotherFile",
-                 [](DeltaTest& t) { t.publish(t.build2, DeltaFallbackTest::mapOfFile(t.build1)); },
+        BadDelta{"MapOfAnotherFile", [](DeltaTest& t) { t.publish(DeltaTest::mapOfBuild(1)); },
                  "block map refused: it describes another file"},
         BadDelta{"TruncatedMap",
                  [](DeltaTest& t) {
-                   const std::string map = DeltaFallbackTest::mapOfFile(t.build2);
-                   t.publish(t.build2, map.substr(0, map.size() - 7));
+                   const std::string map = DeltaTest::mapOfBuild(2);
+                   t.publish(map.substr(0, map.size() - 7));
                  },
                  "block map refused: 3277 bytes, not 3284"},
         BadDelta{"HugeMap",
                  [](DeltaTest& t) {
-                   std::string map = DeltaFallbackTest::mapOfFile(t.build2);
+                   std::string map = DeltaTest::mapOfBuild(2);
                    map.resize(BlockMap::maxBytes + 1, '\0');
-                   t.publish(t.build2, map);
+                   t.publish(map);
                  },
                  "Answer longer than 16777216 bytes"},
         BadDelta{"RangeAnsweredWithTheWholeFile",
