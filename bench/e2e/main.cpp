@@ -8,8 +8,10 @@
 // the CPU seconds each side used: the launcher's whole process against curl's
 // plus /usr/bin/sha1sum's over the files curl fetched (what checking them
 // costs). Last line: "ratio: X" (lower is better; 1.0 means as fast as curl).
-//   bench-e2e [MEGABYTES] [FILES] [RUNS]   (default 150 300 3)
+//   bench-e2e [MEGABYTES] [FILES] [RUNS] [BUNDLE]   (default 150 300 3)
 //   bench-e2e share [MEGABYTES]            (default 40)
+// BUNDLE, another build's "Quellhaven Launcher.app", measures that launcher
+// instead, so two builds can be run in turns against the same reference.
 // The second form installs at the "2 MB/s" speed step and prints last the
 // share of one core the launcher's process used while the files arrived
 // ("share: X %"), which is mostly what its window costs.
@@ -62,6 +64,7 @@ int main(int argc, char** argv) {
   const long megabytes = argc > 1 ? std::atol(argv[1]) : share ? 40 : 150;
   const long fileCount = argc > 2 ? std::atol(argv[2]) : 300;
   const int runs = share ? 1 : argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
+  const fs::path bundle = !share && argc > 4 ? fs::path(argv[4]) : fs::path(QH_BUNDLE);
   std::FILE* log = nullptr;
   if (const char* logPath = std::getenv("QH_BENCH_LOG"); logPath && *logPath) {
     log = std::fopen(logPath, "a");
@@ -101,18 +104,23 @@ int main(int argc, char** argv) {
                   mb, runs);
       std::vector<double> curls, launchers, curlCpus, launcherCpus;
       bool ok = true;
+      fs::path lastHome;
       for (int run = 1; ok && run <= runs; ++run) {
-        // Fresh folders every run: each side starts from nothing, and the
-        // last run's files are gone so the disk cache holds the same for both.
+        // Fresh folders every run: each side starts from nothing. A side's
+        // folder goes just before that side's next run, so every run but
+        // the first of each follows a removal of the same size: ext4 looks
+        // past inodes freed moments ago as it makes new files, and only the
+        // side run after a removal paid for it.
         const fs::path curlDir = root / ("curl" + std::to_string(run));
         const bench::CurlRun c = bench::curlAll(entries, server.url(), curlDir, {});
         const double sumCpu = c.seconds > 0 ? sha1sumCpu(entries, curlDir) : -1;
-        fs::remove_all(curlDir);
+        if (!lastHome.empty()) fs::remove_all(lastHome);
         if (log) std::fprintf(log, "--- run %d\n", run);
         const fs::path home = root / ("home" + std::to_string(run));
         const bench::LauncherRun l =
-            bench::launcherToReady(QH_BUNDLE, home, server.url(), {}, "", log);
-        fs::remove_all(home);
+            bench::launcherToReady(bundle, home, server.url(), {}, "", log);
+        fs::remove_all(curlDir);
+        lastHome = home;
         ok = c.seconds > 0 && sumCpu >= 0 && l.ready > 0;
         if (!ok) break;
         const double curl = c.seconds, launcher = l.ready;
