@@ -21,11 +21,11 @@ asan: setup
 	@cmake --build --preset asan
 	@ASAN_OPTIONS=detect_leaks=0 ctest --preset asan
 
-# The tests under ThreadSanitizer, less the long end-to-end ones (label e2e)
-# and the fault campaign's seeds (minutes each under the sanitizer; make soak,
-# make test and make asan run them, and the downloader, the faulty server and
-# the kills run here in their own tests): its test preset leaves them out to
-# keep CI short.
+# The tests under ThreadSanitizer, less the long end-to-end ones (label e2e),
+# the fault campaign's seeds and the delta updates' fallback cases (minutes
+# each under the sanitizer; make soak, make test and make asan run them, and
+# the downloader, the faulty server, the kills and the delta's threads run
+# here in their own tests): its test preset leaves them out to keep CI short.
 tsan: setup
 	@cmake --preset tsan $(COMPILERS) >/dev/null
 	@cmake --build --preset tsan
