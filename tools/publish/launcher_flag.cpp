@@ -28,8 +28,8 @@ const bool buildRegistered = registerPublishFlag(
 
 const bool launcherRegistered = registerPublishFlag(
     {"--launcher", "BUNDLE",
-     "zip the launcher bundle (*.app) as mac/Quellhaven-mac.zip (linux/Quellhaven-linux.zip "
-     "with --platform linux); needs --launcher-build",
+     "zip the launcher bundle (*.app) as mac/Quellhaven-mac.zip (with --platform linux, "
+     "Quellhaven-linux.zip in the linux folder); needs --launcher-build",
      [](const PublishContext& context, const std::string& value) {
        if (!launcherBuild) throw Error("--launcher needs --launcher-build N");
        LauncherArchive::publish(value, *launcherBuild, context.outDir, context.os);

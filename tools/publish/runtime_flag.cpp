@@ -24,7 +24,7 @@ const bool runtimeRegistered = registerPublishFlag(
     {"--runtime", "DIR",
      "pack a runtime folder (an executable wine with wineserver beside it, optional Frameworks or "
      "lib, dxvk/d3d9.dll) as mac/runtime/ID.tar.xz and describe it in mac/runtime.txt "
-     "(under linux/ with --platform linux)",
+     "(in the linux folder with --platform linux)",
      [](const PublishContext& context, const std::string& value) {
        std::filesystem::path dir = std::filesystem::path(value).lexically_normal();
        if (!dir.has_filename()) dir = dir.parent_path();
