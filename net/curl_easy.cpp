@@ -155,4 +155,23 @@ std::string CurlEasy::effectiveUrl() const {
   return url ? url : "";
 }
 
+namespace {
+
+int beforeRequest(void* transport, char*, char*, int, int) {
+  static_cast<Transport*>(transport)->connected();
+  return CURL_PREREQFUNC_OK;
+}
+
+}  // namespace
+
+void CurlEasy::route(Transport& transport) {
+  const std::string socket = transport.socketName();
+  if (!socket.empty()) {
+    set(CURLOPT_ABSTRACT_UNIX_SOCKET, socket.c_str());
+    set(CURLOPT_NOPROXY, "*");
+  }
+  set(CURLOPT_PREREQFUNCTION, beforeRequest);
+  set(CURLOPT_PREREQDATA, &transport);
+}
+
 }  // namespace qh

@@ -13,6 +13,7 @@
 
 #include "core/timing.h"
 #include "net/curl_library.h"
+#include "net/transport.h"
 
 namespace qh {
 
@@ -50,6 +51,9 @@ class CurlEasy {
   // well and its body was as long as announced; otherwise it is closed with
   // the handle. Anything else the owner checked must have passed already.
   void keepConnection();
+  // Sends the handle's requests where `transport` says, telling it of each
+  // one as it goes out; `transport` must outlive the transfer.
+  void route(Transport& transport);
 
  private:
   const CurlLibrary& lib_;

@@ -49,11 +49,6 @@ std::optional<int64_t> rangeStart(const std::string& value) {
   return first;
 }
 
-int beforeRequest(void* transport, char*, char*, int, int) {
-  static_cast<Transport*>(transport)->connected();
-  return CURL_PREREQFUNC_OK;
-}
-
 // One transfer into the ".part" file. curl calls back on the thread running
 // run(), one call at a time, so the fields need no lock.
 class Transfer {
@@ -135,13 +130,7 @@ void Transfer::run(const std::string& url) {
   easy.set(CURLOPT_XFERINFOFUNCTION, onTick);
   easy.set(CURLOPT_XFERINFODATA, this);
   easy.set(CURLOPT_NOPROGRESS, 0L);
-  const std::string socket = transport_.socketName();
-  if (!socket.empty()) {
-    easy.set(CURLOPT_ABSTRACT_UNIX_SOCKET, socket.c_str());
-    easy.set(CURLOPT_NOPROXY, "*");
-  }
-  easy.set(CURLOPT_PREREQFUNCTION, beforeRequest);
-  easy.set(CURLOPT_PREREQDATA, &transport_);
+  easy.route(transport_);
   const std::string range = std::to_string(already_) + "-";
   if (already_ > 0) easy.set(CURLOPT_RANGE, range.c_str());
 

@@ -9,15 +9,6 @@
 
 namespace qh {
 
-namespace {
-
-int beforeRequest(void* transport, char*, char*, int, int) {
-  static_cast<Transport*>(transport)->connected();
-  return CURL_PREREQFUNC_OK;
-}
-
-}  // namespace
-
 // One request; curl calls back on the thread running it, one call at a time.
 class RangeRequest {
  public:
@@ -39,13 +30,7 @@ class RangeRequest {
     easy.set(CURLOPT_XFERINFOFUNCTION, onTick);
     easy.set(CURLOPT_XFERINFODATA, this);
     easy.set(CURLOPT_NOPROGRESS, 0L);
-    const std::string socket = owner_.transport_->socketName();
-    if (!socket.empty()) {
-      easy.set(CURLOPT_ABSTRACT_UNIX_SOCKET, socket.c_str());
-      easy.set(CURLOPT_NOPROXY, "*");
-    }
-    easy.set(CURLOPT_PREREQFUNCTION, beforeRequest);
-    easy.set(CURLOPT_PREREQDATA, owner_.transport_.get());
+    easy.route(*owner_.transport_);
     if (!range.empty()) easy.set(CURLOPT_RANGE, range.c_str());
     const CURLcode rc = easy.perform();
     if (rc == CURLE_OK && !failure_ && !checked_) check();
