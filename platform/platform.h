@@ -28,6 +28,10 @@ std::filesystem::path applicationSupportDir();
 // reads further ahead. Only a hint: where there is none, nothing happens.
 void adviseSequentialRead(int fd);
 
+// Tells the system that bytes [offset, offset + length) of `fd` will not be
+// read again, so their cached pages are the first to be reused. Only a hint.
+void adviseDoneReading(int fd, int64_t offset, int64_t length);
+
 // Opens `folder` only to look names up in it (fstatat); holds -1 when it
 // cannot be opened. Linux needs no read permission on the folder for this.
 UniqueFd openFolderForLookup(const std::filesystem::path& folder);

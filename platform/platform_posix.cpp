@@ -24,6 +24,15 @@ void adviseSequentialRead(int fd) {
 #endif
 }
 
+void adviseDoneReading(int fd, int64_t offset, int64_t length) {
+#ifdef __linux__
+  ::posix_fadvise(fd, offset, length, POSIX_FADV_DONTNEED);
+#else
+  // macOS has no such hint; its cache ages the pages out as usual.
+  (void)fd, (void)offset, (void)length;
+#endif
+}
+
 UniqueFd openFolderForLookup(const std::filesystem::path& folder) {
 #ifdef __linux__
   return UniqueFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));

@@ -13,6 +13,7 @@
 #include "net/net_error.h"
 #include "net/range_fetch.h"
 #include "net/range_prefetch.h"
+#include "platform/platform.h"
 #include "platform/system_error.h"
 #include "platform/unique_fd.h"
 #include "update/block_map.h"
@@ -166,6 +167,10 @@ class Delta {
       if (n < 0) throw systemError("read", request_.target, lastSystemError());
       if (n == 0) throw Error(request_.target.filename().string() + " changed while being updated");
       out.write(buffer_.data(), static_cast<size_t>(n));
+      // The old copy goes at the end anyway: its pages, let go as they are
+      // copied, take the new file's, so the update holds one copy of the
+      // file in memory, not two.
+      Platform::adviseDoneReading(fd, piece.from + at, n);
       at += n;
     }
     result_.reused += piece.length;
