@@ -4,7 +4,7 @@
 // bounded (Hash::pipeChunks chunks); update() waits while the hash is that
 // far behind. The first Hash::aloneUpTo bytes are hashed on the calling
 // thread: a small file ends before a second thread would pay for itself.
-// Internal to net/.
+// Used by the downloader and by the delta update's assembly.
 //
 //   TrailingDigests digests({Hash::Algorithm::sha1});
 //   digests.update(data, size); ...

@@ -13,6 +13,7 @@
 #include "net/net_error.h"
 #include "net/range_fetch.h"
 #include "net/range_prefetch.h"
+#include "net/trailing_digests.h"
 #include "platform/platform.h"
 #include "platform/system_error.h"
 #include "platform/unique_fd.h"
@@ -33,14 +34,16 @@ constexpr size_t copyChunk = 1024 * 1024;
 // The most fetched bytes that wait in memory for the copy to reach them.
 constexpr size_t prefetchAhead = 64 * 1024 * 1024;
 
-// The ".part" written from front to back, hashed as it is written.
+// The ".part" written from front to back, hashed as it is written: on a
+// second core, as the downloader does, since copying the old file's blocks
+// runs at memory speed and would otherwise wait for SHA-1.
 class Assembly {
  public:
   Assembly(const fs::path& part, Transport& transport)
       : part_(part),
         transport_(transport),
         fd_(::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644)),
-        sha1_(Hash::Algorithm::sha1) {
+        sha1_({Hash::Algorithm::sha1}) {
     if (!fd_) throw systemError("open for writing", part, lastSystemError());
   }
 
@@ -58,7 +61,7 @@ class Assembly {
   // Closes the file; the SHA-1 of everything written.
   std::string finish() {
     if (::close(fd_.release()) != 0) throw systemError("write", part_, lastSystemError());
-    return sha1_.hex();
+    return sha1_.hex().front();
   }
 
   int64_t written() const { return written_; }
@@ -67,7 +70,7 @@ class Assembly {
   const fs::path& part_;
   Transport& transport_;
   UniqueFd fd_;
-  Hash::Digest sha1_;
+  TrailingDigests sha1_;
   int64_t written_ = 0;
 };
 
