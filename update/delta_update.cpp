@@ -120,6 +120,7 @@ class Delta {
 
   Result run() {
     const std::string bytes = fetch_.get(request_.mapUrl, BlockMap::maxBytes);
+    fetched_ = static_cast<int64_t>(bytes.size());
     const BlockMap map = BlockMap::parse(bytes, request_.expectedSize, request_.sha1);
     const std::vector<Piece> pieces =
         plan(map, BlockScan::find(map, request_.target, *request_.cancel));
@@ -128,9 +129,13 @@ class Delta {
     Assembly out(part_, *request_.transport);
     {
       std::vector<RangePrefetch::Range> ranges;
+      int64_t planned = fetched_;
       for (const Piece& p : pieces) {
-        if (p.fetched) ranges.push_back({p.from, p.length});
+        if (!p.fetched) continue;
+        ranges.push_back({p.from, p.length});
+        planned += p.length;
       }
+      if (request_.planned) request_.planned(planned);
       result_.ranges = static_cast<int>(ranges.size());
       // The network fetches the missing pieces while the old file's are copied.
       RangePrefetch prefetch(fetch_, request_.fileUrl, std::move(ranges), prefetchAhead);

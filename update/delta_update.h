@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,8 +26,12 @@ struct Request {
   std::filesystem::path target;
   int64_t expectedSize = 0;
   std::string sha1;
-  // Bytes fetched from the server so far (what the status line counts).
+  // Bytes fetched from the server so far, the map's included (what the
+  // status line counts).
   Downloader::Progress progress = {};
+  // Once the old file is scanned: the bytes the update will fetch, the map's
+  // included, when it succeeds.
+  std::function<void(int64_t bytes)> planned = {};
   Timing timing = {};
   Downloader::Cancel cancel = std::make_shared<std::atomic<bool>>(false);
   std::shared_ptr<Transport> transport = Transport::network();

@@ -14,6 +14,13 @@ namespace {
 constexpr double mebibyte = 1048576.0;
 constexpr double gibibyte = 1073741824.0;
 
+// Sizes from the network may be negative or absurd; the sums must not overflow.
+int64_t addSize(int64_t sum, int64_t size) {
+  if (size <= 0) return sum;
+  return sum > std::numeric_limits<int64_t>::max() - size ? std::numeric_limits<int64_t>::max()
+                                                          : sum + size;
+}
+
 }  // namespace
 
 std::string formatEta(double s) {
@@ -41,13 +48,59 @@ std::optional<double> fraction(int64_t got, int64_t total) {
   return static_cast<double>(got) / static_cast<double>(total);
 }
 
-std::function<void(int64_t)> action(int64_t done, double start, int64_t total, std::string label,
-                                    std::shared_ptr<Clock> clock, StatusCallback report) {
-  return [=](int64_t bytesPresent) {
-    const int64_t got = done + bytesPresent;
+Tally::Tally(const std::vector<int64_t>& sizes, std::shared_ptr<Clock> clock)
+    : clock_(std::move(clock)), start_(clock_->now()), sizes_(sizes), after_(sizes.size() + 1, 0) {
+  for (size_t i = sizes.size(); i-- > 0;) after_[i] = addSize(after_[i + 1], sizes[i]);
+}
+
+void Tally::begin(size_t index) {
+  const std::lock_guard lock(mutex_);
+  next_ = index + 1;
+  share_ = std::max<int64_t>(sizes_.at(index), 0);
+  present_ = 0;
+}
+
+void Tally::plan(int64_t bytes) {
+  const std::lock_guard lock(mutex_);
+  share_ = std::max<int64_t>(bytes, 0);
+}
+
+void Tally::finish() {
+  const std::lock_guard lock(mutex_);
+  done_ = addSize(done_, share_);
+  share_ = 0;
+  present_ = 0;
+}
+
+std::function<void(int64_t)> Tally::action(std::string label, StatusCallback report) {
+  return [this, label = std::move(label), report = std::move(report)](int64_t bytesPresent) {
     const bool limited = SpeedLimit::steps[SpeedLimit::step()] > 0;
-    report(statusText(label, got, total, clock->now() - start, limited), fraction(got, total));
+    std::string status;
+    std::optional<double> track;
+    {
+      const std::lock_guard lock(mutex_);
+      present_ = bytesPresent;
+      const int64_t got = addSize(done_, present_), total = totalLocked();
+      status = statusText(label, got, total, clock_->now() - start_, limited);
+      track = fractionLocked(got, total);
+    }
+    report(status, track);
   };
+}
+
+std::optional<double> Tally::fraction() {
+  const std::lock_guard lock(mutex_);
+  return fractionLocked(addSize(done_, present_), totalLocked());
+}
+
+std::optional<double> Tally::fractionLocked(int64_t got, int64_t total) {
+  const std::optional<double> now = DownloadProgress::fraction(got, total);
+  if (now && (!track_ || *now > *track_)) track_ = now;
+  return track_;
+}
+
+int64_t Tally::totalLocked() const {
+  return addSize(addSize(done_, share_), after_[next_]);
 }
 
 Pacer::Pacer(StatusCallback report, std::shared_ptr<Clock> clock, double interval)

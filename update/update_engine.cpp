@@ -1,7 +1,6 @@
 #include "update/update_engine.h"
 
 #include <filesystem>
-#include <limits>
 
 #include "core/async.h"
 #include "core/error.h"
@@ -42,13 +41,6 @@ std::string normalisedManifest(const std::string& text) {
 bool gameExeExists(const Paths& paths) {
   std::error_code ec;
   return fs::exists(paths.gameExe(), ec);
-}
-
-// Sizes from the network may be negative or absurd; the sums must not overflow.
-int64_t addSize(int64_t sum, int64_t size) {
-  if (size <= 0) return sum;
-  return sum > std::numeric_limits<int64_t>::max() - size ? std::numeric_limits<int64_t>::max()
-                                                          : sum + size;
 }
 
 struct Remote {
@@ -157,7 +149,7 @@ std::string downloadLabel(size_t index, size_t count) {
 
 // A large file that changed is first brought up to date from its old copy;
 // false when that was not possible, and the file is to be downloaded whole.
-bool deltaUpdated(const Paths& paths, const ManifestEntry& entry,
+bool deltaUpdated(const Paths& paths, const ManifestEntry& entry, DownloadProgress::Tally& tally,
                   const Downloader::Progress& progress, const Timing& timing,
                   const Downloader::Cancel& cancel, const std::shared_ptr<Transport>& transport) {
   const fs::path target = paths.installDir / entry.rel;
@@ -170,6 +162,7 @@ bool deltaUpdated(const Paths& paths, const ManifestEntry& entry,
                                 .expectedSize = entry.size,
                                 .sha1 = entry.sha1,
                                 .progress = progress,
+                                .planned = [&tally](int64_t bytes) { tally.plan(bytes); },
                                 .timing = timing,
                                 .cancel = cancel,
                                 .transport = transport});
@@ -187,8 +180,8 @@ struct Stop {
 // calling thread, until one fails. Most files arrive at their first attempt,
 // and a run of small files goes as fast as the connection allows only when
 // nothing waits for the main thread between them.
-Stop firstAttempts(const std::vector<ManifestEntry>& needed, size_t from, int64_t done,
-                   int64_t total, double start, const Paths& paths, const Timing& timing,
+Stop firstAttempts(const std::vector<ManifestEntry>& needed, size_t from,
+                   DownloadProgress::Tally& tally, const Paths& paths, const Timing& timing,
                    const std::shared_ptr<Transport>& transport, const StatusCallback& report) {
   auto pacer =
       std::make_shared<DownloadProgress::Pacer>(report, timing.clock, timing.progressInterval);
@@ -204,11 +197,14 @@ Stop firstAttempts(const std::vector<ManifestEntry>& needed, size_t from, int64_
       break;
     }
     const ManifestEntry& entry = needed[stop.index];
-    const Downloader::Progress progress = DownloadProgress::action(
-        done, start, total, downloadLabel(stop.index, needed.size()), timing.clock, paced);
+    tally.begin(stop.index);
+    const Downloader::Progress progress =
+        tally.action(downloadLabel(stop.index, needed.size()), paced);
     try {
-      if (!deltaUpdated(paths, entry, progress, timing, cancel, transport)) {
+      if (!deltaUpdated(paths, entry, tally, progress, timing, cancel, transport)) {
         if (cancel->load()) throw TransportError("Download cancelled");
+        // What a failed delta fetched is left out: the file counts whole again.
+        tally.begin(stop.index);
         Downloader::fetchBlocking({.url = fileUrl(paths.base, entry, 1),
                                    .target = paths.installDir / entry.rel,
                                    .expectedSize = entry.size,
@@ -226,8 +222,8 @@ Stop firstAttempts(const std::vector<ManifestEntry>& needed, size_t from, int64_
       stop.error = e.what();
       break;
     }
-    done = addSize(done, entry.size);
-    pacer->progress(DownloadProgress::fraction(done, total));
+    tally.finish();
+    pacer->progress(tally.fraction());
   }
   pacer->flush();
   return stop;
@@ -238,19 +234,17 @@ QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host, std::vector<M
   const auto needed = std::make_shared<const std::vector<ManifestEntry>>(std::move(list));
   const Paths paths = host->paths();
   const Timing timing = host->timing();
-  int64_t total = 0;
-  for (const ManifestEntry& e : *needed) total = addSize(total, e.size);
-  int64_t done = 0;
+  std::vector<int64_t> sizes;
+  for (const ManifestEntry& e : *needed) sizes.push_back(e.size);
+  const auto tally = std::make_shared<DownloadProgress::Tally>(sizes, timing.clock);
   Outcome out;
-  const double start = timing.clock->now();
   const StatusCallback report = host->reporter();
   for (size_t i = 0; i < needed->size(); ++i) {
-    const Stop stop =
-        co_await onOwnThread([needed, i, done, total, start, paths, timing, transport, report] {
-          return firstAttempts(*needed, i, done, total, start, paths, timing, transport, report);
-        });
-    for (; i < stop.index; ++i) done = addSize(done, (*needed)[i].size);
-    host->setProgress(DownloadProgress::fraction(done, total));
+    const Stop stop = co_await onOwnThread([needed, i, tally, paths, timing, transport, report] {
+      return firstAttempts(*needed, i, *tally, paths, timing, transport, report);
+    });
+    i = stop.index;
+    host->setProgress(tally->fraction());
     if (i == needed->size()) break;
 
     // The file at i failed its first attempt; the next ones are made from here.
@@ -258,11 +252,12 @@ QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host, std::vector<M
     const std::string label = downloadLabel(i, needed->size());
     bool notFound = stop.notFound;
     std::string error = stop.error;
+    // The next attempts download the file whole.
+    tally->begin(i);
     for (int attempt = 1;; ++attempt) {
       if (attempt > 1) {
         notFound = false;
-        Downloader::Progress progress =
-            DownloadProgress::action(done, start, total, label, timing.clock, report);
+        Downloader::Progress progress = tally->action(label, report);
         try {
           co_await Downloader::fetch({.url = fileUrl(paths.base, entry, attempt),
                                       .target = paths.installDir / entry.rel,
@@ -294,8 +289,8 @@ QCoro::Task<Outcome> downloadAll(std::shared_ptr<UpdateHost> host, std::vector<M
       host->setDetail("Retrying (" + std::to_string(attempt) + "/3)...");
       co_await timing.clock->wait(attempt * timing.downloadRetryStep);
     }
-    done = addSize(done, entry.size);
-    host->setProgress(DownloadProgress::fraction(done, total));
+    tally->finish();
+    host->setProgress(tally->fraction());
   }
   co_return out;
 }

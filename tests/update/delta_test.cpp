@@ -276,6 +276,8 @@ TEST_P(DeltaFallbackTest, EndsInTheWholeDownload) {
   EXPECT_FALSE(partLeft());
   EXPECT_EQ(outside(), std::vector<std::string>{"outside"});
   EXPECT_EQ(host->details, std::vector<std::string>{""});
+  // The file counts whole again: the track ends full, not past it.
+  EXPECT_EQ(host->track.back(), 1.0);
   EXPECT_NE(slurp(dir / "state/launcher.log")
                 .find("delta update of big.MPQ failed, downloading it whole: " +
                       std::string(GetParam().reason)),

@@ -51,6 +51,8 @@ class FakeHost final : public UpdateHost {
   std::vector<Finish> finishes;
   int clientFilesChanges = 0;
   std::vector<std::string> statuses, details;
+  // Every fraction the track was given, the workers' included.
+  std::vector<double> track;
 
   Paths paths() const override { return paths_; }
   Timing timing() const override { return timing_; }
@@ -64,7 +66,11 @@ class FakeHost final : public UpdateHost {
     detail = d;
     details.push_back(d);
   }
-  void setProgress(std::optional<double> p) override { progress = p; }
+  void setProgress(std::optional<double> p) override {
+    std::lock_guard lock(mutex_);
+    progress = p;
+    if (p) track.push_back(*p);
+  }
   void setOfficialAddons(std::vector<std::string> names) override { addons = std::move(names); }
   bool gameRunning() const override { return running; }
   QCoro::Task<> clientFilesChanged() override {
@@ -78,9 +84,10 @@ class FakeHost final : public UpdateHost {
   }
   // Worker reports are recorded at once, in the order they arrive.
   StatusCallback reporter() override {
-    return [this](const std::string& s, std::optional<double>) {
+    return [this](const std::string& s, std::optional<double> p) {
       std::lock_guard lock(mutex_);
       statuses.push_back(s);
+      if (p) track.push_back(*p);
     };
   }
   bool sawStatus(const std::string& prefix) {

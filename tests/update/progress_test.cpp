@@ -37,23 +37,45 @@ TEST(StatusText, SpeedAndTimeOnlyAfterHalfASecond) {
             "Downloading 1 of 1   0.0 / 0.0 GB   4.0 MB/s   almost done");
 }
 
-TEST(ProgressAction, AddsEarlierBytesAndReadsTheSpeedStepEachCall) {
+// A file counts its size until its delta plans to fetch less, then what that
+// fetches; after a failed delta it counts whole again, and what the delta
+// fetched is left out. The track never goes back and ends at 1.
+TEST(ProgressTally, CountsWhatIsFetchedAndTheTrackNeverGoesBack) {
   auto clock = std::make_shared<FakeClock>();
-  const double start = clock->now();
   std::vector<std::pair<std::string, std::optional<double>>> seen;
-  auto act = DownloadProgress::action(
-      6 * MiB, start, 16 * MiB, "Downloading 2 of 2", clock,
-      [&](const std::string& s, std::optional<double> p) { seen.emplace_back(s, p); });
+  const StatusCallback report = [&](const std::string& s, std::optional<double> p) {
+    seen.emplace_back(s, p);
+  };
+  DownloadProgress::Tally tally({2 * GiB, GiB, -5}, clock);
   SpeedLimit::store(0);
-  clock->advance(1);
-  act(2 * MiB);
+  tally.begin(0);
+  tally.plan(200 * MiB);
+  clock->advance(10);
+  tally.action("Downloading 1 of 3", report)(100 * MiB);
+  tally.finish();
+
+  tally.begin(1);
+  const auto second = tally.action("Downloading 2 of 3", report);
+  tally.plan(300 * MiB);
+  clock->advance(10);
+  second(150 * MiB);
+  tally.begin(1);
   SpeedLimit::store(3);
-  act(2 * MiB);
+  second(0);
   SpeedLimit::store(0);
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0].first, "Downloading 2 of 2   0.0 / 0.0 GB   8.0 MB/s   1s left");
-  EXPECT_EQ(seen[0].second, 0.5);
-  EXPECT_EQ(seen[1].first, "Downloading 2 of 2   0.0 / 0.0 GB   8.0 MB/s (limited)   1s left");
+  clock->advance(80);
+  second(GiB);
+  tally.finish();
+  tally.begin(2);
+  tally.finish();
+
+  const std::vector<std::pair<std::string, std::optional<double>>> expected = {
+      {"Downloading 1 of 3   0.1 / 1.2 GB   10.0 MB/s   2 min left", 100.0 / 1224},
+      {"Downloading 2 of 3   0.3 / 0.5 GB   17.5 MB/s   9s left", 0.7},
+      {"Downloading 2 of 3   0.2 / 1.2 GB   10.0 MB/s (limited)   2 min left", 0.7},
+      {"Downloading 2 of 3   1.2 / 1.2 GB   12.2 MB/s   almost done", 1.0}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(tally.fraction(), 1.0);
 }
 
 TEST(DownloadLog, RecordBytesAndAnUnwritableLogIsNoError) {
