@@ -11,6 +11,7 @@
 #include "fake_host.h"
 #include "net/downloader.h"
 #include "net/net_error.h"
+#include "net/speed_limit.h"
 #include "support/fake_clock.h"
 #include "support/fake_transport.h"
 #include "support/qt_wait.h"
@@ -193,7 +194,10 @@ class DeltaTest : public ::testing::Test {
     publish();
     dir.write("outside", "untouched");
   }
-  void TearDown() override { Log::setFile(std::nullopt); }
+  void TearDown() override {
+    Log::setFile(std::nullopt);
+    SpeedLimit::store(0);
+  }
 
   // Build 2 and `map` on the server.
   void publish(const std::string& map = mapOfBuild(2)) {
@@ -254,6 +258,30 @@ TEST_F(DeltaTest, FetchesOnlyWhatChangedAndRepairsByDelta) {
   EXPECT_EQ(whole(), 0u);
   EXPECT_EQ(ranged(), 3u);
   EXPECT_LE(server.bytesSent().at(path) - sent, 3u * 65536);
+}
+
+// The speed step holds the map and the ranges, and the status line counts
+// them, not the file's size.
+TEST_F(DeltaTest, TheSpeedStepHoldsRangesAndTheLineShowsWhatIsFetched) {
+  dir.write("server/after.txt", "after");
+  dir.write("server/manifest.txt", manifestLine("Wow.exe", "MZ") + manifestLine(rel, build2) +
+                                       manifestLine("after.txt", "after"));
+  SpeedLimit::store(5);  // 256 KiB/s
+  sync();
+  ASSERT_EQ(host->finishes.at(0).summary, "Installed");
+  ASSERT_EQ(whole(), 0u);
+  const auto sent = server.bytesSent();
+  const double fetched = sent.at(path) + sent.at(path + std::string(".qhblocks"));
+  double slept = 0;
+  for (const double s : clock->sleeps()) slept += s;
+  EXPECT_NEAR(slept, fetched / 262144, 0.03);
+
+  // The large file counted what it fetched: the line after it shows the
+  // step's speed (0.25 MB/s), not its size over the time.
+  const std::string last = host->statuses.back();
+  const std::string head = "Downloading 3 of 3   0.0 / 0.0 GB   ";
+  ASSERT_TRUE(last.starts_with(head) && last.ends_with(" MB/s (limited)   almost done")) << last;
+  EXPECT_LE(std::stod(last.substr(head.size())), 0.3) << last;
 }
 
 // Each way the map or the server can be wrong ends in a whole download of
