@@ -136,6 +136,8 @@ class Delta {
         planned += p.length;
       }
       if (request_.planned) request_.planned(planned);
+      // The line shows the smaller total now, not after the first range.
+      if (request_.progress) request_.progress(fetched_);
       result_.ranges = static_cast<int>(ranges.size());
       // The network fetches the missing pieces while the old file's are copied.
       RangePrefetch prefetch(fetch_, request_.fileUrl, std::move(ranges), prefetchAhead);
