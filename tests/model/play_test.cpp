@@ -193,8 +193,8 @@ TEST_F(Play, AGameThatOutlivedAForceQuitEndsWithoutTouchingTheNextOne) {
 }
 
 // What stops a launch ends ready with its own text, nothing started and the
-// launcher shown.
-TEST_F(Play, AShimMissingFromTheBundleStopsTheLaunch) {
+// launcher shown; each cause is put right before the next is tried.
+TEST_F(Play, WhatStopsALaunchEndsReadyWithItsOwnText) {
   readyToPlay();
   model->setDetail("Version 1.0");
   fs::remove(bundle / "shim/version.dll");
@@ -203,29 +203,25 @@ TEST_F(Play, AShimMissingFromTheBundleStopsTheLaunch) {
             "Launcher is damaged (missing shim). Re-download it from the website.");
   EXPECT_EQ(model->detail(), "Version 1.0");
   EXPECT_EQ(model->phase(), Phase::ready);
-  EXPECT_EQ(starts(), 0);
-}
 
-TEST_F(Play, AWineThatCannotStartStopsTheLaunch) {
-  readyToPlay();
+  installClient();
+  fs::remove_all(client);
+  runTask(play.play(false));
+  EXPECT_EQ(model->status(), "Could not launch the game.");
+  EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_FALSE(fs::exists(client)) << "the client folder was made again";
+
+  installClient();
+  model->setStatus("");
   writeExecutable(state / "runtime/stub/bin/wine", "#!/nonexistent/interpreter\n");
   runTask(play.play(false));
   EXPECT_EQ(model->status(), "Could not launch the game.");
   EXPECT_NE(model->detail().indexOf("No such file or directory"), -1)
       << model->detail().toStdString();
   EXPECT_EQ(model->phase(), Phase::ready);
+  EXPECT_EQ(starts(), 0);
   EXPECT_FALSE(play.running());
   EXPECT_TRUE(fakes.system.events.empty());
-}
-
-TEST_F(Play, AClientFolderDeletedStopsTheLaunchAndIsNotMadeAgain) {
-  readyToPlay();
-  fs::remove_all(client);
-  runTask(play.play(false));
-  EXPECT_EQ(model->status(), "Could not launch the game.");
-  EXPECT_EQ(model->phase(), Phase::ready);
-  EXPECT_FALSE(fs::exists(client));
-  EXPECT_EQ(starts(), 0);
 }
 
 }  // namespace
